@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian package Aurisona needs to build, run and test.
+# Safe to run again: apt-get skips what is already installed.
+set -euo pipefail
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "setup.sh: run as root (it installs Debian packages with apt-get)" >&2
+  exit 1
+fi
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # tests and benchmarks
+  googletest libgtest-dev libbenchmark-dev
+  # core libraries
+  zlib1g-dev libespeak-ng-dev espeak-ng-data libsndfile1-dev libmpg123-dev libmp3lame-dev
+  # sound device
+  portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins
+  # desktop application
+  qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth fonts-noto-cjk shared-mime-info desktop-file-utils
+  # independent decoders used by the tests
+  mpg123 lame sox
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

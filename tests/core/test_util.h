@@ -1,0 +1,26 @@
+// Helpers shared by the core tests.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace aurisona::testing {
+
+// A fresh temporary folder, removed with everything in it when the object dies.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadBytes(const std::filesystem::path& path);
+
+}  // namespace aurisona::testing

@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include "util/text.h"
+
+namespace aurisona {
+namespace {
+
+TEST(TextTest, Utf8RoundTripsChineseAndAstralCharacters) {
+  const std::string s = "设置 a\xF0\x9F\x8E\xB5";
+  const std::u16string w = Utf8ToUtf16(s);
+  EXPECT_EQ(w.size(), 6u);  // 2 CJK, space, a, surrogate pair
+  EXPECT_EQ(Utf16ToUtf8(w), s);
+}
+
+TEST(TextTest, Utf8ValidityRejectsOverlongsSurrogatesAndTruncation) {
+  EXPECT_TRUE(IsValidUtf8("plain ascii"));
+  EXPECT_TRUE(IsValidUtf8("\xE4\xB8\xAD"));
+  EXPECT_TRUE(IsValidUtf8("\xEF\xBF\xBD"));
+  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));
+  EXPECT_FALSE(IsValidUtf8("\xE4\xB8"));
+  EXPECT_FALSE(IsValidUtf8("\xD6\xD0\xCE\xC4"));  // "中文" in GB18030
+}
+
+TEST(TextTest, Gb18030DecodesChineseAndReplacesBrokenBytes) {
+  EXPECT_EQ(Gb18030ToUtf16("\xD6\xD0\xCE\xC4" "ab"), u"中文ab");
+  const std::u16string broken = Gb18030ToUtf16("a\xFF" "b");
+  EXPECT_EQ(broken.front(), u'a');
+  EXPECT_EQ(broken.back(), u'b');
+}
+
+TEST(TextTest, LeadingIntFollowsProfileRules) {
+  EXPECT_EQ(LeadingInt(u"42"), 42);
+  EXPECT_EQ(LeadingInt(u"-7x"), -7);
+  EXPECT_EQ(LeadingInt(u"  15秒"), 15);
+  EXPECT_EQ(LeadingInt(u"abc"), 0);
+  EXPECT_EQ(LeadingInt(u""), 0);
+  EXPECT_EQ(LeadingInt(u"99999999999999"), 2147483647);
+  EXPECT_EQ(LeadingInt(u"-99999999999999"), -2147483647 - 1);
+}
+
+TEST(TextTest, AsciiCaseFoldingLeavesOtherLettersAlone) {
+  EXPECT_TRUE(EqualsIgnoreAsciiCase(u"Bell.MP3", u"bell.mp3"));
+  EXPECT_FALSE(EqualsIgnoreAsciiCase(u"Ä", u"ä"));
+  EXPECT_TRUE(EndsWithIgnoreAsciiCase(u"x.WAV", u".wav"));
+  EXPECT_FALSE(EndsWithIgnoreAsciiCase(u"wav", u".wav"));
+}
+
+}  // namespace
+}  // namespace aurisona
