@@ -1,0 +1,224 @@
+#include "script/compiler.h"
+
+#include <algorithm>
+#include <array>
+
+namespace aurisona {
+namespace {
+
+constexpr std::u16string_view kSentenceEnds = u"\u3002\uFF1F\uFF01\uFF1B";
+
+constexpr std::u16string_view kIgnorable =
+    u"\u3000\uFF0C\u3001\uFF1A\u2026\u2014\u2013\u00B7\u02C9\u00A8\u2018\u2019\u201C\u201D"
+    u"\uFF5E\u2016\u2236\uFF02\uFF07\uFF40\uFF5C\u3003\u3014\u3015\u3008\u3009\u300A\u300B"
+    u"\u300C\u300D\u300E\u300F\u3016\u3017\u3010\u3011\uFF08\uFF09\uFF3B\uFF3D\uFF5B\uFF5D";
+
+static_assert(kIgnorable.size() == 42);
+
+constexpr std::u16string_view kNoReadMessage =
+    u"发现一个不适当的禁止朗读标记，软件将自动清除该标记！";
+constexpr std::u16string_view kRepeatMessage = u"发现一个不适当的重复标记，软件将自动清除该标记！";
+
+class Compiler {
+ public:
+  Compiler(ScriptDocument& doc, const MediaLists& media, std::vector<Segment>& out,
+           const CompilerReport& report)
+      : doc_(doc), media_(media), out_(out), report_(report), text_(doc.Text(0, -1)) {}
+
+  void Run() {
+    const int length = static_cast<int>(text_.size());
+    for (int i = 0; i < length; ++i) {
+      const char16_t c = text_[static_cast<size_t>(i)];
+      if (IsSentenceEnd(c)) {
+        Break(i);
+        continue;
+      }
+      if (IsIgnorablePunctuation(c)) continue;
+      if (IsChineseCharacter(c)) chinese_ = 1;
+      if (c == u'.' || c == u'?' || c == u'!' || c == u';' || c == u'"') {
+        Break(i);
+      } else if (c == u'\r' || c == u'\n') {
+        if (i + 1 < length) {
+          const char16_t next = text_[static_cast<size_t>(i) + 1];
+          if ((c == u'\r' && next == u'\n') || (c == u'\n' && next == u'\r')) ++i;
+        }
+        Break(i);
+      } else if (c == kMarkChar) {
+        if (const auto record = doc_.MarkAt(i)) i = HandleMark(i, *record);
+      }
+    }
+    if (length > start_) Flush(start_, length);
+  }
+
+ private:
+  // A break character at i ends the run there, itself included.
+  void Break(int i) {
+    if (i > start_) {
+      Flush(start_, i + 1);
+      start_ = i + 1;
+      chinese_ = 0;
+    }
+  }
+
+  // Replaces the faulty mark at i by a space, in the document and in the copy.
+  void Remove(int i, CompilerMessage message) {
+    if (report_) report_(message, i);
+    doc_.SetSelection(i, i + 1);
+    doc_.ReplaceSelection(u" ", true);
+    text_[static_cast<size_t>(i)] = u' ';
+  }
+
+  void Append(int32_t kind, int32_t param, int i, std::u16string text = {}) {
+    out_.push_back(Segment{kind, param, 0, i, i + 1, std::move(text)});
+  }
+
+  // Handles the mark at i; returns the index the walk continues from (its
+  // loop then steps past it).
+  int HandleMark(int i, const MarkRecord& record) {
+    if (i > start_) Flush(start_, i);
+    start_ = i + 1;
+    chinese_ = 0;
+    switch (record.kind) {
+      case kMarkMale:
+      case kMarkFemale:
+      case kMarkMale1:
+      case kMarkFemale1:
+        voice_ = record.kind;
+        text_[static_cast<size_t>(i)] = u' ';
+        start_ = i;
+        break;
+      case kMarkPromptTone:
+        Append(kSegPromptTone, 0, i);
+        break;
+      case kMarkNoReadBegin:
+        return NoReadSpan(i);
+      case kMarkNoReadEnd:
+        Remove(i, CompilerMessage::kFaultyNoReadMark);
+        break;
+      case kMarkRepeatBegin:
+      case kMarkAltRepeatBegin:
+        if (sameOpen_ || altOpen_) {
+          Remove(i, CompilerMessage::kFaultyRepeatMark);
+        } else {
+          count_ = std::max(record.param, 2);
+          const bool same = record.kind == kMarkRepeatBegin;
+          Append(same ? kSegRepeatBegin : kSegAltRepeatBegin, count_, i);
+          (same ? sameOpen_ : altOpen_) = true;
+        }
+        break;
+      case kMarkRepeatEnd:
+        if (!sameOpen_ || altOpen_) {
+          Remove(i, CompilerMessage::kFaultyRepeatMark);
+        } else {
+          Append(kSegRepeatEnd, count_, i);
+          sameOpen_ = false;
+        }
+        break;
+      case kMarkAltRepeatEnd:
+        if (!altOpen_ || sameOpen_) {
+          Remove(i, CompilerMessage::kFaultyRepeatMark);
+        } else {
+          Append(kSegAltRepeatEnd, count_, i);
+          altOpen_ = false;
+        }
+        break;
+      case kMarkMusic:
+        if (!media_.music.empty()) {
+          const size_t index = IndexIn(record.param, media_.music.size());
+          Append(kSegMusic, media_.PlayTimeAt(index), i, media_.music[index]);
+        }
+        break;
+      case kMarkRecording:
+        if (!media_.recordings.empty()) {
+          const size_t index = IndexIn(record.param, media_.recordings.size());
+          Append(kSegRecording, 0, i, media_.recordings[index]);
+        }
+        break;
+      case kMarkPause: {
+        const int32_t code = record.param;
+        // Wide arithmetic: a damaged record may hold any code.
+        const long long ms = code < 10 ? code * 100LL : (code - 9LL) * 1000LL;
+        Append(static_cast<int32_t>(std::clamp<long long>(ms, kMinPauseMs, kMaxPauseMs)), 0, i);
+        break;
+      }
+      default:
+        break;
+    }
+    return i;
+  }
+
+  static size_t IndexIn(int32_t param, size_t size) {
+    return (param < 0 || static_cast<size_t>(param) >= size) ? 0 : static_cast<size_t>(param);
+  }
+
+  // A no-read begin at i: everything up to its end mark is skipped.
+  int NoReadSpan(int i) {
+    const int length = static_cast<int>(text_.size());
+    for (int j = i + 1; j < length; ++j) {
+      if (text_[static_cast<size_t>(j)] != kMarkChar) continue;
+      const auto record = doc_.MarkAt(j);
+      if (!record) continue;
+      if (record->kind == kMarkNoReadBegin) {
+        Remove(j, CompilerMessage::kFaultyNoReadMark);
+      } else if (record->kind == kMarkNoReadEnd) {
+        Append(kSegNoReadBegin, 0, i);
+        Append(kSegNoReadEnd, 0, j);
+        start_ = j + 1;
+        return j;
+      }
+    }
+    return i;
+  }
+
+  bool IsBlankRun(std::u16string_view run) const {
+    return std::all_of(run.begin(), run.end(), [](char16_t c) {
+      return c == u' ' || c == u'\r' || c == u'\n' || IsIgnorablePunctuation(c);
+    });
+  }
+
+  void Flush(int a, int b) {
+    std::u16string run;
+    if (b > a) run = text_.substr(static_cast<size_t>(a), static_cast<size_t>(b - a));
+    if (!out_.empty()) {
+      Segment& last = out_.back();
+      if (last.kind == kSegSpeech && last.param == voice_ && last.chinese == chinese_) {
+        last.text.push_back(u' ');
+        last.text += run;
+        last.end += static_cast<int32_t>(run.size());
+        return;
+      }
+    }
+    if (run.empty() || IsBlankRun(run)) return;
+    const int32_t runEnd = a + static_cast<int32_t>(run.size());
+    out_.push_back(Segment{kSegSpeech, voice_, chinese_, a, runEnd, std::move(run)});
+  }
+
+  ScriptDocument& doc_;
+  const MediaLists& media_;
+  std::vector<Segment>& out_;
+  const CompilerReport& report_;
+  std::u16string text_;  // working copy: voice marks and removed marks become spaces
+  int32_t voice_ = 0;
+  int32_t chinese_ = 0;
+  int start_ = 0;
+  bool sameOpen_ = false;
+  bool altOpen_ = false;
+  int32_t count_ = 2;
+};
+
+}  // namespace
+
+bool IsSentenceEnd(char16_t c) { return kSentenceEnds.find(c) != std::u16string_view::npos; }
+bool IsIgnorablePunctuation(char16_t c) { return kIgnorable.find(c) != std::u16string_view::npos; }
+bool IsChineseCharacter(char16_t c) { return c >= 0x4E00 && c <= 0x9FA5; }
+
+std::u16string_view CompilerMessageText(CompilerMessage message) {
+  return message == CompilerMessage::kFaultyNoReadMark ? kNoReadMessage : kRepeatMessage;
+}
+
+void ScriptCompiler(ScriptDocument& doc, const MediaLists& media, std::vector<Segment>& segments,
+                    const CompilerReport& report) {
+  Compiler(doc, media, segments, report).Run();
+}
+
+}  // namespace aurisona

@@ -1,0 +1,27 @@
+// Tagged text: a script with every control mark written as its tag, such as
+// "<男>" or "<暂停5秒>". It is the clipboard form and the text of the files.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "media/media_lists.h"
+#include "script/script_document.h"
+
+namespace aurisona {
+
+// The tag of one mark. Music and recording indices outside their list are
+// taken as 0; an empty list writes "<音乐>" / "<录音>".
+std::u16string TagFor(const MarkRecord& record, const MediaLists& media);
+
+// Writes [start, end) of the document as tagged text. An end of -1 or past the
+// length means the end of the document. Paragraph breaks stay CR.
+std::u16string TaggedTextWriter(const ScriptDocument& doc, const MediaLists& media, int start,
+                                int end);
+
+// Inserts tagged text at the document's selection, turning every recognised
+// tag into a control mark. Text that is no tag stays text.
+void TaggedTextReader(ScriptDocument& doc, const MediaLists& media, std::u16string_view text,
+                      bool scrollToTop, bool undoable);
+
+}  // namespace aurisona

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include "script/compiler.h"
+#include "script/memory_document.h"
+#include "script/tagged_text.h"
+
+namespace aurisona {
+namespace {
+
+struct Compiled {
+  MemoryScriptDocument doc;
+  std::vector<Segment> segments;
+  std::vector<std::pair<CompilerMessage, int>> messages;
+};
+
+std::unique_ptr<Compiled> Compile(std::u16string_view tagged, const MediaLists& media = {}) {
+  auto c = std::make_unique<Compiled>();
+  TaggedTextReader(c->doc, media, tagged, true, false);
+  ScriptCompiler(c->doc, media, c->segments,
+                 [&](CompilerMessage m, int pos) { c->messages.emplace_back(m, pos); });
+  return c;
+}
+
+std::vector<int32_t> Kinds(const std::vector<Segment>& segments) {
+  std::vector<int32_t> kinds;
+  for (const auto& s : segments) kinds.push_back(s.kind);
+  return kinds;
+}
+
+TEST(ScriptCompilerTest, SentencesSplitByLanguageAndMergeBySameVoice) {
+  auto c = Compile(u"Hello there. 你好。Good. Bye!");
+  ASSERT_EQ(c->segments.size(), 3u);
+  EXPECT_EQ(c->segments[0].text, u"Hello there.");
+  EXPECT_EQ(c->segments[0].chinese, 0);
+  EXPECT_EQ(c->segments[1].text, u" 你好。");
+  EXPECT_EQ(c->segments[1].chinese, 1);
+  EXPECT_EQ(c->segments[1].start, 12);
+  EXPECT_EQ(c->segments[1].end, 16);
+  EXPECT_EQ(c->segments[2].text, u" Good.  Bye!");
+  // " Good." and " Bye!" are English again: a new segment, then merged.
+  c = Compile(u"One. Two. Three");
+  ASSERT_EQ(c->segments.size(), 1u);
+  EXPECT_EQ(c->segments[0].text, u"One.  Two.  Three");
+  EXPECT_EQ(c->segments[0].start, 0);
+  EXPECT_EQ(c->segments[0].end, 15);
+}
+
+TEST(ScriptCompilerTest, BreakCharactersAndLineBreaks) {
+  auto c = Compile(u"<男>Mr. Smith said \"hi\"\r\n<女>ok");
+  // The female voice starts a new segment; the male runs merge.
+  ASSERT_EQ(c->segments.size(), 2u);
+  EXPECT_EQ(c->segments[0].param, 0);
+  EXPECT_EQ(c->segments[0].text, u" Mr.  Smith said \" hi\" \r");
+  EXPECT_EQ(c->segments[1].param, 1);
+  EXPECT_EQ(c->segments[1].text, u" ok");
+  // No break at all: one run at the end.
+  c = Compile(u"no break here");
+  ASSERT_EQ(c->segments.size(), 1u);
+  EXPECT_EQ(c->segments[0].text, u"no break here");
+}
+
+TEST(ScriptCompilerTest, PunctuationOnlyRunsAreDropped) {
+  auto c = Compile(u"<提示音>，，  <暂停1秒>");
+  EXPECT_EQ(Kinds(c->segments), (std::vector<int32_t>{1, 1000}));
+}
+
+TEST(ScriptCompilerTest, PausesMapToMillisecondsWithClamping) {
+  MemoryScriptDocument doc;
+  for (int code : {5, 19, 39, 0, 100}) doc.InsertMark({kMarkPause, code}, false);
+  std::vector<Segment> segments;
+  ScriptCompiler(doc, {}, segments);
+  EXPECT_EQ(Kinds(segments), (std::vector<int32_t>{500, 10000, 30000, 100, 60000}));
+  EXPECT_EQ(segments[2].start, 2);
+  EXPECT_EQ(segments[2].end, 3);
+}
+
+TEST(ScriptCompilerTest, NestedRepeatInsideAlternatingIsRemovedWithTwoMessages) {
+  auto c = Compile(u"<重复2:3>a<重复1:2>b<结束1>c<结束2>");
+  EXPECT_EQ(Kinds(c->segments), (std::vector<int32_t>{6, 0, 7}));
+  EXPECT_EQ(c->segments[0].param, 3);
+  EXPECT_EQ(c->segments.back().param, 3);  // the end carries the begin's count
+  ASSERT_EQ(c->messages.size(), 2u);
+  EXPECT_EQ(c->messages[0], std::make_pair(CompilerMessage::kFaultyRepeatMark, 2));
+  EXPECT_EQ(c->messages[1], std::make_pair(CompilerMessage::kFaultyRepeatMark, 4));
+  // The faulty marks are spaces in the document now; positions did not move.
+  EXPECT_EQ(TaggedTextWriter(c->doc, {}, 0, -1), u"<重复2:3>a b c<结束2>");
+}
+
+TEST(ScriptCompilerTest, NoReadSpans) {
+  // Two begins before one end: the second goes, the span covers both.
+  auto c = Compile(u"A.<禁读>b<禁读>c<结束>D.");
+  EXPECT_EQ(Kinds(c->segments), (std::vector<int32_t>{0, 8, 9, 0}));
+  EXPECT_EQ(c->segments[1].start, 2);
+  EXPECT_EQ(c->segments[2].start, 6);
+  ASSERT_EQ(c->messages.size(), 1u);
+  EXPECT_EQ(c->messages[0].first, CompilerMessage::kFaultyNoReadMark);
+  // An end without a begin is removed; a begin without an end is ignored.
+  c = Compile(u"x<结束>y");
+  EXPECT_EQ(c->messages.size(), 1u);
+  EXPECT_EQ(TaggedTextWriter(c->doc, {}, 0, -1), u"x y");
+  c = Compile(u"x<禁读>y");
+  EXPECT_TRUE(c->messages.empty());
+  ASSERT_EQ(c->segments.size(), 1u);
+  EXPECT_EQ(c->segments[0].text, u"x y");
+}
+
+TEST(ScriptCompilerTest, VoiceMarksInsideNoReadSpansAreNotInterpreted) {
+  auto c = Compile(u"<女>a.<禁读><男>b<结束>c.");
+  ASSERT_EQ(c->segments.size(), 4u);
+  EXPECT_EQ(c->segments[3].param, 1);
+  EXPECT_EQ(c->segments[3].text, u"c.");
+}
+
+TEST(ScriptCompilerTest, MediaMarksTakeNamesAndPlayTimes) {
+  MediaLists media;
+  media.music = {u"a.mp3", u"b.mp3"};
+  media.playTimes = {0, 15};
+  media.recordings = {u"r.wav"};
+  MemoryScriptDocument doc;
+  doc.InsertMark({kMarkMusic, 1}, false);
+  doc.InsertMark({kMarkMusic, 7}, false);
+  doc.InsertMark({kMarkRecording, 3}, false);
+  std::vector<Segment> segments;
+  ScriptCompiler(doc, media, segments);
+  ASSERT_EQ(segments.size(), 3u);
+  EXPECT_EQ(segments[0], (Segment{2, 15, 0, 0, 1, u"b.mp3"}));
+  EXPECT_EQ(segments[1], (Segment{2, 0, 0, 1, 2, u"a.mp3"}));
+  EXPECT_EQ(segments[2], (Segment{3, 0, 0, 2, 3, u"r.wav"}));
+  // Empty lists: no segment, no message.
+  segments.clear();
+  ScriptCompiler(doc, {}, segments);
+  EXPECT_TRUE(segments.empty());
+}
+
+TEST(ScriptCompilerTest, UnclosedRepeatStaysAndEmptyDocumentGivesNothing) {
+  auto c = Compile(u"<重复1:2>hello");
+  EXPECT_EQ(Kinds(c->segments), (std::vector<int32_t>{4, 0}));
+  c = Compile(u"");
+  EXPECT_TRUE(c->segments.empty());
+}
+
+TEST(ScriptCompilerTest, MessageTexts) {
+  EXPECT_EQ(CompilerMessageText(CompilerMessage::kFaultyNoReadMark),
+            u"发现一个不适当的禁止朗读标记，软件将自动清除该标记！");
+  EXPECT_EQ(CompilerMessageText(CompilerMessage::kFaultyRepeatMark),
+            u"发现一个不适当的重复标记，软件将自动清除该标记！");
+}
+
+}  // namespace
+}  // namespace aurisona
