@@ -36,7 +36,7 @@ TEST(ScriptCompilerTest, SentencesSplitByLanguageAndMergeBySameVoice) {
   EXPECT_EQ(c->segments[1].chinese, 1);
   EXPECT_EQ(c->segments[1].start, 12);
   EXPECT_EQ(c->segments[1].end, 16);
-  EXPECT_EQ(c->segments[2].text, u" Good.  Bye!");
+  EXPECT_EQ(c->segments[2].text, u"Good.  Bye!");
   // " Good." and " Bye!" are English again: a new segment, then merged.
   c = Compile(u"One. Two. Three");
   ASSERT_EQ(c->segments.size(), 1u);
