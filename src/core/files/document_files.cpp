@@ -1,0 +1,348 @@
+#include "files/document_files.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "script/memory_document.h"
+#include "script/tagged_text.h"
+#include "util/atomic_file.h"
+#include "util/text.h"
+
+namespace aurisona {
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+File OpenForReading(const fs::path& path) {
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return nullptr;
+  return File(std::fopen(path.c_str(), "rb"));
+}
+
+// Reads exactly n bytes; false on a short read.
+bool ReadExact(FILE* f, void* out, size_t n) { return std::fread(out, 1, n, f) == n; }
+
+bool ReadU32(FILE* f, uint32_t* value) {
+  unsigned char b[4];
+  if (!ReadExact(f, b, 4)) return false;
+  *value = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+  return true;
+}
+
+std::string U32Bytes(uint32_t v) {
+  return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                     static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
+}
+
+// The UTF-16LE text up to its first NUL.
+std::u16string NulTerminated(std::string_view bytes) {
+  std::u16string text = FromUtf16Le(bytes);
+  const size_t nul = text.find(u'\0');
+  if (nul != std::u16string::npos) text.resize(nul);
+  return text;
+}
+
+std::u16string WithCrLf(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (char16_t c : text) {
+    if (c == u'\r') {
+      out += u"\r\n";
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+void LoadScript(ScriptDocument& doc, const MediaLists& lists, std::u16string_view tagged) {
+  doc.SetSelection(0, -1);
+  doc.ClearMarks();
+  TaggedTextReader(doc, lists, tagged, true, false);
+}
+
+constexpr size_t kCopyPiece = 10240;
+
+class LsnReader {
+ public:
+  LsnReader(FILE* f, uint64_t size, DocumentMedia& media, OpenResult& result)
+      : f_(f), size_(size), media_(media), result_(result) {}
+
+  // Reads the records; true with the script text when the text record came.
+  bool Run(std::u16string* script) {
+    for (;;) {
+      unsigned char kindBytes[4];
+      const size_t got = std::fread(kindBytes, 1, 4, f_);
+      if (got == 0) return Damaged("the document ends before its text");
+      if (got < 4) return Damaged("a record is cut short");
+      const uint32_t kind = kindBytes[0] | (kindBytes[1] << 8) | (kindBytes[2] << 16) |
+                            (static_cast<uint32_t>(kindBytes[3]) << 24);
+      if (kind == kRecordText) return ReadText(script);
+      if (kind != kRecordMusic && kind != kRecordRecording) return Damaged("unknown record kind " + std::to_string(kind));
+      if (!ReadMedia(kind)) return false;
+    }
+  }
+
+ private:
+  bool Damaged(std::string why) {
+    result_.status = OpenStatus::kDamaged;
+    result_.detail = std::move(why);
+    return false;
+  }
+
+  uint64_t Remaining() const {
+    const long pos = std::ftell(f_);
+    return pos < 0 || static_cast<uint64_t>(pos) > size_ ? 0 : size_ - static_cast<uint64_t>(pos);
+  }
+
+  bool ReadText(std::u16string* script) {
+    uint32_t length;
+    if (!ReadU32(f_, &length)) return Damaged("the text record is cut short");
+    if (length > Remaining()) return Damaged("the text record is cut short");
+    std::string bytes(length, '\0');
+    if (!ReadExact(f_, bytes.data(), length)) return Damaged("the text record is cut short");
+    *script = NulTerminated(bytes);
+    return true;
+  }
+
+  bool Skip(uint64_t n) { return std::fseek(f_, static_cast<long>(n), SEEK_CUR) == 0; }
+
+  bool ReadMedia(uint32_t kind) {
+    uint32_t crc, nameBytes, playTime, size;
+    if (!ReadU32(f_, &crc) || !ReadU32(f_, &nameBytes)) return Damaged("a media record is cut short");
+    if (nameBytes > kMaxMediaNameBytes) return Damaged("a media name is longer than 260 bytes");
+    std::string rawName(nameBytes, '\0');
+    if (!ReadExact(f_, rawName.data(), nameBytes) || !ReadU32(f_, &playTime) || !ReadU32(f_, &size)) {
+      return Damaged("a media record is cut short");
+    }
+    // The content must be there in full before anything on disk is touched.
+    if (size > Remaining()) return Damaged("a media record is cut short");
+    const std::u16string name = NulTerminated(rawName);
+    if (!IsPlainMediaName(name)) {
+      ++result_.mediaSkipped;
+      return Skip(size) || Damaged("cannot skip a media record");
+    }
+    const bool music = kind == kRecordMusic;
+    const fs::path target = (music ? media_.musicFolder : media_.recordFolder) / PathFromU16(name);
+    const int32_t seconds = static_cast<int32_t>(playTime);
+    std::error_code ec;
+    if (fs::is_directory(fs::symlink_status(target, ec))) {
+      ++result_.mediaSkipped;
+      return Skip(size) || Damaged("cannot skip a media record");
+    }
+    if (FileCrc32(target) == crc) {
+      if (!Skip(size)) return Damaged("cannot skip a media record");
+      if (music && media_.lists) {
+        auto& lists = *media_.lists;
+        for (size_t k = 0; k < lists.music.size(); ++k) {
+          if (lists.music[k] != name) continue;
+          if (lists.playTimes.size() < lists.music.size()) lists.playTimes.resize(lists.music.size(), 0);
+          lists.playTimes[k] = seconds;
+          if (media_.storePlayTime) media_.storePlayTime(name, seconds);
+          break;
+        }
+      }
+      return true;
+    }
+    if (!Extract(target, size)) {
+      ++result_.mediaSkipped;
+      return true;  // the bytes were consumed or skipped; go on with the next record
+    }
+    ++result_.mediaExtracted;
+    if (media_.lists) {
+      auto& lists = *media_.lists;
+      if (music) {
+        lists.playTimes.resize(lists.music.size(), 0);
+        lists.music.push_back(name);
+        lists.playTimes.push_back(seconds);
+        if (media_.storePlayTime) media_.storePlayTime(name, seconds);
+      } else {
+        lists.recordings.push_back(name);
+      }
+    }
+    return true;
+  }
+
+  // Copies `size` bytes into a new file at `target`; a file already there is
+  // kept as target.bak. The file appears only once it is complete.
+  bool Extract(const fs::path& target, uint32_t size) {
+    AtomicFileWriter writer(target);
+    std::vector<char> piece(kCopyPiece);
+    uint32_t left = size;
+    while (left > 0) {
+      const size_t n = std::fread(piece.data(), 1, std::min<size_t>(left, piece.size()), f_);
+      if (n == 0) break;
+      writer.Write(piece.data(), n);
+      left -= static_cast<uint32_t>(n);
+    }
+    if (!writer.ok()) return false;
+    std::error_code ec;
+    fs::path backup = target;
+    backup += ".bak";
+    fs::remove(backup, ec);
+    if (fs::exists(fs::symlink_status(target, ec))) fs::rename(target, backup, ec);
+    return writer.Commit();
+  }
+
+  FILE* f_;
+  uint64_t size_;
+  DocumentMedia& media_;
+  OpenResult& result_;
+};
+
+}  // namespace
+
+bool IsPlainMediaName(std::u16string_view name) {
+  if (name.empty() || name == u"." || name == u"..") return false;
+  if (name.size() >= 2 && name[0] == u'.' && name[1] == u'.') return false;
+  for (char16_t c : name) {
+    if (c == u'/' || c == u'\\' || c == u'\0') return false;
+  }
+  return true;
+}
+
+uint32_t FileCrc32(const fs::path& path) {
+  File f = OpenForReading(path);
+  if (!f) return 0;
+  uLong crc = crc32(0L, Z_NULL, 0);
+  std::vector<unsigned char> buffer(65536);
+  size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), f.get())) > 0) {
+    crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
+  }
+  return static_cast<uint32_t>(crc);
+}
+
+std::u16string DecodeTextFile(std::string_view bytes) {
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    return FromUtf16Le(bytes.substr(2));
+  }
+  if (IsValidUtf8(bytes)) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    return Utf8ToUtf16(bytes);
+  }
+  return Gb18030ToUtf16(bytes);
+}
+
+OpenResult OpenDocument(const fs::path& path, ScriptDocument& doc, DocumentMedia& media) {
+  OpenResult result;
+  File f = OpenForReading(path);
+  if (!f) {
+    result.status = OpenStatus::kCannotOpen;
+    result.detail = "cannot open " + path.string();
+    return result;
+  }
+  std::error_code ec;
+  const uint64_t size = fs::file_size(path, ec);
+  MediaLists none;
+  const MediaLists& lists = media.lists ? *media.lists : none;
+  char magic[4];
+  if (ReadExact(f.get(), magic, 4) && std::equal(magic, magic + 4, kListeningMagic)) {
+    result.listening = true;
+    std::u16string script;
+    LsnReader reader(f.get(), ec ? 0 : size, media, result);
+    if (!reader.Run(&script)) return result;
+    LoadScript(doc, lists, script);
+    return result;
+  }
+  std::string bytes;
+  if (!ReadWholeFile(path, &bytes)) {
+    result.status = OpenStatus::kCannotOpen;
+    result.detail = "cannot read " + path.string();
+    return result;
+  }
+  LoadScript(doc, lists, DecodeTextFile(bytes));
+  return result;
+}
+
+std::u16string TaggedTextForFile(const ScriptDocument& doc, const MediaLists& lists) {
+  return WithCrLf(TaggedTextWriter(doc, lists, 0, -1));
+}
+
+SaveResult SaveListeningDocument(const fs::path& path, ScriptDocument& doc, const DocumentMedia& media,
+                                 const CompilerReport& report) {
+  SaveResult result;
+  MediaLists none;
+  const MediaLists& lists = media.lists ? *media.lists : none;
+  AtomicFileWriter out(path);
+  if (!out.ok()) {
+    result.detail = out.error();
+    return result;
+  }
+  out.Write(kListeningMagic, 4);
+  // The text is taken before the compiler repairs anything, as it stood.
+  const std::u16string text = TaggedTextForFile(doc, lists);
+  std::vector<Segment> segments;
+  ScriptCompiler(doc, lists, segments, report);
+
+  std::set<std::u16string> embedded;
+  std::vector<char> buffer(65536);
+  for (const Segment& s : segments) {
+    if (s.kind != kSegMusic && s.kind != kSegRecording) continue;
+    if (!embedded.insert(s.text).second) continue;
+    const uint32_t nameBytes = static_cast<uint32_t>(2 * s.text.size() + 2);
+    const fs::path source = (s.kind == kSegMusic ? media.musicFolder : media.recordFolder) / PathFromU16(s.text);
+    std::error_code ec;
+    const uint64_t size = fs::file_size(source, ec);
+    File in = ec ? nullptr : OpenForReading(source);
+    // A name too long for the format, or a file over 4 GiB, could not be read back.
+    if (!in || nameBytes > kMaxMediaNameBytes || size > 0xFFFFFFFFull || !IsPlainMediaName(s.text)) {
+      ++result.mediaLeftOut;
+      continue;
+    }
+    const uint32_t crc = FileCrc32(source);
+    std::string header = U32Bytes(static_cast<uint32_t>(s.kind)) + U32Bytes(crc) + U32Bytes(nameBytes);
+    header += ToUtf16Le(s.text);
+    header += std::string(2, '\0');
+    header += U32Bytes(s.kind == kSegMusic ? static_cast<uint32_t>(s.param) : 0);
+    header += U32Bytes(static_cast<uint32_t>(size));
+    out.Write(header);
+    uint64_t left = size;
+    while (left > 0) {
+      const size_t n = std::fread(buffer.data(), 1, std::min<uint64_t>(left, buffer.size()), in.get());
+      if (n == 0) break;
+      out.Write(buffer.data(), n);
+      left -= n;
+    }
+    if (left > 0) {
+      // The file shrank while it was copied: the document would be damaged.
+      result.detail = "a media file changed while it was saved: " + source.string();
+      return result;
+    }
+    ++result.mediaEmbedded;
+  }
+  out.Write(U32Bytes(kRecordText) + U32Bytes(static_cast<uint32_t>(2 * text.size() + 2)));
+  out.Write(ToUtf16Le(text) + std::string(2, '\0'));
+  result.ok = out.Commit();
+  if (!result.ok) result.detail = out.error();
+  return result;
+}
+
+SaveResult SaveTextDocument(const fs::path& path, const ScriptDocument& doc, const MediaLists& lists) {
+  SaveResult result;
+  std::string bytes = "\xFF\xFE";
+  bytes += ToUtf16Le(TaggedTextForFile(doc, lists));
+  result.ok = WriteFileAtomically(path, bytes, &result.detail);
+  return result;
+}
+
+SaveResult SaveDocumentByName(const fs::path& path, ScriptDocument& doc, const DocumentMedia& media,
+                              const CompilerReport& report) {
+  if (EndsWithIgnoreAsciiCase(Utf8ToUtf16(path.string()), u".lsn")) {
+    return SaveListeningDocument(path, doc, media, report);
+  }
+  MediaLists none;
+  return SaveTextDocument(path, doc, media.lists ? *media.lists : none);
+}
+
+}  // namespace aurisona

@@ -1,0 +1,95 @@
+// Listening documents (.lsn: tagged text plus copies of the clips and
+// recordings it uses) and text files (.txt: tagged text alone).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "media/media_lists.h"
+#include "script/compiler.h"
+#include "script/script_document.h"
+
+namespace aurisona {
+
+// The four bytes every listening document starts with: "lsn" and 1.
+inline constexpr char kListeningMagic[4] = {'l', 's', 'n', '\x01'};
+inline constexpr uint32_t kMaxMediaNameBytes = 260;
+inline constexpr uint32_t kRecordText = 0;
+inline constexpr uint32_t kRecordMusic = 2;
+inline constexpr uint32_t kRecordRecording = 3;
+
+// Messages shown for the failures below.
+inline constexpr std::u16string_view kOpenFailedMessage = u"文件打开失败，请重新选择文件！";
+inline constexpr std::u16string_view kCreateFailedMessage = u"文件创建错误，请换一个名称后重试！";
+inline constexpr std::u16string_view kDamagedMessage = u"文件已损坏，无法读取其中的听力内容！";
+inline constexpr std::u16string_view kErrorTitle = u"错误";
+
+// Where documents put and find their media, and the lists they update.
+struct DocumentMedia {
+  std::filesystem::path musicFolder;
+  std::filesystem::path recordFolder;
+  MediaLists* lists = nullptr;
+  // Stores a clip's play time (setup.ini, section "音乐播放时间"); may be empty.
+  std::function<void(const std::u16string& name, int32_t seconds)> storePlayTime;
+};
+
+enum class OpenStatus {
+  kOpened,
+  kCannotOpen,  // nothing changed
+  kDamaged,     // media read before the damage took effect; the script is unchanged
+};
+
+struct OpenResult {
+  OpenStatus status = OpenStatus::kOpened;
+  bool listening = false;     // a listening document (else read as text)
+  int mediaExtracted = 0;     // media files written into the folders
+  int mediaSkipped = 0;       // media records refused (unsafe name, unwritable file)
+  std::string detail;         // what went wrong, for logs and the command line
+};
+
+// Opens a listening document or a text file into the document: select all,
+// clear the marks, read the tagged text. Media records are put into the Music
+// and Record folders (a differing file on disk is kept as name.bak first).
+OpenResult OpenDocument(const std::filesystem::path& path, ScriptDocument& doc, DocumentMedia& media);
+
+// Decodes the bytes of a text file: UTF-16LE after a byte order mark, else
+// UTF-8 when valid (a UTF-8 byte order mark is dropped), else GB18030.
+std::u16string DecodeTextFile(std::string_view bytes);
+
+struct SaveResult {
+  bool ok = false;
+  int mediaEmbedded = 0;
+  int mediaLeftOut = 0;  // media that could not be read
+  std::string detail;
+};
+
+// Writes a listening document: the media of every music and recording segment
+// (once per file name), then the tagged text. Runs the compiler, which may
+// repair marks and report through `report`. The old file is replaced only once
+// the new one is complete.
+SaveResult SaveListeningDocument(const std::filesystem::path& path, ScriptDocument& doc,
+                                 const DocumentMedia& media, const CompilerReport& report = {});
+
+// Writes a text file: UTF-16LE with a byte order mark, CR LF line breaks.
+SaveResult SaveTextDocument(const std::filesystem::path& path, const ScriptDocument& doc,
+                            const MediaLists& lists);
+
+// Saves by the path's ending: ".lsn" (any case) as a listening document,
+// anything else as a text file.
+SaveResult SaveDocumentByName(const std::filesystem::path& path, ScriptDocument& doc,
+                              const DocumentMedia& media, const CompilerReport& report = {});
+
+// The tagged text of the whole document with CR LF line breaks.
+std::u16string TaggedTextForFile(const ScriptDocument& doc, const MediaLists& lists);
+
+// The standard CRC-32 of a file's content; 0 when it cannot be read.
+uint32_t FileCrc32(const std::filesystem::path& path);
+
+// True for a name that is a plain file name: not empty, not "." or "..", no
+// path separator, no NUL, not starting with "..".
+bool IsPlainMediaName(std::u16string_view name);
+
+}  // namespace aurisona

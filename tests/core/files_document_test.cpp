@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "files/document_files.h"
+#include "script/memory_document.h"
+#include "script/tagged_text.h"
+#include "test_util.h"
+#include "util/text.h"
+
+namespace aurisona {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+std::string U32(uint32_t v) {
+  return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                     static_cast<char>(v >> 24)};
+}
+
+uint32_t Crc(const std::string& bytes) {
+  return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+std::string MediaRecord(uint32_t kind, const std::u16string& name, uint32_t playTime, const std::string& content) {
+  return U32(kind) + U32(Crc(content)) + U32(static_cast<uint32_t>(2 * name.size() + 2)) + ToUtf16Le(name) +
+         std::string(2, '\0') + U32(playTime) + U32(static_cast<uint32_t>(content.size())) + content;
+}
+
+std::string TextRecord(const std::u16string& text) {
+  return U32(0) + U32(static_cast<uint32_t>(2 * text.size() + 2)) + ToUtf16Le(text) + std::string(2, '\0');
+}
+
+class DocumentFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(dir / "Music");
+    std::filesystem::create_directories(dir / "Record");
+    media.musicFolder = dir / "Music";
+    media.recordFolder = dir / "Record";
+    media.lists = &lists;
+    media.storePlayTime = [this](const std::u16string& name, int32_t s) { stored.emplace_back(name, s); };
+  }
+  std::u16string Script() const { return TaggedTextWriter(doc, lists, 0, -1); }
+
+  TempDir dir;
+  MediaLists lists;
+  DocumentMedia media;
+  MemoryScriptDocument doc;
+  std::vector<std::pair<std::u16string, int32_t>> stored;
+};
+
+TEST_F(DocumentFilesTest, ListeningDocumentLayoutIsExact) {
+  WriteBytes(dir / "Music" / "a.mp3", "MUSICDATA");
+  WriteBytes(dir / "Record" / "r.wav", "REC");
+  lists.music = {u"a.mp3"};
+  lists.playTimes = {15};
+  lists.recordings = {u"r.wav"};
+  TaggedTextReader(doc, lists, u"<音乐:a.mp3>Hi.\r\n<录音:r.wav><音乐:a.mp3>", false, false);
+  const SaveResult saved = SaveListeningDocument(dir / "x.lsn", doc, media);
+  ASSERT_TRUE(saved.ok) << saved.detail;
+  EXPECT_EQ(saved.mediaEmbedded, 2);
+  const std::string expected = std::string("lsn\x01", 4) + MediaRecord(2, u"a.mp3", 15, "MUSICDATA") +
+                               MediaRecord(3, u"r.wav", 0, "REC") +
+                               TextRecord(u"<音乐:a.mp3>Hi.\r\n<录音:r.wav><音乐:a.mp3>");
+  EXPECT_EQ(ReadBytes(dir / "x.lsn"), expected);
+}
+
+TEST_F(DocumentFilesTest, AClipAndARecordingOfTheSameNameAreEmbeddedOnce) {
+  WriteBytes(dir / "Music" / "same.wav", "M");
+  WriteBytes(dir / "Record" / "same.wav", "R");
+  lists.music = {u"same.wav"};
+  lists.recordings = {u"same.wav"};
+  TaggedTextReader(doc, lists, u"<录音:same.wav><音乐:same.wav>", false, false);
+  const SaveResult saved = SaveListeningDocument(dir / "x.lsn", doc, media);
+  EXPECT_EQ(saved.mediaEmbedded, 1);
+  EXPECT_NE(ReadBytes(dir / "x.lsn").find(MediaRecord(3, u"same.wav", 0, "R")), std::string::npos);
+}
+
+TEST_F(DocumentFilesTest, ReopeningOnTheSameMachineRewritesNothing) {
+  WriteBytes(dir / "Music" / "a.mp3", "MUSICDATA");
+  lists.music = {u"a.mp3"};
+  lists.playTimes = {0};
+  WriteBytes(dir / "doc.lsn", std::string("lsn\x01", 4) + MediaRecord(2, u"a.mp3", 20, "MUSICDATA") +
+                                  TextRecord(u"<音乐:a.mp3>Hello\r\nworld"));
+  const auto before = std::filesystem::last_write_time(dir / "Music" / "a.mp3");
+  const OpenResult r = OpenDocument(dir / "doc.lsn", doc, media);
+  ASSERT_EQ(r.status, OpenStatus::kOpened);
+  EXPECT_EQ(r.mediaExtracted, 0);
+  EXPECT_EQ(std::filesystem::last_write_time(dir / "Music" / "a.mp3"), before);
+  EXPECT_FALSE(std::filesystem::exists(dir / "Music" / "a.mp3.bak"));
+  EXPECT_EQ(lists.music.size(), 1u);
+  EXPECT_EQ(lists.playTimes[0], 20);
+  EXPECT_EQ(stored, (std::vector<std::pair<std::u16string, int32_t>>{{u"a.mp3", 20}}));
+  EXPECT_EQ(doc.Text(0, -1), u"\uFFFCHello\rworld");
+}
+
+TEST_F(DocumentFilesTest, ADifferingClipIsKeptAsBakAndAppendedAgain) {
+  WriteBytes(dir / "Music" / "a.mp3", "OLD");
+  lists.music = {u"a.mp3"};
+  lists.playTimes = {0};
+  WriteBytes(dir / "doc.lsn", std::string("lsn\x01", 4) + MediaRecord(2, u"a.mp3", 7, "NEWDATA") +
+                                  MediaRecord(3, u"voice.wav", 0, "RIFF") + TextRecord(u"x"));
+  const OpenResult r = OpenDocument(dir / "doc.lsn", doc, media);
+  ASSERT_EQ(r.status, OpenStatus::kOpened);
+  EXPECT_EQ(ReadBytes(dir / "Music" / "a.mp3"), "NEWDATA");
+  EXPECT_EQ(ReadBytes(dir / "Music" / "a.mp3.bak"), "OLD");
+  EXPECT_EQ(ReadBytes(dir / "Record" / "voice.wav"), "RIFF");
+  EXPECT_EQ(lists.music, (std::vector<std::u16string>{u"a.mp3", u"a.mp3"}));
+  EXPECT_EQ(lists.playTimes, (std::vector<int32_t>{0, 7}));
+  EXPECT_EQ(lists.recordings, (std::vector<std::u16string>{u"voice.wav"}));
+}
+
+TEST_F(DocumentFilesTest, UnsafeMediaNamesNeverWriteOutsideTheFolders) {
+  for (const std::u16string name : {u"../evil.wav", u"..", u"a/b.wav", u"a\\b.wav", u"", u"..x.wav"}) {
+    WriteBytes(dir / "doc.lsn",
+               std::string("lsn\x01", 4) + MediaRecord(3, name, 0, "EVIL") + TextRecord(u"ok"));
+    const OpenResult r = OpenDocument(dir / "doc.lsn", doc, media);
+    EXPECT_EQ(r.status, OpenStatus::kOpened);
+    EXPECT_EQ(r.mediaSkipped, 1);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "evil.wav"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "Record"));
+  EXPECT_TRUE(lists.recordings.empty());
+}
+
+TEST_F(DocumentFilesTest, DamagedDocumentsKeepTheScriptAndMediaReadSoFar) {
+  TaggedTextReader(doc, lists, u"keep <男>me", false, false);
+  const std::string good = std::string("lsn\x01", 4) + MediaRecord(3, u"first.wav", 0, "ONE");
+  const std::string cases[] = {
+      good,                                                     // no text record
+      good + U32(5) + "junk",                                   // unknown kind
+      good + MediaRecord(3, u"second.wav", 0, "TWO").substr(0, 30),  // cut inside a record
+      good + U32(3) + U32(0) + U32(262) + std::string(262, 'a'),      // name over 260 bytes
+      good + U32(0) + U32(1000) + "ab",                          // text shorter than declared
+      good + "\x02\x00",                                         // kind cut short
+  };
+  for (const auto& bytes : cases) {
+    WriteBytes(dir / "bad.lsn", bytes);
+    const OpenResult r = OpenDocument(dir / "bad.lsn", doc, media);
+    EXPECT_EQ(r.status, OpenStatus::kDamaged);
+    EXPECT_EQ(Script(), u"keep <男>me");
+  }
+  EXPECT_EQ(ReadBytes(dir / "Record" / "first.wav"), "ONE");
+  EXPECT_FALSE(std::filesystem::exists(dir / "Record" / "second.wav"));
+}
+
+TEST_F(DocumentFilesTest, TextFilesInEveryEncoding) {
+  const std::u16string text = u"<男>中文 text\r\nline2";
+  WriteBytes(dir / "u16.txt", "\xFF\xFE" + ToUtf16Le(text));
+  WriteBytes(dir / "u8.txt", Utf16ToUtf8(text));
+  WriteBytes(dir / "bom8.txt", "\xEF\xBB\xBF" + Utf16ToUtf8(text));
+  WriteBytes(dir / "gb.dat", "<\xC4\xD0>\xD6\xD0\xCE\xC4 text\r\nline2");  // GB18030, any ending
+  for (const char* name : {"u16.txt", "u8.txt", "bom8.txt", "gb.dat"}) {
+    MemoryScriptDocument d;
+    ASSERT_EQ(OpenDocument(dir / name, d, media).status, OpenStatus::kOpened) << name;
+    EXPECT_EQ(TaggedTextWriter(d, lists, 0, -1), u"<男>中文 text\rline2") << name;
+  }
+}
+
+TEST_F(DocumentFilesTest, TextSaveWritesUtf16WithByteOrderMarkAndCrLf) {
+  TaggedTextReader(doc, lists, u"<女>a\nb", false, false);
+  ASSERT_TRUE(SaveDocumentByName(dir / "out.TXT", doc, media).ok);
+  EXPECT_EQ(ReadBytes(dir / "out.TXT"), "\xFF\xFE" + ToUtf16Le(u"<女>a\r\nb"));
+  // Any name without the .lsn ending is a text file; .LSN is a listening document.
+  ASSERT_TRUE(SaveDocumentByName(dir / "out.doc", doc, media).ok);
+  EXPECT_EQ(ReadBytes(dir / "out.doc").substr(0, 2), "\xFF\xFE");
+  ASSERT_TRUE(SaveDocumentByName(dir / "out.LSN", doc, media).ok);
+  EXPECT_EQ(ReadBytes(dir / "out.LSN").substr(0, 4), std::string("lsn\x01", 4));
+}
+
+TEST_F(DocumentFilesTest, FailedOpenAndSaveChangeNothing) {
+  TaggedTextReader(doc, lists, u"unsaved", false, false);
+  EXPECT_EQ(OpenDocument(dir / "missing.lsn", doc, media).status, OpenStatus::kCannotOpen);
+  EXPECT_EQ(OpenDocument(dir.path(), doc, media).status, OpenStatus::kCannotOpen);
+  EXPECT_EQ(Script(), u"unsaved");
+  EXPECT_FALSE(SaveDocumentByName(dir / "no" / "such" / "dir.lsn", doc, media).ok);
+  // A save onto a name that cannot be replaced leaves the old file whole.
+  std::filesystem::create_directories(dir / "busy.txt");
+  EXPECT_FALSE(SaveDocumentByName(dir / "busy.txt", doc, media).ok);
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "busy.txt"));
+}
+
+TEST_F(DocumentFilesTest, SaveAndOpenRoundTripEveryMark) {
+  WriteBytes(dir / "Music" / "m.mp3", "m");
+  lists.music = {u"m.mp3"};
+  lists.playTimes = {3};
+  const std::u16string script =
+      u"<禁读>演示<结束>\r<男>A.<女>B<男1>C<女1>D<提示音><暂停0.5秒><重复1:3>x<结束1><重复2:2>y<结束2><音乐:m.mp3><录音>";
+  TaggedTextReader(doc, lists, script, false, false);
+  ASSERT_TRUE(SaveListeningDocument(dir / "r.lsn", doc, media).ok);
+  MemoryScriptDocument reopened;
+  ASSERT_EQ(OpenDocument(dir / "r.lsn", reopened, media).status, OpenStatus::kOpened);
+  EXPECT_EQ(TaggedTextWriter(reopened, lists, 0, -1), script);
+}
+
+}  // namespace
+}  // namespace aurisona
