@@ -1,10 +1,37 @@
+// aurisona-cli: the headless front end of the Aurisona core.
 #include <cstdio>
+#include <cstring>
+
+#include "cli.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: aurisona-cli COMMAND [ARGS] [--data-dir DIR]\n"
+    "commands:\n"
+    "  compile IN        print the segments of a script, one JSON object a line\n"
+    "  convert IN OUT    open IN as the application does and save OUT by its ending\n";
+
+struct Command {
+  const char* name;
+  int (*run)(int argc, char** argv);
+};
+
+constexpr Command kCommands[] = {
+    {"compile", aurisona::cli::CompileCommand},
+    {"convert", aurisona::cli::ConvertCommand},
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  (void)argv;
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: aurisona-cli COMMAND ...\n");
-    return 2;
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    std::fputs(kUsage, argc < 2 ? stderr : stdout);
+    return argc < 2 ? 2 : 0;
   }
-  return 0;
+  for (const Command& command : kCommands) {
+    if (std::strcmp(argv[1], command.name) == 0) return command.run(argc, argv);
+  }
+  std::fprintf(stderr, "aurisona-cli: unknown command %s\n%s", argv[1], kUsage);
+  return 2;
 }

@@ -147,24 +147,26 @@ class LsnReader {
           if (lists.music[k] != name) continue;
           if (lists.playTimes.size() < lists.music.size()) lists.playTimes.resize(lists.music.size(), 0);
           lists.playTimes[k] = seconds;
-          if (media_.storePlayTime) media_.storePlayTime(name, seconds);
+          if (media_.storePlayTime && media_.writeMedia) media_.storePlayTime(name, seconds);
           break;
         }
       }
       return true;
     }
-    if (!Extract(target, size)) {
+    if (!media_.writeMedia) {
+      if (!Skip(size)) return Damaged("cannot skip a media record");
+    } else if (!Extract(target, size)) {
       ++result_.mediaSkipped;
       return true;  // the bytes were consumed or skipped; go on with the next record
     }
-    ++result_.mediaExtracted;
+    if (media_.writeMedia) ++result_.mediaExtracted;
     if (media_.lists) {
       auto& lists = *media_.lists;
       if (music) {
         lists.playTimes.resize(lists.music.size(), 0);
         lists.music.push_back(name);
         lists.playTimes.push_back(seconds);
-        if (media_.storePlayTime) media_.storePlayTime(name, seconds);
+        if (media_.storePlayTime && media_.writeMedia) media_.storePlayTime(name, seconds);
       } else {
         lists.recordings.push_back(name);
       }

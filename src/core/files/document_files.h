@@ -34,6 +34,9 @@ struct DocumentMedia {
   MediaLists* lists = nullptr;
   // Stores a clip's play time (setup.ini, section "音乐播放时间"); may be empty.
   std::function<void(const std::u16string& name, int32_t seconds)> storePlayTime;
+  // False: opening updates the lists as if the media had been put into the
+  // folders, but writes nothing (for tools that only read a document).
+  bool writeMedia = true;
 };
 
 enum class OpenStatus {

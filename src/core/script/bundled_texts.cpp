@@ -1,0 +1,14 @@
+#include "script/bundled_texts.h"
+
+#include "util/text.h"
+
+extern const unsigned char kBundledSampleUtf8[];
+
+namespace aurisona {
+
+const std::u16string& BundledSampleScript() {
+  static const std::u16string text = Utf8ToUtf16(reinterpret_cast<const char*>(kBundledSampleUtf8));
+  return text;
+}
+
+}  // namespace aurisona
