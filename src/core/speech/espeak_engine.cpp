@@ -1,0 +1,212 @@
+#include "speech/espeak_engine.h"
+
+#include <espeak-ng/espeak_ng.h>
+#include <espeak-ng/speak_lib.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+#include "speech/ssml.h"
+
+namespace aurisona {
+namespace {
+
+struct LanguageEntry {
+  const char* espeak_language;  // as eSpeak lists it
+  std::u16string_view label;
+  std::u16string_view windows_language;
+};
+constexpr std::array<LanguageEntry, 3> kLanguages = {{
+    {"cmn", u"Mandarin", u"804"},
+    {"en-us", u"English (America)", u"409"},
+    {"en-gb", u"English (Great Britain)", u"809"},
+}};
+
+struct VariantEntry {
+  const char* espeak_variant;
+  std::u16string_view gender;
+};
+constexpr std::array<VariantEntry, 2> kVariants = {{{"m3", u"Male"}, {"f3", u"Female"}}};
+
+constexpr int kBufferMilliseconds = 100;
+
+struct EspeakVoice {
+  Voice voice;
+  std::string spec;  // what espeak_SetVoiceByName takes: "<identifier>+<variant>"
+};
+
+struct Synthesis {
+  const SsmlText* ssml = nullptr;
+  const SpeechSink* sink = nullptr;
+  int sample_rate = 0;
+  int last_end = 0;  // end of the last word reported
+  int64_t last_sample = 0;
+  bool stopped = false;
+  std::vector<WordBoundary> words;
+};
+
+// eSpeak's global state and ours, guarded by g_mutex.
+std::mutex g_mutex;
+bool g_initialised = false;
+int g_sample_rate = 0;
+std::vector<EspeakVoice> g_voices;
+std::string g_loaded_spec;
+Synthesis* g_synthesis = nullptr;
+
+// The voice file eSpeak prefers for a language: an exact language entry with the
+// lowest priority number, the first listed on a tie.
+const espeak_VOICE* FindEspeakVoice(const espeak_VOICE** list, const char* language) {
+  const espeak_VOICE* best = nullptr;
+  int best_priority = 0;
+  for (; list && *list; ++list) {
+    const char* entry = (*list)->languages;
+    if (!entry || !(*list)->identifier) continue;
+    // Pairs of a priority byte and a NUL-terminated name, ended by an empty name.
+    while (entry[0] != 0 && entry[1] != 0) {
+      const int priority = static_cast<unsigned char>(entry[0]);
+      const char* name = entry + 1;
+      if (std::strcmp(name, language) == 0 && (!best || priority < best_priority)) {
+        best = *list;
+        best_priority = priority;
+      }
+      entry = name + std::strlen(name) + 1;
+    }
+  }
+  return best;
+}
+
+std::vector<EspeakVoice> FindVoices() {
+  std::vector<EspeakVoice> voices;
+  const espeak_VOICE** list = espeak_ListVoices(nullptr);
+  for (const LanguageEntry& language : kLanguages) {
+    const espeak_VOICE* found = FindEspeakVoice(list, language.espeak_language);
+    if (!found) continue;
+    for (const VariantEntry& variant : kVariants) {
+      EspeakVoice v;
+      v.spec = std::string(found->identifier) + "+" + variant.espeak_variant;
+      if (espeak_SetVoiceByName(v.spec.c_str()) != EE_OK) continue;
+      g_loaded_spec = v.spec;
+      v.voice.name = std::u16string(u"eSpeak ") + std::u16string(language.label) + u" " +
+                     std::u16string(variant.gender);
+      v.voice.gender = variant.gender;
+      v.voice.language = language.windows_language;
+      v.voice.display_name = std::u16string(u"eSpeak NG ") + std::u16string(language.label) +
+                             u" " + std::u16string(variant.gender) + u" 22kHz";
+      voices.push_back(std::move(v));
+    }
+  }
+  return voices;
+}
+
+// Call with g_mutex held.
+bool EnsureInitialised() {
+  if (g_initialised) return true;
+  espeak_ng_InitializePath(nullptr);
+  espeak_ng_ERROR_CONTEXT context = nullptr;
+  const espeak_ng_STATUS status = espeak_ng_Initialize(&context);
+  espeak_ng_ClearErrorContext(&context);
+  if (status != ENS_OK) return false;
+  if (espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, kBufferMilliseconds, nullptr) != ENS_OK) {
+    return false;
+  }
+  g_sample_rate = espeak_ng_GetSampleRate();
+  if (g_sample_rate <= 0) return false;
+  espeak_SetSynthCallback(nullptr);
+  g_voices = FindVoices();
+  g_initialised = true;
+  return true;
+}
+
+int OnSynthesised(short* wav, int count, espeak_EVENT* events) {
+  Synthesis* s = g_synthesis;
+  if (!s) return 0;
+  s->words.clear();
+  for (const espeak_EVENT* ev = events; ev && ev->type != espeakEVENT_LIST_TERMINATED; ++ev) {
+    if (ev->type != espeakEVENT_WORD || ev->length <= 0) continue;
+    int offset = 0;
+    int length = 0;
+    // eSpeak counts code points of its input from 1.
+    if (!s->ssml->MapToSource(static_cast<int64_t>(ev->text_position) - 1, ev->length, &offset,
+                              &length)) {
+      continue;
+    }
+    // Words are reported once each, in text order; eSpeak also reports the parts of a
+    // number it reads in pieces, which start inside the word already reported.
+    if (offset < s->last_end) continue;
+    s->last_end = offset + length;
+    const int64_t sample = std::max<int64_t>(
+        s->last_sample, static_cast<int64_t>(ev->audio_position) * s->sample_rate / 1000);
+    s->last_sample = sample;
+    s->words.push_back({offset, length, sample});
+  }
+  if (count <= 0 && s->words.empty()) return 0;
+  SpeechChunk chunk;
+  chunk.sample_rate = s->sample_rate;
+  if (wav && count > 0) chunk.samples = {wav, static_cast<size_t>(count)};
+  chunk.words = s->words;
+  if (!(*s->sink)(chunk)) {
+    s->stopped = true;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int EspeakWordsPerMinute(int rate) {
+  const double wpm = espeakRATE_NORMAL * std::pow(3.0, std::clamp(rate, -10, 10) / 10.0);
+  return std::clamp(static_cast<int>(std::lround(wpm)), espeakRATE_MINIMUM, espeakRATE_MAXIMUM);
+}
+
+int EspeakVolume(int percent) { return std::clamp(percent, 10, 100); }
+
+std::vector<Voice> EspeakSpeechEngine::ListVoices() {
+  std::lock_guard lock(g_mutex);
+  std::vector<Voice> voices;
+  if (!EnsureInitialised()) return voices;
+  for (const EspeakVoice& v : g_voices) voices.push_back(v.voice);
+  return voices;
+}
+
+SynthesisStatus EspeakSpeechEngine::Synthesize(std::u16string_view text,
+                                               std::u16string_view voice_name, int rate,
+                                               int volume, const SpeechSink& sink,
+                                               Voice* used_voice) {
+  if (text.empty()) return SynthesisStatus::kEmptyText;
+  std::lock_guard lock(g_mutex);
+  if (!EnsureInitialised() || g_voices.empty()) return SynthesisStatus::kNoEngine;
+  ready_ = true;
+
+  for (size_t i = 0; i < g_voices.size(); ++i) {
+    if (g_voices[i].voice.name == voice_name) chosen_ = static_cast<int>(i);
+  }
+  const EspeakVoice& voice = g_voices[chosen_ < 0 ? 0 : static_cast<size_t>(chosen_)];
+  if (used_voice) *used_voice = voice.voice;
+  if (g_loaded_spec != voice.spec) {
+    g_loaded_spec.clear();
+    if (espeak_SetVoiceByName(voice.spec.c_str()) != EE_OK) return SynthesisStatus::kFailed;
+    g_loaded_spec = voice.spec;
+  }
+  espeak_SetParameter(espeakRATE, EspeakWordsPerMinute(rate), 0);
+  espeak_SetParameter(espeakVOLUME, EspeakVolume(volume), 0);
+
+  const SsmlText ssml = PrepareSsml(text);
+  Synthesis synthesis;
+  synthesis.ssml = &ssml;
+  synthesis.sink = &sink;
+  synthesis.sample_rate = g_sample_rate;
+  g_synthesis = &synthesis;
+  espeak_SetSynthCallback(&OnSynthesised);
+  const espeak_ERROR error =
+      espeak_Synth(ssml.utf8.c_str(), ssml.utf8.size() + 1, 0, POS_CHARACTER, 0,
+                   espeakCHARS_UTF8 | espeakSSML, nullptr, nullptr);
+  espeak_SetSynthCallback(nullptr);
+  g_synthesis = nullptr;
+  if (synthesis.stopped) return SynthesisStatus::kStopped;
+  return error == EE_OK ? SynthesisStatus::kOk : SynthesisStatus::kFailed;
+}
+
+}  // namespace aurisona

@@ -1,0 +1,38 @@
+// The eSpeak NG backend of SpeechEngine.
+//
+// Voices: the installed Mandarin ("cmn"), American English ("en-us") and British English
+// ("en-gb") eSpeak voices, each as a male and a female variant, named
+// "eSpeak <language> Male|Female" (names are stored in setup.ini and never change).
+// eSpeak speaks at 22050 Hz, so every display name carries "22kHz".
+//
+// eSpeak NG keeps global state: every instance shares one lock and one initialisation,
+// done on first use with the default data folder. Each instance remembers the voice its
+// last matching call chose; before any match the default voice is the first one listed.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "speech/speech_engine.h"
+
+namespace aurisona {
+
+class EspeakSpeechEngine final : public SpeechEngine {
+ public:
+  std::vector<Voice> ListVoices() override;
+  SynthesisStatus Synthesize(std::u16string_view text, std::u16string_view voice_name, int rate,
+                             int volume, const SpeechSink& sink, Voice* used_voice) override;
+  bool IsReady() const override { return ready_; }
+
+ private:
+  bool ready_ = false;
+  int chosen_ = -1;  // index into the voice list of the last matching voice
+};
+
+// Rate -10..10 as eSpeak words per minute: 175 * 3^(rate/10), within 80..450.
+int EspeakWordsPerMinute(int rate);
+// Volume percent 10..100 as eSpeak's volume (100 is its normal volume).
+int EspeakVolume(int percent);
+
+}  // namespace aurisona

@@ -1,0 +1,308 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+#include <thread>
+
+#include "core/test_util.h"
+#include "speech/espeak_engine.h"
+#include "speech/voice.h"
+#include "util/text.h"
+
+namespace aurisona {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+const std::u16string kMandarinMale = u"eSpeak Mandarin Male";
+const std::u16string kEnglishMale = u"eSpeak English (America) Male";
+const std::u16string kEnglishFemale = u"eSpeak English (America) Female";
+
+uint32_t Le(const std::string& b, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(b[at + i])) << (8 * i);
+  return v;
+}
+
+struct Wav {
+  int rate = 0;
+  int channels = 0;
+  int bits = 0;
+  std::vector<int16_t> samples;
+};
+
+// Parses the 44-byte header we write and checks that its sizes agree with the file.
+Wav ParseWav(const std::string& b) {
+  Wav wav;
+  EXPECT_GE(b.size(), 44u);
+  if (b.size() < 44) return wav;
+  EXPECT_EQ(b.substr(0, 4), "RIFF");
+  EXPECT_EQ(Le(b, 4, 4), b.size() - 8);
+  EXPECT_EQ(b.substr(8, 8), "WAVEfmt ");
+  EXPECT_EQ(Le(b, 16, 4), 16u);
+  EXPECT_EQ(Le(b, 20, 2), 1u);  // PCM
+  wav.channels = static_cast<int>(Le(b, 22, 2));
+  wav.rate = static_cast<int>(Le(b, 24, 4));
+  EXPECT_EQ(Le(b, 28, 4), static_cast<uint32_t>(wav.rate * wav.channels * 2));
+  EXPECT_EQ(Le(b, 32, 2), static_cast<uint32_t>(wav.channels * 2));
+  wav.bits = static_cast<int>(Le(b, 34, 2));
+  EXPECT_EQ(b.substr(36, 4), "data");
+  EXPECT_EQ(Le(b, 40, 4), b.size() - 44);
+  for (size_t i = 44; i + 1 < b.size(); i += 2) wav.samples.push_back(static_cast<int16_t>(Le(b, i, 2)));
+  return wav;
+}
+
+int Peak(const std::vector<int16_t>& samples) {
+  int peak = 0;
+  for (const int16_t s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+  return peak;
+}
+
+// eSpeak adds noise from rand() and carries a little state from one sentence to the
+// next, so the same sentence never comes out bit for bit the same twice; its length
+// stays within a few samples, while another voice changes it by percents.
+bool SameLength(size_t a, size_t b) {
+  const size_t diff = a > b ? a - b : b - a;
+  return diff * 250 <= std::max(a, b);  // 0.4 %
+}
+
+SpeechAudio Synth(EspeakSpeechEngine& engine, std::u16string_view text,
+                  std::u16string_view voice = kEnglishMale, int rate = 0, int volume = 100) {
+  SpeechAudio audio;
+  EXPECT_EQ(engine.SynthesizeAll(text, voice, rate, volume, &audio), SynthesisStatus::kOk);
+  return audio;
+}
+
+TEST(SpeechEspeakTest, ListsMandarinAndEnglishVoicesOfBothGenders) {
+  EspeakSpeechEngine engine;
+  const std::vector<Voice> voices = engine.ListVoices();
+  ASSERT_GE(voices.size(), 4u);
+  for (const Voice& v : voices) {
+    EXPECT_TRUE(v.gender == u"Male" || v.gender == u"Female");
+    EXPECT_TRUE(v.language == u"804" || v.language == u"409" || v.language == u"809");
+    EXPECT_EQ(SpeechFileSampleRate(v.display_name), 22050);
+  }
+  auto has = [&](std::u16string_view name, std::u16string_view gender, std::u16string_view lang) {
+    return std::any_of(voices.begin(), voices.end(), [&](const Voice& v) {
+      return v.name == name && v.gender == gender && v.language == lang;
+    });
+  };
+  EXPECT_TRUE(has(kMandarinMale, u"Male", u"804"));
+  EXPECT_TRUE(has(u"eSpeak Mandarin Female", u"Female", u"804"));
+  EXPECT_TRUE(has(kEnglishMale, u"Male", u"409"));
+  EXPECT_TRUE(has(kEnglishFemale, u"Female", u"409"));
+  const VoiceSlotLists lists = DistributeVoices(voices);
+  for (const auto& list : lists) EXPECT_FALSE(list.empty());
+  EXPECT_EQ(lists[0].front(), kMandarinMale);
+  EXPECT_EQ(engine.ListVoices(), voices);  // stable
+}
+
+TEST(SpeechEspeakTest, SpeakWritesAComplete22kHzMonoWavAndReplacesTheOldFile) {
+  TempDir dir;
+  const auto path = dir / "speech.wav";
+  WriteBytes(path, std::string(100000, 'x'));  // longer than the speech: must not survive
+  EspeakSpeechEngine engine;
+  SpeakOutcome outcome = SpeakOutcome::kNoEngine;
+  ASSERT_TRUE(engine.Speak(u"Hello, this is a listening test.", path, kEnglishFemale, 0, 100, &outcome));
+  EXPECT_EQ(outcome, SpeakOutcome::kWritten);
+  const Wav wav = ParseWav(ReadBytes(path));
+  EXPECT_EQ(wav.rate, 22050);
+  EXPECT_EQ(wav.channels, 1);
+  EXPECT_EQ(wav.bits, 16);
+  EXPECT_GT(wav.samples.size(), 22050u / 2);
+  EXPECT_GT(Peak(wav.samples), 3000);
+  EXPECT_TRUE(SameLength(wav.samples.size(),
+                         Synth(engine, u"Hello, this is a listening test.", kEnglishFemale).samples.size()));
+}
+
+TEST(SpeechEspeakTest, EmptyTextAndUnwritableFilesAreReported) {
+  TempDir dir;
+  const auto path = dir / "speech.wav";
+  WriteBytes(path, "old");
+  EspeakSpeechEngine engine;
+  SpeakOutcome outcome = SpeakOutcome::kWritten;
+  EXPECT_FALSE(engine.Speak(u"", path, kEnglishMale, 0, 100, &outcome));  // nothing exists yet
+  EXPECT_EQ(outcome, SpeakOutcome::kNothingToSpeak);
+  EXPECT_FALSE(engine.IsReady());
+  EXPECT_TRUE(engine.Speak(u"Hi.", dir / "no" / "such" / "folder.wav", kEnglishMale, 0, 100, &outcome));
+  EXPECT_EQ(outcome, SpeakOutcome::kWriteFailed);
+  EXPECT_TRUE(engine.IsReady());
+  EXPECT_TRUE(engine.Speak(u"", path, kEnglishMale, 0, 100, &outcome));
+  EXPECT_EQ(outcome, SpeakOutcome::kNothingToSpeak);
+  EXPECT_EQ(ReadBytes(path), "old");
+}
+
+TEST(SpeechEspeakTest, RateAndVolumeShapeTheAudio) {
+  EspeakSpeechEngine engine;
+  const std::u16string text = u"The quick brown fox jumps over the lazy dog.";
+  const size_t slow = Synth(engine, text, kEnglishMale, -5).samples.size();
+  const size_t normal = Synth(engine, text, kEnglishMale, 0).samples.size();
+  const size_t fast = Synth(engine, text, kEnglishMale, 10).samples.size();
+  EXPECT_GT(slow, normal);
+  EXPECT_GT(normal, fast);
+  // Beyond the range is the same as its end.
+  EXPECT_TRUE(SameLength(Synth(engine, text, kEnglishMale, 30).samples.size(), fast));
+  EXPECT_LT(Peak(Synth(engine, text, kEnglishMale, 0, 50).samples),
+            Peak(Synth(engine, text, kEnglishMale, 0, 100).samples));
+  EXPECT_EQ(EspeakWordsPerMinute(0), 175);
+  EXPECT_EQ(EspeakWordsPerMinute(-10), 80);
+  EXPECT_EQ(EspeakWordsPerMinute(10), 450);
+  EXPECT_EQ(EspeakWordsPerMinute(5), 303);
+}
+
+TEST(SpeechEspeakTest, VoiceNamesMatchExactlyElseThePreviousVoiceSpeaks) {
+  EspeakSpeechEngine engine;
+  const std::u16string text = u"Good morning, everyone.";
+  const SpeechAudio female = Synth(engine, text, kEnglishFemale);
+  const SpeechAudio male = Synth(engine, text, kEnglishMale);
+  ASSERT_FALSE(SameLength(female.samples.size(), male.samples.size()));
+  EXPECT_EQ(male.voice.name, kEnglishMale);
+
+  std::u16string lower = kEnglishFemale;
+  for (char16_t& c : lower) c = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+  const SpeechAudio fallback = Synth(engine, text, lower);
+  EXPECT_EQ(fallback.voice.name, kEnglishMale);
+  EXPECT_TRUE(SameLength(fallback.samples.size(), male.samples.size()));
+  const SpeechAudio unnamed = Synth(engine, text, u"");
+  EXPECT_EQ(unnamed.voice.name, kEnglishMale);
+  EXPECT_TRUE(SameLength(unnamed.samples.size(), male.samples.size()));
+
+  // A fresh engine with no match speaks with the default voice, the first listed.
+  EspeakSpeechEngine fresh;
+  EXPECT_EQ(Synth(fresh, text, u"VW Paul").voice, fresh.ListVoices().front());
+}
+
+TEST(SpeechEspeakTest, MarkupCharactersAreSpokenNotDropped) {
+  EspeakSpeechEngine engine;
+  const size_t tom = Synth(engine, u"Tom").samples.size();
+  const SpeechAudio both = Synth(engine, u"Tom & Jerry <3");
+  EXPECT_GT(both.samples.size(), tom + 22050 / 2);
+  EXPECT_GT(Peak(both.samples), 3000);
+  // Well-formed markup is acted upon: a one second break makes the sentence longer.
+  const size_t plain = Synth(engine, u"one two").samples.size();
+  EXPECT_GT(Synth(engine, u"one <break time=\"1s\"/> two").samples.size(), plain + 22050 / 2);
+}
+
+TEST(SpeechEspeakTest, WordEventsPointAtTheWordsInOrder) {
+  EspeakSpeechEngine engine;
+  const std::u16string text = u"Hello big world";
+  const SpeechAudio audio = Synth(engine, text);
+  ASSERT_EQ(audio.words.size(), 3u);
+  EXPECT_EQ(audio.words[0].offset, 0);
+  EXPECT_EQ(audio.words[0].length, 5);
+  EXPECT_EQ(audio.words[1].offset, 6);
+  EXPECT_EQ(audio.words[1].length, 3);
+  EXPECT_EQ(audio.words[2].offset, 10);
+  EXPECT_EQ(audio.words[2].length, 5);
+  EXPECT_EQ(audio.words[0].sample, 0);
+  EXPECT_LT(audio.words[0].sample, audio.words[1].sample);
+  EXPECT_LT(audio.words[1].sample, audio.words[2].sample);
+  EXPECT_LT(audio.words[2].sample, static_cast<int64_t>(audio.samples.size()));
+
+  // eSpeak reads long numbers in pieces and reports each piece; the number is one word.
+  const SpeechAudio number = Synth(engine, u"Pay 12345 now");
+  ASSERT_EQ(number.words.size(), 3u);
+  EXPECT_EQ(number.words[1], (WordBoundary{4, 5, number.words[1].sample}));
+  EXPECT_EQ(number.words[2].offset, 10);
+}
+
+TEST(SpeechEspeakTest, WordOffsetsSurviveEscapingAndChineseText) {
+  EspeakSpeechEngine engine;
+  const std::u16string text = u"我们 Tom & \"Jerry\" 你好";
+  const SpeechAudio audio = Synth(engine, text, kMandarinMale);
+  ASSERT_FALSE(audio.samples.empty());
+  ASSERT_FALSE(audio.words.empty());
+  std::vector<std::u16string> words;
+  int previous = -1;
+  for (const WordBoundary& w : audio.words) {
+    ASSERT_GT(w.offset, previous);
+    ASSERT_GT(w.length, 0);
+    ASSERT_LE(static_cast<size_t>(w.offset + w.length), text.size());
+    previous = w.offset;
+    words.push_back(text.substr(static_cast<size_t>(w.offset), static_cast<size_t>(w.length)));
+  }
+  for (const std::u16string expected : {u"我", u"们", u"Tom", u"&", u"Jerry", u"你", u"好"}) {
+    EXPECT_NE(std::find(words.begin(), words.end(), expected), words.end())
+        << Utf16ToUtf8(expected);
+  }
+}
+
+TEST(SpeechEspeakTest, ChineseTextIsSpokenAndTheSinkCanStop) {
+  EspeakSpeechEngine engine;
+  const SpeechAudio chinese = Synth(engine, u"请听下面一段对话。", kMandarinMale);
+  EXPECT_GT(chinese.samples.size(), 22050u);
+  EXPECT_GT(Peak(chinese.samples), 3000);
+
+  int chunks = 0;
+  const auto stop_at_first = [&](const SpeechChunk&) { return ++chunks < 1; };
+  EXPECT_EQ(engine.Synthesize(u"请听下面一段对话。", kMandarinMale, 0, 100, stop_at_first, nullptr),
+            SynthesisStatus::kStopped);
+  EXPECT_EQ(chunks, 1);
+  // The engine is usable again afterwards and gives the same audio.
+  EXPECT_TRUE(SameLength(Synth(engine, u"请听下面一段对话。", kMandarinMale).samples.size(),
+                         chinese.samples.size()));
+}
+
+TEST(SpeechEspeakTest, ESpeakWritesNothingToTheConsole) {
+  TempDir dir;
+  const auto log = dir / "console.txt";
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const int saved_out = dup(1);
+  const int saved_err = dup(2);
+  const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(fd, 0);
+  dup2(fd, 1);
+  dup2(fd, 2);
+  close(fd);
+  {
+    EspeakSpeechEngine engine;
+    SpeechAudio audio;
+    for (const char16_t* text : {u"<voice name='nobody' gender='female'>x</voice>", u"[[a]] \x01 ]]",
+                                 u"<say-as interpret-as='characters'>abc</say-as>", u"1/0 $3.50"}) {
+      engine.SynthesizeAll(text, u"no such voice", 0, 100, &audio);
+    }
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+  dup2(saved_out, 1);
+  dup2(saved_err, 2);
+  close(saved_out);
+  close(saved_err);
+  EXPECT_EQ(ReadBytes(log), "");
+}
+
+TEST(SpeechEspeakTest, ConcurrentEnginesAreSerialised) {
+  const SpeechAudio expected = [] {
+    EspeakSpeechEngine engine;
+    return Synth(engine, u"Listen to the dialogue.", kEnglishFemale);
+  }();
+  std::vector<std::thread> threads;
+  std::vector<int> same(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      EspeakSpeechEngine engine;
+      for (int i = 0; i < 3; ++i) {
+        SpeechAudio a;
+        engine.SynthesizeAll(u"Listen to the dialogue.", t % 2 ? kEnglishFemale : kMandarinMale, 0,
+                             100, &a);
+        if (t % 2 && a.voice.name == kEnglishFemale &&
+            SameLength(a.samples.size(), expected.samples.size())) {
+          ++same[static_cast<size_t>(t)];
+        }
+      }
+    });
+  }
+  for (std::thread& th : threads) th.join();
+  EXPECT_EQ(same[1], 3);
+  EXPECT_EQ(same[3], 3);
+}
+
+}  // namespace
+}  // namespace aurisona
