@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "core/test_util.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_record.h"
+#include "util/text.h"
+
+namespace aurisona {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+// Keys of section "设置" in file order.
+std::vector<std::u16string> KeysInFile(const std::string& bytes) {
+  std::vector<std::u16string> keys;
+  bool inSettings = false;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    const std::string line = bytes.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line[0] == '[') {
+      inSettings = line == "[设置]";
+    } else if (inSettings && line.find('=') != std::string::npos) {
+      keys.push_back(Utf8ToUtf16(line.substr(0, line.find('='))));
+    }
+  }
+  return keys;
+}
+
+TEST(SettingsRecord, KeyTableHoldsEveryKeyOnceWithItsDefault) {
+  const auto table = SettingsKeyTable();
+  EXPECT_EQ(table.size(), 4u + 24u + 11u);
+  std::set<std::u16string_view> unique;
+  for (const SettingKey& k : table) EXPECT_TRUE(unique.insert(k.key).second);
+  EXPECT_EQ(SettingIntDefault(u"皮肤"), 2);
+  EXPECT_EQ(SettingIntDefault(u"淡入淡出时间"), 3);
+  EXPECT_EQ(FindSettingKey(u"女英引擎_1")->stringDefault, u"VW Julie");
+  EXPECT_EQ(VoiceSlotKeysOf(3)->speed, u"男英速度");
+  EXPECT_EQ(VoiceSlotKeysOf(6)->volume, u"女中音量_1");
+  EXPECT_EQ(VoiceSlotKeysOf(0), nullptr);
+  EXPECT_EQ(VoiceSlotKeysOf(9), nullptr);
+}
+
+TEST(SettingsRecord, MissingFileGivesTheDefaults) {
+  TempDir dir;
+  IniStore store(dir / "setup.ini");
+  SettingsRecord r;
+  r.slots[0].volume = 10;
+  r.Load(store);
+  EXPECT_EQ(r, SettingsRecord());
+  const char16_t* voices[] = {u"VW Liang", u"VW Hui", u"VW Paul", u"VW Julie"};
+  for (int slot = 1; slot <= 8; ++slot) {
+    EXPECT_EQ(r.VoiceSlotQuery(slot), (VoiceSlot{voices[(slot - 1) % 4], 0, 100})) << slot;
+  }
+  for (const GainGroup* g : {&r.textGain, &r.musicGain, &r.recordingGain}) {
+    EXPECT_EQ(*g, (GainGroup{200, true, true}));
+  }
+  EXPECT_TRUE(r.fadeOn);
+  EXPECT_EQ(r.fadeSeconds, 3);
+  EXPECT_EQ(ReadSkin(store), 2);
+  EXPECT_TRUE(ReadPanelShown(store));
+  EXPECT_EQ(ReadPromptToneIndex(store), 0);
+  EXPECT_TRUE(ReadFirstRun(store));
+  EXPECT_FALSE(r.VoiceSlotQuery(0));
+  EXPECT_FALSE(r.VoiceSlotQuery(9));
+  EXPECT_EQ(r.SlotAt(-1), nullptr);
+}
+
+TEST(SettingsRecord, LoadClampsAndReplacesValuesOutsideTheLists) {
+  TempDir dir;
+  WriteBytes(dir / "setup.ini",
+             "[设置]\n男中音量=55\n女中音量=9\n男英音量=110\n女英音量=109\n男中音量_1=abc\n女中音量_1=-5\n"
+             "男中速度=-10\n女中速度=11\n男英速度=-11\n女英速度=10\n"
+             "文本增益=0\n音乐增益=5000\n录音增益=-3\n文本自动增益=0\n音乐指定增益=7\n"
+             "音乐淡入淡出=0\n淡入淡出时间=25\n男中引擎=espeak Mandarin\n女英引擎_1=\n");
+  SettingsRecord r;
+  r.Load(IniStore(dir / "setup.ini"));
+  EXPECT_EQ(r.slots[0].volume, 50);
+  EXPECT_EQ(r.slots[1].volume, 100);  // 9 selects nothing
+  EXPECT_EQ(r.slots[2].volume, 100);  // 110 selects nothing
+  EXPECT_EQ(r.slots[3].volume, 100);  // 109 selects the last entry
+  EXPECT_EQ(r.slots[4].volume, 100);  // "abc" reads 0
+  EXPECT_EQ(r.slots[5].volume, 100);
+  EXPECT_EQ(r.slots[0].rate, -10);
+  EXPECT_EQ(r.slots[1].rate, 0);
+  EXPECT_EQ(r.slots[2].rate, 0);
+  EXPECT_EQ(r.slots[3].rate, 10);
+  EXPECT_EQ(r.textGain, (GainGroup{1, false, true}));
+  EXPECT_EQ(r.musicGain, (GainGroup{999, true, true}));
+  EXPECT_EQ(r.recordingGain.percent, 1);
+  EXPECT_FALSE(r.fadeOn);
+  EXPECT_EQ(r.fadeSeconds, 25);
+  EXPECT_EQ(r.slots[0].voice, u"espeak Mandarin");
+  EXPECT_EQ(r.slots[7].voice, u"");  // present but empty is not the default
+}
+
+TEST(SettingsRecord, SaveWritesEveryKeyInOrderInOneRewriteAndLoadsBack) {
+  TempDir dir;
+  IniStore store(dir / "setup.ini");
+  ASSERT_TRUE(WriteSkin(store, 4));
+  SettingsRecord r;
+  r.slots[2] = VoiceSlot{u"English (America) 男", -3, 70};
+  r.musicGain = GainGroup{350, false, true};
+  r.fadeOn = false;
+  r.fadeSeconds = 7;
+  ASSERT_TRUE(r.Save(store));
+
+  std::vector<std::u16string> expected = {u"皮肤",         u"文本自动增益", u"文本指定增益", u"文本增益",
+                                          u"音乐自动增益", u"音乐指定增益", u"音乐增益",     u"录音自动增益",
+                                          u"录音指定增益", u"录音增益",     u"音乐淡入淡出", u"淡入淡出时间"};
+  for (int slot = 1; slot <= 8; ++slot) {
+    const VoiceSlotKeys* k = VoiceSlotKeysOf(slot);
+    expected.insert(expected.end(), {std::u16string(k->voice), std::u16string(k->speed), std::u16string(k->volume)});
+  }
+  const std::string file = ReadBytes(dir / "setup.ini");
+  EXPECT_EQ(KeysInFile(file), expected);
+  EXPECT_NE(file.find("音乐指定增益=1\n音乐增益=350\n"), std::string::npos);
+  EXPECT_NE(file.find("男英引擎=English (America) 男\n男英速度=-3\n男英音量=70\n"), std::string::npos);
+
+  SettingsRecord back;
+  back.Load(store);
+  EXPECT_EQ(back, r);
+  // A second save of the same record changes nothing.
+  ASSERT_TRUE(back.Save(store));
+  EXPECT_EQ(ReadBytes(dir / "setup.ini"), file);
+}
+
+TEST(SettingsRecord, StoredVolume55IsSavedAs50) {
+  TempDir dir;
+  WriteBytes(dir / "setup.ini", "[设置]\n女英音量_1=55\n男中速度=-11\n");
+  IniStore store(dir / "setup.ini");
+  SettingsRecord r;
+  r.Load(store);
+  ASSERT_TRUE(r.Save(store));
+  EXPECT_EQ(store.GetInt(u"设置", u"女英音量_1", 0), 50);
+  EXPECT_EQ(store.GetInt(u"设置", u"男中速度", 99), 0);
+}
+
+TEST(SettingsRecord, SelectVoiceMatchesThePrefixIgnoringCase) {
+  const std::vector<std::u16string> names = {u"eSpeak Mandarin Male", u"eSpeak English Female",
+                                             u"ESPEAK English Male"};
+  EXPECT_EQ(SelectVoice(names, u"espeak english"), 1);
+  EXPECT_EQ(SelectVoice(names, u"ESPEAK ENGLISH MALE"), 2);
+  EXPECT_EQ(SelectVoice(names, u"VW Paul"), 0);
+  EXPECT_EQ(SelectVoice(names, u"eSpeak English Female 22kHz"), 0);  // longer than any name
+  EXPECT_EQ(SelectVoice(names, u""), 0);
+  EXPECT_EQ(SelectVoice({}, u"VW Paul"), -1);
+}
+
+TEST(SettingsRecord, MainWindowValuesAreWrittenAtOnce) {
+  TempDir dir;
+  IniStore store(dir / "setup.ini");
+  ASSERT_TRUE(WritePanelShown(store, false));
+  ASSERT_TRUE(WriteFirstRun(store, false));
+  ASSERT_TRUE(WritePromptToneIndex(store, 5));
+  EXPECT_FALSE(ReadPanelShown(store));
+  EXPECT_FALSE(ReadFirstRun(store));
+  EXPECT_EQ(ReadPromptToneIndex(store), 5);
+  EXPECT_EQ(ReadBytes(dir / "setup.ini"), "[设置]\n设置面板=0\n首次运行=0\n提示音=5\n");
+}
+
+}  // namespace
+}  // namespace aurisona
