@@ -1,5 +1,9 @@
 #include "test_util.h"
 
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -28,6 +32,21 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
 std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+CliRun RunCli(const std::string& args, const std::filesystem::path& scratch) {
+  const std::string errPath = (scratch / "cli-stderr.txt").string();
+  const std::string command = std::string(AURISONA_CLI_PATH) + " " + args + " 2>" + errPath;
+  CliRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.err = ReadBytes(errPath);
+  return run;
 }
 
 }  // namespace aurisona::testing

@@ -23,4 +23,13 @@ class TempDir {
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadBytes(const std::filesystem::path& path);
 
+// Runs aurisona-cli with `args` (a shell command line), capturing both streams;
+// standard error goes through a file in `scratch`.
+struct CliRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+CliRun RunCli(const std::string& args, const std::filesystem::path& scratch);
+
 }  // namespace aurisona::testing

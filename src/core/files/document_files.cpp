@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "media/sound_files.h"
 #include "script/memory_document.h"
 #include "script/tagged_text.h"
 #include "util/atomic_file.h"
@@ -127,7 +128,7 @@ class LsnReader {
     // The content must be there in full before anything on disk is touched.
     if (size > Remaining()) return Damaged("a media record is cut short");
     const std::u16string name = NulTerminated(rawName);
-    if (!IsPlainMediaName(name)) {
+    if (!IsPlainFileName(name)) {
       ++result_.mediaSkipped;
       return Skip(size) || Damaged("cannot skip a media record");
     }
@@ -202,15 +203,6 @@ class LsnReader {
 };
 
 }  // namespace
-
-bool IsPlainMediaName(std::u16string_view name) {
-  if (name.empty() || name == u"." || name == u"..") return false;
-  if (name.size() >= 2 && name[0] == u'.' && name[1] == u'.') return false;
-  for (char16_t c : name) {
-    if (c == u'/' || c == u'\\' || c == u'\0') return false;
-  }
-  return true;
-}
 
 uint32_t FileCrc32(const fs::path& path) {
   File f = OpenForReading(path);
@@ -298,7 +290,7 @@ SaveResult SaveListeningDocument(const fs::path& path, ScriptDocument& doc, cons
     const uint64_t size = fs::file_size(source, ec);
     File in = ec ? nullptr : OpenForReading(source);
     // A name too long for the format, or a file over 4 GiB, could not be read back.
-    if (!in || nameBytes > kMaxMediaNameBytes || size > 0xFFFFFFFFull || !IsPlainMediaName(s.text)) {
+    if (!in || nameBytes > kMaxMediaNameBytes || size > 0xFFFFFFFFull || !IsPlainFileName(s.text)) {
       ++result.mediaLeftOut;
       continue;
     }

@@ -91,8 +91,4 @@ std::u16string TaggedTextForFile(const ScriptDocument& doc, const MediaLists& li
 // The standard CRC-32 of a file's content; 0 when it cannot be read.
 uint32_t FileCrc32(const std::filesystem::path& path);
 
-// True for a name that is a plain file name: not empty, not "." or "..", no
-// path separator, no NUL, not starting with "..".
-bool IsPlainMediaName(std::u16string_view name);
-
 }  // namespace aurisona

@@ -1,0 +1,96 @@
+// aurisona-cli compile and convert, run as a teacher's script would run them.
+#include <gtest/gtest.h>
+#include <algorithm>
+
+#include "test_util.h"
+#include "util/text.h"
+
+namespace aurisona {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+using testing::CliRun;
+using testing::RunCli;
+
+CliRun Cli(const std::string& args, const TempDir& dir) { return RunCli(args, dir.path()); }
+
+class CliScriptTest : public ::testing::Test {
+ protected:
+  std::string DataDir() const { return "--data-dir " + (dir / "data").string(); }
+  TempDir dir;
+};
+
+TEST_F(CliScriptTest, CompilePrintsOneJsonObjectPerSegment) {
+  WriteBytes(dir / "s.txt", "<男>Hi \"there\".\n<暂停0.5秒><重复1:3>x<结束1>");
+  const CliRun run = Cli("compile " + (dir / "s.txt").string() + " " + DataDir(), dir);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  // Runs break after the quotes and the line break and merge, joined by spaces.
+  EXPECT_EQ(run.out,
+            "{\"kind\":0,\"param\":0,\"chinese\":0,\"start\":0,\"end\":13,\"text\":\" Hi \\\" there\\\" .\\r\"}\n"
+            "{\"kind\":500,\"param\":0,\"chinese\":0,\"start\":13,\"end\":14,\"text\":\"\"}\n"
+            "{\"kind\":4,\"param\":3,\"chinese\":0,\"start\":14,\"end\":15,\"text\":\"\"}\n"
+            "{\"kind\":0,\"param\":0,\"chinese\":0,\"start\":15,\"end\":16,\"text\":\"x\"}\n"
+            "{\"kind\":5,\"param\":3,\"chinese\":0,\"start\":16,\"end\":17,\"text\":\"\"}\n");
+}
+
+TEST_F(CliScriptTest, CompileReportsRepairedMarksOnStandardError) {
+  WriteBytes(dir / "s.txt", "a<结束1>b<结束>");
+  const CliRun run = Cli("compile " + (dir / "s.txt").string() + " " + DataDir(), dir);
+  ASSERT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.err.find("发现一个不适当的重复标记"), std::string::npos);
+  EXPECT_NE(run.err.find("发现一个不适当的禁止朗读标记"), std::string::npos);
+  EXPECT_EQ(run.out, "{\"kind\":0,\"param\":0,\"chinese\":0,\"start\":0,\"end\":2,\"text\":\"a b\"}\n");
+}
+
+TEST_F(CliScriptTest, CompileOfAListeningDocumentPutsNothingIntoTheFolders) {
+  const std::u16string name = u"clip.mp3";
+  std::string lsn = std::string("lsn\x01", 4);
+  auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  lsn += u32(2) + u32(0x12345678) + u32(18) + ToUtf16Le(name) + std::string(2, '\0') + u32(9) + u32(4) + "DATA";
+  const std::u16string text = u"<音乐:clip.mp3>";
+  lsn += u32(0) + u32(static_cast<uint32_t>(2 * text.size() + 2)) + ToUtf16Le(text) + std::string(2, '\0');
+  WriteBytes(dir / "d.lsn", lsn);
+  const CliRun run = Cli("compile " + (dir / "d.lsn").string() + " " + DataDir(), dir);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "{\"kind\":2,\"param\":9,\"chinese\":0,\"start\":0,\"end\":1,\"text\":\"clip.mp3\"}\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "data" / "Music" / "clip.mp3"));
+  // convert does what the application does: the clip lands in Music.
+  const CliRun convert = Cli("convert " + (dir / "d.lsn").string() + " " + (dir / "out.txt").string() + " " + DataDir(), dir);
+  ASSERT_EQ(convert.exitCode, 0) << convert.err;
+  EXPECT_EQ(ReadBytes(dir / "data" / "Music" / "clip.mp3"), "DATA");
+  EXPECT_EQ(ReadBytes(dir / "out.txt"), "\xFF\xFE" + ToUtf16Le(u"<音乐:clip.mp3>"));
+}
+
+TEST_F(CliScriptTest, BadInputFailsWithOneLineAndChangesNothing) {
+  WriteBytes(dir / "bad.lsn", std::string("lsn\x01\x07\x00\x00\x00", 8));
+  WriteBytes(dir / "out.txt", "old");
+  CliRun run = Cli("convert " + (dir / "bad.lsn").string() + " " + (dir / "out.txt").string() + " " + DataDir(), dir);
+  EXPECT_NE(run.exitCode, 0);
+  EXPECT_NE(run.err.find("文件已损坏"), std::string::npos);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
+  EXPECT_EQ(ReadBytes(dir / "out.txt"), "old");
+  run = Cli("compile " + (dir / "missing.txt").string() + " " + DataDir(), dir);
+  EXPECT_NE(run.exitCode, 0);
+  EXPECT_NE(run.err.find("文件打开失败"), std::string::npos);
+  run = Cli("compile", dir);
+  EXPECT_NE(run.exitCode, 0);
+  run = Cli("compile x --bogus", dir);
+  EXPECT_NE(run.exitCode, 0);
+  run = Cli("frobnicate", dir);
+  EXPECT_NE(run.exitCode, 0);
+}
+
+TEST_F(CliScriptTest, ConvertRoundTripsTheBundledSample) {
+  const std::string sample = std::string(AURISONA_SOURCE_DIR) + "/resources/scripts/sample.txt";
+  ASSERT_EQ(Cli("convert " + sample + " " + (dir / "s.lsn").string() + " " + DataDir(), dir).exitCode, 0);
+  ASSERT_EQ(Cli("convert " + (dir / "s.lsn").string() + " " + (dir / "s.txt").string() + " " + DataDir(), dir).exitCode, 0);
+  const CliRun a = Cli("compile " + sample + " " + DataDir(), dir);
+  const CliRun b = Cli("compile " + (dir / "s.txt").string() + " " + DataDir(), dir);
+  EXPECT_EQ(a.out, b.out);
+  EXPECT_GT(std::count(a.out.begin(), a.out.end(), '\n'), 30);
+}
+
+}  // namespace
+}  // namespace aurisona
