@@ -458,6 +458,9 @@ TEST_F(AudioRenderMp3, WholeClipDecodesLikeTheReference) {
   ASSERT_EQ(RenderMp3Source(dir_ / "clip.mp3", PieceKind::Music, 0, NoGain(), capture), RenderResult::Rendered);
   EXPECT_EQ(capture.rate(), 44100u);
   EXPECT_EQ(capture.samples, reference_.samples);
+  // Every decoded sample counts, also those the decoder returns together with
+  // its request for more input: all frames of 1152 stereo samples arrive.
+  EXPECT_EQ(capture.samples.size(), ScanMp3Frames(mp3_.data(), mp3_.size()).frames.size() * 1152 * 2);
   EXPECT_EQ(capture.writes.front(), 2304u);
 }
 

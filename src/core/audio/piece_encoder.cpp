@@ -41,7 +41,6 @@ PieceEncoder::~PieceEncoder() { Release(); }
 
 void PieceEncoder::Release() {
   if (lame_ != nullptr) {
-    std::unique_lock lock(LameTablesLock());
     lame_close(Lame(lame_));
     lame_ = nullptr;
   }
