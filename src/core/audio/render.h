@@ -1,0 +1,89 @@
+// Rendering of one audio piece of the MP3 output: a WAV or MP3 source file,
+// or a pause of silence, decoded, measured, gain-adjusted, faded (music) and
+// encoded as an MP3 stream of its own.
+//
+// Every operation is self-contained (its own decoder and encoder, no global
+// state), so pieces may be rendered concurrently on different threads, each
+// into its own sink. Memory per piece is bounded; no source is held whole.
+//
+// The ByteSink overloads encode with a PieceEncoder; the PcmSink overloads
+// hand the processed PCM (16-bit interleaved stereo at the source's rate) to
+// any PcmSink instead.
+//
+// Guarantee: unless the result is Rendered (or OutOfMemory / WriteFailed,
+// which end the job), nothing was appended to the sink.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "audio/pcm.h"
+#include "audio/piece_encoder.h"
+
+namespace aurisona {
+
+// The output job's record kinds that carry a sound file.
+enum class PieceKind : int {
+  Speech = 0,      // text gain group
+  PromptTone = 1,  // music gain group
+  Music = 2,       // music gain group; the music fade applies
+  Recording = 3,   // recording gain group
+};
+
+struct PieceSettings {
+  PieceGain text;
+  PieceGain music;
+  PieceGain recording;
+  bool musicFade = false;
+  int32_t fadeSeconds = 0;  // 1..10 in the settings
+};
+
+enum class RenderResult {
+  Rendered,         // the piece's MP3 frames were appended
+  NothingAdded,     // missing, unreadable, empty or unsupported source: nothing appended
+  UnsupportedType,  // the path ends neither in ".mp3" nor ".wav": nothing appended
+  OutOfMemory,      // a buffer could not be allocated: the job must end
+  WriteFailed,      // the sink failed: the job must end and report the failure
+};
+
+enum class SourceType { Mp3, Wav, Unknown };
+
+// ".mp3" or ".wav" at the end of the path, ignoring the case of the letters.
+SourceType SourceTypeOf(const std::filesystem::path& path);
+
+// The gain group a piece kind uses.
+const PieceGain& PieceGainOf(const PieceSettings& settings, PieceKind kind);
+
+// Renders a source file by its ending: MP3 with RenderMp3Source (playTime
+// used), WAV with RenderWavSource, any other ending adds nothing
+// (UnsupportedType). This is the call the output job makes per sound piece.
+RenderResult RenderSoundFile(const std::filesystem::path& path, PieceKind kind,
+                             int32_t playTimeSeconds, const PieceSettings& settings,
+                             ByteSink& sink);
+
+// A WAV file read through libsndfile: any PCM, float, A-law or mu-law data is
+// converted to 16 bits. Mono stays mono until widened; a file with more than
+// two channels contributes its first two (front left and right).
+RenderResult RenderWavSource(const std::filesystem::path& path, PieceKind kind,
+                             const PieceSettings& settings, ByteSink& sink);
+RenderResult RenderWavSource(const std::filesystem::path& path, PieceKind kind,
+                             const PieceSettings& settings, PcmSink& sink);
+
+// An MP3 file decoded with libmpg123, cut to `playTimeSeconds` when above 0.
+// Decoding stops at a change of sample rate or channel count.
+RenderResult RenderMp3Source(const std::filesystem::path& path, PieceKind kind,
+                             int32_t playTimeSeconds, const PieceSettings& settings,
+                             ByteSink& sink);
+RenderResult RenderMp3Source(const std::filesystem::path& path, PieceKind kind,
+                             int32_t playTimeSeconds, const PieceSettings& settings,
+                             PcmSink& sink);
+
+// `milliseconds` of digital silence at 44100 Hz stereo: ms * 17640 / 100
+// bytes, rounded down to whole stereo frames. 0 or less adds nothing.
+RenderResult RenderSilence(int32_t milliseconds, ByteSink& sink);
+RenderResult RenderSilence(int32_t milliseconds, PcmSink& sink);
+
+// Longest piece, in bytes of 16-bit PCM; longer sources are cut here.
+inline constexpr uint64_t kMaxPieceBytes = 0xFFFFFFFCull;
+
+}  // namespace aurisona

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "audio/pcm.h"
+
+namespace aurisona {
+namespace {
+
+std::vector<int16_t> Gained(std::vector<int16_t> samples, int32_t percent) {
+  ApplyGain(samples.data(), samples.size(), percent);
+  return samples;
+}
+
+TEST(AudioPcmGain, HundredPercentIsBitExact) {
+  const std::vector<int16_t> all = {-32768, -32767, -1, 0, 1, 12345, 32767};
+  EXPECT_EQ(Gained(all, 100), all);
+}
+
+TEST(AudioPcmGain, ScalesTruncatesTowardZeroAndClipsSymmetrically) {
+  EXPECT_EQ(Gained({20000, -20000, 100, -100}, 200),
+            (std::vector<int16_t>{32767, -32767, 200, -200}));
+  EXPECT_EQ(Gained({-3, 3, -1, 1}, 50), (std::vector<int16_t>{-1, 1, 0, 0}));
+  // -32768 never results, even unscaled-looking input at 101 percent.
+  EXPECT_EQ(Gained({-32768}, 101), (std::vector<int16_t>{-32767}));
+  // 999 percent and an automatic gain far above it cannot wrap around.
+  EXPECT_EQ(Gained({-32768, 32767, 33}, 999), (std::vector<int16_t>{-32767, 32767, 329}));
+  EXPECT_EQ(Gained({1, -1, 2}, 3276700), (std::vector<int16_t>{32767, -32767, 32767}));
+  EXPECT_EQ(Gained({5, -5}, 1), (std::vector<int16_t>{0, 0}));
+}
+
+TEST(AudioPcmGain, ChoiceOrderAndAutomaticValue) {
+  EXPECT_EQ(ChooseGainPercent({true, true, 300}, 16383), 200);
+  EXPECT_EQ(ChooseGainPercent({true, false, 300}, 0), 100);       // silent source
+  EXPECT_EQ(ChooseGainPercent({true, false, 300}, 32768), 99);    // loudest sample -32768
+  EXPECT_EQ(ChooseGainPercent({true, false, 300}, 100), 32767);   // not limited to 999
+  EXPECT_EQ(ChooseGainPercent({false, true, 300}, 16383), 300);
+  EXPECT_EQ(ChooseGainPercent({false, false, 300}, 16383), 100);
+}
+
+TEST(AudioPcmGain, PeakCountsMinusFullScaleAs32768) {
+  const std::vector<int16_t> samples = {3, -32768, 32767};
+  EXPECT_EQ(UpdatePeak(0, samples.data(), 1), 3);
+  EXPECT_EQ(UpdatePeak(0, samples.data(), 3), 32768);
+  EXPECT_EQ(UpdatePeak(40000, samples.data(), 3), 40000);
+  EXPECT_EQ(UpdatePeak(0, samples.data(), 0), 0);
+}
+
+// Fades one sample of value `s` at clip index p.
+int16_t FadedAt(uint32_t f, uint32_t p, uint32_t n, int16_t s) {
+  ApplyFade(f, p, &s, 1, n);
+  return s;
+}
+
+TEST(AudioPcmFade, FactorsAtTheFadeBoundaries) {
+  const uint32_t f = 1000, n = 10000;
+  EXPECT_EQ(FadedAt(f, 0, n, 30000), 0);
+  EXPECT_EQ(FadedAt(f, 10, n, 30000), 300);                // 1 %
+  EXPECT_EQ(FadedAt(f, f - 1, n, 30000), 29700);           // 99 %
+  EXPECT_EQ(FadedAt(f, f, n, 30000), 30000);               // fade-in done
+  EXPECT_EQ(FadedAt(f, n - f, n, 30000), 30000);           // N - p = F: unchanged
+  EXPECT_EQ(FadedAt(f, n - f + 1, n, 30000), 29700);       // 99 %
+  EXPECT_EQ(FadedAt(f, n - 1, n, -30000), 0);              // 100/F = 0 %
+  EXPECT_EQ(FadedAt(f, n + 5, n, 123), 123);               // past the clip
+  EXPECT_EQ(FadedAt(0, 0, n, 123), 123);                   // no fade
+  EXPECT_EQ(FadedAt(f, 15, n, -7), -0);                    // -7 * 1 / 100 truncates to 0
+  EXPECT_EQ(FadedAt(50, 49, 100, -32768), -32112);         // 98 %, negative side
+}
+
+TEST(AudioPcmFade, RunMatchesPerSampleRuleAcrossChunks) {
+  const uint32_t f = 300, n = 1000;
+  std::vector<int16_t> whole(n, -20000), pieces(n, -20000);
+  ApplyFade(f, 0, whole.data(), n, n);
+  for (uint32_t start = 0; start < n; start += 77) {
+    ApplyFade(f, start, pieces.data() + start, std::min<uint32_t>(77, n - start), n);
+  }
+  EXPECT_EQ(whole, pieces);
+  for (uint32_t p = 0; p < n; ++p) EXPECT_EQ(whole[p], FadedAt(f, p, n, -20000)) << p;
+}
+
+TEST(AudioPcmFade, LengthIsCappedAtAQuarterOfTheBytes) {
+  // 3 s on a 4 s 44100 Hz stereo clip: each fade covers half the clip.
+  const uint64_t bytes = 4ull * 44100 * 2 * 2;
+  EXPECT_EQ(ComputeFadeLength(2, 44100, 3, bytes), bytes / 4);
+  EXPECT_EQ(ComputeFadeLength(2, 44100, 1, bytes), 88200u);
+  // 2F = T/2 exactly is not capped.
+  EXPECT_EQ(ComputeFadeLength(1, 1000, 1, 4000), 1000u);
+  EXPECT_EQ(ComputeFadeLength(1, 1000, 1, 3996), 999u);
+  EXPECT_EQ(ComputeFadeLength(2, 44100, 0, bytes), 0u);
+  EXPECT_EQ(ComputeFadeLength(2, 44100, -2, bytes), 0u);
+}
+
+TEST(AudioPcmWiden, DuplicatesEveryMonoSampleInPlace) {
+  std::vector<int16_t> buffer = {1, -2, 3, 9, 9, 9};
+  WidenMonoToStereo(buffer.data(), 3);
+  EXPECT_EQ(buffer, (std::vector<int16_t>{1, 1, -2, -2, 3, 3}));
+  WidenMonoToStereo(buffer.data(), 0);
+  EXPECT_EQ(buffer[0], 1);
+}
+
+}  // namespace
+}  // namespace aurisona

@@ -1,0 +1,593 @@
+#include <gtest/gtest.h>
+#include <mpg123.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "audio/mp3_frame.h"
+#include "audio/pcm.h"
+#include "audio/piece_encoder.h"
+#include "audio/render.h"
+#include "core/test_util.h"
+
+namespace aurisona {
+namespace {
+
+using testing::TempDir;
+using testing::WriteBytes;
+namespace fs = std::filesystem;
+
+// ---- fixtures -------------------------------------------------------------
+
+void WriteWav(const fs::path& path, int rate, int channels, int subtype,
+              const std::vector<int16_t>& samples) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = SF_FORMAT_WAV | subtype;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  ASSERT_EQ(sf_write_short(file, samples.data(), sf_count_t(samples.size())), sf_count_t(samples.size()));
+  sf_close(file);
+}
+
+// A tone of `frames` frames whose loudest sample is exactly `peak`.
+std::vector<int16_t> Tone(size_t frames, int channels, int peak) {
+  std::vector<int16_t> samples(frames * size_t(channels));
+  for (size_t i = 0; i < frames; ++i) {
+    const double v = std::sin(double(i) * 0.05) * peak;
+    for (int c = 0; c < channels; ++c) samples[i * channels + c] = int16_t(std::lround(v * (c == 1 ? -1 : 1)));
+  }
+  if (!samples.empty()) samples[frames / 2 * channels] = int16_t(peak);
+  return samples;
+}
+
+std::vector<uint8_t> EncodeStereo44100(const std::vector<int16_t>& samples) {
+  MemorySink sink;
+  PieceEncoder encoder(sink);
+  EXPECT_EQ(encoder.Open(44100), SinkStatus::Ok);
+  for (size_t at = 0; at < samples.size(); at += PieceEncoder::kChunkSamples) {
+    const size_t n = std::min(PieceEncoder::kChunkSamples, samples.size() - at);
+    EXPECT_EQ(encoder.Write(samples.data() + at, n), SinkStatus::Ok);
+  }
+  EXPECT_EQ(encoder.Close(), SinkStatus::Ok);
+  return sink.bytes();
+}
+
+void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  WriteBytes(path, std::string(bytes.begin(), bytes.end()));
+}
+
+struct Decoded {
+  long rate = 0;
+  int channels = 0;
+  std::vector<int16_t> samples;
+};
+
+// Decodes a whole MP3 stream at once (every byte of output counted).
+Decoded DecodeMp3(const std::vector<uint8_t>& bytes) {
+  Decoded out;
+  mpg123_handle* h = mpg123_new(nullptr, nullptr);
+  mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+  mpg123_format_none(h);
+  const long* rates;
+  size_t n;
+  mpg123_rates(&rates, &n);
+  for (size_t i = 0; i < n; ++i) mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  mpg123_open_feed(h);
+  std::vector<int16_t> buffer(8192);
+  size_t done = 0;
+  int r = mpg123_decode(h, bytes.data(), bytes.size(), reinterpret_cast<unsigned char*>(buffer.data()),
+                        buffer.size() * 2, &done);
+  for (;;) {
+    if (r == MPG123_NEW_FORMAT) {
+      int enc;
+      mpg123_getformat(h, &out.rate, &out.channels, &enc);
+    }
+    out.samples.insert(out.samples.end(), buffer.begin(), buffer.begin() + long(done / 2));
+    if (r != MPG123_OK && r != MPG123_NEW_FORMAT) break;
+    r = mpg123_decode(h, nullptr, 0, reinterpret_cast<unsigned char*>(buffer.data()), buffer.size() * 2, &done);
+  }
+  mpg123_delete(h);
+  return out;
+}
+
+// Records what a piece hands to its encoder.
+class CaptureSink : public PcmSink {
+ public:
+  SinkStatus Open(uint32_t rate) override {
+    rate_ = rate;
+    ++opens;
+    return SinkStatus::Ok;
+  }
+  size_t ChunkCapacity() const override { return 2304; }
+  SinkStatus Write(const int16_t* s, size_t count) override {
+    EXPECT_LE(count, 2304u);
+    writes.push_back(count);
+    samples.insert(samples.end(), s, s + count);
+    return SinkStatus::Ok;
+  }
+  SinkStatus Close() override {
+    ++closes;
+    return SinkStatus::Ok;
+  }
+  uint32_t rate() const { return rate_; }
+  uint32_t rate_ = 0;
+  int opens = 0, closes = 0;
+  std::vector<size_t> writes;
+  std::vector<int16_t> samples;
+};
+
+class FailingSink : public ByteSink {
+ public:
+  bool Append(const uint8_t*, size_t) override { return ++calls < 3; }
+  int calls = 0;
+};
+
+std::vector<int16_t> Widened(const std::vector<int16_t>& mono) {
+  std::vector<int16_t> out;
+  for (int16_t s : mono) out.insert(out.end(), {s, s});
+  return out;
+}
+
+// Checks every frame of a piece: the fixed encoder configuration.
+void ExpectPieceFrames(const std::vector<uint8_t>& mp3, size_t* frameCount) {
+  const Mp3FrameScan scan = ScanMp3Frames(mp3.data(), mp3.size());
+  ASSERT_EQ(scan.bytesCovered, mp3.size());  // whole frames, no tags
+  ASSERT_FALSE(scan.frames.empty());
+  ASSERT_FALSE(IsXingOrInfoFrame(scan.frames[0], mp3.data(), mp3.size()));
+  for (const Mp3FrameHeader& h : scan.frames) {
+    EXPECT_EQ(h.version, 10);
+    EXPECT_EQ(h.layer, 3);
+    EXPECT_EQ(h.sampleRate, 44100);
+    EXPECT_EQ(h.bitrateKbps, 128);
+    EXPECT_EQ(h.mode, Mp3ChannelMode::JointStereo);
+    EXPECT_FALSE(h.crcProtected);
+    EXPECT_TRUE(h.original);
+    EXPECT_FALSE(h.copyright);
+    EXPECT_FALSE(h.privateBit);
+    EXPECT_EQ(h.emphasis, 0);
+  }
+  *frameCount = scan.frames.size();
+}
+
+PieceSettings NoGain() { return PieceSettings{}; }
+
+// ---- silence and the encoder ----------------------------------------------
+
+TEST(AudioRenderSilence, ThreeSecondsEncodeToDigitalZeroOfKnownLength) {
+  MemorySink sink;
+  ASSERT_EQ(RenderSilence(3000, sink), RenderResult::Rendered);
+  size_t frames = 0;
+  ExpectPieceFrames(sink.bytes(), &frames);
+  // 132300 input frames, LAME's 576-sample start delay, and end padding of at
+  // least 576 samples up to the next whole MP3 frame of 1152.
+  const size_t padded = frames * 1152;
+  EXPECT_EQ(frames, 116u);
+  EXPECT_GE(padded, 576u + 132300 + 576);
+  EXPECT_LT(padded, 576u + 132300 + 576 + 1152);
+  const Decoded decoded = DecodeMp3(sink.bytes());
+  EXPECT_EQ(decoded.rate, 44100);
+  EXPECT_EQ(decoded.channels, 2);
+  EXPECT_EQ(decoded.samples.size(), padded * 2);
+  for (int16_t s : decoded.samples) ASSERT_EQ(s, 0);
+}
+
+TEST(AudioRenderSilence, LengthsInBytes) {
+  for (auto [ms, bytes] : std::vector<std::pair<int, size_t>>{{500, 88200}, {100, 17640}, {5, 880}, {60000, 10584000}}) {
+    CaptureSink capture;
+    ASSERT_EQ(RenderSilence(ms, capture), RenderResult::Rendered);
+    EXPECT_EQ(capture.rate(), 44100u);
+    EXPECT_EQ(capture.samples.size() * 2, bytes) << ms;
+    EXPECT_EQ(capture.closes, 1);
+  }
+  MemorySink sink;
+  EXPECT_EQ(RenderSilence(0, sink), RenderResult::NothingAdded);
+  EXPECT_EQ(RenderSilence(-100, sink), RenderResult::NothingAdded);
+  EXPECT_TRUE(sink.bytes().empty());
+}
+
+TEST(AudioRenderEncoder, WriteFailureIsReported) {
+  FailingSink failing;
+  EXPECT_EQ(RenderSilence(3000, failing), RenderResult::WriteFailed);
+  EXPECT_EQ(failing.calls, 3);  // stopped at the failing write
+  TempDir dir;
+  WriteWav(dir / "a.wav", 22050, 1, SF_FORMAT_PCM_16, Tone(22050 * 3, 1, 9000));
+  FailingSink failing2;
+  EXPECT_EQ(RenderWavSource(dir / "a.wav", PieceKind::Speech, NoGain(), failing2), RenderResult::WriteFailed);
+}
+
+TEST(AudioRenderEncoder, RatesOutsideTheRangeAddNothing) {
+  MemorySink sink;
+  PieceEncoder encoder(sink);
+  EXPECT_EQ(encoder.Open(7999), SinkStatus::Unsupported);
+  EXPECT_EQ(encoder.Open(192001), SinkStatus::Unsupported);
+  EXPECT_EQ(encoder.Open(0), SinkStatus::Unsupported);
+  // Opened and closed without samples: nothing at all.
+  EXPECT_EQ(encoder.Open(8000), SinkStatus::Ok);
+  EXPECT_EQ(encoder.Close(), SinkStatus::Ok);
+  EXPECT_TRUE(sink.bytes().empty());
+}
+
+TEST(AudioRenderEncoder, ResamplesToFortyFourKiloHertz) {
+  for (int rate : {8000, 22050, 48000, 192000}) {
+    TempDir dir;
+    const size_t frames = size_t(rate);  // one second
+    WriteWav(dir / "r.wav", rate, 2, SF_FORMAT_PCM_16, Tone(frames, 2, 10000));
+    MemorySink sink;
+    ASSERT_EQ(RenderWavSource(dir / "r.wav", PieceKind::Speech, NoGain(), sink), RenderResult::Rendered) << rate;
+    size_t count = 0;
+    ExpectPieceFrames(sink.bytes(), &count);
+    // One second at 44100 Hz, give or take the resampler's rounding, plus the
+    // encoder's delay and padding (at most 576 + 576 + 1152).
+    EXPECT_GE(count * 1152, 44100u - 64) << rate;
+    EXPECT_LE(count * 1152, 44100u + 2304 + 64) << rate;
+  }
+}
+
+TEST(AudioRenderEncoder, ConcurrentPiecesAreIndependent) {
+  TempDir dir;
+  WriteWav(dir / "m.wav", 16000, 1, SF_FORMAT_PCM_16, Tone(16000, 1, 12000));
+  PieceSettings settings;
+  settings.text.automatic = true;
+  MemorySink wavAlone, silenceAlone;
+  ASSERT_EQ(RenderWavSource(dir / "m.wav", PieceKind::Speech, settings, wavAlone), RenderResult::Rendered);
+  ASSERT_EQ(RenderSilence(700, silenceAlone), RenderResult::Rendered);
+  std::vector<MemorySink> sinks(6);
+  std::vector<RenderResult> results(6);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < sinks.size(); ++i) {
+    threads.emplace_back([&, i] {
+      results[i] = i % 2 == 0 ? RenderWavSource(dir / "m.wav", PieceKind::Speech, settings, sinks[i])
+                              : RenderSilence(700, sinks[i]);
+    });
+  }
+  for (auto& t : threads) t.join();
+  for (size_t i = 0; i < sinks.size(); ++i) {
+    EXPECT_EQ(results[i], RenderResult::Rendered);
+    EXPECT_EQ(sinks[i].bytes(), i % 2 == 0 ? wavAlone.bytes() : silenceAlone.bytes()) << i;
+  }
+}
+
+// ---- WAV -------------------------------------------------------------------
+
+TEST(AudioRenderWav, MonoIsReadInChunksAndWidened) {
+  TempDir dir;
+  const std::vector<int16_t> mono = Tone(16000, 1, 32767);
+  WriteWav(dir / "s.wav", 16000, 1, SF_FORMAT_PCM_16, mono);
+  CaptureSink capture;
+  ASSERT_EQ(RenderWavSource(dir / "s.wav", PieceKind::Speech, NoGain(), capture), RenderResult::Rendered);
+  EXPECT_EQ(capture.rate(), 16000u);
+  ASSERT_EQ(capture.writes.size(), 14u);  // 13 x 1152 frames + 1024
+  EXPECT_EQ(capture.writes.front(), 2304u);
+  EXPECT_EQ(capture.writes.back(), 2048u);
+  EXPECT_EQ(capture.samples, Widened(mono));  // bit-exact at gain 100
+}
+
+TEST(AudioRenderWav, GainGroupFollowsThePieceKind) {
+  TempDir dir;
+  const std::vector<int16_t> stereo = Tone(5000, 2, 16383);
+  WriteWav(dir / "g.wav", 44100, 2, SF_FORMAT_PCM_16, stereo);
+  PieceSettings settings;
+  settings.text = {true, true, 300};          // automatic wins: 3276700 / 16383 = 200
+  settings.music = {false, true, 50};
+  settings.recording = {false, false, 400};   // neither flag: unchanged
+  auto gained = [&](int32_t percent) {
+    std::vector<int16_t> s = stereo;
+    ApplyGain(s.data(), s.size(), percent);
+    return s;
+  };
+  const std::pair<PieceKind, int32_t> cases[] = {
+      {PieceKind::Speech, 200}, {PieceKind::PromptTone, 50}, {PieceKind::Music, 50}, {PieceKind::Recording, 100}};
+  for (auto [kind, percent] : cases) {
+    CaptureSink capture;
+    ASSERT_EQ(RenderWavSource(dir / "g.wav", kind, settings, capture), RenderResult::Rendered);
+    EXPECT_EQ(capture.samples, gained(percent)) << int(kind);
+  }
+}
+
+TEST(AudioRenderWav, AutomaticGainOnSilenceAndFullScale) {
+  TempDir dir;
+  PieceSettings settings;
+  settings.recording.automatic = true;
+  WriteWav(dir / "z.wav", 22050, 1, SF_FORMAT_PCM_16, std::vector<int16_t>(3000, 0));
+  CaptureSink silent;
+  ASSERT_EQ(RenderWavSource(dir / "z.wav", PieceKind::Recording, settings, silent), RenderResult::Rendered);
+  EXPECT_EQ(silent.samples, std::vector<int16_t>(6000, 0));
+  WriteWav(dir / "f.wav", 22050, 1, SF_FORMAT_PCM_16, {100, -32768, 32767});
+  CaptureSink full;
+  ASSERT_EQ(RenderWavSource(dir / "f.wav", PieceKind::Recording, settings, full), RenderResult::Rendered);
+  EXPECT_EQ(full.samples, (std::vector<int16_t>{99, 99, -32440, -32440, 32439, 32439}));  // G = 99
+}
+
+TEST(AudioRenderWav, MusicFadeCoversHalfTheClipEachWay) {
+  TempDir dir;
+  const size_t frames = 4 * 44100;
+  WriteWav(dir / "c.wav", 44100, 2, SF_FORMAT_PCM_16, std::vector<int16_t>(frames * 2, 10000));
+  PieceSettings settings;
+  settings.musicFade = true;
+  settings.fadeSeconds = 3;
+  CaptureSink music;
+  ASSERT_EQ(RenderWavSource(dir / "c.wav", PieceKind::Music, settings, music), RenderResult::Rendered);
+  const uint32_t n = uint32_t(frames * 2), f = n / 2;
+  ASSERT_EQ(music.samples.size(), n);
+  EXPECT_EQ(music.samples[0], 0);
+  EXPECT_EQ(music.samples[f - 1], 10000 * int((uint64_t(f - 1) * 100) / f) / 100);
+  EXPECT_EQ(music.samples[n - f], 10000);  // the one sample at full level
+  EXPECT_EQ(music.samples[n - f + 1], 9900);
+  EXPECT_EQ(music.samples[n - 1], 0);
+  for (uint32_t p = 0; p < n; p += 997) {
+    const uint32_t factor = p < f ? p * 100 / f : (n - p >= f ? 100 : (n - p) * 100 / f);
+    ASSERT_EQ(music.samples[p], int16_t(10000 * int(factor) / 100)) << p;
+  }
+  // No fade with the flag off, and never on a prompt tone.
+  settings.musicFade = false;
+  CaptureSink off;
+  ASSERT_EQ(RenderWavSource(dir / "c.wav", PieceKind::Music, settings, off), RenderResult::Rendered);
+  EXPECT_EQ(off.samples, std::vector<int16_t>(n, 10000));
+  settings.musicFade = true;
+  CaptureSink tone;
+  ASSERT_EQ(RenderWavSource(dir / "c.wav", PieceKind::PromptTone, settings, tone), RenderResult::Rendered);
+  EXPECT_EQ(tone.samples, std::vector<int16_t>(n, 10000));
+}
+
+TEST(AudioRenderWav, DeeperAndFloatDataIsConverted) {
+  TempDir dir;
+  {
+    SF_INFO info{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 0, 0};
+    SNDFILE* f = sf_open((dir / "d24.wav").c_str(), SFM_WRITE, &info);
+    const int values[] = {0x12345600, -0x40000000, 0x7FFFFF00, int(0x80000000)};
+    sf_write_int(f, values, 4);
+    sf_close(f);
+  }
+  CaptureSink deep;
+  ASSERT_EQ(RenderWavSource(dir / "d24.wav", PieceKind::Speech, NoGain(), deep), RenderResult::Rendered);
+  EXPECT_EQ(deep.samples, Widened({0x1234, -0x4000, 32767, -32768}));
+  {
+    SF_INFO info{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
+    SNDFILE* f = sf_open((dir / "fl.wav").c_str(), SFM_WRITE, &info);
+    const float values[] = {0.5f, -0.25f, 1.5f, -3.0f, 0.0f, NAN};
+    sf_write_float(f, values, 6);
+    sf_close(f);
+  }
+  CaptureSink floats;
+  ASSERT_EQ(RenderWavSource(dir / "fl.wav", PieceKind::Speech, NoGain(), floats), RenderResult::Rendered);
+  EXPECT_EQ(floats.samples, Widened({16384, -8192, 32767, -32768, 0, 0}));
+  // 8-bit unsigned PCM: 0x80 is silence.
+  WriteWav(dir / "u8.wav", 8000, 1, SF_FORMAT_PCM_U8, {0, 256, -512});
+  CaptureSink u8;
+  ASSERT_EQ(RenderWavSource(dir / "u8.wav", PieceKind::Speech, NoGain(), u8), RenderResult::Rendered);
+  EXPECT_EQ(u8.samples, Widened({0, 256, -512}));
+}
+
+TEST(AudioRenderWav, SixteenBitStereoIsBitExact) {
+  TempDir dir;
+  std::vector<int16_t> all;
+  for (int v = -32768; v <= 32767; v += 3) all.push_back(int16_t(v));
+  all.push_back(32767);
+  if (all.size() % 2) all.push_back(-32768);
+  WriteWav(dir / "x.wav", 44100, 2, SF_FORMAT_PCM_16, all);
+  CaptureSink capture;
+  ASSERT_EQ(RenderWavSource(dir / "x.wav", PieceKind::Recording, NoGain(), capture), RenderResult::Rendered);
+  EXPECT_EQ(capture.samples, all);
+}
+
+TEST(AudioRenderWav, MoreThanTwoChannelsGiveTheFirstTwo) {
+  TempDir dir;
+  WriteWav(dir / "q.wav", 48000, 4, SF_FORMAT_PCM_16, {1, 2, 3, 4, 5, 6, 7, 8});
+  CaptureSink capture;
+  ASSERT_EQ(RenderWavSource(dir / "q.wav", PieceKind::Speech, NoGain(), capture), RenderResult::Rendered);
+  EXPECT_EQ(capture.samples, (std::vector<int16_t>{1, 2, 5, 6}));
+}
+
+std::string Le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+std::string Le16(uint16_t v) { return {char(v), char(v >> 8)}; }
+
+std::string HandWav(uint16_t channels, uint32_t rate, uint32_t declaredData, const std::string& data,
+                    uint16_t format = 1, uint16_t bits = 16) {
+  std::string fmt = Le16(format) + Le16(channels) + Le32(rate) + Le32(rate * channels * bits / 8) +
+                    Le16(uint16_t(channels * bits / 8)) + Le16(bits);
+  std::string body = "WAVEfmt " + Le32(16) + fmt + "data" + Le32(declaredData) + data;
+  return "RIFF" + Le32(uint32_t(body.size())) + body;
+}
+
+TEST(AudioRenderWav, BadFilesAddNothing) {
+  TempDir dir;
+  const std::string pcm(4000, '\x11');
+  const std::pair<const char*, std::string> files[] = {
+      {"empty.wav", ""},
+      {"short.wav", "RIFF"},
+      {"header.wav", HandWav(1, 8000, 4000, pcm).substr(0, 30)},
+      {"nodata.wav", HandWav(1, 8000, 0, "")},
+      {"zerochannels.wav", HandWav(0, 8000, 4000, pcm)},
+      {"zerorate.wav", HandWav(1, 0, 4000, pcm)},
+      {"slowrate.wav", HandWav(1, 1, 4000, pcm)},
+      {"fastrate.wav", HandWav(2, 4000000000u, 4000, pcm)},
+      {"text.wav", "just some text, not a sound file at all"},
+      {"aiff.wav", "FORM\0\0\0\x20" "AIFFCOMM" + std::string(40, '\0')},
+  };
+  for (const auto& [name, bytes] : files) {
+    WriteBytes(dir / name, bytes);
+    MemorySink sink;
+    EXPECT_EQ(RenderWavSource(dir / name, PieceKind::Speech, NoGain(), sink), RenderResult::NothingAdded) << name;
+    EXPECT_TRUE(sink.bytes().empty()) << name;
+  }
+  MemorySink sink;
+  EXPECT_EQ(RenderWavSource(dir / "missing.wav", PieceKind::Speech, NoGain(), sink), RenderResult::NothingAdded);
+}
+
+TEST(AudioRenderWav, OversizedDeclaredDataUsesWhatIsThere) {
+  TempDir dir;
+  std::string pcm;
+  for (int i = 0; i < 1000; ++i) pcm += Le16(uint16_t(i));
+  WriteBytes(dir / "huge.wav", HandWav(1, 8000, 0xFFFFFFF0u, pcm));
+  PieceSettings settings;
+  settings.text.automatic = true;
+  CaptureSink capture;
+  ASSERT_EQ(RenderWavSource(dir / "huge.wav", PieceKind::Speech, settings, capture), RenderResult::Rendered);
+  ASSERT_EQ(capture.samples.size(), 2000u);
+  EXPECT_EQ(capture.samples[2 * 999], 999 * (3276700 / 999) / 100);  // peak 999 scaled to full
+}
+
+// ---- MP3 -------------------------------------------------------------------
+
+class AudioRenderMp3 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    source_ = Tone(10 * 44100, 2, 20000);
+    mp3_ = EncodeStereo44100(source_);
+    WriteFile(dir_ / "clip.mp3", mp3_);
+    reference_ = DecodeMp3(mp3_);
+    ASSERT_EQ(reference_.channels, 2);
+    ASSERT_GT(reference_.samples.size(), source_.size());
+  }
+  std::vector<int16_t> Reference(size_t count) const {
+    return {reference_.samples.begin(), reference_.samples.begin() + long(count)};
+  }
+  TempDir dir_;
+  std::vector<int16_t> source_;
+  std::vector<uint8_t> mp3_;
+  Decoded reference_;
+};
+
+TEST_F(AudioRenderMp3, WholeClipDecodesLikeTheReference) {
+  CaptureSink capture;
+  ASSERT_EQ(RenderMp3Source(dir_ / "clip.mp3", PieceKind::Music, 0, NoGain(), capture), RenderResult::Rendered);
+  EXPECT_EQ(capture.rate(), 44100u);
+  EXPECT_EQ(capture.samples, reference_.samples);
+  // Every decoded sample counts, also those the decoder returns together with
+  // its request for more input: all frames of 1152 stereo samples arrive.
+  EXPECT_EQ(capture.samples.size(), ScanMp3Frames(mp3_.data(), mp3_.size()).frames.size() * 1152 * 2);
+  EXPECT_EQ(capture.writes.front(), 2304u);
+}
+
+TEST_F(AudioRenderMp3, PlayTimeCutsExactlyAndFadesOutAtTheCut) {
+  PieceSettings settings;
+  settings.musicFade = true;
+  settings.fadeSeconds = 2;
+  CaptureSink capture;
+  ASSERT_EQ(RenderMp3Source(dir_ / "clip.mp3", PieceKind::Music, 5, settings, capture), RenderResult::Rendered);
+  const size_t n = 5 * 44100 * 2;  // 5 s x rate x channels samples (x 2 bytes)
+  ASSERT_EQ(capture.samples.size(), n);
+  std::vector<int16_t> expected = Reference(n);
+  ApplyFade(2 * 44100 * 2, 0, expected.data(), n, uint32_t(n));
+  EXPECT_EQ(capture.samples, expected);
+  EXPECT_EQ(capture.samples[n - 1], 0);
+}
+
+TEST_F(AudioRenderMp3, AutomaticGainUsesTheMeasuredPeak) {
+  PieceSettings settings;
+  settings.music.automatic = true;
+  CaptureSink capture;
+  ASSERT_EQ(RenderMp3Source(dir_ / "clip.mp3", PieceKind::PromptTone, 2, settings, capture), RenderResult::Rendered);
+  std::vector<int16_t> expected = Reference(2 * 44100 * 2);
+  const int32_t peak = UpdatePeak(0, expected.data(), expected.size());
+  ApplyGain(expected.data(), expected.size(), 3276700 / peak);
+  EXPECT_EQ(capture.samples, expected);
+}
+
+TEST_F(AudioRenderMp3, EndingsAreMatchedWithoutRegardToCase) {
+  WriteFile(dir_ / "CLIP.MP3", mp3_);
+  WriteWav(dir_ / "SPEECH.WAV", 22050, 1, SF_FORMAT_PCM_16, Tone(2205, 1, 5000));
+  WriteFile(dir_ / "clip.ogg", mp3_);
+  EXPECT_EQ(SourceTypeOf("a/b.Mp3"), SourceType::Mp3);
+  EXPECT_EQ(SourceTypeOf("b.wAv"), SourceType::Wav);
+  EXPECT_EQ(SourceTypeOf("mp3"), SourceType::Unknown);
+  EXPECT_EQ(SourceTypeOf("x.mp3.txt"), SourceType::Unknown);
+  MemorySink mp3, wav, ogg;
+  EXPECT_EQ(RenderSoundFile(dir_ / "CLIP.MP3", PieceKind::Music, 1, NoGain(), mp3), RenderResult::Rendered);
+  EXPECT_EQ(RenderSoundFile(dir_ / "SPEECH.WAV", PieceKind::Speech, 0, NoGain(), wav), RenderResult::Rendered);
+  EXPECT_EQ(RenderSoundFile(dir_ / "clip.ogg", PieceKind::Music, 0, NoGain(), ogg), RenderResult::UnsupportedType);
+  EXPECT_FALSE(mp3.bytes().empty());
+  EXPECT_FALSE(wav.bytes().empty());
+  EXPECT_TRUE(ogg.bytes().empty());
+  size_t frames = 0;
+  ExpectPieceFrames(mp3.bytes(), &frames);
+  // One second of music: 44100 frames plus delay and padding.
+  EXPECT_EQ(frames, (576u + 44100 + 576 + 1151) / 1152);
+}
+
+TEST_F(AudioRenderMp3, DamagedAndForeignDataIsSafe) {
+  // Truncated in the middle of a frame: what decodes is used.
+  WriteFile(dir_ / "half.mp3", {mp3_.begin(), mp3_.begin() + long(mp3_.size() / 2) + 100});
+  CaptureSink half;
+  ASSERT_EQ(RenderMp3Source(dir_ / "half.mp3", PieceKind::Music, 0, NoGain(), half), RenderResult::Rendered);
+  EXPECT_GT(half.samples.size(), reference_.samples.size() / 3);
+  EXPECT_LT(half.samples.size(), reference_.samples.size() * 2 / 3);
+  // A large ID3v2 tag in front is passed over.
+  std::string tag = std::string("ID3\x04\x00\x00", 6) + std::string{0, 0x40, 0, 0} + std::string(1 << 20, 'x');
+  WriteBytes(dir_ / "tagged.mp3", tag + std::string(mp3_.begin(), mp3_.end()));
+  CaptureSink tagged;
+  ASSERT_EQ(RenderMp3Source(dir_ / "tagged.mp3", PieceKind::Music, 0, NoGain(), tagged), RenderResult::Rendered);
+  EXPECT_EQ(tagged.samples, reference_.samples);
+  // No MP3 data at all.
+  std::string noise(300000, '\0');
+  std::srand(7);
+  for (char& c : noise) c = char(std::rand());
+  const std::pair<const char*, std::string> files[] = {
+      {"empty.mp3", ""},       {"zeros.mp3", std::string(100000, '\0')}, {"noise.mp3", noise},
+      {"tagonly.mp3", tag},    {"text.mp3", "ID3 is not here, this is text"},
+      {"wave.mp3", HandWav(1, 8000, 4000, std::string(4000, '\x11'))},
+  };
+  for (const auto& [name, bytes] : files) {
+    WriteBytes(dir_ / name, bytes);
+    MemorySink sink;
+    EXPECT_EQ(RenderMp3Source(dir_ / name, PieceKind::Music, 0, NoGain(), sink), RenderResult::NothingAdded) << name;
+    EXPECT_TRUE(sink.bytes().empty()) << name;
+  }
+  MemorySink sink;
+  EXPECT_EQ(RenderMp3Source(dir_ / "missing.mp3", PieceKind::Music, 0, NoGain(), sink), RenderResult::NothingAdded);
+}
+
+TEST_F(AudioRenderMp3, MonoStreamIsWidenedAndAFormatChangeEndsThePiece) {
+  if (std::system("command -v lame >/dev/null 2>&1") != 0) GTEST_SKIP() << "lame command not installed";
+  const std::vector<int16_t> mono = Tone(22050 * 2, 1, 15000);
+  WriteWav(dir_ / "mono.wav", 22050, 1, SF_FORMAT_PCM_16, mono);
+  const std::string command = "lame --quiet -m m -b 64 '" + (dir_ / "mono.wav").string() + "' '" +
+                              (dir_ / "mono.mp3").string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string monoBytes = testing::ReadBytes(dir_ / "mono.mp3");
+  const Decoded monoRef = DecodeMp3({monoBytes.begin(), monoBytes.end()});
+  ASSERT_EQ(monoRef.channels, 1);
+  CaptureSink capture;
+  ASSERT_EQ(RenderMp3Source(dir_ / "mono.mp3", PieceKind::Recording, 0, NoGain(), capture), RenderResult::Rendered);
+  EXPECT_EQ(capture.rate(), 22050u);
+  EXPECT_EQ(capture.samples, Widened(monoRef.samples));
+
+  // A 44100 Hz stereo stream followed by the 22050 Hz mono one: the piece
+  // ends where the format changes.
+  WriteBytes(dir_ / "joined.mp3", std::string(mp3_.begin(), mp3_.end()) + monoBytes);
+  CaptureSink joined;
+  ASSERT_EQ(RenderMp3Source(dir_ / "joined.mp3", PieceKind::Music, 0, NoGain(), joined), RenderResult::Rendered);
+  EXPECT_EQ(joined.rate(), 44100u);
+  EXPECT_LE(joined.samples.size(), reference_.samples.size());
+  EXPECT_GE(joined.samples.size(), reference_.samples.size() - 2 * 1152 * 2);
+}
+
+// ---- frame headers ---------------------------------------------------------
+
+TEST(AudioMp3Frames, HeaderFieldsAndSizes) {
+  const uint8_t lame[] = {0xFF, 0xFB, 0x92, 0x64};  // MPEG-1 L3 128k 44.1k padded, joint stereo, original
+  auto h = ParseMp3FrameHeader(lame, 4);
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->frameBytes, 418u);
+  EXPECT_EQ(h->modeExtension, 2);
+  const uint8_t mpeg2[] = {0xFF, 0xF3, 0x80, 0xC4};  // MPEG-2 L3 64k 22.05k mono
+  h = ParseMp3FrameHeader(mpeg2, 4);
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->version, 20);
+  EXPECT_EQ(h->sampleRate, 22050);
+  EXPECT_EQ(h->samplesPerFrame, 576);
+  EXPECT_EQ(h->frameBytes, 208u);
+  EXPECT_EQ(h->mode, Mp3ChannelMode::Mono);
+  const uint8_t bad[][4] = {{0xFF, 0xFB, 0xF0, 0}, {0xFF, 0xFB, 0x0C, 0}, {0xFF, 0xF9, 0x90, 0},
+                            {0xFF, 0xE9, 0x90, 0}, {0xFE, 0xFB, 0x90, 0}};
+  for (const auto& b : bad) EXPECT_FALSE(ParseMp3FrameHeader(b, 4));
+  EXPECT_FALSE(ParseMp3FrameHeader(lame, 3));
+}
+
+}  // namespace
+}  // namespace aurisona
