@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/settings_keys.h"
+
 namespace aurisona {
 
 // One installed voice, described by the attributes the voice slots work with.
@@ -18,7 +20,7 @@ struct Voice {
   bool operator==(const Voice&) const = default;
 };
 
-inline constexpr int kVoiceSlotCount = 8;
+// kVoiceSlotCount (8) comes with the settings keys.
 using VoiceSlotLists = std::array<std::vector<std::u16string>, kVoiceSlotCount>;
 
 // Case-sensitive substring tests on the attributes: "Female" does not contain "Male".

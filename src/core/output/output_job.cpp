@@ -1,0 +1,336 @@
+#include "output/output_job.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "audio/piece_encoder.h"
+#include "output/marker_walk.h"
+#include "speech/voice_slots.h"
+#include "util/atomic_file.h"
+
+namespace aurisona {
+namespace fs = std::filesystem;
+
+OutputJobSettings OutputSettingsFrom(const SettingsRecord& record) {
+  OutputJobSettings s;
+  s.voices = record.slots;
+  auto gain = [](const GainGroup& g) { return PieceGain{g.automatic, g.fixed, g.percent}; };
+  s.pieces.text = gain(record.textGain);
+  s.pieces.music = gain(record.musicGain);
+  s.pieces.recording = gain(record.recordingGain);
+  s.pieces.musicFade = record.fadeOn;
+  s.pieces.fadeSeconds = record.fadeSeconds;
+  return s;
+}
+
+namespace {
+
+// What one piece is made from.
+struct PieceSpec {
+  enum class Source { kSilence, kFile } source = Source::kSilence;
+  int32_t milliseconds = 0;
+  fs::path path;
+  PieceKind kind = PieceKind::Speech;
+  int32_t playTime = 0;
+  int end = 0;  // progress position once the piece is written
+};
+
+struct Piece {
+  PieceSpec spec;
+  MemorySink bytes;
+  RenderResult result = RenderResult::NothingAdded;
+  bool done = false;
+};
+
+RenderResult Render(Piece& piece, const PieceSettings& settings) {
+  const PieceSpec& s = piece.spec;
+  if (s.source == PieceSpec::Source::kSilence) return RenderSilence(s.milliseconds, piece.bytes);
+  return RenderSoundFile(s.path, s.kind, s.playTime, settings, piece.bytes);
+}
+
+// Private temporary files for synthesised sentences, one per piece in flight.
+class SpeechFiles {
+ public:
+  explicit SpeechFiles(size_t count) {
+    for (size_t k = 0; k < count; ++k) {
+      std::string tmpl = (fs::temp_directory_path() / "aurisona-speech-XXXXXX.wav").string();
+      const int fd = mkstemps(tmpl.data(), 4);
+      if (fd < 0) continue;
+      ::close(fd);
+      paths_.push_back(tmpl);
+    }
+  }
+  ~SpeechFiles() {
+    std::error_code ec;
+    for (const auto& p : paths_) fs::remove(p, ec);
+  }
+  bool ok() const { return !paths_.empty(); }
+  // The file for piece number `n`; cleared so a failed sentence leaves nothing.
+  const fs::path& Fresh(size_t n) {
+    const fs::path& p = paths_[n % paths_.size()];
+    std::error_code ec;
+    fs::resize_file(p, 0, ec);
+    return p;
+  }
+  size_t size() const { return paths_.size(); }
+
+ private:
+  std::vector<fs::path> paths_;
+};
+
+// Encodes pieces on worker threads and hands them back in order.
+class PiecePipeline {
+ public:
+  PiecePipeline(const PieceSettings& settings, int threads) : settings_(settings) {
+    for (int k = 0; k < threads; ++k) workers_.emplace_back([this] { Work(); });
+  }
+  ~PiecePipeline() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    for (auto& t : workers_) t.join();
+  }
+
+  bool threaded() const { return !workers_.empty(); }
+
+  void Submit(std::shared_ptr<Piece> piece) {
+    if (!threaded()) {
+      piece->result = Render(*piece, settings_);
+      piece->done = true;
+      order_.push_back(std::move(piece));
+      return;
+    }
+    {
+      std::lock_guard lock(mutex_);
+      order_.push_back(piece);
+      queue_.push_back(std::move(piece));
+    }
+    wake_.notify_one();
+  }
+
+  size_t InFlight() const { return order_.size(); }
+
+  // The oldest piece, once it is done; waits for it when `wait` is set.
+  std::shared_ptr<Piece> TakeFront(bool wait) {
+    std::unique_lock lock(mutex_);
+    if (order_.empty()) return nullptr;
+    if (wait) done_.wait(lock, [&] { return order_.front()->done; });
+    if (!order_.front()->done) return nullptr;
+    auto piece = std::move(order_.front());
+    order_.pop_front();
+    return piece;
+  }
+
+ private:
+  void Work() {
+    for (;;) {
+      std::shared_ptr<Piece> piece;
+      {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty()) return;
+        piece = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      const RenderResult result = Render(*piece, settings_);
+      {
+        std::lock_guard lock(mutex_);
+        piece->result = result;
+        piece->done = true;
+      }
+      done_.notify_all();
+    }
+  }
+
+  const PieceSettings& settings_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  std::deque<std::shared_ptr<Piece>> queue_;  // waiting for a worker
+  std::deque<std::shared_ptr<Piece>> order_;  // submitted, not yet written
+  std::vector<std::thread> workers_;
+  bool stopping_ = false;
+};
+
+class Job {
+ public:
+  Job(OutputJob& job, SpeechEngine& speech, const std::atomic<bool>& abort, const OutputCallbacks& callbacks)
+      : job_(job), speech_(speech), abort_(abort), callbacks_(callbacks) {}
+
+  OutputResult Run() {
+    int threads = job_.threads > 0 ? job_.threads : static_cast<int>(std::thread::hardware_concurrency());
+    threads = std::clamp(threads, 1, 64);
+    // One thread renders in line; more render on workers with a bounded window.
+    const int workers = threads == 1 ? 0 : threads;
+    const size_t window = threads == 1 ? 1 : static_cast<size_t>(2 * threads);
+
+    AtomicFileWriter out(job_.output);
+    if (!out.ok()) return Fail(out.error());
+    SpeechFiles speechFiles(window);
+    if (!speechFiles.ok()) return Fail("cannot create a temporary speech file");
+
+    OutputResult result;
+    {
+      PiecePipeline pipeline(job_.settings.pieces, workers);
+      MarkerWalk walk(job_.segments);
+      size_t submitted = 0;
+      bool aborted = false;
+      while (!failed_) {
+        if (abort_.load()) {
+          aborted = true;
+          break;
+        }
+        Segment* r = walk.Next();
+        if (!r) break;
+        std::optional<PieceSpec> spec = Prepare(*r, speechFiles, submitted);
+        Advance((r->start + r->end) / 2);
+        if (abort_.load()) {
+          aborted = true;
+          break;
+        }
+        if (!spec) continue;
+        // Make room in the window, writing what is done.
+        while (pipeline.InFlight() >= window && !failed_) WriteFront(pipeline, out, true, result);
+        auto piece = std::make_shared<Piece>();
+        piece->spec = std::move(*spec);
+        pipeline.Submit(std::move(piece));
+        ++submitted;
+        while (!failed_ && WriteFront(pipeline, out, false, result)) {
+        }
+      }
+      // Finish the pieces already started, in order.
+      while (!failed_ && pipeline.InFlight() > 0) WriteFront(pipeline, out, true, result);
+      result.status = aborted ? OutputStatus::kAborted : OutputStatus::kFinished;
+    }
+    if (failed_) return Fail(error_);
+    if (!out.Commit()) return Fail(out.error());
+    return result;
+  }
+
+ private:
+  OutputResult Fail(std::string why) {
+    OutputResult r;
+    r.status = OutputStatus::kFailed;
+    r.error = std::move(why);
+    return r;
+  }
+
+  void Advance(int position) {
+    if (position > high_) {
+      high_ = position;
+      if (callbacks_.progress) callbacks_.progress(position);
+    }
+  }
+
+  void Select(int start, int end) {
+    if (callbacks_.segment) callbacks_.segment(start, end);
+  }
+
+  // Writes the oldest piece if it is done (or waits for it). False when
+  // nothing was written.
+  bool WriteFront(PiecePipeline& pipeline, AtomicFileWriter& out, bool wait, OutputResult& result) {
+    auto piece = pipeline.TakeFront(wait);
+    if (!piece) return false;
+    switch (piece->result) {
+      case RenderResult::Rendered: {
+        const auto& bytes = piece->bytes.bytes();
+        if (!out.Write(bytes.data(), bytes.size())) {
+          failed_ = true;
+          error_ = out.error();
+          return false;
+        }
+        ++result.pieces;
+        Advance(piece->spec.end);
+        break;
+      }
+      case RenderResult::UnsupportedType:
+        Advance(piece->spec.end);
+        break;
+      case RenderResult::NothingAdded:
+        break;
+      case RenderResult::OutOfMemory:
+        failed_ = true;
+        error_ = "out of memory";
+        return false;
+      case RenderResult::WriteFailed:
+        failed_ = true;
+        error_ = "cannot write the MP3 data";
+        return false;
+    }
+    return true;
+  }
+
+  std::optional<PieceSpec> Prepare(const Segment& r, SpeechFiles& files, size_t number) {
+    PieceSpec spec;
+    spec.end = r.end;
+    if (IsPauseSegment(r.kind)) {
+      Select(r.start, r.end);
+      spec.milliseconds = r.kind;
+      return spec;
+    }
+    spec.source = PieceSpec::Source::kFile;
+    switch (r.kind) {
+      case kSegSpeech: {
+        const int slot = VoiceSlotForSentence(r.param, r.chinese != 0);
+        if (slot < 1) return std::nullopt;
+        const VoiceSlot& voice = job_.settings.voices[static_cast<size_t>(slot - 1)];
+        const bool leadingSpace = !r.text.empty() && r.text.front() == u' ';
+        Select(leadingSpace ? r.start + 1 : r.start, r.end);
+        spec.path = files.Fresh(number);
+        SpeakOutcome outcome = SpeakOutcome::kSynthesisFailed;
+        if (!speech_.Speak(r.text, spec.path, voice.voice, voice.rate, voice.volume, &outcome) ||
+            outcome != SpeakOutcome::kWritten) {
+          return std::nullopt;
+        }
+        spec.kind = PieceKind::Speech;
+        return spec;
+      }
+      case kSegPromptTone:
+        Select(r.start, r.end);
+        if (job_.promptTone.empty()) return std::nullopt;
+        spec.path = job_.promptTone;
+        spec.kind = PieceKind::PromptTone;
+        return spec;
+      case kSegMusic:
+        Select(r.start, r.end);
+        spec.path = job_.musicFolder / PathFromU16(r.text);
+        spec.kind = PieceKind::Music;
+        spec.playTime = r.param;
+        return spec;
+      case kSegRecording:
+        Select(r.start, r.end);
+        spec.path = job_.recordFolder / PathFromU16(r.text);
+        spec.kind = PieceKind::Recording;
+        return spec;
+      default:
+        return std::nullopt;
+    }
+  }
+
+  OutputJob& job_;
+  SpeechEngine& speech_;
+  const std::atomic<bool>& abort_;
+  const OutputCallbacks& callbacks_;
+  int high_ = 0;
+  bool failed_ = false;
+  std::string error_;
+};
+
+}  // namespace
+
+OutputResult RunOutputJob(OutputJob job, SpeechEngine& speech, const std::atomic<bool>& abort,
+                          const OutputCallbacks& callbacks) {
+  return Job(job, speech, abort, callbacks).Run();
+}
+
+}  // namespace aurisona

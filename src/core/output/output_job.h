@@ -1,0 +1,74 @@
+// The MP3 output job: walks a compiled script and renders every record that
+// carries sound (speech, prompt tone, music, recording, pause) as an MP3
+// stream of its own; the streams are appended in order to one file.
+//
+// Speech is synthesised on the job's thread; pieces are encoded on a pool of
+// worker threads with a bounded number in flight and written in order, so the
+// file is byte for byte what a one-thread render gives.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "audio/render.h"
+#include "script/compiler.h"
+#include "settings/settings_record.h"
+#include "speech/speech_engine.h"
+
+namespace aurisona {
+
+inline constexpr std::u16string_view kOutputEmptyMessage = u"当前内容为空，不能合成输出！";
+inline constexpr std::u16string_view kOutputDoneMessage =
+    u"输出MP3完成，在相应文件夹中您可以找到生成的MP3文件！";
+inline constexpr std::u16string_view kOutputDoneTitle = u"输出完成";
+inline constexpr std::u16string_view kOutputFailedMessage = u"输出MP3失败，请检查磁盘空间或换一个文件名后重试！";
+inline constexpr std::u16string_view kOutputProgressText = u"正在进行合成输出MP3，请稍等...";
+
+struct OutputJobSettings {
+  std::array<VoiceSlot, kVoiceSlotCount> voices;  // slot n at index n - 1
+  PieceSettings pieces;                           // gains and the music fade
+};
+
+// The snapshot of a settings record the job works with.
+OutputJobSettings OutputSettingsFrom(const SettingsRecord& record);
+
+struct OutputJob {
+  std::vector<Segment> segments;   // the compiled script; the walk changes it
+  std::filesystem::path output;    // the MP3 file to write
+  std::filesystem::path musicFolder;
+  std::filesystem::path recordFolder;
+  std::filesystem::path promptTone;  // empty when there is none
+  OutputJobSettings settings;
+  int threads = 0;                 // encoding threads; 0 = one per core
+};
+
+struct OutputCallbacks {
+  // The range of the record being rendered (the editor selects it).
+  std::function<void(int start, int end)> segment;
+  // The progress position, a character position that only grows.
+  std::function<void(int position)> progress;
+};
+
+enum class OutputStatus { kFinished, kAborted, kFailed };
+
+struct OutputResult {
+  OutputStatus status = OutputStatus::kFinished;
+  std::string error;  // why it failed
+  int pieces = 0;     // pieces written to the file
+};
+
+// Runs the job on the calling thread (which it may block for as long as the
+// job lasts) and returns when the file is closed. `abort` is read twice per
+// record; after it is set the pieces already started are finished and the
+// file is kept. The MP3 is written beside the target and renamed into place at
+// the end (finished or aborted); a failed job leaves no file under the name
+// and never touches an existing one.
+OutputResult RunOutputJob(OutputJob job, SpeechEngine& speech, const std::atomic<bool>& abort,
+                          const OutputCallbacks& callbacks = {});
+
+}  // namespace aurisona
