@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the program and runs it on the bundled sample script.
+# Installs what is needed, builds the program and renders the bundled sample
+# script to an MP3 file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,5 +9,6 @@ bash scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" --target aurisona-cli
 
-echo "Segments of the bundled sample script (resources/scripts/sample.txt):"
-./build/default/src/cli/aurisona-cli compile resources/scripts/sample.txt
+out="$PWD/build/aurisona-sample.mp3"
+./build/default/src/cli/aurisona-cli render resources/scripts/sample.txt -o "$out"
+echo "The bundled sample script is rendered to: $out"

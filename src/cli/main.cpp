@@ -10,7 +10,10 @@ constexpr const char* kUsage =
     "usage: aurisona-cli COMMAND [ARGS] [--data-dir DIR]\n"
     "commands:\n"
     "  compile IN        print the segments of a script, one JSON object a line\n"
-    "  convert IN OUT    open IN as the application does and save OUT by its ending\n";
+    "  convert IN OUT    open IN as the application does and save OUT by its ending\n"
+    "  render IN -o OUT.mp3 [--quiet] [--threads N]\n"
+    "                    voice the script and write one MP3 file\n"
+    "  voices            the installed voices, one JSON object a line\n";
 
 struct Command {
   const char* name;
@@ -20,6 +23,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"compile", aurisona::cli::CompileCommand},
     {"convert", aurisona::cli::ConvertCommand},
+    {"render", aurisona::cli::RenderCommand},
+    {"voices", aurisona::cli::VoicesCommand},
 };
 
 }  // namespace
