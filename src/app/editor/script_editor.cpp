@@ -173,7 +173,7 @@ ScriptEditor::ScriptEditor(QWidget* parent) : QTextEdit(parent) {
   }
 }
 
-ScriptEditor::~ScriptEditor() = default;
+ScriptEditor::~ScriptEditor() { FlushPendingEdits(); }
 
 QFont ScriptEditor::EditorFont() {
   QFont font;
@@ -245,6 +245,7 @@ void ScriptEditor::SetSelection(int start, int end) {
   if (end < 0 || end > length) end = length;
   start = std::clamp(start, 0, length);
   if (start > end) std::swap(start, end);
+  OpenPendingBatch();
   BeginBatch();
   EditCursor().setPosition(start);
   EditCursor().setPosition(end, QTextCursor::KeepAnchor);
@@ -266,6 +267,7 @@ void ScriptEditor::InsertRecordIndex(int recordIndex) {
 }
 
 void ScriptEditor::ReplaceSelection(std::u16string_view text, bool undoable) {
+  OpenPendingBatch();
   BeginBatch();
   QTextCursor& cursor = EditCursor();
   cursor.removeSelectedText();
@@ -298,6 +300,7 @@ void ScriptEditor::ReplaceSelection(std::u16string_view text, bool undoable) {
 
 void ScriptEditor::InsertMark(const MarkRecord& record, bool undoable) {
   records_.push_back(record);
+  OpenPendingBatch();
   BeginBatch();
   EditCursor().removeSelectedText();
   InsertRecordIndex(static_cast<int>(records_.size()) - 1);
@@ -311,9 +314,23 @@ void ScriptEditor::ClearMarks() {
 }
 
 void ScriptEditor::ScrollToTop() {
+  OpenPendingBatch();
   BeginBatch();
   EditCursor().setPosition(0);
   batchScrollsToTop_ = true;
+  EndBatch();
+}
+
+void ScriptEditor::OpenPendingBatch() {
+  if (batchDepth_ > 0) return;
+  BeginBatch();
+  pendingBatch_ = true;
+  QMetaObject::invokeMethod(this, &ScriptEditor::FlushPendingEdits, Qt::QueuedConnection);
+}
+
+void ScriptEditor::FlushPendingEdits() {
+  if (!pendingBatch_) return;
+  pendingBatch_ = false;
   EndBatch();
 }
 
@@ -349,6 +366,7 @@ void ScriptEditor::ReadTaggedText(std::u16string_view text, bool scrollToTop, bo
 }
 
 void ScriptEditor::LoadTaggedText(std::u16string_view text) {
+  FlushPendingEdits();
   {
     Batch batch(*this);
     SetSelection(0, -1);
@@ -359,6 +377,7 @@ void ScriptEditor::LoadTaggedText(std::u16string_view text) {
 }
 
 void ScriptEditor::NewDocument() {
+  FlushPendingEdits();
   {
     Batch batch(*this);
     SetSelection(0, -1);
@@ -377,6 +396,7 @@ void ScriptEditor::SetModified(bool modified) {
 }
 
 void ScriptEditor::SetReadOnlyPreview(bool readOnly) {
+  FlushPendingEdits();
   if (readOnly == isReadOnly()) return;
   setReadOnly(readOnly);
   emit commandStateChanged();
@@ -411,7 +431,8 @@ bool ScriptEditor::InsertPause(int code, bool remember) {
 
 bool ScriptEditor::IsCommandEnabled(int id) const {
   const bool editable = !IsReadOnly();
-  const bool selected = textCursor().hasSelection();
+  const auto [selStart, selEnd] = Selection();
+  const bool selected = selStart != selEnd;
   switch (id) {
     case kCmdUndo:
       return editable && document()->isUndoAvailable();
@@ -432,6 +453,7 @@ bool ScriptEditor::IsCommandEnabled(int id) const {
 }
 
 bool ScriptEditor::ExecuteCommand(int id) {
+  FlushPendingEdits();
   const EditorCommand* command = FindEditorCommand(id);
   if (!command) return false;
   if (id >= kFirstInsertCommand && IsReadOnly()) return false;
@@ -552,12 +574,14 @@ bool ScriptEditor::Wrap(int beginKind) {
 }
 
 QMenu* ScriptEditor::CreateContextMenu(QWidget* parent) {
+  FlushPendingEdits();
   auto* menu = new QMenu(parent);
   FillMenu(menu, kContextMenu, this);
   return menu;
 }
 
 bool ScriptEditor::EditMarkAt(int position, const QPoint& menuPos) {
+  FlushPendingEdits();
   if (IsReadOnly()) return false;
   const int index = RecordIndexAt(position);
   if (index < 0) return false;
@@ -612,6 +636,7 @@ bool ScriptEditor::EditMarkAt(int position, const QPoint& menuPos) {
 }
 
 bool ScriptEditor::MoveSelectionTo(int dropPosition) {
+  FlushPendingEdits();
   if (IsReadOnly()) return false;
   const auto [start, end] = Selection();
   if (start == end || dropPosition < 0 || dropPosition > Length()) return false;
@@ -759,7 +784,13 @@ void ScriptEditor::dropEvent(QDropEvent* event) {
   QTextEdit::dropEvent(event);
 }
 
+bool ScriptEditor::event(QEvent* event) {
+  FlushPendingEdits();
+  return QTextEdit::event(event);
+}
+
 bool ScriptEditor::viewportEvent(QEvent* event) {
+  FlushPendingEdits();
   if (event->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(event);
     const int position = MarkUnderPoint(help->pos());

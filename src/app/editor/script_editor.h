@@ -127,9 +127,14 @@ class ScriptEditor : public QTextEdit, public ScriptDocument {
 
   // Batches ScriptDocument edits: the widget's cursor is updated, the layout
   // refreshed and the undo step closed only when the outermost batch ends.
-  // Wrap bulk operations (opening a file, the compiler) in one for speed.
+  // ScriptDocument edits made outside a batch open one that ends when control
+  // returns to the event loop (or at the next event or command of the
+  // editor), so a bulk edit through the core functions costs one layout and
+  // makes one undo step. Call FlushPendingEdits before reading textCursor()
+  // right after such edits.
   void BeginBatch();
   void EndBatch();
+  void FlushPendingEdits();
   class Batch {
    public:
     explicit Batch(ScriptEditor& editor) : editor_(editor) { editor_.BeginBatch(); }
@@ -164,9 +169,13 @@ class ScriptEditor : public QTextEdit, public ScriptDocument {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool viewportEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   QTextCursor& EditCursor();
+  // Opens the batch that ends with the current event loop turn, unless a
+  // batch is open already.
+  void OpenPendingBatch();
   QTextCharFormat MarkFormat(int recordIndex) const;
   QTextCharFormat PlainFormat() const;
   void InsertRecordIndex(int recordIndex);
@@ -195,6 +204,7 @@ class ScriptEditor : public QTextEdit, public ScriptDocument {
   QTextCursor batchCursor_;
   bool batchClearsUndo_ = false;
   bool batchScrollsToTop_ = false;
+  bool pendingBatch_ = false;
 };
 
 }  // namespace aurisona
