@@ -1,0 +1,417 @@
+#include "panel/settings_panel.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+#include <QVBoxLayout>
+
+#include "speech/speech_engine.h"
+#include "util/text.h"
+
+namespace aurisona {
+
+namespace {
+
+using namespace panel;
+
+QString Qs(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::u16string U16Of(const QString& text) { return text.toStdU16String(); }
+
+void SetId(QWidget* widget, int id) { widget->setObjectName(QString::number(id)); }
+
+QString SpeedEntryText(int rate) {
+  if (rate < 0) return Qs(kSlowFormatPrefix) + QString::number(-rate);
+  if (rate == 0) return Qs(kNormalSpeedText);
+  return Qs(kFastFormatPrefix) + QString::number(rate);
+}
+
+QString VolumeEntryText(int volume) { return QString::number(volume) + QLatin1Char('%'); }
+
+// The decimal number an edit holds, within [low, high]: an empty edit or 0
+// gives `low`, digits beyond the limits give the limit.
+int EditValue(const QLineEdit* edit, int low, int high) {
+  return std::clamp(LeadingInt(U16Of(edit->text())), low, high);
+}
+
+// A centred, digits-only number edit.
+QLineEdit* MakeNumberEdit(QWidget* parent, int id) {
+  auto* edit = new QLineEdit(parent);
+  SetId(edit, id);
+  edit->setAlignment(Qt::AlignCenter);
+  edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+  const QFontMetrics fm(edit->font());
+  edit->setFixedWidth(fm.horizontalAdvance(QStringLiteral("000")) + 12);
+  return edit;
+}
+
+// A voice list: voice names are long, so the closed list shows the current
+// name elided in the middle (keeping the engine and the gender), with the full
+// name as its tool tip, and pops up wide enough for the longest entry.
+class VoiceList final : public QComboBox {
+ public:
+  explicit VoiceList(QWidget* parent) : QComboBox(parent) {
+    connect(this, &QComboBox::currentTextChanged, this, &QWidget::setToolTip);
+  }
+
+  void FitPopupToEntries() {
+    const QFontMetrics fm(view()->font());
+    view()->setMinimumWidth(WidestEntry(fm) + 32);
+  }
+
+  // Wide enough for every name; the minimum stays a few characters.
+  QSize sizeHint() const override {
+    const QSize least = QComboBox::sizeHint();
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const QSize full = style()->sizeFromContents(
+        QStyle::CT_ComboBox, &option, QSize(WidestEntry(option.fontMetrics), least.height()), this);
+    return QSize(std::max(least.width(), full.width()), least.height());
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    option.currentText = option.fontMetrics.elidedText(option.currentText, Qt::ElideMiddle, field.width());
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+  }
+
+ private:
+  int WidestEntry(const QFontMetrics& fm) const {
+    int widest = 0;
+    for (int i = 0; i < count(); ++i) widest = std::max(widest, fm.horizontalAdvance(itemText(i)));
+    return widest;
+  }
+};
+
+// The width of a list whose longest entry is `texts`' widest.
+int ListWidth(QWidget* parent, const QStringList& texts) {
+  QComboBox probe(parent);
+  QStyleOptionComboBox option;
+  option.initFrom(&probe);
+  int widest = 0;
+  for (const QString& t : texts) widest = std::max(widest, option.fontMetrics.horizontalAdvance(t));
+  return probe.style()
+      ->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(widest, option.fontMetrics.height()), &probe)
+      .width();
+}
+
+}  // namespace
+
+SettingsPanel::SettingsPanel(const std::vector<Voice>& voices, std::filesystem::path settingsFile,
+                             QWidget* parent)
+    : QWidget(parent), store_(std::move(settingsFile)) {
+  setObjectName(QString::number(kPanelDialogId));
+  BuildControls();
+  FillLists(voices);
+  Load();
+}
+
+SettingsPanel::SettingsPanel(SpeechEngine& speech, std::filesystem::path settingsFile, QWidget* parent)
+    : SettingsPanel(speech.ListVoices(), std::move(settingsFile), parent) {}
+
+void SettingsPanel::BuildControls() {
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(2, 2, 2, 4);
+  outer->setSpacing(2);
+
+  // Speed and volume lists share one width across all rows so that the columns
+  // line up under their captions.
+  int speedWidth = 0;
+  int volumeWidth = 0;
+  {
+    QStringList speeds;
+    for (int rate = kMinRate; rate <= kMaxRate; ++rate) speeds << SpeedEntryText(rate);
+    QStringList volumes;
+    for (int v = kMinVolume; v <= kMaxVolume; v += kVolumeStep) volumes << VolumeEntryText(v);
+    speedWidth = ListWidth(this, speeds);
+    volumeWidth = ListWidth(this, volumes);
+  }
+  int labelWidth = 0;
+  for (const VoiceRowSpec& spec : kVoiceRows) {
+    labelWidth = std::max(labelWidth, QFontMetrics(font()).horizontalAdvance(Qs(spec.label)));
+  }
+
+  constexpr int kGroupMargin = 5;
+  constexpr int kColumnSpacing = 3;
+
+  auto* captions = new QHBoxLayout;
+  captions->setContentsMargins(0, 0, kGroupMargin + 1, 0);
+  captions->setSpacing(kColumnSpacing);
+  captions->addStretch(1);
+  auto* speedCaption = new QLabel(Qs(kSpeedCaption), this);
+  speedCaption->setFixedWidth(speedWidth);
+  auto* volumeCaption = new QLabel(Qs(kVolumeCaption), this);
+  volumeCaption->setFixedWidth(volumeWidth);
+  captions->addWidget(speedCaption);
+  captions->addWidget(volumeCaption);
+  outer->addLayout(captions);
+
+  std::array<QGridLayout*, kVoiceGroupTitles.size()> groupGrids{};
+  for (size_t g = 0; g < kVoiceGroupTitles.size(); ++g) {
+    auto* box = new QGroupBox(Qs(kVoiceGroupTitles[g]), this);
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(kGroupMargin, 2, kGroupMargin, kGroupMargin);
+    grid->setHorizontalSpacing(kColumnSpacing);
+    grid->setVerticalSpacing(1);
+    grid->setColumnMinimumWidth(0, labelWidth);
+    grid->setColumnStretch(1, 1);
+    groupGrids[g] = grid;
+    outer->addWidget(box);
+  }
+
+  std::array<int, kVoiceGroupTitles.size()> nextRow{};
+  for (size_t i = 0; i < kVoiceRows.size(); ++i) {
+    const VoiceRowSpec& spec = kVoiceRows[i];
+    const auto group = static_cast<size_t>(spec.group);
+    QGridLayout* grid = groupGrids[group];
+    QWidget* box = grid->parentWidget();
+    const int row = nextRow[group]++;
+    VoiceRow& r = voiceRows_[i];
+    r.voice = new VoiceList(box);
+    r.speed = new QComboBox(box);
+    r.volume = new QComboBox(box);
+    SetId(r.voice, spec.voiceList);
+    SetId(r.speed, spec.speedList);
+    SetId(r.volume, spec.volumeList);
+    r.voice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    r.voice->setMinimumContentsLength(3);
+    r.voice->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    r.speed->setFixedWidth(speedWidth);
+    r.volume->setFixedWidth(volumeWidth);
+    grid->addWidget(new QLabel(Qs(spec.label), box), row, 0);
+    grid->addWidget(r.voice, row, 1);
+    grid->addWidget(r.speed, row, 2);
+    grid->addWidget(r.volume, row, 3);
+  }
+
+  auto* output = new QGroupBox(Qs(kOutputGroupTitle), this);
+  auto* outGrid = new QGridLayout(output);
+  outGrid->setContentsMargins(kGroupMargin, 2, kGroupMargin, kGroupMargin);
+  outGrid->setHorizontalSpacing(kColumnSpacing);
+  outGrid->setVerticalSpacing(1);
+  // Each automatic box on a line of its own, the controls it greys out
+  // indented below it.
+  outGrid->setColumnMinimumWidth(0, 14);
+  outGrid->setColumnStretch(4, 1);
+  for (size_t i = 0; i < kGainRows.size(); ++i) {
+    const GainRowSpec& spec = kGainRows[i];
+    GainRow& r = gainRows_[i];
+    r.automatic = new QCheckBox(Qs(spec.automaticText), output);
+    r.fixed = new QCheckBox(Qs(spec.fixedText), output);
+    r.percent = MakeNumberEdit(output, spec.percentEdit);
+    r.percentSign = new QLabel(Qs(kPercentSign), output);
+    SetId(r.automatic, spec.automaticBox);
+    SetId(r.fixed, spec.fixedBox);
+    SetId(r.percentSign, spec.percentLabel);
+    const int row = 2 * static_cast<int>(i);
+    outGrid->addWidget(r.automatic, row, 0, 1, 5, Qt::AlignLeft);
+    outGrid->addWidget(r.fixed, row + 1, 1);
+    outGrid->addWidget(r.percent, row + 1, 2);
+    outGrid->addWidget(r.percentSign, row + 1, 3);
+
+    connect(r.automatic, &QCheckBox::toggled, this, [this, i](bool on) {
+      GainOf(i).automatic = on;
+      ApplyGainEnabling(i);
+    });
+    connect(r.fixed, &QCheckBox::toggled, this, [this, i](bool on) { GainOf(i).fixed = on; });
+    connect(r.percent, &QLineEdit::textChanged, this, [this, i] {
+      GainOf(i).percent = EditValue(gainRows_[i].percent, kMinGainPercent, kMaxGainPercent);
+    });
+  }
+  fadeBox_ = new QCheckBox(Qs(kFadeBoxText), output);
+  fadeEdit_ = MakeNumberEdit(output, kFadeEditId);
+  SetId(fadeBox_, kFadeBoxId);
+  const int fadeRow = 2 * static_cast<int>(kGainRows.size());
+  auto* fadeLine = new QHBoxLayout;
+  fadeLine->setSpacing(kColumnSpacing);
+  fadeLine->addWidget(fadeBox_);
+  fadeLine->addWidget(fadeEdit_);
+  fadeLine->addStretch(1);
+  outGrid->addLayout(fadeLine, fadeRow, 0, 1, 5);
+  connect(fadeBox_, &QCheckBox::toggled, this, [this](bool on) { record_.fadeOn = on; });
+  connect(fadeEdit_, &QLineEdit::textChanged, this,
+          [this] { record_.fadeSeconds = EditValue(fadeEdit_, kMinFadeSeconds, kMaxFadeSeconds); });
+  outer->addWidget(output);
+
+  outer->addStretch(1);
+
+  auto* buttonRow = new QHBoxLayout;
+  buttonRow->setSpacing(4);
+  for (size_t i = 0; i < kButtons.size(); ++i) {
+    const int id = kButtons[i].id;
+    auto* button = new QPushButton(Qs(kButtons[i].text), this);
+    SetId(button, id);
+    // The three share the row evenly, down to the width of their texts.
+    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text().remove(QLatin1Char('&'))) + 12);
+    // Enter must not click a button, not even inside a dialog.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, id] { emit commandRequested(id); });
+    buttonRow->addWidget(button);
+    buttons_[i] = button;
+  }
+  outer->addLayout(buttonRow);
+}
+
+void SettingsPanel::FillLists(const std::vector<Voice>& voices) {
+  // Entry by entry, each appended to all eight lists before the next.
+  for (int rate = kMinRate; rate <= kMaxRate; ++rate) {
+    for (VoiceRow& r : voiceRows_) r.speed->addItem(SpeedEntryText(rate));
+  }
+  for (int volume = kMinVolume; volume <= kMaxVolume; volume += kVolumeStep) {
+    for (VoiceRow& r : voiceRows_) r.volume->addItem(VolumeEntryText(volume));
+  }
+  const VoiceSlotLists lists = DistributeVoices(voices);
+  for (size_t i = 0; i < voiceRows_.size(); ++i) {
+    QComboBox* list = voiceRows_[i].voice;
+    for (const std::u16string& name : lists[i]) list->addItem(Qs(name));
+    static_cast<VoiceList*>(list)->FitPopupToEntries();
+  }
+}
+
+void SettingsPanel::Load() {
+  record_.Load(store_);
+  for (size_t i = 0; i < voiceRows_.size(); ++i) {
+    const VoiceSlot slot = *record_.VoiceSlotQuery(static_cast<int>(i) + 1);
+    voiceRows_[i].volume->setCurrentIndex(slot.volume / kVolumeStep - 1);
+    voiceRows_[i].speed->setCurrentIndex(slot.rate - kMinRate);
+  }
+  for (size_t i = 0; i < gainRows_.size(); ++i) ShowGain(i);
+  {
+    // The fade time is shown as stored; only what the user types is clamped.
+    const QSignalBlocker blockEdit(fadeEdit_);
+    const QSignalBlocker blockBox(fadeBox_);
+    fadeEdit_->setText(QString::number(record_.fadeSeconds));
+    fadeBox_->setChecked(record_.fadeOn);
+  }
+  for (size_t i = 0; i < voiceRows_.size(); ++i) {
+    QComboBox* list = voiceRows_[i].voice;
+    std::vector<std::u16string> names;
+    names.reserve(static_cast<size_t>(list->count()));
+    for (int e = 0; e < list->count(); ++e) names.push_back(U16Of(list->itemText(e)));
+    list->setCurrentIndex(SelectVoice(names, record_.VoiceSlotQuery(static_cast<int>(i) + 1)->voice));
+  }
+}
+
+GainGroup& SettingsPanel::GainOf(size_t row) {
+  switch (kGainRows[row].kind) {
+    case GainKind::kText:
+      return record_.textGain;
+    case GainKind::kMusic:
+      return record_.musicGain;
+    case GainKind::kRecording:
+      break;
+  }
+  return record_.recordingGain;
+}
+
+void SettingsPanel::ShowGain(size_t row) {
+  const GainGroup gain = GainOf(row);
+  GainRow& r = gainRows_[row];
+  {
+    const QSignalBlocker blockEdit(r.percent);
+    const QSignalBlocker blockAuto(r.automatic);
+    const QSignalBlocker blockFixed(r.fixed);
+    r.percent->setText(QString::number(gain.percent));
+    r.automatic->setChecked(gain.automatic);
+    r.fixed->setChecked(gain.fixed);
+  }
+  ApplyGainEnabling(row);
+}
+
+void SettingsPanel::ApplyGainEnabling(size_t row) {
+  const bool enabled = !GainOf(row).automatic;
+  GainRow& r = gainRows_[row];
+  r.fixed->setEnabled(enabled);
+  r.percent->setEnabled(enabled);
+  r.percentSign->setEnabled(enabled);
+}
+
+bool SettingsPanel::Save() { return Record().Save(store_); }
+
+std::optional<VoiceSlot> SettingsPanel::VoiceSlotQuery(int slot) const {
+  if (slot < 1 || slot > kVoiceSlotCount) return std::nullopt;
+  const VoiceRow& r = voiceRows_[static_cast<size_t>(slot - 1)];
+  VoiceSlot result;
+  result.voice = U16Of(r.voice->currentText());
+  result.rate = r.speed->currentIndex() + kMinRate;
+  result.volume = (r.volume->currentIndex() + 1) * kVolumeStep;
+  return result;
+}
+
+SettingsRecord SettingsPanel::Record() const {
+  SettingsRecord record = record_;
+  for (int slot = 1; slot <= kVoiceSlotCount; ++slot) *record.SlotAt(slot) = *VoiceSlotQuery(slot);
+  return record;
+}
+
+QWidget* SettingsPanel::Control(int id) const {
+  return findChild<QWidget*>(QString::number(id));
+}
+
+QPushButton* SettingsPanel::Button(int id) const {
+  for (size_t i = 0; i < kButtons.size(); ++i) {
+    if (kButtons[i].id == id) return buttons_[i];
+  }
+  return nullptr;
+}
+
+void SettingsPanel::SetButtonText(int id, const QString& text) {
+  if (QPushButton* button = Button(id)) button->setText(text);
+}
+
+void SettingsPanel::SetButtonEnabled(int id, bool enabled) {
+  if (QPushButton* button = Button(id)) button->setEnabled(enabled);
+}
+
+void SettingsPanel::ResetButtons() {
+  for (size_t i = 0; i < kButtons.size(); ++i) {
+    buttons_[i]->setText(Qs(kButtons[i].text));
+    buttons_[i]->setEnabled(true);
+  }
+}
+
+bool SettingsPanel::PostCommand(int id) {
+  if (!Button(id)) return false;
+  QMetaObject::invokeMethod(this, [this, id] { emit commandRequested(id); }, Qt::QueuedConnection);
+  return true;
+}
+
+void SettingsPanel::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      event->accept();
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+}  // namespace aurisona
