@@ -19,6 +19,7 @@
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
 #include <QStylePainter>
 #include <QVBoxLayout>
 
@@ -59,8 +60,6 @@ QLineEdit* MakeNumberEdit(QWidget* parent, int id) {
   SetId(edit, id);
   edit->setAlignment(Qt::AlignCenter);
   edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-  const QFontMetrics fm(edit->font());
-  edit->setFixedWidth(fm.horizontalAdvance(QStringLiteral("000")) + 12);
   return edit;
 }
 
@@ -107,15 +106,17 @@ class VoiceList final : public QComboBox {
   }
 };
 
-// The width of a list whose longest entry is `texts`' widest.
-int ListWidth(QWidget* parent, const QStringList& texts) {
-  QComboBox probe(parent);
-  QStyleOptionComboBox option;
-  option.initFrom(&probe);
-  int widest = 0;
-  for (const QString& t : texts) widest = std::max(widest, option.fontMetrics.horizontalAdvance(t));
-  return probe.style()
-      ->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(widest, option.fontMetrics.height()), &probe)
+// Wide enough for four digits in the edit's font and style.
+int NumberEditWidth(const QLineEdit* edit) {
+  QStyleOptionFrame option;
+  option.initFrom(edit);
+  option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+  const QMargins margins = edit->textMargins();
+  constexpr int kLineEditMargin = 2;  // QLineEdit's own horizontal text margin, each side
+  const int text = option.fontMetrics.horizontalAdvance(QStringLiteral("0000")) + 2 * kLineEditMargin +
+                   margins.left() + margins.right();
+  return edit->style()
+      ->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(text, option.fontMetrics.height()), edit)
       .width();
 }
 
@@ -138,48 +139,27 @@ void SettingsPanel::BuildControls() {
   outer->setContentsMargins(2, 2, 2, 4);
   outer->setSpacing(2);
 
-  // Speed and volume lists share one width across all rows so that the columns
-  // line up under their captions.
-  int speedWidth = 0;
-  int volumeWidth = 0;
-  {
-    QStringList speeds;
-    for (int rate = kMinRate; rate <= kMaxRate; ++rate) speeds << SpeedEntryText(rate);
-    QStringList volumes;
-    for (int v = kMinVolume; v <= kMaxVolume; v += kVolumeStep) volumes << VolumeEntryText(v);
-    speedWidth = ListWidth(this, speeds);
-    volumeWidth = ListWidth(this, volumes);
-  }
-  int labelWidth = 0;
-  for (const VoiceRowSpec& spec : kVoiceRows) {
-    labelWidth = std::max(labelWidth, QFontMetrics(font()).horizontalAdvance(Qs(spec.label)));
-  }
-
-  constexpr int kGroupMargin = 5;
+  constexpr int kGroupMargin = 4;
   constexpr int kColumnSpacing = 3;
 
   auto* captions = new QHBoxLayout;
   captions->setContentsMargins(0, 0, kGroupMargin + 1, 0);
   captions->setSpacing(kColumnSpacing);
   captions->addStretch(1);
-  auto* speedCaption = new QLabel(Qs(kSpeedCaption), this);
-  speedCaption->setFixedWidth(speedWidth);
-  auto* volumeCaption = new QLabel(Qs(kVolumeCaption), this);
-  volumeCaption->setFixedWidth(volumeWidth);
-  captions->addWidget(speedCaption);
-  captions->addWidget(volumeCaption);
+  speedCaption_ = new QLabel(Qs(kSpeedCaption), this);
+  volumeCaption_ = new QLabel(Qs(kVolumeCaption), this);
+  captions->addWidget(speedCaption_);
+  captions->addWidget(volumeCaption_);
   outer->addLayout(captions);
 
-  std::array<QGridLayout*, kVoiceGroupTitles.size()> groupGrids{};
   for (size_t g = 0; g < kVoiceGroupTitles.size(); ++g) {
     auto* box = new QGroupBox(Qs(kVoiceGroupTitles[g]), this);
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(kGroupMargin, 2, kGroupMargin, kGroupMargin);
     grid->setHorizontalSpacing(kColumnSpacing);
     grid->setVerticalSpacing(1);
-    grid->setColumnMinimumWidth(0, labelWidth);
     grid->setColumnStretch(1, 1);
-    groupGrids[g] = grid;
+    voiceGrids_[g] = grid;
     outer->addWidget(box);
   }
 
@@ -187,7 +167,7 @@ void SettingsPanel::BuildControls() {
   for (size_t i = 0; i < kVoiceRows.size(); ++i) {
     const VoiceRowSpec& spec = kVoiceRows[i];
     const auto group = static_cast<size_t>(spec.group);
-    QGridLayout* grid = groupGrids[group];
+    QGridLayout* grid = voiceGrids_[group];
     QWidget* box = grid->parentWidget();
     const int row = nextRow[group]++;
     VoiceRow& r = voiceRows_[i];
@@ -200,9 +180,13 @@ void SettingsPanel::BuildControls() {
     r.voice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     r.voice->setMinimumContentsLength(3);
     r.voice->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    r.speed->setFixedWidth(speedWidth);
-    r.volume->setFixedWidth(volumeWidth);
-    grid->addWidget(new QLabel(Qs(spec.label), box), row, 0);
+    // Same entries, same width: the columns line up across the groups.
+    for (QComboBox* list : {r.speed, r.volume}) {
+      list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+      list->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+    rowLabels_[i] = new QLabel(Qs(spec.label), box);
+    grid->addWidget(rowLabels_[i], row, 0);
     grid->addWidget(r.voice, row, 1);
     grid->addWidget(r.speed, row, 2);
     grid->addWidget(r.volume, row, 3);
@@ -265,9 +249,6 @@ void SettingsPanel::BuildControls() {
     const int id = kButtons[i].id;
     auto* button = new QPushButton(Qs(kButtons[i].text), this);
     SetId(button, id);
-    // The three share the row evenly, down to the width of their texts.
-    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text().remove(QLatin1Char('&'))) + 12);
     // Enter must not click a button, not even inside a dialog.
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -291,6 +272,26 @@ void SettingsPanel::FillLists(const std::vector<Voice>& voices) {
     QComboBox* list = voiceRows_[i].voice;
     for (const std::u16string& name : lists[i]) list->addItem(Qs(name));
     static_cast<VoiceList*>(list)->FitPopupToEntries();
+  }
+  FitColumns();
+}
+
+void SettingsPanel::FitColumns() {
+  ensurePolished();  // the sizes below are those of the style in force
+  speedCaption_->setFixedWidth(voiceRows_[0].speed->sizeHint().width());
+  volumeCaption_->setFixedWidth(voiceRows_[0].volume->sizeHint().width());
+  int labelWidth = 0;
+  for (const QLabel* label : rowLabels_) labelWidth = std::max(labelWidth, label->sizeHint().width());
+  for (QGridLayout* grid : voiceGrids_) grid->setColumnMinimumWidth(0, labelWidth);
+  for (const GainRow& r : gainRows_) r.percent->setFixedWidth(NumberEditWidth(r.percent));
+  fadeEdit_->setFixedWidth(NumberEditWidth(fadeEdit_));
+}
+
+void SettingsPanel::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange) {
+    // After the children have taken the new style or font.
+    QMetaObject::invokeMethod(this, [this] { FitColumns(); }, Qt::QueuedConnection);
   }
 }
 

@@ -21,6 +21,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -73,6 +74,7 @@ class SettingsPanel : public QWidget {
  protected:
   // Enter and Escape do nothing in the panel.
   void keyPressEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   struct VoiceRow {
@@ -90,6 +92,9 @@ class SettingsPanel : public QWidget {
   void BuildControls();
   void FillLists(const std::vector<Voice>& voices);
   void Load();
+  // Widths that depend on the style and font: captions over their columns,
+  // the row label column, the number edits.
+  void FitColumns();
   void ShowGain(size_t row);
   void ApplyGainEnabling(size_t row);
   GainGroup& GainOf(size_t row);
@@ -99,6 +104,10 @@ class SettingsPanel : public QWidget {
   // Gains and fade; the voice slots live in the lists.
   SettingsRecord record_;
   std::array<VoiceRow, kVoiceSlotCount> voiceRows_{};  // slot n at index n - 1
+  std::array<QLabel*, kVoiceSlotCount> rowLabels_{};
+  std::array<QGridLayout*, panel::kVoiceGroupTitles.size()> voiceGrids_{};
+  QLabel* speedCaption_ = nullptr;
+  QLabel* volumeCaption_ = nullptr;
   std::array<GainRow, panel::kGainRows.size()> gainRows_{};
   QCheckBox* fadeBox_ = nullptr;
   QLineEdit* fadeEdit_ = nullptr;
