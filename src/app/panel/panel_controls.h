@@ -19,12 +19,12 @@ inline constexpr int kPreviewAllId = 1008;
 inline constexpr int kPreviewFromCaretId = 1026;
 inline constexpr int kOutputId = 1009;
 
-struct ButtonSpec {
+struct ButtonEntry {
   int id;
   std::u16string_view text;
 };
 
-inline constexpr std::array<ButtonSpec, 3> kButtons{{
+inline constexpr std::array<ButtonEntry, 3> kButtons{{
     {kPreviewAllId, u"试听全部(&T)"},
     {kPreviewFromCaretId, u"试听部分(&T)"},
     {kOutputId, u"输出MP3(&S)"},
@@ -42,7 +42,7 @@ inline constexpr std::u16string_view kSpeedCaption = u"语速:";
 inline constexpr std::u16string_view kVolumeCaption = u"音量:";
 
 // One voice row: the slot it edits and the ids of its three lists.
-struct VoiceRowSpec {
+struct VoiceRowEntry {
   int slot;   // 1..8
   int group;  // index into kVoiceGroupTitles
   std::u16string_view label;
@@ -52,7 +52,7 @@ struct VoiceRowSpec {
 };
 
 // In slot order; rows of the same group are adjacent.
-inline constexpr std::array<VoiceRowSpec, kVoiceSlotCount> kVoiceRows{{
+inline constexpr std::array<VoiceRowEntry, kVoiceSlotCount> kVoiceRows{{
     {1, 0, u"男声:", 1004, 1005, 1012},
     {2, 0, u"女声:", 1006, 1007, 1013},
     {3, 1, u"男声:", 1000, 1001, 1010},
@@ -76,7 +76,7 @@ inline constexpr std::u16string_view kOutputGroupTitle = u"MP3输出音量设置
 
 enum class GainKind { kText, kMusic, kRecording };
 
-struct GainRowSpec {
+struct GainRowEntry {
   GainKind kind;
   int automaticBox;
   std::u16string_view automaticText;
@@ -88,7 +88,7 @@ struct GainRowSpec {
 
 inline constexpr std::u16string_view kPercentSign = u"%";
 
-inline constexpr std::array<GainRowSpec, 3> kGainRows{{
+inline constexpr std::array<GainRowEntry, 3> kGainRows{{
     {GainKind::kText, 1028, u"文本自动增益", 1030, u"文本增益(1%-999%)", 1027, 1033},
     {GainKind::kMusic, 1029, u"音乐自动增益", 1032, u"音乐增益(1%-999%)", 1031, 1034},
     {GainKind::kRecording, 1037, u"录音自动增益", 1040, u"录音增益(1%-999%)", 1038, 1039},

@@ -165,8 +165,8 @@ void SettingsPanel::BuildControls() {
 
   std::array<int, kVoiceGroupTitles.size()> nextRow{};
   for (size_t i = 0; i < kVoiceRows.size(); ++i) {
-    const VoiceRowSpec& spec = kVoiceRows[i];
-    const auto group = static_cast<size_t>(spec.group);
+    const VoiceRowEntry& entry = kVoiceRows[i];
+    const auto group = static_cast<size_t>(entry.group);
     QGridLayout* grid = voiceGrids_[group];
     QWidget* box = grid->parentWidget();
     const int row = nextRow[group]++;
@@ -174,9 +174,9 @@ void SettingsPanel::BuildControls() {
     r.voice = new VoiceList(box);
     r.speed = new QComboBox(box);
     r.volume = new QComboBox(box);
-    SetId(r.voice, spec.voiceList);
-    SetId(r.speed, spec.speedList);
-    SetId(r.volume, spec.volumeList);
+    SetId(r.voice, entry.voiceList);
+    SetId(r.speed, entry.speedList);
+    SetId(r.volume, entry.volumeList);
     r.voice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     r.voice->setMinimumContentsLength(3);
     r.voice->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -185,7 +185,7 @@ void SettingsPanel::BuildControls() {
       list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
       list->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
-    rowLabels_[i] = new QLabel(Qs(spec.label), box);
+    rowLabels_[i] = new QLabel(Qs(entry.label), box);
     grid->addWidget(rowLabels_[i], row, 0);
     grid->addWidget(r.voice, row, 1);
     grid->addWidget(r.speed, row, 2);
@@ -202,15 +202,15 @@ void SettingsPanel::BuildControls() {
   outGrid->setColumnMinimumWidth(0, 14);
   outGrid->setColumnStretch(4, 1);
   for (size_t i = 0; i < kGainRows.size(); ++i) {
-    const GainRowSpec& spec = kGainRows[i];
+    const GainRowEntry& entry = kGainRows[i];
     GainRow& r = gainRows_[i];
-    r.automatic = new QCheckBox(Qs(spec.automaticText), output);
-    r.fixed = new QCheckBox(Qs(spec.fixedText), output);
-    r.percent = MakeNumberEdit(output, spec.percentEdit);
+    r.automatic = new QCheckBox(Qs(entry.automaticText), output);
+    r.fixed = new QCheckBox(Qs(entry.fixedText), output);
+    r.percent = MakeNumberEdit(output, entry.percentEdit);
     r.percentSign = new QLabel(Qs(kPercentSign), output);
-    SetId(r.automatic, spec.automaticBox);
-    SetId(r.fixed, spec.fixedBox);
-    SetId(r.percentSign, spec.percentLabel);
+    SetId(r.automatic, entry.automaticBox);
+    SetId(r.fixed, entry.fixedBox);
+    SetId(r.percentSign, entry.percentLabel);
     const int row = 2 * static_cast<int>(i);
     outGrid->addWidget(r.automatic, row, 0, 1, 5, Qt::AlignLeft);
     outGrid->addWidget(r.fixed, row + 1, 1);

@@ -53,9 +53,10 @@ class SettingsPanelTest : public QObject {
 
   void noFileGivesDefaultsAndSaveWritesInstalledNames() {
     const auto ini = Ini();
-    SettingsPanel p(voices_, ini);
+    EspeakSpeechEngine speech;
+    SettingsPanel p(speech, ini);
     const VoiceSlotLists lists = DistributeVoices(voices_);
-    for (const VoiceRowSpec& row : kVoiceRows) {
+    for (const VoiceRowEntry& row : kVoiceRows) {
       // "VW ..." is not installed: the first voice of each list is chosen.
       const auto& names = lists[static_cast<size_t>(row.slot - 1)];
       QCOMPARE(List(p, row.voiceList)->currentText(), names.empty() ? QString() : Qs(names[0]));
@@ -68,7 +69,7 @@ class SettingsPanelTest : public QObject {
     QCOMPARE(List(p, 1005)->itemText(9), QStringLiteral("慢速:1"));
     QCOMPARE(List(p, 1005)->itemText(20), QStringLiteral("快速:10"));
     QCOMPARE(List(p, 1012)->itemText(0), QStringLiteral("10%"));
-    for (const GainRowSpec& g : kGainRows) {
+    for (const GainRowEntry& g : kGainRows) {
       QVERIFY(Box(p, g.automaticBox)->isChecked() && Box(p, g.fixedBox)->isChecked());
       QCOMPARE(Edit(p, g.percentEdit)->text(), QStringLiteral("200"));
       QVERIFY(!Edit(p, g.percentEdit)->isEnabled() && !Box(p, g.fixedBox)->isEnabled());
@@ -147,7 +148,7 @@ class SettingsPanelTest : public QObject {
   }
   void automaticGainGreysOutFixedGain() {
     QFETCH(int, row);
-    const GainRowSpec& g = kGainRows[static_cast<size_t>(row)];
+    const GainRowEntry& g = kGainRows[static_cast<size_t>(row)];
     SettingsPanel p(voices_, Ini());
     p.show();
     QVERIFY(QTest::qWaitForWindowExposed(&p));
@@ -165,7 +166,7 @@ class SettingsPanelTest : public QObject {
     for (QWidget* w : dependents) QVERIFY(!w->isEnabled());
     QCOMPARE(gainOf(), (GainGroup{200, true, false}));
     // The other rows keep their state.
-    for (const GainRowSpec& other : kGainRows) {
+    for (const GainRowEntry& other : kGainRows) {
       if (other.automaticBox != g.automaticBox) QVERIFY(!p.Control(other.percentEdit)->isEnabled());
     }
     QTest::mouseClick(Box(p, kFadeBoxId), Qt::LeftButton);
@@ -183,7 +184,7 @@ class SettingsPanelTest : public QObject {
       for (int i = 0; i < List(p, id)->count(); ++i) t << List(p, id)->itemText(i);
       return t;
     };
-    for (const VoiceRowSpec& row : kVoiceRows) {
+    for (const VoiceRowEntry& row : kVoiceRows) {
       QStringList expected;
       if (row.slot == 1 || row.slot == 5) expected << QStringLiteral("Zh M");
       if (row.slot == 4 || row.slot == 8) expected << QStringLiteral("En F");
@@ -246,7 +247,7 @@ class SettingsPanelTest : public QObject {
   void buttonsSendTheirCommands() {
     SettingsPanel p(voices_, Ini());
     QSignalSpy commands(&p, &SettingsPanel::commandRequested);
-    for (const ButtonSpec& b : kButtons) {
+    for (const ButtonEntry& b : kButtons) {
       auto* button = qobject_cast<QPushButton*>(p.Control(b.id));
       QCOMPARE(button->text(), Qs(b.text));
       button->click();
