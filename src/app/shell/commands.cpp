@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "editor/editor_commands.h"
+
 namespace aurisona::shell {
 namespace {
 
@@ -19,37 +21,37 @@ constexpr CommandInfo kCommands[] = {
     {cmd::kOutputMp3, u"输出MP3(&O)...", u"将完整的内容输出到一个MP3文件。", nullptr, R::kEditable, 0},
     {cmd::kExit, u"退出(&X)", u"退出应用程序；提示保存文档", u"退出", R::kAlways, 0},
     // Edit
-    {cmd::kUndo, u"撤消(&U)\tCtrl+Z", u"撤消最后一步操作", u"撤消", R::kUndo, editor_cmd::kUndo},
-    {cmd::kCut, u"剪切(&T)\tCtrl+X", u"剪切被选对象并将其置于剪贴板上", u"剪切", R::kSelection, editor_cmd::kCut},
-    {cmd::kCopy, u"复制(&C)\tCtrl+C", u"复制被选对象并将其置于剪贴板上", u"复制", R::kSelection, editor_cmd::kCopy},
-    {cmd::kPaste, u"粘贴(&P)\tCtrl+V", u"插入剪贴板内容", u"粘贴", R::kPaste, editor_cmd::kPaste},
+    {cmd::kUndo, u"撤消(&U)\tCtrl+Z", u"撤消最后一步操作", u"撤消", R::kUndo, kCmdUndo},
+    {cmd::kCut, u"剪切(&T)\tCtrl+X", u"剪切被选对象并将其置于剪贴板上", u"剪切", R::kSelection, kCmdCut},
+    {cmd::kCopy, u"复制(&C)\tCtrl+C", u"复制被选对象并将其置于剪贴板上", u"复制", R::kSelection, kCmdCopy},
+    {cmd::kPaste, u"粘贴(&P)\tCtrl+V", u"插入剪贴板内容", u"粘贴", R::kPaste, kCmdPaste},
     // Insert
-    {cmd::kMale, u"男声(&M)", u"插入男声控制符", u"男声", R::kEditable, editor_cmd::kMale},
-    {cmd::kFemale, u"女声(&W)", u"插入女声控制符", u"女声", R::kEditable, editor_cmd::kFemale},
-    {cmd::kMale1, u"男声1(&1)", u"插入男声控制符1", u"男声1", R::kEditable, editor_cmd::kMale1},
-    {cmd::kFemale1, u"女声1(&2)", u"插入女声控制符1", u"女声1", R::kEditable, editor_cmd::kFemale1},
-    {cmd::kNoRead, u"禁止朗读(&J)", u"禁止选中的内容的朗读", u"禁止朗读", R::kEditable, editor_cmd::kNoRead},
-    {cmd::kPromptTone, u"提示音(&S)", u"插入提示音的控制符", u"提示音", R::kEditable, editor_cmd::kPromptTone},
+    {cmd::kMale, u"男声(&M)", u"插入男声控制符", u"男声", R::kEditable, kCmdMale},
+    {cmd::kFemale, u"女声(&W)", u"插入女声控制符", u"女声", R::kEditable, kCmdFemale},
+    {cmd::kMale1, u"男声1(&1)", u"插入男声控制符1", u"男声1", R::kEditable, kCmdMale1},
+    {cmd::kFemale1, u"女声1(&2)", u"插入女声控制符1", u"女声1", R::kEditable, kCmdFemale1},
+    {cmd::kNoRead, u"禁止朗读(&J)", u"禁止选中的内容的朗读", u"禁止朗读", R::kEditable, kCmdNoRead},
+    {cmd::kPromptTone, u"提示音(&S)", u"插入提示音的控制符", u"提示音", R::kEditable, kCmdPromptTone},
     {cmd::kMusicFromList, u"来自列表(&L)", u"插入一个来自列表的音乐片段", u"插入音乐", R::kEditable,
-     editor_cmd::kMusicFromList},
+     kCmdMusicFromList},
     {cmd::kMusicFromFile, u"来自文件(&F)", u"插入一个来自文件的音乐片段", u"插入音乐文件", R::kEditable,
-     editor_cmd::kMusicFromFile},
+     kCmdMusicFromFile},
     {cmd::kRecording, u"真人录音(&R)", u"选择一个录音文件或直接录制一个音乐", u"真人录音", R::kEditable,
-     editor_cmd::kRecording},
+     kCmdRecording},
     {cmd::kLastPause, u"前一次(&F)", u"插入前一次暂停时间的控制符", u"暂停", R::kEditable, 0},
-    {cmd::kPause03, u"暂停0.3秒", u"插入暂停0.3秒的控制符", u"暂停0.3秒", R::kEditable, editor_cmd::kPause03},
-    {cmd::kPause05, u"暂停0.5秒", u"插入暂停0.5秒的控制符", u"暂停0.5秒", R::kEditable, editor_cmd::kPause05},
-    {cmd::kPause1, u"暂停1秒", u"插入暂停1秒的控制符", u"暂停1秒", R::kEditable, editor_cmd::kPause1},
-    {cmd::kPause2, u"暂停2秒", u"插入暂停2秒的控制符", u"暂停2秒", R::kEditable, editor_cmd::kPause2},
-    {cmd::kPause3, u"暂停3秒", u"插入暂停3秒的控制符", u"暂停3秒", R::kEditable, editor_cmd::kPause3},
-    {cmd::kPause5, u"暂停5秒", u"插入暂停5秒的控制符", u"暂停5秒", R::kEditable, editor_cmd::kPause5},
-    {cmd::kPause10, u"暂停10秒", u"插入暂停10秒的控制符", u"暂停10秒", R::kEditable, editor_cmd::kPause10},
+    {cmd::kPause03, u"暂停0.3秒", u"插入暂停0.3秒的控制符", u"暂停0.3秒", R::kEditable, kCmdPause03},
+    {cmd::kPause05, u"暂停0.5秒", u"插入暂停0.5秒的控制符", u"暂停0.5秒", R::kEditable, kCmdPause05},
+    {cmd::kPause1, u"暂停1秒", u"插入暂停1秒的控制符", u"暂停1秒", R::kEditable, kCmdPause1},
+    {cmd::kPause2, u"暂停2秒", u"插入暂停2秒的控制符", u"暂停2秒", R::kEditable, kCmdPause2},
+    {cmd::kPause3, u"暂停3秒", u"插入暂停3秒的控制符", u"暂停3秒", R::kEditable, kCmdPause3},
+    {cmd::kPause5, u"暂停5秒", u"插入暂停5秒的控制符", u"暂停5秒", R::kEditable, kCmdPause5},
+    {cmd::kPause10, u"暂停10秒", u"插入暂停10秒的控制符", u"暂停10秒", R::kEditable, kCmdPause10},
     {cmd::kPauseOther, u"其它(&O)...", u"手动输入需要暂停的时间", u"输入暂停时间", R::kEditable,
-     editor_cmd::kPauseOther},
+     kCmdOtherPause},
     {cmd::kRepeatSame, u"同声重复", u"使用同一个男声或女声进行重复朗读", u"同声重复", R::kEditable,
-     editor_cmd::kRepeatSame},
+     kCmdRepeat},
     {cmd::kRepeatAlternate, u"男女重复", u"重复时分别使用男声与女声进行一次朗读", u"男女重复", R::kEditable,
-     editor_cmd::kRepeatAlternate},
+     kCmdAltRepeat},
     // Settings
     {cmd::kSettingsPanel, u"语音参数设置(&S)", u"显示或隐藏左侧语音设置面板", u"显隐设置面板", R::kAlways, 0},
     // View

@@ -69,35 +69,6 @@ inline constexpr int kPreviewFromCaret = 1026;
 inline constexpr int kOutputMp3 = 1009;
 }  // namespace panel_cmd
 
-// Commands the script editor carries out.
-namespace editor_cmd {
-inline constexpr int kUndo = 199;
-inline constexpr int kCut = 768;
-inline constexpr int kCopy = 769;
-inline constexpr int kPaste = 770;
-inline constexpr int kDelete = 771;
-inline constexpr int kSelectAll = 29696;
-inline constexpr int kMale = 33792;
-inline constexpr int kFemale = 33793;
-inline constexpr int kMale1 = 33794;
-inline constexpr int kFemale1 = 33795;
-inline constexpr int kPromptTone = 33796;
-inline constexpr int kPause03 = 33797;
-inline constexpr int kPause05 = 33798;
-inline constexpr int kPause1 = 33799;
-inline constexpr int kPause2 = 33800;
-inline constexpr int kPause3 = 33801;
-inline constexpr int kPause5 = 33808;
-inline constexpr int kPause10 = 33809;
-inline constexpr int kPauseOther = 33810;
-inline constexpr int kMusicFromList = 33811;
-inline constexpr int kRecording = 33812;
-inline constexpr int kRepeatSame = 33813;
-inline constexpr int kRepeatAlternate = 33814;
-inline constexpr int kNoRead = 33815;
-inline constexpr int kMusicFromFile = 33816;
-}  // namespace editor_cmd
-
 // When a command is enabled.
 enum class EnableRule {
   kAlways,
@@ -114,7 +85,7 @@ struct CommandInfo {
   const char16_t* prompt;    // status bar prompt; "" for none
   const char16_t* toolTip;   // nullptr: the toolbar label serves
   EnableRule enable;
-  int editorCommand;  // 0: carried out by the main window
+  int editorCommand;  // the editor command (editor/editor_commands.h); 0: the main window's
 };
 
 std::span<const CommandInfo> CommandTable();

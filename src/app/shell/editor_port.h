@@ -20,7 +20,7 @@ class EditorPort : public QObject {
   virtual QWidget* Widget() = 0;
   virtual ScriptDocument& Document() = 0;
 
-  // Carries out an editor command (editor_cmd ids).
+  // Carries out an editor command (editor/editor_commands.h).
   virtual void ExecuteCommand(int editorCommand) = 0;
   // Inserts a pause mark with the code; `remember` makes it the last pause code
   // (reported through PauseCodeRemembered).

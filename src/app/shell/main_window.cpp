@@ -27,12 +27,13 @@
 
 #include "script/bundled_texts.h"
 #include "script/marks.h"
+#include "editor/editor_commands.h"
 #include "script/tagged_text.h"
 #include "settings/settings_keys.h"
 #include "shell/settings_record_qt.h"
 #include "shell/commands.h"
 #include "shell/icons.h"
-#include "shell/interim_editor.h"
+#include "shell/script_editor_port.h"
 #include "shell/shell_texts.h"
 #include "shell/skins.h"
 
@@ -126,8 +127,7 @@ MainWindow::MainWindow(const DataDirectory& dataDirectory, const QString& comman
   setMinimumSize(kMinimumWidth, kMinimumHeight);
 
   // The editor first: menus and toolbar route to it.
-  auto* editor = new InterimEditor(this);
-  editor_ = editor;
+  editor_ = new ScriptEditorPort(&media_.lists(), this);
   connect(editor_, &EditorPort::StateChanged, this, &MainWindow::UpdateCommandStates);
   connect(editor_, &EditorPort::PauseCodeRemembered, this, &MainWindow::SetPauseButton);
 
@@ -469,7 +469,7 @@ void MainWindow::ExecuteCommand(int id) {
       if (lastPauseCode_ != 0) {
         editor_->InsertPause(lastPauseCode_, false);
       } else {
-        editor_->ExecuteCommand(editor_cmd::kPauseOther);
+        editor_->ExecuteCommand(kCmdOtherPause);
       }
       break;
     case cmd::kSettingsPanel: {
