@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("aurisona"));
   QApplication::setApplicationDisplayName(QString());
   using namespace aurisona;
+  shell::InstallQtChineseTexts();
 
   const QStringList arguments = QApplication::arguments().mid(1);
   const DataDirectory dataDirectory = shell::PrepareDataDirectory(DataDirectory::Resolve());

@@ -1,5 +1,6 @@
 #include "shell/dialogs.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -37,11 +38,22 @@ QString RunFileDialog(QFileDialog* dialog) {
   return path;
 }
 
+// The buttons speak Chinese whatever the system's language.
+void LabelButtons(QMessageBox* box) {
+  const std::pair<QMessageBox::StandardButton, const char16_t*> labels[] = {
+      {QMessageBox::Yes, text::kYes}, {QMessageBox::No, text::kNo},
+      {QMessageBox::Cancel, text::kCancel}, {QMessageBox::Ok, text::kOk}};
+  for (const auto& [which, label] : labels) {
+    if (QAbstractButton* button = box->button(which)) button->setText(Q(label));
+  }
+}
+
 }  // namespace
 
 QMessageBox* CreateMessageBox(QMessageBox::Icon icon, const QString& title, const QString& text,
                               QWidget* parent) {
   auto* box = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
+  LabelButtons(box);
   return box;
 }
 
@@ -49,6 +61,7 @@ QMessageBox* CreateSaveChangesBox(QWidget* parent) {
   auto* box = new QMessageBox(QMessageBox::Question, Q(text::kSaveTitle), Q(text::kSaveChangesQuestion),
                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
   box->setDefaultButton(QMessageBox::Yes);
+  LabelButtons(box);
   return box;
 }
 

@@ -49,4 +49,10 @@ inline constexpr const char16_t* kAboutOk = u"确认";
 
 inline constexpr const char16_t* kPaneCloseToolTip = u"关闭";
 
+// Message box buttons.
+inline constexpr const char16_t* kYes = u"是(&Y)";
+inline constexpr const char16_t* kNo = u"否(&N)";
+inline constexpr const char16_t* kCancel = u"取消";
+inline constexpr const char16_t* kOk = u"确定";
+
 }  // namespace aurisona::shell::text

@@ -1,5 +1,9 @@
 #include "shell/startup.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include "media/bundled_media.h"
 
 namespace aurisona::shell {
@@ -12,6 +16,15 @@ QString CommandLineDocument(const QStringList& argumentsAfterProgram) {
     return path;
   }
   return {};
+}
+
+void InstallQtChineseTexts() {
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+  } else {
+    delete translator;
+  }
 }
 
 DataDirectory PrepareDataDirectory(const DataDirectory& dir) {

@@ -14,6 +14,10 @@ namespace aurisona::shell {
 // or ".txt" in any case.
 QString CommandLineDocument(const QStringList& argumentsAfterProgram);
 
+// Loads Qt's own Chinese texts (file dialogs, standard buttons), when
+// installed: the program speaks Chinese whatever the system's language.
+void InstallQtChineseTexts();
+
 // The data directory with its Music, Record and Sound folders; folders made
 // now get the bundled prompt tones and music. Failures are ignored.
 DataDirectory PrepareDataDirectory(const DataDirectory& dir);

@@ -420,7 +420,7 @@ class MainWindowTest : public QObject {
 
   void realSavePromptBox() {
     QtDialogs dialogs;
-    QString title, text;
+    QString title, text, noText;
     int buttons = 0;
     QTimer::singleShot(0, [&] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -428,12 +428,14 @@ class MainWindowTest : public QObject {
       title = box->windowTitle();
       text = box->text();
       buttons = box->buttons().size();
+      noText = box->button(QMessageBox::No)->text();
       box->button(QMessageBox::No)->click();
     });
     QCOMPARE(dialogs.AskSaveChanges(nullptr), SaveAnswer::kNo);
     QCOMPARE(title, QStringLiteral("保存"));
     QCOMPARE(text, QStringLiteral("是否保存当前内容？"));
     QCOMPARE(buttons, 3);
+    QCOMPARE(noText, QStringLiteral("否(&N)"));
   }
 };
 
