@@ -51,7 +51,7 @@ TEST(SettingsRecord, MissingFileGivesTheDefaults) {
   TempDir dir;
   IniStore store(dir / "setup.ini");
   SettingsRecord r;
-  r.slots[0].volume = 10;
+  r.voiceSlots[0].volume = 10;
   r.Load(store);
   EXPECT_EQ(r, SettingsRecord());
   const char16_t* voices[] = {u"VW Liang", u"VW Hui", u"VW Paul", u"VW Julie"};
@@ -81,23 +81,23 @@ TEST(SettingsRecord, LoadClampsAndReplacesValuesOutsideTheLists) {
              "音乐淡入淡出=0\n淡入淡出时间=25\n男中引擎=espeak Mandarin\n女英引擎_1=\n");
   SettingsRecord r;
   r.Load(IniStore(dir / "setup.ini"));
-  EXPECT_EQ(r.slots[0].volume, 50);
-  EXPECT_EQ(r.slots[1].volume, 100);  // 9 selects nothing
-  EXPECT_EQ(r.slots[2].volume, 100);  // 110 selects nothing
-  EXPECT_EQ(r.slots[3].volume, 100);  // 109 selects the last entry
-  EXPECT_EQ(r.slots[4].volume, 100);  // "abc" reads 0
-  EXPECT_EQ(r.slots[5].volume, 100);
-  EXPECT_EQ(r.slots[0].rate, -10);
-  EXPECT_EQ(r.slots[1].rate, 0);
-  EXPECT_EQ(r.slots[2].rate, 0);
-  EXPECT_EQ(r.slots[3].rate, 10);
+  EXPECT_EQ(r.voiceSlots[0].volume, 50);
+  EXPECT_EQ(r.voiceSlots[1].volume, 100);  // 9 selects nothing
+  EXPECT_EQ(r.voiceSlots[2].volume, 100);  // 110 selects nothing
+  EXPECT_EQ(r.voiceSlots[3].volume, 100);  // 109 selects the last entry
+  EXPECT_EQ(r.voiceSlots[4].volume, 100);  // "abc" reads 0
+  EXPECT_EQ(r.voiceSlots[5].volume, 100);
+  EXPECT_EQ(r.voiceSlots[0].rate, -10);
+  EXPECT_EQ(r.voiceSlots[1].rate, 0);
+  EXPECT_EQ(r.voiceSlots[2].rate, 0);
+  EXPECT_EQ(r.voiceSlots[3].rate, 10);
   EXPECT_EQ(r.textGain, (GainGroup{1, false, true}));
   EXPECT_EQ(r.musicGain, (GainGroup{999, true, true}));
   EXPECT_EQ(r.recordingGain.percent, 1);
   EXPECT_FALSE(r.fadeOn);
   EXPECT_EQ(r.fadeSeconds, 25);
-  EXPECT_EQ(r.slots[0].voice, u"espeak Mandarin");
-  EXPECT_EQ(r.slots[7].voice, u"");  // present but empty is not the default
+  EXPECT_EQ(r.voiceSlots[0].voice, u"espeak Mandarin");
+  EXPECT_EQ(r.voiceSlots[7].voice, u"");  // present but empty is not the default
 }
 
 TEST(SettingsRecord, SaveWritesEveryKeyInOrderInOneRewriteAndLoadsBack) {
@@ -105,7 +105,7 @@ TEST(SettingsRecord, SaveWritesEveryKeyInOrderInOneRewriteAndLoadsBack) {
   IniStore store(dir / "setup.ini");
   ASSERT_TRUE(WriteSkin(store, 4));
   SettingsRecord r;
-  r.slots[2] = VoiceSlot{u"English (America) 男", -3, 70};
+  r.voiceSlots[2] = VoiceSlot{u"English (America) 男", -3, 70};
   r.musicGain = GainGroup{350, false, true};
   r.fadeOn = false;
   r.fadeSeconds = 7;

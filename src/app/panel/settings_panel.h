@@ -15,7 +15,7 @@
 #include <QWidget>
 
 #include "panel/panel_controls.h"
-#include "panel/settings_record_qt.h"
+#include "settings/settings_record.h"
 #include "settings/ini_store.h"
 #include "speech/voice.h"
 

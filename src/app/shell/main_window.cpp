@@ -30,7 +30,7 @@
 #include "editor/editor_commands.h"
 #include "script/tagged_text.h"
 #include "settings/settings_keys.h"
-#include "shell/settings_record_qt.h"
+#include "settings/settings_record.h"
 #include "shell/commands.h"
 #include "shell/icons.h"
 #include "shell/script_editor_port.h"

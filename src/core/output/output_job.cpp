@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 OutputJobSettings OutputSettingsFrom(const SettingsRecord& record) {
   OutputJobSettings s;
-  s.voices = record.slots;
+  s.voices = record.voiceSlots;
   auto gain = [](const GainGroup& g) { return PieceGain{g.automatic, g.fixed, g.percent}; };
   s.pieces.text = gain(record.textGain);
   s.pieces.music = gain(record.musicGain);

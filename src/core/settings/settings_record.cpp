@@ -57,19 +57,19 @@ SettingsRecord::SettingsRecord()
       fadeSeconds(SettingIntDefault(kFadeSeconds)) {
   for (int slot = 1; slot <= kVoiceSlotCount; ++slot) {
     const VoiceSlotKeys* keys = VoiceSlotKeysOf(slot);
-    slots[static_cast<size_t>(slot - 1)] =
+    voiceSlots[static_cast<size_t>(slot - 1)] =
         VoiceSlot{std::u16string(keys->defaultVoice), SettingIntDefault(keys->speed), SettingIntDefault(keys->volume)};
   }
 }
 
 std::optional<VoiceSlot> SettingsRecord::VoiceSlotQuery(int slot) const {
   if (slot < 1 || slot > kVoiceSlotCount) return std::nullopt;
-  return slots[static_cast<size_t>(slot - 1)];
+  return voiceSlots[static_cast<size_t>(slot - 1)];
 }
 
 VoiceSlot* SettingsRecord::SlotAt(int slot) {
   if (slot < 1 || slot > kVoiceSlotCount) return nullptr;
-  return &slots[static_cast<size_t>(slot - 1)];
+  return &voiceSlots[static_cast<size_t>(slot - 1)];
 }
 
 void SettingsRecord::Load(const IniStore& store) { Load(store.Snapshot()); }

@@ -39,7 +39,7 @@ inline constexpr int kMinFadeSeconds = 1;
 inline constexpr int kMaxFadeSeconds = 10;
 
 struct SettingsRecord {
-  std::array<VoiceSlot, kVoiceSlotCount> slots;  // slot n at index n - 1
+  std::array<VoiceSlot, kVoiceSlotCount> voiceSlots;  // slot n at index n - 1
   GainGroup textGain;
   GainGroup musicGain;
   GainGroup recordingGain;
