@@ -6,6 +6,7 @@
 
 #include "media/data_directory.h"
 #include "shell/main_window.h"
+#include "shell/panel_controller.h"
 #include "shell/registration.h"
 #include "shell/screenshots.h"
 #include "shell/startup.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
   shell::RegisterDocumentType(shell::XdgDataHome(), QCoreApplication::applicationFilePath());
 
   shell::MainWindow window(dataDirectory, shell::CommandLineDocument(arguments));
+  window.InstallSettingsPanel(std::make_unique<shell::PanelController>(window));
   window.show();
   return QApplication::exec();
 }

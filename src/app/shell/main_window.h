@@ -73,6 +73,7 @@ class MainWindow final : public QMainWindow {
   // State, for the other parts and for tests.
   EditorPort& Editor() { return *editor_; }
   MediaLibrary& Media() { return media_; }
+  DialogProvider& Dialogs() { return *dialogs_; }
   int SkinNumber() const { return skin_; }
   int PreviewMode() const { return previewMode_; }
   int LastPauseCode() const { return lastPauseCode_; }

@@ -23,6 +23,7 @@
 #include "shell/dialogs.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
+#include "shell/scripted_dialogs.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;
@@ -32,40 +33,6 @@ namespace {
 const QString kAppTitle = QStringLiteral("澄聆听力合成系统 2.2");
 
 QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
-
-// Answers the dialogs from queues and records every message box.
-class ScriptedDialogs final : public DialogProvider {
- public:
-  std::deque<SaveAnswer> saveAnswers;
-  std::deque<QString> openPaths;
-  std::deque<QString> savePaths;
-  QStringList errors;
-  QStringList informations;
-  int saveQuestions = 0;
-
-  SaveAnswer AskSaveChanges(QWidget*) override {
-    ++saveQuestions;
-    if (saveAnswers.empty()) return SaveAnswer::kCancel;
-    const SaveAnswer answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    return answer;
-  }
-  QString AskOpenPath(QWidget*) override { return Pop(openPaths); }
-  QString AskSavePath(QWidget*) override { return Pop(savePaths); }
-  void ShowError(QWidget*, const QString& text) override { errors << text; }
-  void ShowInformation(QWidget*, const QString& title, const QString& text) override {
-    informations << title + u'|' + text;
-  }
-  void ShowAbout(QWidget*) override {}
-
- private:
-  static QString Pop(std::deque<QString>& queue) {
-    if (queue.empty()) return {};
-    QString value = queue.front();
-    queue.pop_front();
-    return value;
-  }
-};
 
 QString DocText(MainWindow& window) { return Q(window.Editor().Document().Text(0, -1)); }
 

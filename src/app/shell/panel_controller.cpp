@@ -1,0 +1,173 @@
+#include "shell/panel_controller.h"
+
+#include <QAbstractScrollArea>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "panel/settings_panel.h"
+#include "script/compiler.h"
+#include "shell/commands.h"
+#include "shell/dialogs.h"
+#include "shell/editor_port.h"
+#include "shell/main_window.h"
+#include "speech/espeak_engine.h"
+
+namespace aurisona::shell {
+namespace {
+
+QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+// The progress bar takes int ranges; long scripts are scaled into it.
+constexpr int kProgressMax = 1 << 20;
+
+}  // namespace
+
+OutputProgressDialog::OutputProgressDialog(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("输出MP3"));
+  setModal(false);
+  auto* layout = new QVBoxLayout(this);
+  auto* text = new QLabel(Q(kOutputProgressText), this);
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName(QStringLiteral("1014"));
+  bar_->setTextVisible(false);
+  abort_ = new QPushButton(QStringLiteral("中止(&X)"), this);
+  abort_->setObjectName(QStringLiteral("1013"));
+  abort_->setAutoDefault(false);
+  auto* row = new QHBoxLayout;
+  row->addWidget(bar_, 1);
+  row->addWidget(abort_);
+  layout->addWidget(text);
+  layout->addLayout(row);
+  setMinimumWidth(360);
+  connect(abort_, &QPushButton::clicked, this, &OutputProgressDialog::AbortRequested);
+}
+
+void OutputProgressDialog::keyPressEvent(QKeyEvent* event) {
+  // Enter and Esc would close the dialog and take the abort button away.
+  if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void OutputProgressDialog::closeEvent(QCloseEvent* event) {
+  // Closing the window asks for the abort instead; the job closes the dialog.
+  event->ignore();
+  emit AbortRequested();
+}
+
+PanelController::PanelController(MainWindow& window)
+    : window_(window), speech_(std::make_unique<EspeakSpeechEngine>()) {
+  panel_ = std::make_unique<SettingsPanel>(*speech_, window.Media().directory().SetupIni());
+  connect(panel_.get(), &SettingsPanel::commandRequested, this, [this](int id) { HandleCommand(id); });
+  askOutputPath = [this] { return AskOutputPathWithDialog(); };
+}
+
+PanelController::~PanelController() {
+  abort_.store(true);
+  if (worker_.joinable()) worker_.join();
+}
+
+QWidget* PanelController::Widget() { return panel_.get(); }
+
+void PanelController::SaveSettings() { panel_->Save(); }
+
+void PanelController::HandleCommand(int panelCommand) {
+  if (panelCommand == panel_cmd::kOutputMp3) StartOutput();
+  // Preview all (1008) and from the caret (1026) are the preview engine's.
+}
+
+QString PanelController::AskOutputPathWithDialog() {
+  QFileDialog dialog(&window_, QStringLiteral("保存..."));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters({QStringLiteral("mp3文件(*.mp3)"), QStringLiteral("所有文件(*)")});
+  dialog.setDefaultSuffix(QStringLiteral("mp3"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
+}
+
+void PanelController::StartOutput() {
+  if (worker_.joinable()) return;
+  ScriptDocument& doc = window_.Editor().Document();
+  if (doc.Length() == 0) {
+    window_.Dialogs().ShowError(panel_.get(), Q(kOutputEmptyMessage));
+    return;
+  }
+  const QString path = askOutputPath ? askOutputPath() : QString();
+  if (path.isEmpty()) return;
+
+  const auto [start, end] = doc.Selection();
+  savedStart_ = start;
+  savedEnd_ = end;
+  auto* scroll = qobject_cast<QAbstractScrollArea*>(window_.Editor().Widget());
+  savedScroll_ = scroll ? scroll->verticalScrollBar()->value() : 0;
+
+  OutputJob job;
+  MediaLibrary& media = window_.Media();
+  ScriptCompiler(doc, media.lists(), job.segments, [this](CompilerMessage message, int) {
+    window_.Dialogs().ShowError(window_.Editor().Widget(), Q(CompilerMessageText(message)));
+  });
+  job.output = std::filesystem::path(path.toStdString());
+  job.musicFolder = media.directory().Music();
+  job.recordFolder = media.directory().Record();
+  job.promptTone = media.currentPromptTone();
+  job.settings = OutputSettingsFrom(panel_->Record());
+
+  if (!progress_) {
+    progress_ = new OutputProgressDialog(&window_);
+    connect(progress_, &OutputProgressDialog::AbortRequested, this, [this] { abort_.store(true); });
+  }
+  const int length = std::max(doc.Length(), 1);
+  progressScale_ = length > kProgressMax ? (length + kProgressMax - 1) / kProgressMax : 1;
+  progress_->Bar()->setRange(0, length / progressScale_);
+  progress_->Bar()->setValue(0);
+  // Window-modal: the main window takes no input while the job runs, the
+  // dialog's abort button does, and the event loop keeps running.
+  progress_->setWindowModality(Qt::WindowModal);
+  progress_->show();
+  abort_.store(false);
+
+  OutputCallbacks callbacks;
+  callbacks.segment = [this](int s, int e) {
+    QMetaObject::invokeMethod(this, [this, s, e] { window_.Editor().Document().SetSelection(s, e); },
+                              Qt::QueuedConnection);
+  };
+  callbacks.progress = [this](int position) {
+    QMetaObject::invokeMethod(
+        this, [this, position] { if (progress_) progress_->Bar()->setValue(position / progressScale_); },
+        Qt::QueuedConnection);
+  };
+  worker_ = std::thread([this, job = std::move(job), callbacks]() mutable {
+    const OutputResult result = RunOutputJob(std::move(job), *speech_, abort_, callbacks);
+    QMetaObject::invokeMethod(this, [this, result] { FinishOutput(result); }, Qt::QueuedConnection);
+  });
+}
+
+void PanelController::FinishOutput(const OutputResult& result) {
+  if (worker_.joinable()) worker_.join();
+  if (progress_) progress_->hide();
+  if (result.status == OutputStatus::kFinished) {
+    window_.Dialogs().ShowInformation(panel_.get(), Q(kOutputDoneTitle), Q(kOutputDoneMessage));
+  } else if (result.status == OutputStatus::kFailed) {
+    window_.Dialogs().ShowError(panel_.get(), Q(kOutputFailedMessage));
+  }
+  // The editor shows what it showed before the job.
+  window_.Editor().Document().SetSelection(savedStart_, savedEnd_);
+  if (auto* scroll = qobject_cast<QAbstractScrollArea*>(window_.Editor().Widget())) {
+    scroll->verticalScrollBar()->setValue(savedScroll_);
+  }
+  window_.Editor().Widget()->setFocus();
+  if (outputFinished) outputFinished(result);
+}
+
+}  // namespace aurisona::shell

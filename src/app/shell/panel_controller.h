@@ -1,0 +1,89 @@
+// The settings panel in the main window's left pane, and the commands posted
+// to it: the MP3 output runs here, on a worker thread, behind a progress
+// dialog; preview comes with the preview engine.
+#pragma once
+
+#include <QDialog>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "output/output_job.h"
+#include "shell/settings_panel_port.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace aurisona {
+class SettingsPanel;
+class SpeechEngine;
+}  // namespace aurisona
+
+namespace aurisona::shell {
+
+class MainWindow;
+
+// The modeless progress dialog of the output: its text, the abort button and
+// the progress bar. Enter and Esc are ignored, so the abort button stays.
+class OutputProgressDialog final : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit OutputProgressDialog(QWidget* parent);
+  QProgressBar* Bar() const { return bar_; }
+  QPushButton* AbortButton() const { return abort_; }
+
+ signals:
+  void AbortRequested();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QProgressBar* bar_;
+  QPushButton* abort_;
+};
+
+class PanelController final : public QObject, public SettingsPanelPort {
+  Q_OBJECT
+
+ public:
+  explicit PanelController(MainWindow& window);
+  ~PanelController() override;
+
+  QWidget* Widget() override;
+  void HandleCommand(int panelCommand) override;
+  void SaveSettings() override;
+
+  SettingsPanel& Panel() { return *panel_; }
+  bool IsOutputRunning() const { return worker_.joinable(); }
+  OutputProgressDialog* ProgressDialog() const { return progress_; }
+  // The MP3 path to write; by default the save dialog. Tests replace it.
+  std::function<QString()> askOutputPath;
+  // Called on the user-interface thread when an output job has ended.
+  std::function<void(const OutputResult&)> outputFinished;
+
+ private:
+  void StartOutput();
+  void FinishOutput(const OutputResult& result);
+  QString AskOutputPathWithDialog();
+
+  MainWindow& window_;
+  std::unique_ptr<SpeechEngine> speech_;
+  std::unique_ptr<SettingsPanel> panel_;
+  OutputProgressDialog* progress_ = nullptr;
+  std::atomic<bool> abort_{false};
+  std::thread worker_;
+  int savedStart_ = 0;
+  int savedEnd_ = 0;
+  int savedScroll_ = 0;
+  int progressScale_ = 1;
+};
+
+}  // namespace aurisona::shell
