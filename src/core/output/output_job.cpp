@@ -56,10 +56,11 @@ RenderResult Render(Piece& piece, const PieceSettings& settings) {
   return RenderSoundFile(s.path, s.kind, s.playTime, settings, piece.bytes);
 }
 
-// Private temporary files for synthesised sentences, one per piece in flight.
+// Private temporary files for synthesised sentences, one per piece in flight
+// and one for the sentence being synthesised.
 class SpeechFiles {
  public:
-  explicit SpeechFiles(size_t count) {
+  explicit SpeechFiles(size_t count) : count_(count) {
     for (size_t k = 0; k < count; ++k) {
       std::string tmpl = (fs::temp_directory_path() / "aurisona-speech-XXXXXX.wav").string();
       const int fd = mkstemps(tmpl.data(), 4);
@@ -72,7 +73,8 @@ class SpeechFiles {
     std::error_code ec;
     for (const auto& p : paths_) fs::remove(p, ec);
   }
-  bool ok() const { return !paths_.empty(); }
+  // Every file is needed: with fewer, a sentence would overwrite a file still being read.
+  bool ok() const { return paths_.size() == count_; }
   // The file for piece number `n`; cleared so a failed sentence leaves nothing.
   const fs::path& Fresh(size_t n) {
     const fs::path& p = paths_[n % paths_.size()];
@@ -83,6 +85,7 @@ class SpeechFiles {
   size_t size() const { return paths_.size(); }
 
  private:
+  size_t count_;
   std::vector<fs::path> paths_;
 };
 
@@ -176,7 +179,10 @@ class Job {
 
     AtomicFileWriter out(job_.output);
     if (!out.ok()) return Fail(out.error());
-    SpeechFiles speechFiles(window);
+    // A sentence is synthesised before the window has room for its piece, so
+    // up to `window` earlier pieces may still read their files: one file more
+    // keeps the file being written apart from all of them.
+    SpeechFiles speechFiles(window + 1);
     if (!speechFiles.ok()) return Fail("cannot create a temporary speech file");
 
     OutputResult result;
