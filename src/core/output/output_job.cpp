@@ -174,8 +174,12 @@ class Job {
     int threads = job_.threads > 0 ? job_.threads : static_cast<int>(std::thread::hardware_concurrency());
     threads = std::clamp(threads, 1, 64);
     // One thread renders in line; more render on workers with a bounded window.
+    // Pieces are written in order, so while a long piece (a music clip) holds
+    // the front, the other workers go on only as far as the window lets them:
+    // four pieces per thread keep them busy behind clips many times longer
+    // than the sentences around them.
     const int workers = threads == 1 ? 0 : threads;
-    const size_t window = threads == 1 ? 1 : static_cast<size_t>(2 * threads);
+    const size_t window = threads == 1 ? 1 : static_cast<size_t>(4 * threads);
 
     AtomicFileWriter out(job_.output);
     if (!out.ok()) return Fail(out.error());
