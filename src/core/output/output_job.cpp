@@ -56,10 +56,11 @@ RenderResult Render(Piece& piece, const PieceSettings& settings) {
   return RenderSoundFile(s.path, s.kind, s.playTime, settings, piece.bytes);
 }
 
-// Private temporary files for synthesised sentences, one per piece in flight.
+// Private temporary files for synthesised sentences, one per piece in flight
+// and one for the sentence being synthesised.
 class SpeechFiles {
  public:
-  explicit SpeechFiles(size_t count) {
+  explicit SpeechFiles(size_t count) : count_(count) {
     for (size_t k = 0; k < count; ++k) {
       std::string tmpl = (fs::temp_directory_path() / "aurisona-speech-XXXXXX.wav").string();
       const int fd = mkstemps(tmpl.data(), 4);
@@ -72,7 +73,8 @@ class SpeechFiles {
     std::error_code ec;
     for (const auto& p : paths_) fs::remove(p, ec);
   }
-  bool ok() const { return !paths_.empty(); }
+  // Every file is needed: with fewer, a sentence would overwrite a file still being read.
+  bool ok() const { return paths_.size() == count_; }
   // The file for piece number `n`; cleared so a failed sentence leaves nothing.
   const fs::path& Fresh(size_t n) {
     const fs::path& p = paths_[n % paths_.size()];
@@ -83,6 +85,7 @@ class SpeechFiles {
   size_t size() const { return paths_.size(); }
 
  private:
+  size_t count_;
   std::vector<fs::path> paths_;
 };
 
@@ -171,12 +174,19 @@ class Job {
     int threads = job_.threads > 0 ? job_.threads : static_cast<int>(std::thread::hardware_concurrency());
     threads = std::clamp(threads, 1, 64);
     // One thread renders in line; more render on workers with a bounded window.
+    // Pieces are written in order, so while a long piece (a music clip) holds
+    // the front, the other workers go on only as far as the window lets them:
+    // four pieces per thread keep them busy behind clips many times longer
+    // than the sentences around them.
     const int workers = threads == 1 ? 0 : threads;
-    const size_t window = threads == 1 ? 1 : static_cast<size_t>(2 * threads);
+    const size_t window = threads == 1 ? 1 : static_cast<size_t>(4 * threads);
 
     AtomicFileWriter out(job_.output);
     if (!out.ok()) return Fail(out.error());
-    SpeechFiles speechFiles(window);
+    // A sentence is synthesised before the window has room for its piece, so
+    // up to `window` earlier pieces may still read their files: one file more
+    // keeps the file being written apart from all of them.
+    SpeechFiles speechFiles(window + 1);
     if (!speechFiles.ok()) return Fail("cannot create a temporary speech file");
 
     OutputResult result;

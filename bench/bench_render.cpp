@@ -1,0 +1,311 @@
+// MP3 output: render throughput against the lame command-line encoder, and
+// peak memory of a 10-minute and a 60-minute script.
+//
+//   bench_render [--single]
+//
+// 1. Renders a script of about ten minutes (speech by eSpeak NG, the prompt
+//    tone, MP3 and WAV music, pauses) on all cores, in a child process.
+// 2. Decodes that MP3 to raw PCM and times `lame` on the same PCM with the
+//    job's settings (CBR 128 kbit/s, joint stereo, -q 0, no tag, no bit
+//    reservoir); lame runs on one thread. The ratio of the two throughputs is
+//    lame's time over the render's; steps 1 and 2 run twice, the best counts.
+// 3. Renders a sparser script (more pauses, quicker) at 10 and at 60 minutes
+//    and compares their peak resident memory (ru_maxrss of each child).
+// Wall and processor times are printed, with the load average: on a shared
+// machine the wall-time ratio says little when other work takes the cores.
+// --single also renders the 10-minute script on one thread, for reference.
+//
+// Every render runs in a fresh process (this program, re-executed with
+// --child), so the peaks do not mix.
+#include <mpg123.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "media/bundled_media.h"
+#include "output/output_job.h"
+#include "speech/espeak_engine.h"
+#include "speech/speech_engine.h"
+#include "speech/voice.h"
+
+extern char** environ;
+
+namespace aurisona {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// 20 s of a soft stereo chord, as a 44100 Hz WAV clip.
+std::string StringsWav() {
+  constexpr int rate = 44100;
+  const size_t frames = 20 * rate;
+  std::vector<int16_t> pcm(frames * 2);
+  for (size_t i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / rate;
+    double v = 0;
+    for (double f : {220.0, 277.18, 329.63, 440.0}) v += std::sin(2 * std::numbers::pi * f * t) * 0.18;
+    v *= 0.8 + 0.2 * std::sin(2 * std::numbers::pi * 0.25 * t);
+    pcm[2 * i] = static_cast<int16_t>(std::lround(v * 26000));
+    pcm[2 * i + 1] = static_cast<int16_t>(std::lround(v * 24000));
+  }
+  std::string wav = EncodeWavMono16({}, rate);  // header to patch for stereo
+  auto put = [&](size_t at, uint32_t value, int bytes) {
+    for (int k = 0; k < bytes; ++k) wav[at + static_cast<size_t>(k)] = static_cast<char>(value >> (8 * k));
+  };
+  const auto data = static_cast<uint32_t>(pcm.size() * 2);
+  put(4, 36 + data, 4);
+  put(22, 2, 2);
+  put(28, rate * 4, 4);
+  put(32, 4, 2);
+  put(40, data, 4);
+  wav.append(reinterpret_cast<const char*>(pcm.data()), pcm.size() * 2);
+  return wav;
+}
+
+// About one minute of a listening exam: three sentences, the prompt tone,
+// 12 s of the bundled theme, a 20 s WAV clip and 13 s of pauses. `sparse`:
+// one sentence, the tone, 5 s of the theme and about 50 s of pauses, which
+// is quicker to render for the memory runs.
+std::vector<Segment> Script(int minutes, bool sparse) {
+  std::vector<Segment> list;
+  int32_t at = 0;
+  auto add = [&](int32_t kind, int32_t param, int32_t chinese, std::u16string text) {
+    const auto length = static_cast<int32_t>(std::max<size_t>(text.size(), 1));
+    list.push_back(Segment{kind, param, chinese, at, at + length, std::move(text)});
+    at += length;
+  };
+  for (int m = 0; m < minutes; ++m) {
+    if (sparse) {
+      add(kSegSpeech, 1, 0, u" Question one. What will the man do on Saturday?");
+      add(kSegPromptTone, 0, 0, {});
+      add(kSegMusic, 5, 0, u"theme.mp3");
+      add(30000, 0, 0, {});
+      add(20000, 0, 0, {});
+      continue;
+    }
+    add(kSegSpeech, 0, 0,
+        u" Listen to the conversation between two students about their plans for the weekend, "
+        u"and answer the questions that follow.");
+    add(kSegPromptTone, 0, 0, {});
+    add(5000, 0, 0, {});
+    add(kSegSpeech, 1, 1, u" 下面你将听到一段对话，请根据对话内容回答第一至第三题。");
+    add(kSegMusic, 12, 0, u"theme.mp3");
+    add(8000, 0, 0, {});
+    add(kSegSpeech, 1, 0, u" The man says he will visit his grandmother on Saturday morning.");
+    add(kSegMusic, 0, 0, u"strings.wav");
+  }
+  return list;
+}
+
+// --child MINUTES SPARSE THREADS DATA OUT: one render; prints its wall time,
+// pieces, peak memory and processor time.
+int Child(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out) {
+  EspeakSpeechEngine speech;
+  const VoiceSlotLists lists = DistributeVoices(speech.ListVoices());
+  OutputJob job;
+  for (size_t k = 0; k < lists.size(); ++k) {
+    if (!lists[k].empty()) job.settings.voices[k].voice = lists[k].front();
+  }
+  job.segments = Script(minutes, sparse);
+  job.output = out;
+  job.musicFolder = data / "Music";
+  job.recordFolder = data / "Record";
+  job.promptTone = data / "Sound" / "tone.wav";
+  job.threads = threads;
+  std::atomic<bool> abort{false};
+  const auto start = Clock::now();
+  const OutputResult result = RunOutputJob(std::move(job), speech, abort);
+  const double seconds = SecondsSince(start);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  std::printf("%f %d %ld %f %d\n", seconds, result.pieces, usage.ru_maxrss, cpu,
+              result.status == OutputStatus::kFinished ? 0 : 1);
+  return result.status == OutputStatus::kFinished ? 0 : 1;
+}
+
+struct ChildRun {
+  double seconds = 0;
+  int pieces = 0;
+  long maxRssKb = 0;
+  double cpu = 0;  // user + system seconds
+  bool ok = false;
+};
+
+ChildRun RunChild(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out) {
+  static const fs::path self = fs::read_symlink("/proc/self/exe");
+  const std::string command = "'" + self.string() + "' --child " + std::to_string(minutes) + (sparse ? " 1 " : " 0 ") + std::to_string(threads) +
+                              " '" + data.string() + "' '" + out.string() + "'";
+  ChildRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  int failed = 1;
+  run.ok = std::fscanf(pipe, "%lf %d %ld %lf %d", &run.seconds, &run.pieces, &run.maxRssKb, &run.cpu, &failed) == 5;
+  run.ok = pclose(pipe) == 0 && run.ok && failed == 0;
+  return run;
+}
+
+// Decodes an MP3 file into raw 16-bit stereo PCM; returns the frames written.
+size_t DecodeToRaw(const fs::path& mp3, const fs::path& raw) {
+  mpg123_handle* h = mpg123_new(nullptr, nullptr);
+  if (!h) return 0;
+  mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+  mpg123_format_none(h);
+  mpg123_format(h, 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  size_t frames = 0;
+  if (mpg123_open(h, mp3.c_str()) == MPG123_OK) {
+    std::ofstream out(raw, std::ios::binary | std::ios::trunc);
+    std::vector<unsigned char> buffer(1 << 16);
+    for (;;) {
+      size_t done = 0;
+      const int r = mpg123_read(h, buffer.data(), buffer.size(), &done);
+      out.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(done));
+      frames += done / 4;
+      if (r != MPG123_OK && r != MPG123_NEW_FORMAT) break;
+    }
+    mpg123_close(h);
+  }
+  mpg123_delete(h);
+  return frames;
+}
+
+// Runs a command (no shell, standard error discarded); its wall time and
+// processor time, or a wall time of -1 on failure.
+struct Timed {
+  double seconds = -1;
+  double cpu = 0;
+};
+Timed TimeCommand(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  Timed timed;
+  const auto start = Clock::now();
+  pid_t pid;
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return timed;
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return timed;
+  timed.seconds = SecondsSince(start);
+  timed.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+              static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return timed;
+}
+
+std::string LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string line;
+  std::getline(in, line);
+  return line.substr(0, line.find(' ', line.find(' ', line.find(' ') + 1) + 1)) + "\n";
+}
+
+int Main(bool single) {
+  const fs::path dir = fs::temp_directory_path() / ("aurisona-bench-render-" + std::to_string(getpid()));
+  fs::create_directories(dir / "data" / "Music");
+  fs::create_directories(dir / "data" / "Record");
+  fs::create_directories(dir / "data" / "Sound");
+  for (const BundledFile& f : BundledMusic()) WriteFile(dir / "data" / "Music" / f.name, f.bytes);
+  WriteFile(dir / "data" / "Music" / "strings.wav", StringsWav());
+  WriteFile(dir / "data" / "Sound" / "tone.wav", BundledPromptTones().front().bytes);
+  const unsigned cores = std::thread::hardware_concurrency();
+
+  std::printf("bench_render: %u cores, load average %s", cores, LoadAverage().c_str());
+  // Two rounds of render and lame, interleaved; the best of each counts, which
+  // filters out some of the noise of a shared machine.
+  ChildRun ten;
+  Timed lame;
+  double audio = 0;
+  for (int round = 1; round <= 2; ++round) {
+    const ChildRun r = RunChild(10, false, 0, dir / "data", dir / "ten.mp3");
+    if (!r.ok) {
+      std::fprintf(stderr, "bench_render: the 10-minute render failed\n");
+      return 1;
+    }
+    if (round == 1) audio = static_cast<double>(DecodeToRaw(dir / "ten.mp3", dir / "ten.raw")) / 44100;
+    const Timed l = TimeCommand({"lame", "-r", "-s", "44.1", "--bitwidth", "16", "--signed", "--little-endian", "-m",
+                                 "j", "-b", "128", "--cbr", "-q", "0", "-t", "--nores", "--quiet",
+                                 (dir / "ten.raw").string(), (dir / "lame.mp3").string()});
+    if (l.seconds < 0) {
+      std::fprintf(stderr, "bench_render: the lame command failed or is not installed\n");
+      return 1;
+    }
+    std::printf("round %d: render %.2f s (%.2f s processor), lame %.2f s (%.2f s processor), ratio %.2f, load %s",
+                round, r.seconds, r.cpu, l.seconds, l.cpu, l.seconds / r.seconds, LoadAverage().c_str());
+    if (round == 1 || r.seconds < ten.seconds) ten = r;
+    if (round == 1 || l.seconds < lame.seconds) lame = l;
+  }
+  std::printf("10-minute script: %.1f s of audio, %d pieces; render on %u threads: %.2f s (%.1fx real time), "
+              "%.2f s of processor time\n",
+              audio, ten.pieces, cores, ten.seconds, audio / ten.seconds, ten.cpu);
+  std::printf("lame on the same PCM (one thread): %.2f s (%.1fx real time), %.2f s of processor time\n", lame.seconds,
+              audio / lame.seconds, lame.cpu);
+  std::printf("THROUGHPUT RATIO render / lame (best of 2): %.2f (target 1.6); processor time render / lame: %.2f\n",
+              lame.seconds / ten.seconds, ten.cpu / lame.cpu);
+  if (single) {
+    const ChildRun one = RunChild(10, false, 1, dir / "data", dir / "one.mp3");
+    if (one.ok) {
+      std::printf("the same render on one thread: %.2f s, %.2f s of processor time (ratio to lame %.2f; "
+                  "%u threads are %.2fx faster)\n",
+                  one.seconds, one.cpu, lame.seconds > 0 ? lame.seconds / one.seconds : 0.0, cores,
+                  one.seconds / ten.seconds);
+    }
+  }
+
+  // Memory: the same sparse script at 10 and 60 minutes.
+  const ChildRun m10 = RunChild(10, true, 0, dir / "data", dir / "m10.mp3");
+  const ChildRun m60 = RunChild(60, true, 0, dir / "data", dir / "m60.mp3");
+  if (!m10.ok || !m60.ok) {
+    std::fprintf(stderr, "bench_render: a memory render failed\n");
+  } else {
+    std::error_code ec;
+    std::printf("memory runs: 10 min %d pieces in %.2f s, 60 min %d pieces in %.2f s (%.1f MB written)\n", m10.pieces,
+                m10.seconds, m60.pieces, m60.seconds, static_cast<double>(fs::file_size(dir / "m60.mp3", ec)) / 1e6);
+    std::printf("PEAK MEMORY (ru_maxrss): 10 min %ld KB, 60 min %ld KB, ratio %.3f (flat: within 10 %%)\n",
+                m10.maxRssKb, m60.maxRssKb, static_cast<double>(m60.maxRssKb) / static_cast<double>(m10.maxRssKb));
+  }
+  std::printf("load average at the end %s", LoadAverage().c_str());
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+  return 0;
+}
+
+}  // namespace
+}  // namespace aurisona
+
+int main(int argc, char** argv) {
+  if (argc == 7 && std::strcmp(argv[1], "--child") == 0) {
+    return aurisona::Child(std::atoi(argv[2]), std::atoi(argv[3]) != 0, std::atoi(argv[4]), argv[5], argv[6]);
+  }
+  return aurisona::Main(argc == 2 && std::strcmp(argv[1], "--single") == 0);
+}

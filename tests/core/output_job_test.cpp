@@ -1,0 +1,403 @@
+// The MP3 output job, checked on the file it writes: frame headers read by the
+// test itself, audio decoded with libmpg123, tones analysed.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <utility>
+
+#include "core/output_test_support.h"
+#include "core/test_util.h"
+#include "output/output_job.h"
+
+namespace aurisona {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Burst;
+using testing::DecodedMp3;
+using testing::Mp3Of;
+using testing::PieceFrames;
+using testing::ReadBytes;
+using testing::Sine;
+using testing::TempDir;
+using testing::ToneSpeechEngine;
+using testing::WavBytes;
+using testing::WriteBytes;
+
+Segment Seg(int32_t kind, int32_t param, int32_t start, int32_t end, std::u16string text = {}, int32_t chinese = 0) {
+  return Segment{kind, param, chinese, start, end, std::move(text)};
+}
+Segment Say(int32_t voice, const std::u16string& text, int32_t chinese = 0, int32_t start = 0, int32_t end = 0) {
+  return Seg(kSegSpeech, voice, start, end, text, chinese);
+}
+Segment Pause(int32_t ms, int32_t start = 0, int32_t end = 0) { return Seg(ms, 0, start, end); }
+
+// Where a 44100 Hz piece's first sample is heard in the decoded stream: the
+// encoder's delay of 576 frames and the decoder's of 529.
+constexpr size_t kHeardAt = 576 + 529;
+
+class OutputJobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir / "Music");
+    fs::create_directories(dir / "Record");
+  }
+
+  OutputJob Job(std::vector<Segment> segments, int threads = 1) const {
+    OutputJob job;
+    job.segments = std::move(segments);
+    job.output = dir / "out.mp3";
+    job.musicFolder = dir / "Music";
+    job.recordFolder = dir / "Record";
+    job.threads = threads;
+    const char16_t* names[] = {u"ZhM", u"ZhF", u"EnM", u"EnF", u"ZhM1", u"ZhF1", u"EnM1", u"EnF1"};
+    for (size_t i = 0; i < kVoiceSlotCount; ++i) job.settings.voices[i].voice = names[i];
+    return job;
+  }
+
+  OutputResult Run(OutputJob job, const OutputCallbacks& callbacks = {}) {
+    return RunOutputJob(std::move(job), engine, abort, callbacks);
+  }
+
+  std::string Out() const { return ReadBytes(dir / "out.mp3"); }
+
+  // The file holds `frames` well-formed frames and decodes without error.
+  DecodedMp3 ExpectFrames(size_t frames) const {
+    const std::string mp3 = Out();
+    const testing::FrameWalk walk = testing::WalkFrames(mp3);
+    EXPECT_EQ(walk.problem, "");
+    EXPECT_EQ(walk.frames, frames);
+    DecodedMp3 decoded = testing::DecodeMp3Bytes(mp3);
+    EXPECT_EQ(decoded.errors, 0);
+    if (frames > 0) {
+      EXPECT_EQ(decoded.rate, 44100);
+      EXPECT_EQ(decoded.channels, 2);
+    }
+    EXPECT_EQ(decoded.frames(), walk.frames * 1152);
+    return decoded;
+  }
+
+  TempDir dir;
+  ToneSpeechEngine engine;
+  std::atomic<bool> abort{false};
+};
+
+// ---- the file ----------------------------------------------------------------
+
+TEST_F(OutputJobTest, PausesAreDigitalSilenceOfExactLength) {
+  const size_t toneFrames = 22050;
+  WriteBytes(dir / "Music" / "tone.wav", WavBytes(Sine(toneFrames, 2, 441, 44100, 12000), 44100, 2));
+  const OutputResult result = Run(Job({Pause(3000), Seg(kSegMusic, 0, 0, 0, u"tone.wav"), Pause(1234), Pause(100)}));
+  ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
+  EXPECT_EQ(result.pieces, 4);
+  // 3 s is 132300 frames: 116 MP3 frames with the encoder's delay and padding.
+  // 1234 ms is 217677 bytes, rounded down to 54419 whole frames.
+  static_assert(PieceFrames(132300) == 116);
+  const size_t pieces[] = {PieceFrames(132300), PieceFrames(toneFrames), PieceFrames(54419), PieceFrames(4410)};
+  const DecodedMp3 decoded = ExpectFrames(pieces[0] + pieces[1] + pieces[2] + pieces[3]);
+  ASSERT_EQ(decoded.frames(), (pieces[0] + pieces[1] + pieces[2] + pieces[3]) * 1152);
+
+  auto zeroFrom = [&](size_t from, size_t to) {
+    for (size_t i = from * 2; i < to * 2; ++i) {
+      if (decoded.samples[i] != 0) return i / 2;
+    }
+    return to;
+  };
+  const size_t toneStart = pieces[0] * 1152, toneEnd = toneStart + pieces[1] * 1152;
+  EXPECT_EQ(zeroFrom(0, toneStart), toneStart);  // the leading pause, to the last sample
+  // The tone sounds from the end of the delays.
+  EXPECT_GT(testing::PeakOf(decoded, toneStart + kHeardAt, toneStart + kHeardAt + 200), 8000);
+  // Both trailing pauses are silent to their first sample: the tone's piece
+  // ends in its own padding, nothing of it reaches the next piece.
+  EXPECT_EQ(zeroFrom(toneEnd, decoded.frames()), decoded.frames());
+}
+
+TEST_F(OutputJobTest, RepeatsAndAlternationAreHeard) {
+  const OutputResult result =
+      Run(Job({Say(0, u"aaaaa", 1), Seg(kSegAltRepeatBegin, 3, 0, 0), Say(0, u"bbbbbbbbbb"), Pause(200),
+               Seg(kSegAltRepeatEnd, 3, 0, 0), Seg(kSegRepeatBegin, 2, 0, 0), Say(3, u"ccccccc"),
+               Seg(kSegRepeatEnd, 2, 0, 0)},
+              2));
+  ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
+  EXPECT_EQ(engine.calls, (std::vector<std::string>{"ZhM:aaaaa", "EnM:bbbbbbbbbb", "EnF:bbbbbbbbbb", "EnM:bbbbbbbbbb",
+                                                    "EnF1:ccccccc", "EnF1:ccccccc"}));
+  EXPECT_EQ(result.pieces, 9);
+  std::string mp3 = Out();
+  const std::vector<Burst> bursts = testing::FindBursts(testing::DecodeMp3Bytes(mp3));
+  const std::pair<double, double> expected[] = {{300, 0.2}, {300, 0.4}, {600, 0.4}, {300, 0.4}, {900, 0.28}, {900, 0.28}};
+  ASSERT_EQ(bursts.size(), std::size(expected));
+  for (size_t k = 0; k < bursts.size(); ++k) {
+    EXPECT_NEAR(bursts[k].hz, expected[k].first, expected[k].first * 0.03) << k;
+    EXPECT_NEAR(bursts[k].seconds(), expected[k].second, 0.02) << k;
+  }
+  EXPECT_EQ(testing::WalkFrames(mp3).problem, "");
+}
+
+TEST_F(OutputJobTest, CallbacksFollowTheWalkAndProgressOnlyGrows) {
+  // Positions as the compiler gives them; a run after a voice mark begins with a space.
+  std::vector<Segment> list{Say(0, u" hi", 0, 0, 4),
+                            Seg(kSegRepeatBegin, 2, 4, 5),
+                            Pause(300, 5, 6),
+                            Say(1, u"yo", 0, 6, 9),
+                            Seg(kSegRepeatEnd, 2, 9, 10),
+                            Seg(kSegMusic, 0, 10, 11, u"missing.mp3"),
+                            Seg(kSegRecording, 0, 11, 12, u"take.ogg"),
+                            Seg(kSegNoReadBegin, 0, 12, 13),
+                            Seg(kSegNoReadEnd, 0, 20, 21),
+                            Pause(100, 21, 23)};
+  for (int threads : {1, 2}) {
+    std::vector<std::pair<int, int>> selected;
+    std::vector<int> progress;
+    OutputCallbacks callbacks;
+    callbacks.segment = [&](int start, int end) { selected.emplace_back(start, end); };
+    callbacks.progress = [&](int position) { progress.push_back(position); };
+    const OutputResult result = Run(Job(list, threads), callbacks);
+    ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
+    EXPECT_EQ(result.pieces, 6);
+    EXPECT_EQ(selected, (std::vector<std::pair<int, int>>{
+                            {1, 4}, {5, 6}, {6, 9}, {5, 6}, {6, 9}, {10, 11}, {11, 12}, {21, 23}}));
+    ASSERT_FALSE(progress.empty());
+    for (size_t k = 1; k < progress.size(); ++k) EXPECT_GT(progress[k], progress[k - 1]) << threads;
+    EXPECT_EQ(progress.back(), 23);
+    // In line, each record moves the bar to its middle, then to its end once
+    // written; the missing clip only to its middle; a clip of unknown type is
+    // passed as done.
+    if (threads == 1) {
+      EXPECT_EQ(progress, (std::vector<int>{2, 4, 5, 6, 7, 9, 10, 11, 12, 22, 23}));
+    }
+  }
+
+  // The bar ends at the last rendered record's end, not at the text's end.
+  std::vector<int> progress;
+  OutputCallbacks callbacks;
+  callbacks.progress = [&](int position) { progress.push_back(position); };
+  ASSERT_EQ(Run(Job({Pause(100, 0, 3), Seg(kSegMusic, 0, 40, 60, u"missing.wav")}), callbacks).status,
+            OutputStatus::kFinished);
+  EXPECT_EQ(progress, (std::vector<int>{1, 3, 50}));
+}
+
+// ---- gains and sources ---------------------------------------------------------
+
+TEST_F(OutputJobTest, GainGroupsFollowThePieceKind) {
+  const std::string loud = WavBytes(Sine(22050, 2, 441, 44100, 20000), 44100, 2);
+  WriteBytes(dir / "tone.wav", loud);
+  WriteBytes(dir / "Music" / "loud.wav", loud);
+  WriteBytes(dir / "Record" / "loud.wav", loud);
+  WriteBytes(dir / "Record" / "quiet.wav", WavBytes(Sine(22050, 1, 441, 44100, 1000), 44100, 1));
+  OutputJob job = Job({Seg(kSegPromptTone, 0, 0, 0), Seg(kSegMusic, 0, 0, 0, u"loud.wav"),
+                       Seg(kSegRecording, 0, 0, 0, u"loud.wav"), Seg(kSegRecording, 0, 0, 0, u"quiet.wav"),
+                       Say(1, u"abcdefgh", 1)});
+  job.promptTone = dir / "tone.wav";
+  job.settings.pieces.music = PieceGain{false, true, 50};
+  job.settings.pieces.recording = PieceGain{true, true, 10};  // automatic wins over fixed
+  job.settings.pieces.text = PieceGain{false, true, 200};
+  job.settings.pieces.musicFade = true;
+  job.settings.pieces.fadeSeconds = 1;
+  ASSERT_EQ(Run(std::move(job)).status, OutputStatus::kFinished);
+  const DecodedMp3 decoded = testing::DecodeMp3Bytes(Out());
+  const std::vector<Burst> bursts = testing::FindBursts(decoded, 300);
+  ASSERT_EQ(bursts.size(), 5u);
+  auto peak = [&](size_t k) { return testing::PeakOf(decoded, bursts[k].start, bursts[k].end); };
+  // The prompt tone takes the music group's 50 % and is not faded: its burst
+  // starts with the piece, at full (halved) level.
+  EXPECT_NEAR(peak(0), 10000, 500);
+  EXPECT_LE(bursts[0].start, kHeardAt);
+  EXPECT_GT(testing::PeakOf(decoded, kHeardAt, kHeardAt + 2205), 9000);
+  // The music clip is halved too, and faded in and out over half a second
+  // each (a fade of 1 s cut to half the clip): it starts quietly.
+  EXPECT_NEAR(peak(1), 10000, 500);
+  const size_t clipStart = PieceFrames(22050) * 1152 + kHeardAt;
+  EXPECT_LT(testing::PeakOf(decoded, clipStart, clipStart + 1102), 1200);
+  // Automatic gain brings both recordings to full scale.
+  EXPECT_GT(peak(2), 30000);
+  EXPECT_GT(peak(3), 30000);
+  // Speech takes the text group: 12000 doubled.
+  EXPECT_NEAR(peak(4), 24000, 1200);
+  EXPECT_NEAR(bursts[4].hz, 600, 18);
+}
+
+TEST_F(OutputJobTest, MusicFadeShape) {
+  const size_t frames = 4 * 44100;
+  WriteBytes(dir / "Music" / "clip.wav", WavBytes(Sine(frames, 2, 441, 44100, 16000), 44100, 2));
+  OutputJob job = Job({Seg(kSegMusic, 0, 0, 0, u"clip.wav")});
+  job.settings.pieces.musicFade = true;
+  job.settings.pieces.fadeSeconds = 1;
+  ASSERT_EQ(Run(std::move(job)).status, OutputStatus::kFinished);
+  const DecodedMp3 decoded = ExpectFrames(PieceFrames(frames));
+  // In and out over one second each, linear; flat in between. Windows of ten
+  // periods every 50 ms of the clip, compared at their loud end.
+  // Levels are relative to the decoded level of the flat middle.
+  const double full = testing::PeakOf(decoded, kHeardAt + 2 * 44100 - 500, kHeardAt + 2 * 44100 + 500);
+  EXPECT_NEAR(full, 16000, 1000);
+  for (size_t centre = 500; centre + 500 <= frames; centre += 2205) {
+    double expected = full;
+    if (centre < 44100) expected = full * double(std::min<size_t>(centre + 500, 44100)) / 44100;
+    if (frames - centre < 44100) expected = full * double(frames - centre + 500) / 44100;
+    // The coding noise of a changing level stays within 1000.
+    EXPECT_NEAR(testing::PeakOf(decoded, kHeardAt + centre - 500, kHeardAt + centre + 500), expected, 1000) << centre;
+  }
+}
+
+TEST_F(OutputJobTest, PlayTimeCutsAnMp3Clip) {
+  const std::string clip = Mp3Of(Sine(3 * 44100, 2, 441, 44100, 10000));
+  const size_t clipFrames = testing::WalkFrames(clip).frames * 1152;  // what decoding the clip yields
+  WriteBytes(dir / "Music" / "clip.mp3", clip);
+  ASSERT_EQ(Run(Job({Seg(kSegMusic, 1, 0, 0, u"clip.mp3")})).status, OutputStatus::kFinished);
+  const DecodedMp3 cut = ExpectFrames(PieceFrames(44100));
+  const std::vector<Burst> bursts = testing::FindBursts(cut);
+  ASSERT_EQ(bursts.size(), 1u);
+  // The clip's own delay is silent; its tone runs to the one-second cut.
+  EXPECT_NEAR(double(bursts[0].end), kHeardAt + 44100, 300);
+
+  ASSERT_EQ(Run(Job({Seg(kSegMusic, 0, 0, 0, u"clip.mp3")})).status, OutputStatus::kFinished);
+  ExpectFrames(PieceFrames(clipFrames));
+  ASSERT_EQ(Run(Job({Seg(kSegMusic, 9, 0, 0, u"clip.mp3")})).status, OutputStatus::kFinished);
+  ExpectFrames(PieceFrames(clipFrames));  // a play time beyond the clip plays it whole
+}
+
+TEST_F(OutputJobTest, BadSourcesAddNothingAndTheJobGoesOn) {
+  const std::string clip = Mp3Of(Sine(44100, 2, 441, 44100, 10000));
+  WriteBytes(dir / "Music" / "empty.wav", "");
+  WriteBytes(dir / "Music" / "empty.mp3", "");
+  WriteBytes(dir / "Music" / "text.mp3", std::string(20000, 'x'));
+  WriteBytes(dir / "Music" / "short.mp3", clip.substr(0, 200));
+  WriteBytes(dir / "Record" / "nodata.wav", WavBytes({}, 44100, 2));
+  WriteBytes(dir / "Record" / "riff.wav", WavBytes(Sine(100, 2, 441, 44100, 1000), 44100, 2).substr(0, 30));
+  fs::create_directories(dir / "Music" / "folder.wav");
+  OutputJob job = Job({Pause(100), Seg(kSegMusic, 0, 0, 0, u"missing.mp3"), Seg(kSegMusic, 0, 0, 0, u"empty.wav"),
+                       Seg(kSegMusic, 0, 0, 0, u"empty.mp3"), Seg(kSegMusic, 0, 0, 0, u"text.mp3"),
+                       Seg(kSegMusic, 0, 0, 0, u"short.mp3"), Seg(kSegMusic, 0, 0, 0, u"folder.wav"),
+                       Seg(kSegRecording, 0, 0, 0, u"nodata.wav"), Seg(kSegRecording, 0, 0, 0, u"riff.wav"),
+                       Seg(kSegRecording, 0, 0, 0, u"take.ogg"), Seg(kSegPromptTone, 0, 0, 0),
+                       Say(0, u"spoken by nobody", 1), Seg(42, 0, 0, 0), Pause(100)});
+  job.settings.voices[0].voice = u"Fail";
+  job.settings.pieces.recording.automatic = true;
+  job.settings.pieces.musicFade = true;
+  job.settings.pieces.fadeSeconds = 3;
+  const OutputResult result = Run(std::move(job));
+  ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
+  EXPECT_EQ(result.pieces, 2);
+  const DecodedMp3 decoded = ExpectFrames(2 * PieceFrames(4410));
+  for (int16_t s : decoded.samples) ASSERT_EQ(s, 0);
+
+  // A script without sound gives an empty file, and success.
+  WriteBytes(dir / "out.mp3", "old");
+  ASSERT_EQ(Run(Job({Seg(kSegNoReadBegin, 0, 0, 1), Seg(kSegNoReadEnd, 0, 5, 6)})).status, OutputStatus::kFinished);
+  EXPECT_TRUE(fs::exists(dir / "out.mp3"));
+  EXPECT_EQ(Out(), "");
+}
+
+// ---- threads and abort -------------------------------------------------------------
+
+std::vector<Segment> LongScript() {
+  std::vector<Segment> list;
+  int32_t at = 0;
+  auto add = [&](Segment s) {
+    s.start = at;
+    s.end = at + 5;
+    at += 5;
+    list.push_back(std::move(s));
+  };
+  const std::u16string words[] = {u"one two three four five six", u"seven eight nine", u"ten", u"eleven twelve thirteen"};
+  for (int k = 0; k < 14; ++k) {
+    if (k == 5) add(Seg(kSegAltRepeatBegin, 3, 0, 0));
+    add(Say(k % 4, words[k % 4], k % 3 == 0 ? 1 : 0));
+    if (k == 7) add(Seg(kSegAltRepeatEnd, 3, 0, 0));
+    if (k % 5 == 4) add(Pause(100 * (k + 1)));
+    if (k == 9) add(Seg(kSegMusic, 1, 0, 0, u"clip.mp3"));
+  }
+  return list;
+}
+
+TEST_F(OutputJobTest, ThreadsDoNotChangeTheBytes) {
+  WriteBytes(dir / "Music" / "clip.mp3", Mp3Of(Sine(2 * 44100, 2, 441, 44100, 10000)));
+  ASSERT_EQ(Run(Job(LongScript(), 1)).status, OutputStatus::kFinished);
+  const std::string single = Out();
+  const std::vector<std::string> calls = engine.calls;
+  ASSERT_EQ(testing::WalkFrames(single).problem, "");
+  for (int threads : {2, 4}) {
+    engine.calls.clear();
+    const OutputResult result = Run(Job(LongScript(), threads));
+    ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
+    EXPECT_EQ(Out() == single, true) << threads << " threads: " << Out().size() << " bytes, one thread "
+                                     << single.size();
+    EXPECT_EQ(engine.calls, calls);
+  }
+}
+
+TEST_F(OutputJobTest, AbortKeepsTheFinishedPiecesAsAPlayableFile) {
+  ASSERT_EQ(Run(Job(LongScript(), 1)).status, OutputStatus::kFinished);
+  const std::string full = Out();
+  for (int threads : {1, 2}) {
+    abort = false;
+    int selected = 0;
+    OutputCallbacks callbacks;
+    // The fourth record is selected, then synthesised, but not encoded.
+    callbacks.segment = [&](int, int) {
+      if (++selected == 4) abort = true;
+    };
+    const OutputResult result = Run(Job(LongScript(), threads), callbacks);
+    EXPECT_EQ(result.status, OutputStatus::kAborted);
+    EXPECT_EQ(result.pieces, 3);
+    EXPECT_EQ(selected, 4);
+    const std::string part = Out();
+    const testing::FrameWalk walk = testing::WalkFrames(part);
+    EXPECT_EQ(walk.problem, "");
+    EXPECT_GT(walk.frames, 0u);
+    EXPECT_EQ(testing::DecodeMp3Bytes(part).errors, 0);
+    EXPECT_LT(part.size(), full.size());
+    EXPECT_EQ(full.compare(0, part.size(), part), 0) << "the aborted file is the start of the full one";
+  }
+  // Set before the job starts: an empty file.
+  abort = true;
+  EXPECT_EQ(Run(Job(LongScript(), 2)).status, OutputStatus::kAborted);
+  EXPECT_TRUE(fs::exists(dir / "out.mp3"));
+  EXPECT_EQ(Out(), "");
+}
+
+// ---- failures ----------------------------------------------------------------------
+
+TEST_F(OutputJobTest, MissingFolderFails) {
+  OutputJob job = Job({Pause(100)});
+  job.output = dir / "no" / "out.mp3";
+  const OutputResult result = Run(std::move(job));
+  EXPECT_EQ(result.status, OutputStatus::kFailed);
+  EXPECT_FALSE(result.error.empty());
+  EXPECT_FALSE(fs::exists(dir / "no"));
+}
+
+TEST_F(OutputJobTest, WriteErrorFailsAndKeepsTheOldFile) {
+  WriteBytes(dir / "out.mp3", "old");
+  for (int threads : {1, 2}) {
+    // The job runs in a child whose files may not grow beyond 64 KiB; ten
+    // seconds of pauses need about 160 KiB.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{64 * 1024, 64 * 1024};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      const OutputResult result = Run(Job({Pause(5000), Pause(5000)}, threads));
+      _exit(result.status == OutputStatus::kFailed && !result.error.empty() ? 10 : 11);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 10) << "the write error is reported as a failure";
+    EXPECT_EQ(Out(), "old");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Music", "Record", "out.mp3"})) << "no half file is left";
+  }
+  // Without the limit the same job replaces the old file.
+  ASSERT_EQ(Run(Job({Pause(5000), Pause(5000)})).status, OutputStatus::kFinished);
+  ExpectFrames(2 * PieceFrames(220500));
+}
+
+}  // namespace
+}  // namespace aurisona
