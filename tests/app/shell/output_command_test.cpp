@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
