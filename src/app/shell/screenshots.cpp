@@ -1,5 +1,6 @@
 #include "shell/screenshots.h"
 
+#include <QProgressBar>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include "shell/commands.h"
 #include "shell/dialogs.h"
 #include "shell/main_window.h"
+#include "shell/panel_controller.h"
 #include "shell/shell_texts.h"
 #include "shell/skins.h"
 
@@ -76,6 +78,9 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
   Shooter shooter(outDir);
 
   MainWindow window(dataDirectory, QString());
+  auto panel = std::make_unique<PanelController>(window);
+  PanelController* controller = panel.get();
+  window.InstallSettingsPanel(std::move(panel));
   window.FirstRunTimer().stop();
   window.move(0, 0);
   window.show();
@@ -123,6 +128,11 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
   }
 
   window.ExecuteCommand(SkinCommand(kFirstBuiltInSkin));
+  auto* progress = new OutputProgressDialog(&window);
+  progress->Bar()->setRange(0, 100);
+  progress->Bar()->setValue(40);
+  shooter.SaveDialog(progress, QStringLiteral("dialog-output-progress"));
+  shooter.Save(controller->Widget(), QStringLiteral("panel"));
   window.ExecuteCommand(cmd::kShowHelp);
   shooter.Save(&window, QStringLiteral("main-help"));
   window.SetPreviewState(0);

@@ -16,20 +16,22 @@ namespace {
 
 struct LanguageEntry {
   const char* espeak_language;  // as eSpeak lists it
-  std::u16string_view label;
+  std::u16string_view label;    // in the voice name
+  std::u16string_view english;  // in the display name
   std::u16string_view windows_language;
 };
 constexpr std::array<LanguageEntry, 3> kLanguages = {{
-    {"cmn", u"Mandarin", u"804"},
-    {"en-us", u"US English", u"409"},
-    {"en-gb", u"UK English", u"809"},
+    {"cmn", u"普通话", u"Mandarin", u"804"},
+    {"en-us", u"美式英语", u"US English", u"409"},
+    {"en-gb", u"英式英语", u"UK English", u"809"},
 }};
 
 struct VariantEntry {
   const char* espeak_variant;
   std::u16string_view gender;
+  std::u16string_view label;  // in the voice name
 };
-constexpr std::array<VariantEntry, 2> kVariants = {{{"m3", u"Male"}, {"f3", u"Female"}}};
+constexpr std::array<VariantEntry, 2> kVariants = {{{"m3", u"Male", u"男声"}, {"f3", u"Female", u"女声"}}};
 
 constexpr int kBufferMilliseconds = 100;
 
@@ -89,11 +91,12 @@ std::vector<EspeakVoice> FindVoices() {
       v.spec = std::string(found->identifier) + "+" + variant.espeak_variant;
       if (espeak_SetVoiceByName(v.spec.c_str()) != EE_OK) continue;
       g_loaded_spec = v.spec;
-      // Short names: they are stored in setup.ini and shown in the narrow voice lists.
-      v.voice.name = std::u16string(language.label) + u" " + std::u16string(variant.gender);
+      // Short Chinese names: they are stored in setup.ini and shown in the
+      // narrow voice lists of the settings panel.
+      v.voice.name = std::u16string(language.label) + std::u16string(variant.label);
       v.voice.gender = variant.gender;
       v.voice.language = language.windows_language;
-      v.voice.display_name = std::u16string(u"eSpeak NG ") + std::u16string(language.label) +
+      v.voice.display_name = std::u16string(u"eSpeak NG ") + std::u16string(language.english) +
                              u" " + std::u16string(variant.gender) + u" 22kHz";
       voices.push_back(std::move(v));
     }
