@@ -10,7 +10,11 @@ constexpr const char* kUsage =
     "usage: aurisona-cli COMMAND [ARGS] [--data-dir DIR]\n"
     "commands:\n"
     "  compile IN        print the segments of a script, one JSON object a line\n"
-    "  convert IN OUT    open IN as the application does and save OUT by its ending\n";
+    "  convert IN OUT    open IN as the application does and save OUT by its ending\n"
+    "  play FILE [--play-time S] [--fade S]\n"
+    "                    play a WAV or MP3 file on the sound output\n"
+    "  record NAME --seconds S\n"
+    "                    record NAME.wav into the Record folder from the sound input\n";
 
 struct Command {
   const char* name;
@@ -20,6 +24,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"compile", aurisona::cli::CompileCommand},
     {"convert", aurisona::cli::ConvertCommand},
+    {"play", aurisona::cli::PlayCommand},
+    {"record", aurisona::cli::RecordCommand},
 };
 
 }  // namespace
