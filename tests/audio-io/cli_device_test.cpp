@@ -28,17 +28,11 @@ TEST_F(CliDeviceTest, PlayCutsAtThePlayTime) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_TRUE(testing::IsPatternRun(testing::SoundingFrames(monitor.Finish()), testing::kSinkRate));
-}
 
-TEST_F(CliDeviceTest, PlayRefusesBadArgumentsAndFiles) {
-  testing::WriteBytes(dir_ / "x.ogg", "OggS");
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"play"}, {"play", (dir_ / "x.ogg").string()},
-        {"play", (dir_ / "none.wav").string()}, {"play", "a.wav", "--fade", "-1"},
-        {"play", "a.wav", "--play-time", "1.5"}}) {
-    const auto run = Cli(args);
-    EXPECT_EQ(run.exitCode, 1) << args.back();
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  for (const char* bad : {"--fade=-1", "--play-time=1.5"}) {
+    const auto refused = Cli({"play", (dir_ / "clip.wav").string(), bad});
+    EXPECT_EQ(refused.exitCode, 1) << bad;
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
   }
 }
 
