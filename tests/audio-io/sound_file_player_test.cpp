@@ -57,21 +57,20 @@ std::string Mp3Bytes(double seconds) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// Loudest sample of each 10 ms of the recording.
-std::vector<int> Envelope(const std::vector<int16_t>& stereo) {
-  std::vector<int> peaks;
-  const size_t window = kRate / 100 * 2;
-  for (size_t at = 0; at + window <= stereo.size(); at += window) {
-    int peak = 0;
-    for (size_t i = at; i < at + window; ++i) peak = std::max(peak, std::abs(int(stereo[i])));
-    peaks.push_back(peak);
+// Frames whose loudness, sqrt(left^2 + right^2), exceeds `threshold`. For the
+// sine and cosine of Mp3Bytes that is the amplitude, whatever the phase.
+size_t LoudFrames(const std::vector<int16_t>& stereo, double threshold) {
+  size_t n = 0;
+  for (size_t i = 0; i + 1 < stereo.size(); i += 2) {
+    n += std::hypot(double(stereo[i]), double(stereo[i + 1])) > threshold;
   }
-  return peaks;
+  return n;
 }
 
-// Windows of 10 ms whose loudest sample exceeds `threshold`.
-int LoudWindows(const std::vector<int>& envelope, int threshold) {
-  return int(std::count_if(envelope.begin(), envelope.end(), [&](int p) { return p > threshold; }));
+double Loudest(const std::vector<int16_t>& stereo) {
+  double peak = 0;
+  for (size_t i = 0; i + 1 < stereo.size(); i += 2) peak = std::max(peak, std::hypot(double(stereo[i]), double(stereo[i + 1])));
+  return peak;
 }
 
 class SoundFilePlayerTest : public ::testing::Test {
@@ -190,7 +189,7 @@ TEST_F(SoundFilePlayerTest, MonoWavPlaysAtItsOwnRate) {
   EXPECT_EQ(player.device().sampleRate(), 22050u);
   ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
   EXPECT_GE(std::chrono::steady_clock::now() - start, 450ms);
-  EXPECT_NEAR(LoudWindows(Envelope(monitor.Finish()), 4000), 50, 2);
+  EXPECT_NEAR(double(LoudFrames(monitor.Finish(), 4000)), kRate * 0.5, kRate * 0.01);
 }
 
 TEST_F(SoundFilePlayerTest, Mp3PlaysCutAndFaded) {
@@ -205,7 +204,7 @@ TEST_F(SoundFilePlayerTest, Mp3PlaysCutAndFaded) {
     EXPECT_EQ(done_.last, PlaybackEnd::kPlayed);
     EXPECT_EQ(player.device().bufferCount(), SoundFilePlayer::kMp3BufferCount);
     // One second, less the encoder's quiet start.
-    EXPECT_NEAR(LoudWindows(Envelope(monitor.Finish()), 6000), 97, 4);
+    EXPECT_NEAR(double(LoudFrames(monitor.Finish(), 6000)), kRate * 0.97, kRate * 0.03);
   }
   {
     MonitorRecording monitor(dir_.path());
@@ -214,14 +213,14 @@ TEST_F(SoundFilePlayerTest, Mp3PlaysCutAndFaded) {
     Completions done;
     ASSERT_EQ(player.Play(path, done.Callback(), 2, 1), 0);
     ASSERT_TRUE(WaitUntil([&] { return done.count > 0; }, 10s));
-    // Two seconds, faded in over the first and out over the second: a triangle
-    // of 200 windows, half of them above half its height, a tenth above 9/10.
-    const auto envelope = Envelope(monitor.Finish());
-    const int peak = *std::max_element(envelope.begin(), envelope.end());
+    // Two seconds, faded in over the first and out over the second: a triangle,
+    // half of it above half its height, a tenth above 9/10 of it.
+    const auto heard = monitor.Finish();
+    const double peak = Loudest(heard);
     EXPECT_NEAR(peak, 12000, 1500);
-    EXPECT_NEAR(LoudWindows(envelope, peak / 2), 100, 8);
-    EXPECT_NEAR(LoudWindows(envelope, peak * 9 / 10), 20, 6);
-    EXPECT_NEAR(LoudWindows(envelope, peak / 10), 180, 8);
+    EXPECT_NEAR(double(LoudFrames(heard, peak / 2)), kRate * 1.0, kRate * 0.05);
+    EXPECT_NEAR(double(LoudFrames(heard, peak * 0.9)), kRate * 0.2, kRate * 0.03);
+    EXPECT_NEAR(double(LoudFrames(heard, peak / 10)), kRate * 1.8, kRate * 0.05);
   }
 }
 
