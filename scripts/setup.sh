@@ -18,7 +18,7 @@ packages=(
   # sound device
   portaudio19-dev libasound2-dev pulseaudio pulseaudio-utils libasound2-plugins
   # desktop application
-  qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth fonts-noto-cjk shared-mime-info desktop-file-utils
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev xvfb xauth fonts-noto-cjk shared-mime-info desktop-file-utils
   # independent decoders used by the tests
   mpg123 lame sox
 )

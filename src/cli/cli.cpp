@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "media/bundled_media.h"
 #include "util/text.h"
 
 namespace aurisona::cli {
@@ -62,7 +63,7 @@ bool ParseArgs(int argc, char** argv, int first, const std::vector<std::string>&
 DataDirectory OpenDataDirectory(const Args& args) {
   const auto option = args.Option("--data-dir");
   DataDirectory dir = DataDirectory::Resolve(option ? std::filesystem::path(*option) : std::filesystem::path());
-  dir.EnsureMediaFolders();
+  InstallBundledMedia(dir, dir.EnsureMediaFolders());
   return dir;
 }
 

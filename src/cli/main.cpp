@@ -11,6 +11,9 @@ constexpr const char* kUsage =
     "commands:\n"
     "  compile IN        print the segments of a script, one JSON object a line\n"
     "  convert IN OUT    open IN as the application does and save OUT by its ending\n"
+    "  render IN -o OUT.mp3 [--quiet] [--threads N]\n"
+    "                    voice the script and write one MP3 file\n"
+    "  voices            the installed voices, one JSON object a line\n"
     "  play FILE [--play-time S] [--fade S]\n"
     "                    play a WAV or MP3 file on the sound output\n"
     "  record NAME --seconds S\n"
@@ -24,6 +27,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"compile", aurisona::cli::CompileCommand},
     {"convert", aurisona::cli::ConvertCommand},
+    {"render", aurisona::cli::RenderCommand},
+    {"voices", aurisona::cli::VoicesCommand},
     {"play", aurisona::cli::PlayCommand},
     {"record", aurisona::cli::RecordCommand},
 };

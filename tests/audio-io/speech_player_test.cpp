@@ -14,7 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-const std::u16string kVoice = u"eSpeak English (America) Male";
+const std::u16string kVoice = u"US English Male";
 
 // What the speech reported, with the time since Speak.
 struct Heard {
@@ -56,6 +56,7 @@ TEST_F(SpeechPlayerTest, WordsAreReportedWhenHeardAndTheEndOnce) {
   EspeakSpeechEngine engine;
   SpeechAudio audio;
   ASSERT_EQ(engine.SynthesizeAll(text, kVoice, 0, 100, &audio), SynthesisStatus::kOk);
+  ASSERT_EQ(audio.voice.name, kVoice);
   ASSERT_GE(audio.words.size(), 8u);
   const double duration = double(audio.samples.size()) / audio.sample_rate;
 

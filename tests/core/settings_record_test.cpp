@@ -143,7 +143,7 @@ TEST(SettingsRecord, StoredVolume55IsSavedAs50) {
 }
 
 TEST(SettingsRecord, SelectVoiceMatchesThePrefixIgnoringCase) {
-  const std::vector<std::u16string> names = {u"eSpeak Mandarin Male", u"eSpeak English Female",
+  const std::vector<std::u16string> names = {u"Mandarin Male", u"eSpeak English Female",
                                              u"ESPEAK English Male"};
   EXPECT_EQ(SelectVoice(names, u"espeak english"), 1);
   EXPECT_EQ(SelectVoice(names, u"ESPEAK ENGLISH MALE"), 2);

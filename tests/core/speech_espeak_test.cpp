@@ -20,9 +20,9 @@ using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
-const std::u16string kMandarinMale = u"eSpeak Mandarin Male";
-const std::u16string kEnglishMale = u"eSpeak English (America) Male";
-const std::u16string kEnglishFemale = u"eSpeak English (America) Female";
+const std::u16string kMandarinMale = u"Mandarin Male";
+const std::u16string kEnglishMale = u"US English Male";
+const std::u16string kEnglishFemale = u"US English Female";
 
 uint32_t Le(const std::string& b, size_t at, int bytes) {
   uint32_t v = 0;
@@ -94,7 +94,7 @@ TEST(SpeechEspeakTest, ListsMandarinAndEnglishVoicesOfBothGenders) {
     });
   };
   EXPECT_TRUE(has(kMandarinMale, u"Male", u"804"));
-  EXPECT_TRUE(has(u"eSpeak Mandarin Female", u"Female", u"804"));
+  EXPECT_TRUE(has(u"Mandarin Female", u"Female", u"804"));
   EXPECT_TRUE(has(kEnglishMale, u"Male", u"409"));
   EXPECT_TRUE(has(kEnglishFemale, u"Female", u"409"));
   const VoiceSlotLists lists = DistributeVoices(voices);

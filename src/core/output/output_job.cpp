@@ -303,18 +303,25 @@ class Job {
         return spec;
       case kSegMusic:
         Select(r.start, r.end);
-        spec.path = job_.musicFolder / PathFromU16(r.text);
+        spec.path = MediaPath(job_.overlayMusicFolder, job_.musicFolder, r.text);
         spec.kind = PieceKind::Music;
         spec.playTime = r.param;
         return spec;
       case kSegRecording:
         Select(r.start, r.end);
-        spec.path = job_.recordFolder / PathFromU16(r.text);
+        spec.path = MediaPath(job_.overlayRecordFolder, job_.recordFolder, r.text);
         spec.kind = PieceKind::Recording;
         return spec;
       default:
         return std::nullopt;
     }
+  }
+
+  static fs::path MediaPath(const fs::path& overlay, const fs::path& folder, const std::u16string& name) {
+    const fs::path file = PathFromU16(name);
+    std::error_code ec;
+    if (!overlay.empty() && fs::exists(overlay / file, ec)) return overlay / file;
+    return folder / file;
   }
 
   OutputJob& job_;

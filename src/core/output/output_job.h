@@ -43,6 +43,10 @@ struct OutputJob {
   std::filesystem::path musicFolder;
   std::filesystem::path recordFolder;
   std::filesystem::path promptTone;  // empty when there is none
+  // Folders searched first for clips and recordings (the media a listening
+  // document carries, put aside without touching the data directory).
+  std::filesystem::path overlayMusicFolder;
+  std::filesystem::path overlayRecordFolder;
   OutputJobSettings settings;
   int threads = 0;                 // encoding threads; 0 = one per core
 };

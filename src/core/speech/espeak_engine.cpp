@@ -21,8 +21,8 @@ struct LanguageEntry {
 };
 constexpr std::array<LanguageEntry, 3> kLanguages = {{
     {"cmn", u"Mandarin", u"804"},
-    {"en-us", u"English (America)", u"409"},
-    {"en-gb", u"English (Great Britain)", u"809"},
+    {"en-us", u"US English", u"409"},
+    {"en-gb", u"UK English", u"809"},
 }};
 
 struct VariantEntry {
@@ -89,8 +89,8 @@ std::vector<EspeakVoice> FindVoices() {
       v.spec = std::string(found->identifier) + "+" + variant.espeak_variant;
       if (espeak_SetVoiceByName(v.spec.c_str()) != EE_OK) continue;
       g_loaded_spec = v.spec;
-      v.voice.name = std::u16string(u"eSpeak ") + std::u16string(language.label) + u" " +
-                     std::u16string(variant.gender);
+      // Short names: they are stored in setup.ini and shown in the narrow voice lists.
+      v.voice.name = std::u16string(language.label) + u" " + std::u16string(variant.gender);
       v.voice.gender = variant.gender;
       v.voice.language = language.windows_language;
       v.voice.display_name = std::u16string(u"eSpeak NG ") + std::u16string(language.label) +

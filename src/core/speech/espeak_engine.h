@@ -2,7 +2,7 @@
 //
 // Voices: the installed Mandarin ("cmn"), American English ("en-us") and British English
 // ("en-gb") eSpeak voices, each as a male and a female variant, named
-// "eSpeak <language> Male|Female" (names are stored in setup.ini and never change).
+// "Mandarin|US English|UK English Male|Female" (names are stored in setup.ini and never change).
 // eSpeak speaks at 22050 Hz, so every display name carries "22kHz".
 //
 // eSpeak NG keeps global state: every instance shares one lock and one initialisation,

@@ -6,6 +6,9 @@
 
 namespace aurisona {
 
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // UTF-8 -> UTF-16. Invalid sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 // UTF-16 -> UTF-8. Unpaired surrogates become U+FFFD.

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Takes pictures of the main window (with the sample script, in every skin)
+# and of every dialog and menu, under a virtual X server. The program runs on
+# a throw-away data directory, so nothing of the user's setup is touched.
+#
+#   bash scripts/screenshots.sh [OUTPUT_DIR]     (default: build/screenshots)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+out="$(realpath -m "${1:-build/screenshots}")"
+cmake --preset default >/dev/null
+cmake --build --preset default -j 2 --target aurisona
+
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$out" "$scratch/home"
+HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/.local/share" XDG_RUNTIME_DIR="$scratch" \
+  xvfb-run -a -s "-screen 0 1280x1024x24" \
+  ./build/default/src/app/aurisona --screenshot "$out" >/dev/null
+echo "Screenshots in $out:"
+ls "$out"

@@ -1,0 +1,49 @@
+// The message boxes and file dialogs of the shell, behind an interface so
+// that tests can answer them.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QDialog;
+class QFileDialog;
+class QWidget;
+
+namespace aurisona::shell {
+
+enum class SaveAnswer { kYes, kNo, kCancel };
+
+class DialogProvider {
+ public:
+  virtual ~DialogProvider() = default;
+  // "是否保存当前内容？" with Yes, No and Cancel.
+  virtual SaveAnswer AskSaveChanges(QWidget* parent) = 0;
+  // The open and save-as file dialogs; an empty path when cancelled.
+  virtual QString AskOpenPath(QWidget* parent) = 0;
+  virtual QString AskSavePath(QWidget* parent) = 0;
+  // A message box: the error icon and title "错误", or the information icon.
+  virtual void ShowError(QWidget* parent, const QString& text) = 0;
+  virtual void ShowInformation(QWidget* parent, const QString& title, const QString& text) = 0;
+  virtual void ShowAbout(QWidget* parent) = 0;
+};
+
+// The real dialogs, modal.
+class QtDialogs final : public DialogProvider {
+ public:
+  SaveAnswer AskSaveChanges(QWidget* parent) override;
+  QString AskOpenPath(QWidget* parent) override;
+  QString AskSavePath(QWidget* parent) override;
+  void ShowError(QWidget* parent, const QString& text) override;
+  void ShowInformation(QWidget* parent, const QString& title, const QString& text) override;
+  void ShowAbout(QWidget* parent) override;
+};
+
+// The dialogs themselves, not yet shown (the caller owns them).
+QMessageBox* CreateMessageBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                              QWidget* parent);
+QMessageBox* CreateSaveChangesBox(QWidget* parent);
+QFileDialog* CreateOpenDialog(QWidget* parent);
+QFileDialog* CreateSaveDialog(QWidget* parent);
+QDialog* CreateAboutDialog(QWidget* parent);
+
+}  // namespace aurisona::shell

@@ -1,0 +1,136 @@
+#include "shell/screenshots.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QToolButton>
+#include <cstdio>
+#include <functional>
+
+#include "files/document_files.h"
+#include "shell/commands.h"
+#include "shell/dialogs.h"
+#include "shell/main_window.h"
+#include "shell/shell_texts.h"
+#include "shell/skins.h"
+
+namespace aurisona::shell {
+namespace {
+
+void Settle(int ms = 250) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+}
+
+class Shooter {
+ public:
+  explicit Shooter(QString dir) : dir_(std::move(dir)) {}
+
+  void Save(QWidget* widget, const QString& name) {
+    Settle();
+    const QString path = dir_ + u'/' + name + QStringLiteral(".png");
+    if (widget->grab().save(path)) {
+      std::printf("%s\n", QFile::encodeName(path).constData());
+    } else {
+      std::fprintf(stderr, "aurisona: could not save %s\n", QFile::encodeName(path).constData());
+      failed_ = true;
+    }
+  }
+
+  // Shows a dialog without running its loop, pictures it, and deletes it.
+  void SaveDialog(QDialog* dialog, const QString& name) {
+    dialog->show();
+    Save(dialog, name);
+    dialog->hide();
+    delete dialog;
+  }
+
+  void SaveMenu(QMenu* menu, const QPoint& at, const QString& name) {
+    menu->popup(at);
+    Save(menu, name);
+    menu->hide();
+  }
+
+  bool failed() const { return failed_; }
+
+ private:
+  QString dir_;
+  bool failed_ = false;
+};
+
+QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
+  QDir().mkpath(outDir);
+  QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+  Shooter shooter(outDir);
+
+  MainWindow window(dataDirectory, QString());
+  window.FirstRunTimer().stop();
+  window.move(0, 0);
+  window.show();
+  window.ExecuteCommand(cmd::kShowSample);
+  for (int skin = 1; skin <= kSkinCount; ++skin) {
+    window.ExecuteCommand(SkinCommand(skin));
+    shooter.Save(&window, QStringLiteral("main-skin%1").arg(skin));
+  }
+
+  for (int skin : {kSystemSkin, kFirstBuiltInSkin + 1}) {
+    window.ExecuteCommand(SkinCommand(skin));
+    const QString suffix = QStringLiteral("-skin%1").arg(skin);
+    shooter.SaveDialog(CreateAboutDialog(&window), QStringLiteral("dialog-about") + suffix);
+    shooter.SaveDialog(CreateSaveChangesBox(&window), QStringLiteral("dialog-save-changes") + suffix);
+    shooter.SaveDialog(CreateMessageBox(QMessageBox::Information, QString::fromUtf16(text::kWelcomeTitle),
+                                        QString::fromUtf16(text::kWelcome), &window),
+                       QStringLiteral("dialog-welcome") + suffix);
+    shooter.SaveDialog(CreateMessageBox(QMessageBox::Critical, Q(kErrorTitle), Q(kOpenFailedMessage), &window),
+                       QStringLiteral("dialog-open-failed") + suffix);
+    shooter.SaveDialog(CreateMessageBox(QMessageBox::Critical, Q(kErrorTitle), Q(kDamagedMessage), &window),
+                       QStringLiteral("dialog-damaged") + suffix);
+    shooter.SaveDialog(CreateMessageBox(QMessageBox::Critical, Q(kErrorTitle), Q(kCreateFailedMessage), &window),
+                       QStringLiteral("dialog-create-failed") + suffix);
+    shooter.SaveDialog(CreateOpenDialog(&window), QStringLiteral("dialog-open") + suffix);
+    shooter.SaveDialog(CreateSaveDialog(&window), QStringLiteral("dialog-save-as") + suffix);
+
+    int index = 0;
+    for (QAction* top : window.menuBar()->actions()) {
+      if (top->menu() == nullptr) continue;
+      const QPoint at = window.mapToGlobal(window.menuBar()->actionGeometry(top).bottomLeft());
+      shooter.SaveMenu(top->menu(), at, QStringLiteral("menu-%1").arg(++index) + suffix);
+      // Submenus of the menu, opened beside it.
+      int sub = 0;
+      for (QAction* item : top->menu()->actions()) {
+        if (item->menu() == nullptr) continue;
+        shooter.SaveMenu(item->menu(), at + QPoint(200, 0), QStringLiteral("menu-%1-%2").arg(index).arg(++sub) + suffix);
+      }
+    }
+    for (int id : {cmd::kPreviewButton, cmd::kMale, cmd::kFemale, cmd::kLastPause, cmd::kMusicFromList}) {
+      QToolButton* button = window.ToolButton(id);
+      if (button == nullptr || button->menu() == nullptr) continue;
+      shooter.SaveMenu(button->menu(), button->mapToGlobal(button->rect().bottomLeft()),
+                       QStringLiteral("toolbar-menu-%1").arg(id) + suffix);
+    }
+  }
+
+  window.ExecuteCommand(SkinCommand(kFirstBuiltInSkin));
+  window.ExecuteCommand(cmd::kShowHelp);
+  shooter.Save(&window, QStringLiteral("main-help"));
+  window.SetPreviewState(0);
+  window.SetPauseButton(5);
+  window.ExecuteCommand(cmd::kPaneClose);
+  shooter.Save(&window, QStringLiteral("main-no-panel-previewing"));
+  window.SetPreviewState(1);
+  return shooter.failed() ? 1 : 0;
+}
+
+}  // namespace aurisona::shell

@@ -1,0 +1,22 @@
+#include "shell/script_editor_port.h"
+
+#include <QTextDocument>
+
+namespace aurisona::shell {
+
+ScriptEditorPort::ScriptEditorPort(MediaLists* lists, QWidget* parent)
+    : EditorPort(parent), editor_(new ScriptEditor(parent)) {
+  editor_->SetMediaLists(lists);
+  connect(editor_, &ScriptEditor::modifiedChanged, this, &EditorPort::StateChanged);
+  connect(editor_, &ScriptEditor::commandStateChanged, this, &EditorPort::StateChanged);
+  connect(editor_, &ScriptEditor::lastPauseCodeChanged, this, &EditorPort::PauseCodeRemembered);
+}
+
+bool ScriptEditorPort::CanUndo() const { return editor_->document()->isUndoAvailable(); }
+
+bool ScriptEditorPort::HasSelection() const {
+  const auto [start, end] = editor_->Selection();
+  return start != end;
+}
+
+}  // namespace aurisona::shell

@@ -1,0 +1,58 @@
+// The texts the application shell shows, in one place.
+#pragma once
+
+#include <array>
+
+namespace aurisona::shell::text {
+
+inline constexpr const char16_t* kAppTitle = u"澄聆听力合成系统 2.2";
+inline constexpr const char16_t* kDocumentTypeName = u"澄聆听力合成系统文件";
+
+// Status bar: the first pane (its width is that of this text), the last pane.
+inline constexpr const char16_t* kReady = u"就绪                    ";
+inline constexpr const char16_t* kNotice = u"Linux 版";
+
+inline constexpr std::array<const char16_t*, 12> kTips = {
+    u"您可以通过安装NeoSpeech或IVONA等更多的语音引擎来使语音更丰富。",
+    u"Sound文件夹存放提示音，放入WAV或MP3的提示音就会自动显示在菜单中。",
+    u"Music文件夹存放音乐，可以方便快速的加入到听力合成中。",
+    u"Record文件夹存放录音，可以将录音与文本混合制作后输出听力。",
+    u"在音乐、男女声、重复等图标上双击，可以重新设置它们的属性。",
+    u"点击工具栏上的设置按钮，可以方便的显示或隐藏设置面板。",
+    u"工具栏播放按钮右边的下拦菜单中，可以方便的从光标位置开始试听。",
+    u"软件智能识别中英文，如果一句有出现中文，则以中文方式朗读，否则识别为英文。",
+    u"文本TTS合成的默认音量会偏轻，通过文本自动增益功能，在输出MP3时音量会自动调整到最佳值。",
+    u"音乐自动增益，可以将加入的音乐在输出时自动调整到最佳音量。",
+    u"如果自己录制的声音较轻时，通过录音自动增益功能会将输出音量调整到最佳值。",
+    u"中文语音合成输出时，有时会出现一个词组被不合理的断句的情况，这时可尝试用同音字代替。",
+};
+
+inline constexpr const char16_t* kWelcomeTitle = u"欢迎";
+inline constexpr const char16_t* kWelcome =
+    u"欢迎您第一次使用澄聆英语听力合成系统，您可以在“帮助”菜单下点击“显示样稿”来随时显示样稿。";
+
+inline constexpr const char16_t* kSaveTitle = u"保存";
+inline constexpr const char16_t* kSaveChangesQuestion = u"是否保存当前内容？";
+
+inline constexpr const char16_t* kOpenDialogTitle = u"打开...";
+inline constexpr const char16_t* kOpenFilter =
+    u"听力或文本文件(*.lsn *.txt);;听力文件(*.lsn);;文本文件(*.txt);;所有文件(*)";
+inline constexpr const char16_t* kSaveDialogTitle = u"保存...";
+inline constexpr const char16_t* kSaveFilter = u"听力文件(*.lsn);;文本文件(*.txt)";
+inline constexpr const char16_t* kDefaultSuffix = u"lsn";
+
+inline constexpr const char16_t* kAboutTitle = u"关于";
+inline constexpr const char16_t* kAboutProduct = u"澄聆听力合成系统 v2.2";
+inline constexpr const char16_t* kAboutMail = u"<a href=\"mailto:aurisona@example.org\">aurisona@example.org</a>";
+inline constexpr const char16_t* kAboutWeb = u"<a href=\"https://aurisona.example.org/\">https://aurisona.example.org/</a>";
+inline constexpr const char16_t* kAboutOk = u"确认";
+
+inline constexpr const char16_t* kPaneCloseToolTip = u"关闭";
+
+// Message box buttons.
+inline constexpr const char16_t* kYes = u"是(&Y)";
+inline constexpr const char16_t* kNo = u"否(&N)";
+inline constexpr const char16_t* kCancel = u"取消";
+inline constexpr const char16_t* kOk = u"确定";
+
+}  // namespace aurisona::shell::text

@@ -1,0 +1,541 @@
+// The script editor driven as a widget on the offscreen platform.
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <random>
+
+#include "editor/editor_commands.h"
+#include "editor/editor_dialogs.h"
+#include "editor/mark_pictures.h"
+#include "editor/script_editor.h"
+#include "script/bundled_texts.h"
+#include "script/memory_document.h"
+#include "script/tagged_text.h"
+
+using namespace aurisona;
+
+namespace {
+
+QString Q(std::u16string_view s) { return QString(reinterpret_cast<const QChar*>(s.data()), qsizetype(s.size())); }
+
+// Runs `handle` once on the first modal widget of type T that shows up.
+template <typename T>
+void OnNextModal(std::function<void(T*)> handle) {
+  auto* timer = new QTimer;
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, handle] {
+    if (auto* widget = qobject_cast<T*>(QApplication::activeModalWidget())) {
+      timer->stop();
+      timer->deleteLater();
+      handle(widget);
+    }
+  });
+  timer->start();
+}
+
+// Answers the next message box with OK and keeps its title and text.
+void ExpectMessageBox(QString* title, QString* text) {
+  OnNextModal<QMessageBox>([=](QMessageBox* box) {
+    *title = box->windowTitle();
+    *text = box->text();
+    box->accept();
+  });
+}
+
+MediaLists TestMedia() {
+  MediaLists media;
+  media.music = {u"A.MP3", u"b.mp3"};
+  media.playTimes = {0, 5};
+  media.recordings = {u"me.wav"};
+  return media;
+}
+
+// The kinds and params of the marks in [start, end).
+QList<QPair<int, int>> MarksIn(const ScriptDocument& doc, int start = 0, int end = -1) {
+  QList<QPair<int, int>> marks;
+  if (end < 0) end = doc.Length();
+  for (int i = start; i < end; ++i) {
+    if (const auto mark = doc.MarkAt(i)) marks.append({mark->kind, mark->param});
+  }
+  return marks;
+}
+
+// Centre of the mark's picture in viewport coordinates.
+QPoint MarkCentre(ScriptEditor& editor, int position) {
+  QTextCursor cursor(editor.document());
+  cursor.setPosition(position);
+  const QRect before = editor.cursorRect(cursor);
+  cursor.setPosition(position + 1);
+  const QRect after = editor.cursorRect(cursor);
+  return QPoint((before.left() + after.left()) / 2, before.center().y());
+}
+
+}  // namespace
+
+class ScriptEditorTest : public QObject {
+  Q_OBJECT
+
+ private:
+  MediaLists media_ = TestMedia();
+  std::unique_ptr<ScriptEditor> editor_;
+
+  ScriptEditor& Fresh(std::u16string_view tagged = u"") {
+    editor_ = std::make_unique<ScriptEditor>();
+    editor_->SetMediaLists(&media_);
+    editor_->resize(500, 300);
+    editor_->show();
+    editor_->LoadTaggedText(tagged);
+    return *editor_;
+  }
+
+ private slots:
+  void insertCommands_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("param");
+    QTest::addColumn<bool>("select");
+    const struct { int id, kind, param; } rows[] = {
+        {kCmdMale, kMarkMale, 0},        {kCmdFemale, kMarkFemale, 0},  {kCmdMale1, kMarkMale1, 0},
+        {kCmdFemale1, kMarkFemale1, 0},  {kCmdPromptTone, kMarkPromptTone, 0}, {kCmdPause03, kMarkPause, 3},
+        {kCmdPause05, kMarkPause, 5},    {kCmdPause1, kMarkPause, 10},  {kCmdPause2, kMarkPause, 11},
+        {kCmdPause3, kMarkPause, 12},    {kCmdPause5, kMarkPause, 14},  {kCmdPause10, kMarkPause, 19},
+    };
+    for (const auto& r : rows) {
+      QTest::addRow("%d caret", r.id) << r.id << r.kind << r.param << false;
+      QTest::addRow("%d selection", r.id) << r.id << r.kind << r.param << true;
+    }
+  }
+  void insertCommands() {
+    QFETCH(int, id);
+    QFETCH(int, kind);
+    QFETCH(int, param);
+    QFETCH(bool, select);
+    ScriptEditor& editor = Fresh(u"abcdef");
+    QSignalSpy modified(&editor, &ScriptEditor::modifiedChanged);
+    QSignalSpy pause(&editor, &ScriptEditor::lastPauseCodeChanged);
+    editor.SetSelection(2, select ? 4 : 2);
+    QVERIFY(editor.IsCommandEnabled(id));
+    QVERIFY(editor.ExecuteCommand(id));
+    QCOMPARE(Q(editor.Text(0, -1)), select ? QStringLiteral("ab\uFFFCef") : QStringLiteral("ab\uFFFCcdef"));
+    QCOMPARE(MarksIn(editor), (QList<QPair<int, int>>{{kind, param}}));
+    QCOMPARE(editor.Selection(), std::make_pair(3, 3));
+    QVERIFY(editor.IsModified());
+    QCOMPARE(modified.count(), 1);
+    QCOMPARE(pause.count(), kind == kMarkPause ? 1 : 0);
+    QCOMPARE(editor.LastPauseCode(), kind == kMarkPause ? param : 0);
+  }
+
+  void wrapSelection() {
+    ScriptEditor& editor = Fresh(u"one two three");
+    QString title, text;
+    // Nothing selected: each wrap command explains itself and changes nothing.
+    for (const int id : {kCmdRepeat, kCmdAltRepeat, kCmdNoRead}) {
+      ExpectMessageBox(&title, &text);
+      QVERIFY(!editor.ExecuteCommand(id));
+      QCOMPARE(title, QStringLiteral("错误"));
+      QCOMPARE(text, id == kCmdNoRead ? QStringLiteral("请选中需要禁止朗读的内容后，再使用该功能！")
+                                      : QStringLiteral("请选中需要重复朗读的内容后，再使用重复功能！"));
+    }
+    QVERIFY(!editor.IsModified());
+    // A repeat asks its count in the real dialog; 1 is raised to 2.
+    editor.SetSelection(4, 7);
+    OnNextModal<RepeatCountDialog>([](RepeatCountDialog* d) {
+      QCOMPARE(d->entry()->currentText(), QStringLiteral("2"));
+      d->entry()->setEditText(QStringLiteral("1"));
+      d->accept();
+    });
+    QVERIFY(editor.ExecuteCommand(kCmdAltRepeat));
+    QCOMPARE(Q(editor.Text(0, -1)), QStringLiteral("one \uFFFCtwo\uFFFC three"));
+    QCOMPARE(MarksIn(editor), (QList<QPair<int, int>>{{kMarkAltRepeatBegin, 2}, {kMarkAltRepeatEnd, 2}}));
+    // No-read needs no count; a cancelled repeat changes nothing.
+    editor.SetSelection(12, 15);
+    QVERIFY(editor.ExecuteCommand(kCmdNoRead));
+    QCOMPARE(editor.TaggedText(0, -1), u"one <重复2:2>two<结束2> th<禁读>ree<结束>");
+    editor.SetSelection(0, 3);
+    OnNextModal<RepeatCountDialog>([](RepeatCountDialog* d) { d->reject(); });
+    QVERIFY(!editor.ExecuteCommand(kCmdRepeat));
+    QCOMPARE(editor.Length(), 17);
+    // Both marks of a wrap go in one undo step.
+    editor.undo();
+    QCOMPARE(editor.TaggedText(0, -1), u"one <重复2:2>two<结束2> three");
+  }
+
+  void pauseEntry_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<int>("code");  // 0: refused
+    QTest::newRow("0.35") << "0.35" << 3;
+    QTest::newRow("0.1秒") << "0.1秒" << 1;
+    QTest::newRow("0.9") << "0.9" << 9;
+    QTest::newRow("0.0") << "0.0" << 0;
+    QTest::newRow("0.") << "0." << 0;
+    QTest::newRow("1") << "1" << 10;
+    QTest::newRow("5.9") << "5.9" << 14;
+    QTest::newRow("30秒") << "30秒" << 39;
+    QTest::newRow("31") << "31" << 0;
+    QTest::newRow("0") << "0" << 0;
+    QTest::newRow("-3") << "-3" << 0;
+    QTest::newRow("abc") << "abc" << 0;
+    QTest::newRow("empty") << "" << 0;
+  }
+  void pauseEntry() {
+    QFETCH(QString, entry);
+    QFETCH(int, code);
+    QCOMPARE(ParsePauseEntry(entry).value_or(0), code);
+    // The dialog keeps itself open with the message on a refused entry.
+    PauseTimeDialog dialog(nullptr);
+    dialog.entry()->setEditText(entry);
+    QString title, text;
+    if (code == 0) ExpectMessageBox(&title, &text);
+    dialog.accept();
+    QCOMPARE(dialog.result(), code == 0 ? int(QDialog::Rejected) : int(QDialog::Accepted));
+    if (code == 0) {
+      QCOMPARE(title, QStringLiteral("错误"));
+      QCOMPARE(text, QStringLiteral("输入的数值错误，请输入0.1到30之间的数值！"));
+    } else {
+      QCOMPARE(dialog.code(), code);
+    }
+  }
+
+  void otherPauseThroughDialog() {
+    ScriptEditor& editor = Fresh(u"x");
+    editor.SetSelection(1, 1);
+    QString title, text;
+    OnNextModal<PauseTimeDialog>([&](PauseTimeDialog* d) {
+      d->entry()->setEditText(QStringLiteral("31"));
+      ExpectMessageBox(&title, &text);
+      d->accept();  // refused, stays open
+      QVERIFY(d->isVisible());
+      d->entry()->setEditText(QStringLiteral("0.35"));
+      d->accept();
+    });
+    QVERIFY(editor.ExecuteCommand(kCmdOtherPause));
+    QCOMPARE(title, QStringLiteral("错误"));
+    QCOMPARE(editor.TaggedText(0, -1), u"x<暂停0.3秒>");
+    QCOMPARE(editor.LastPauseCode(), 3);
+    OnNextModal<PauseTimeDialog>([](PauseTimeDialog* d) { d->reject(); });
+    QVERIFY(!editor.ExecuteCommand(kCmdOtherPause));
+    QCOMPARE(editor.Length(), 2);
+  }
+
+  void clipboardRoundTripAndUndo() {
+    const std::u16string tagged = u"W:Hi<暂停0.7秒>\r<音乐:b.mp3><录音:me.wav><重复1:3>x<结束1><提示音>";
+    ScriptEditor& editor = Fresh(tagged);
+    const auto original = MarksIn(editor);
+    QCOMPARE(original.size(), 7);
+    editor.SetSelection(0, -1);
+    QVERIFY(editor.ExecuteCommand(kCmdCopy));
+    QCOMPARE(QGuiApplication::clipboard()->text(), Q(editor.TaggedText(0, -1)));
+    QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
+    const int length = editor.Length();
+    editor.SetSelection(length, length);
+    QVERIFY(editor.IsCommandEnabled(kCmdPaste));
+    QVERIFY(editor.ExecuteCommand(kCmdPaste));
+    QCOMPARE(editor.Length(), 2 * length);
+    QCOMPARE(MarksIn(editor, length), original);
+    QCOMPARE(editor.Text(length, -1), editor.Text(0, length));
+    QVERIFY(editor.IsModified());
+    // The paste is one undo step; the keyboard paste goes the same way.
+    editor.undo();
+    QCOMPARE(editor.Length(), length);
+    QVERIFY(!editor.document()->isUndoAvailable());  // loading left no history
+    editor.setFocus();
+    QTest::keyClick(&editor, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(MarksIn(editor, length), original);
+    // Cut removes and copies; an empty selection copies nothing.
+    editor.SetSelection(0, 3);
+    QVERIFY(editor.ExecuteCommand(kCmdCut));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("<女>Hi"));
+    editor.SetSelection(2, 2);
+    QVERIFY(!editor.ExecuteCommand(kCmdCopy));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("<女>Hi"));
+  }
+
+  void dragBehindItself() {
+    ScriptEditor& editor = Fresh(u"ab<男>cd|efgh");
+    editor.SetSelection(1, 4);  // "b", the mark, "c"
+    QVERIFY(editor.MoveSelectionTo(8));
+    QCOMPARE(editor.TaggedText(0, -1), u"ad|efb<男>cgh");
+    QCOMPARE(editor.Selection(), std::make_pair(5, 8));
+    QVERIFY(editor.IsModified());
+    // Before itself, and onto itself (nothing moves).
+    QVERIFY(editor.MoveSelectionTo(0));
+    QCOMPARE(editor.TaggedText(0, -1), u"b<男>cad|efgh");
+    QCOMPARE(editor.Selection(), std::make_pair(0, 3));
+    QVERIFY(!editor.MoveSelectionTo(2));
+    QCOMPARE(editor.TaggedText(0, -1), u"b<男>cad|efgh");
+    // A text drop from elsewhere is read as tagged text at the drop point.
+    QMimeData mime;
+    mime.setText(QStringLiteral("<女>z"));
+    const QPoint point = editor.cursorRect(editor.textCursor()).center();
+    QDragEnterEvent enter(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &drop);
+    QVERIFY(editor.TaggedText(0, -1).find(u"<女>z") != std::u16string::npos);
+    // Files are left to the main window.
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.lsn"))});
+    files.setText(QStringLiteral("/tmp/a.lsn"));
+    const int before = editor.Length();
+    QDragEnterEvent fileEnter(point, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &fileEnter);
+    QVERIFY(!fileEnter.isAccepted());
+    QDropEvent fileDrop(point, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &fileDrop);
+    QCOMPARE(editor.Length(), before);
+  }
+
+  void doubleClickEdits() {
+    ScriptEditor& editor = Fresh(u"<男>a<重复1:3>b<结束1><暂停1秒><音乐:b.mp3><提示音>");
+    int askedCount = 0, askedMusic = -5;
+    editor.hooks().askRepeatCount = [&](int current) { askedCount = current; return std::optional<int>(7); };
+    editor.hooks().askPauseCode = [](int) { return std::optional<int>(5); };
+    editor.hooks().chooseMusic = [&](int current) { askedMusic = current; return std::optional<int>(0); };
+    QSignalSpy pause(&editor, &ScriptEditor::lastPauseCodeChanged);
+    QTest::mouseDClick(editor.viewport(), Qt::LeftButton, {}, MarkCentre(editor, 2));
+    QCOMPARE(askedCount, 3);
+    QCOMPARE(editor.MarkAt(2)->param, 7);
+    QVERIFY(editor.IsModified());
+    QTest::mouseDClick(editor.viewport(), Qt::LeftButton, {}, MarkCentre(editor, 5));
+    QCOMPARE(editor.MarkAt(5)->param, 5);
+    QCOMPARE(pause.count(), 1);
+    QTest::mouseDClick(editor.viewport(), Qt::LeftButton, {}, MarkCentre(editor, 6));
+    QCOMPARE(askedMusic, 1);
+    QCOMPARE(editor.MarkAt(6)->param, 0);
+    // A voice mark offers the voice menu; the choice replaces the mark.
+    QTimer::singleShot(50, [] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      QVERIFY(menu);
+      menu->setActiveAction(menu->actions().at(3));  // 男声1 (after the separator)
+      QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mouseDClick(editor.viewport(), Qt::LeftButton, {}, MarkCentre(editor, 0));
+    QCOMPARE(editor.MarkAt(0)->kind, int(kMarkMale1));
+    // Text and marks without an editor are left alone; no word gets selected.
+    editor.SetSelection(1, 1);
+    QTest::mouseDClick(editor.viewport(), Qt::LeftButton, {}, MarkCentre(editor, 1));
+    QVERIFY(!editor.textCursor().hasSelection());
+    QCOMPARE(editor.TaggedText(0, -1), u"<男1>a<重复1:7>b<结束1><暂停0.5秒><音乐:A.MP3><提示音>");
+  }
+
+  void readOnlyRefusesEdits() {
+    ScriptEditor& editor = Fresh(u"ab<男>cd");
+    QGuiApplication::clipboard()->setText(QStringLiteral("<女>zz"));
+    editor.hooks().askPauseCode = [](int) { return std::optional<int>(5); };
+    editor.hooks().askRepeatCount = [](int) { return std::optional<int>(3); };
+    editor.SetReadOnlyPreview(true);
+    editor.SetSelection(1, 3);
+    for (auto c = EditorCommandsBegin(); c != EditorCommandsEnd(); ++c) {
+      if (c->id == kCmdCopy || c->id == kCmdSelectAll) continue;
+      QVERIFY2(!editor.IsCommandEnabled(c->id), qPrintable(QString::number(c->id)));
+      QVERIFY2(!editor.ExecuteCommand(c->id), qPrintable(QString::number(c->id)));
+    }
+    QVERIFY(editor.ExecuteCommand(kCmdCopy));
+    editor.setFocus();
+    QTest::keyClicks(&editor, "xyz");
+    QTest::keyClick(&editor, Qt::Key_Backspace);
+    QTest::keyClick(&editor, Qt::Key_V, Qt::ControlModifier);
+    QVERIFY(!editor.MoveSelectionTo(0));
+    QVERIFY(!editor.EditMarkAt(2, {}));
+    QCOMPARE(editor.TaggedText(0, -1), u"ab<男>cd");
+    QVERIFY(!editor.IsModified());
+    // The context menu greys everything that would change the document.
+    std::unique_ptr<QMenu> menu(editor.CreateContextMenu(nullptr));
+    QStringList enabled;
+    for (QAction* action : menu->actions()) {
+      if (!action->isSeparator() && action->isEnabled() && !action->menu()) enabled << action->text();
+      if (action->menu()) {
+        for (QAction* sub : action->menu()->actions()) QVERIFY(sub->isSeparator() || !sub->isEnabled());
+      }
+    }
+    QCOMPARE(enabled, (QStringList{"复制(&C)", "全选(&A)"}));
+    editor.SetReadOnlyPreview(false);
+    QVERIFY(editor.ExecuteCommand(kCmdPause05));
+  }
+
+  void contextMenuGreyRules() {
+    ScriptEditor& editor = Fresh(u"");
+    QGuiApplication::clipboard()->clear();
+    auto enabledIds = [&] {
+      std::unique_ptr<QMenu> menu(editor.CreateContextMenu(nullptr));
+      QList<int> ids;
+      for (QAction* a : menu->actions()) {
+        if (!a->isSeparator() && !a->menu() && a->isEnabled() && a->data().toInt() < kFirstInsertCommand)
+          ids << a->data().toInt();
+      }
+      return ids;
+    };
+    QCOMPARE(enabledIds(), QList<int>{});
+    QTest::keyClicks(&editor, "abc");
+    QVERIFY(editor.IsModified());
+    QCOMPARE(enabledIds(), (QList<int>{kCmdUndo, kCmdSelectAll}));
+    editor.SetSelection(0, 1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("q"));
+    QCOMPARE(enabledIds(), (QList<int>{kCmdUndo, kCmdCopy, kCmdCut, kCmdDelete, kCmdPaste, kCmdSelectAll}));
+    editor.SetSelection(0, -1);
+    QVERIFY(!enabledIds().contains(kCmdSelectAll));
+    QVERIFY(editor.ExecuteCommand(kCmdDelete));
+    QCOMPARE(editor.Length(), 0);
+  }
+
+  void typingAfterAMarkIsPlainText() {
+    ScriptEditor& editor = Fresh(u"<男>");
+    QSignalSpy modified(&editor, &ScriptEditor::modifiedChanged);
+    editor.SetSelection(1, 1);
+    editor.setFocus();
+    QTest::keyClicks(&editor, "ab");
+    QCOMPARE(editor.TaggedText(0, -1), u"<男>ab");
+    QCOMPARE(modified.count(), 1);
+    QTextCursor typed(editor.document());
+    typed.setPosition(2);
+    QVERIFY(!typed.charFormat().hasProperty(kMarkRecordProperty));
+    QTest::keyClick(&editor, Qt::Key_Left);  // moving changes nothing
+    editor.SetModified(false);
+    QTest::keyClick(&editor, Qt::Key_Right);
+    QVERIFY(!editor.IsModified());
+  }
+
+  // The editor answers every document operation as the in-memory document does.
+  void matchesMemoryDocument_data() {
+    QTest::addColumn<unsigned>("seed");
+    for (unsigned seed = 1; seed <= 6; ++seed) QTest::addRow("seed %u", seed) << seed;
+  }
+  void matchesMemoryDocument() {
+    QFETCH(unsigned, seed);
+    ScriptEditor& editor = Fresh();
+    MemoryScriptDocument memory;
+    std::mt19937 random(seed);
+    const std::u16string alphabet = u"ab中 .\r\n\uFFFC\u2028";
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    for (int step = 0; step < 250; ++step) {
+      const int op = pick(10);
+      if (op < 3) {
+        const int length = memory.Length() + 3;
+        const int a = pick(length + 1) - 1, b = pick(length + 2) - 2;
+        memory.SetSelection(a, b);
+        editor.SetSelection(a, b);
+      } else if (op < 7) {
+        std::u16string text;
+        for (int n = pick(7); n > 0; --n) text.push_back(alphabet[size_t(pick(int(alphabet.size())))]);
+        const bool undoable = pick(2);
+        memory.ReplaceSelection(text, undoable);
+        editor.ReplaceSelection(text, undoable);
+      } else if (op < 9) {
+        const MarkRecord record{pick(13), pick(40)};
+        memory.InsertMark(record, true);
+        editor.InsertMark(record, true);
+      } else if (pick(4) == 0) {
+        memory.ClearMarks();
+        editor.ClearMarks();
+      }
+      QCOMPARE(editor.Length(), memory.Length());
+      QCOMPARE(editor.Selection(), memory.Selection());
+      if (step % 10 == 0 || step == 249) {
+        QCOMPARE(Q(editor.Text(0, -1)), Q(memory.Text(0, -1)));
+        QCOMPARE(Q(editor.Text(2, 9)), Q(memory.Text(2, 9)));
+        for (int i = -1; i <= memory.Length(); ++i) QCOMPARE(editor.MarkAt(i), memory.MarkAt(i));
+        QCOMPARE(editor.TaggedText(0, -1), TaggedTextWriter(memory, media_, 0, -1));
+      }
+    }
+  }
+
+  void largeScriptLoads() {
+    std::u16string tagged;
+    const std::u16string line =
+        u"<男>W: 请听下面一段对话。 What time does the train leave for the city centre?<暂停1.5秒>"
+        u"<重复1:2>M: It leaves at half past nine, so we still have time.<结束1><提示音>\r\n";
+    while (tagged.size() < 1'000'000) tagged += line;
+    ScriptEditor& editor = Fresh();
+    QElapsedTimer timer;
+    timer.start();
+    editor.LoadTaggedText(tagged);
+    const qint64 loadMs = timer.elapsed();
+    QCoreApplication::processEvents();
+    timer.restart();
+    const std::u16string back = editor.TaggedText(0, -1);
+    const qint64 writeMs = timer.elapsed();
+    const int middle = editor.Length() / 2;
+    editor.SetSelection(middle, middle);
+    timer.restart();
+    QTest::keyClicks(&editor, "typing");
+    editor.repaint();
+    const qint64 typeMs = timer.elapsed();
+    QCOMPARE(editor.Selection().first, middle + 6);
+    // The file functions read straight into the editor, without a batch.
+    timer.restart();
+    editor.SetSelection(0, -1);
+    editor.ClearMarks();
+    TaggedTextReader(editor, media_, tagged, true, false);
+    QCoreApplication::processEvents();
+    const qint64 directMs = timer.elapsed();
+    qInfo("1 MB script: load %lld ms, direct load %lld ms, tagged text %lld ms, typing + paint %lld ms", loadMs,
+          directMs, writeMs, typeMs);
+    MemoryScriptDocument memory;
+    TaggedTextReader(memory, media_, tagged, true, false);
+    QCOMPARE(MarksIn(editor).size(), int(tagged.size() / line.size()) * 7);
+    QVERIFY(back == TaggedTextWriter(memory, media_, 0, -1));
+    QVERIFY2(loadMs < 30000 && directMs < 30000 && typeMs < 5000, "the editor is too slow with a large script");
+    QVERIFY(!editor.document()->isUndoAvailable());
+  }
+
+  void markPictures() {
+    QList<MarkRecord> records;
+    for (auto kind : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}) records.append({kind, 2});
+    for (int code = kMinPauseCode; code <= kMaxPauseCode; ++code) records.append({kMarkPause, code});
+    QSet<QString> labels;
+    for (const MarkRecord& record : records) {
+      const QImage image = RenderMarkPicture(&record, 1.0);
+      QCOMPARE(image.height(), kMarkPictureHeight);
+      QVERIFY2(image.width() >= 16 && image.width() <= 64, qPrintable(QString::number(image.width())));
+      // Ink in the middle rows, the badge's fill and the label's white both.
+      int coloured = 0, white = 0;
+      for (int x = 0; x < image.width(); ++x) {
+        for (int y = 3; y < 13; ++y) {
+          const QColor c = image.pixelColor(x, y);
+          if (c.alpha() == 255 && c.lightness() > 220) ++white;
+          else if (c.alpha() == 255) ++coloured;
+        }
+      }
+      QVERIFY2(coloured > 40 && white > 8, qPrintable(MarkPictureLabel(&record)));
+      labels.insert(MarkPictureLabel(&record));
+    }
+    QCOMPARE(labels.size(), records.size());  // every picture tells itself apart
+    QCOMPARE(MarkPictureLabel(&records[kMarkRepeatBegin]), QStringLiteral("重复1×2"));
+    QCOMPARE(MarkPictureLabel(nullptr), QStringLiteral("?"));
+    QCOMPARE(RenderMarkPicture(nullptr, 2.0).height(), 2 * kMarkPictureHeight);
+  }
+
+  // AURISONA_SCREENSHOTS=dir: pictures of the editor and its dialogs.
+  void screenshots() {
+    const QString dir = qEnvironmentVariable("AURISONA_SCREENSHOTS");
+    if (dir.isEmpty()) QSKIP("set AURISONA_SCREENSHOTS to a folder to take screenshots");
+    ScriptEditor& editor = Fresh(BundledSampleScript());
+    editor.resize(720, 560);
+    QVERIFY(editor.grab().save(dir + "/editor_sample.png"));
+    editor.LoadTaggedText(u"<男>男声 <女>女声 <男1>男声1 <女1>女声1 <提示音>提示音 <音乐:b.mp3>音乐 <录音>录音\r"
+                          u"<重复1:3>同声重复<结束1> <重复2:2>男女重复<结束2> <禁读>禁读<结束>\r"
+                          u"<暂停0.1秒><暂停0.5秒><暂停1秒><暂停5秒><暂停10秒><暂停30秒> 暂停\r");
+    QVERIFY(editor.grab().save(dir + "/editor_marks.png"));
+    PauseTimeDialog pause(&editor, 5);
+    pause.show();
+    QVERIFY(pause.grab().save(dir + "/dialog_pause.png"));
+    RepeatCountDialog repeat(&editor, 3);
+    repeat.show();
+    QVERIFY(repeat.grab().save(dir + "/dialog_repeat.png"));
+    std::unique_ptr<QMenu> menu(editor.CreateContextMenu(nullptr));
+    menu->popup({0, 0});
+    QVERIFY(menu->grab().save(dir + "/context_menu.png"));
+  }
+};
+
+QTEST_MAIN(ScriptEditorTest)
+#include "script_editor_test.moc"

@@ -1,0 +1,306 @@
+// The voice settings panel with real widgets, real voices and real setup.ini files.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include "panel/settings_panel.h"
+#include "speech/espeak_engine.h"
+#include "util/text.h"
+
+using namespace aurisona;
+using namespace aurisona::panel;
+
+namespace {
+
+QString Qs(std::u16string_view s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
+
+}  // namespace
+
+class SettingsPanelTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::vector<Voice> voices_;
+  QTemporaryDir dir_;
+
+  std::filesystem::path Ini(const char* utf8Lines = nullptr) {
+    const QString path = dir_.filePath(QStringLiteral("setup.ini"));
+    QFile::remove(path);
+    if (utf8Lines) {
+      QFile f(path);
+      if (f.open(QIODevice::WriteOnly)) f.write(QByteArray("[设置]\n") + utf8Lines);
+    }
+    return path.toStdString();
+  }
+  static QComboBox* List(SettingsPanel& p, int id) { return qobject_cast<QComboBox*>(p.Control(id)); }
+  static QLineEdit* Edit(SettingsPanel& p, int id) { return qobject_cast<QLineEdit*>(p.Control(id)); }
+  static QCheckBox* Box(SettingsPanel& p, int id) { return qobject_cast<QCheckBox*>(p.Control(id)); }
+
+ private slots:
+  void initTestCase() {
+    voices_ = EspeakSpeechEngine().ListVoices();
+    QVERIFY2(!voices_.empty(), "no eSpeak voice installed");
+    QVERIFY(dir_.isValid());
+  }
+
+  void noFileGivesDefaultsAndSaveWritesInstalledNames() {
+    const auto ini = Ini();
+    EspeakSpeechEngine speech;
+    SettingsPanel p(speech, ini);
+    const VoiceSlotLists lists = DistributeVoices(voices_);
+    for (const VoiceRowEntry& row : kVoiceRows) {
+      // "VW ..." is not installed: the first voice of each list is chosen.
+      const auto& names = lists[static_cast<size_t>(row.slot - 1)];
+      QCOMPARE(List(p, row.voiceList)->currentText(), names.empty() ? QString() : Qs(names[0]));
+      QCOMPARE(List(p, row.speedList)->count(), kSpeedEntryCount);
+      QCOMPARE(List(p, row.speedList)->currentText(), QStringLiteral("正常"));
+      QCOMPARE(List(p, row.volumeList)->count(), kVolumeEntryCount);
+      QCOMPARE(List(p, row.volumeList)->currentText(), QStringLiteral("100%"));
+    }
+    QCOMPARE(List(p, 1005)->itemText(0), QStringLiteral("慢速:10"));
+    QCOMPARE(List(p, 1005)->itemText(9), QStringLiteral("慢速:1"));
+    QCOMPARE(List(p, 1005)->itemText(20), QStringLiteral("快速:10"));
+    QCOMPARE(List(p, 1012)->itemText(0), QStringLiteral("10%"));
+    for (const GainRowEntry& g : kGainRows) {
+      QVERIFY(Box(p, g.automaticBox)->isChecked() && Box(p, g.fixedBox)->isChecked());
+      QCOMPARE(Edit(p, g.percentEdit)->text(), QStringLiteral("200"));
+      QVERIFY(!Edit(p, g.percentEdit)->isEnabled() && !Box(p, g.fixedBox)->isEnabled());
+    }
+    QVERIFY(Box(p, kFadeBoxId)->isChecked());
+    QCOMPARE(Edit(p, kFadeEditId)->text(), QStringLiteral("3"));
+
+    QVERIFY(p.Save());
+    SettingsRecord saved;
+    saved.Load(IniStore(ini));
+    QCOMPARE(saved, p.Record());
+    QCOMPARE(saved.VoiceSlotQuery(1)->voice, lists[0].empty() ? std::u16string() : lists[0][0]);
+  }
+
+  void valuesRoundTripThroughSetupIni() {
+    const auto ini = Ini(
+        "男中音量=55\n女英速度_1=-3\n文本增益=5000\n音乐增益=0\n录音增益=-7\n"
+        "文本自动增益=0\n音乐指定增益=0\n淡入淡出时间=25\n音乐淡入淡出=0\n");
+    {
+      SettingsPanel p(voices_, ini);
+      QCOMPARE(List(p, 1012)->currentText(), QStringLiteral("50%"));
+      QCOMPARE(p.VoiceSlotQuery(1)->volume, 50);
+      QCOMPARE(List(p, 1018)->currentText(), QStringLiteral("慢速:3"));
+      QCOMPARE(Edit(p, 1027)->text(), QStringLiteral("999"));
+      QCOMPARE(Edit(p, 1031)->text(), QStringLiteral("1"));
+      QCOMPARE(Edit(p, 1038)->text(), QStringLiteral("1"));
+      QVERIFY(Edit(p, 1027)->isEnabled() && !Edit(p, 1031)->isEnabled());
+      QVERIFY(!Box(p, 1032)->isChecked() && !Box(p, kFadeBoxId)->isChecked());
+      // A fade time out of range stays as stored until it is edited.
+      QCOMPARE(Edit(p, kFadeEditId)->text(), QStringLiteral("25"));
+      QCOMPARE(p.Record().fadeSeconds, 25);
+      List(p, 1001)->setCurrentIndex(20);
+      List(p, 1019)->setCurrentIndex(0);
+      QVERIFY(p.Save());
+    }
+    const IniStore store(ini);
+    QCOMPARE(store.GetInt(kSettingsSection, u"男中音量", -1), 50);
+    QCOMPARE(store.GetInt(kSettingsSection, u"文本增益", -1), 999);
+    QCOMPARE(store.GetInt(kSettingsSection, u"淡入淡出时间", -1), 25);
+
+    SettingsPanel again(voices_, ini);
+    const SettingsRecord r = again.Record();
+    QCOMPARE(r.VoiceSlotQuery(3)->rate, 10);
+    QCOMPARE(r.VoiceSlotQuery(8)->volume, 10);
+    QCOMPARE(r.VoiceSlotQuery(8)->rate, -3);
+    QCOMPARE(r.textGain, (GainGroup{999, false, true}));
+    QCOMPARE(r.musicGain, (GainGroup{1, true, false}));
+    QVERIFY(!r.fadeOn);
+  }
+
+  void typedValuesAreClampedButShownAsTyped() {
+    SettingsPanel p(voices_, Ini());
+    QLineEdit* gain = Edit(p, 1038);
+    QLineEdit* fade = Edit(p, kFadeEditId);
+    const struct { const char* text; int gain; int fade; } cases[] = {
+        {"0", 1, 1}, {"", 1, 1}, {"1", 1, 1}, {"10", 10, 10}, {"11", 11, 10},
+        {"999", 999, 10}, {"1500", 999, 10}, {"99999999999999", 999, 10}};
+    for (const auto& c : cases) {
+      gain->setText(QString::fromLatin1(c.text));
+      fade->setText(QString::fromLatin1(c.text));
+      QCOMPARE(gain->text(), QString::fromLatin1(c.text));
+      QCOMPARE(p.Record().recordingGain.percent, c.gain);
+      QCOMPARE(p.Record().fadeSeconds, c.fade);
+    }
+    // Only digits can be typed.
+    Box(p, 1037)->setChecked(false);
+    gain->clear();
+    QTest::keyClicks(gain, QStringLiteral("4x-2"));
+    QCOMPARE(gain->text(), QStringLiteral("42"));
+    QCOMPARE(p.Record().recordingGain.percent, 42);
+  }
+
+  void automaticGainGreysOutFixedGain_data() {
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < 3; ++i) QTest::addRow("%d", kGainRows[static_cast<size_t>(i)].automaticBox) << i;
+  }
+  void automaticGainGreysOutFixedGain() {
+    QFETCH(int, row);
+    const GainRowEntry& g = kGainRows[static_cast<size_t>(row)];
+    SettingsPanel p(voices_, Ini());
+    p.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p));
+    auto gainOf = [&] {
+      const SettingsRecord r = p.Record();
+      return row == 0 ? r.textGain : row == 1 ? r.musicGain : r.recordingGain;
+    };
+    QWidget* dependents[] = {p.Control(g.fixedBox), p.Control(g.percentEdit), p.Control(g.percentLabel)};
+    QTest::mouseClick(Box(p, g.automaticBox), Qt::LeftButton);
+    QVERIFY(!gainOf().automatic);
+    for (QWidget* w : dependents) QVERIFY(w->isEnabled());
+    QTest::mouseClick(Box(p, g.fixedBox), Qt::LeftButton);
+    QCOMPARE(gainOf(), (GainGroup{200, false, false}));
+    QTest::mouseClick(Box(p, g.automaticBox), Qt::LeftButton);
+    for (QWidget* w : dependents) QVERIFY(!w->isEnabled());
+    QCOMPARE(gainOf(), (GainGroup{200, true, false}));
+    // The other rows keep their state.
+    for (const GainRowEntry& other : kGainRows) {
+      if (other.automaticBox != g.automaticBox) QVERIFY(!p.Control(other.percentEdit)->isEnabled());
+    }
+    QTest::mouseClick(Box(p, kFadeBoxId), Qt::LeftButton);
+    QVERIFY(!p.Record().fadeOn);
+    QVERIFY(p.Control(kFadeEditId)->isEnabled());
+  }
+
+  void voiceListsFollowGenderAndLanguage() {
+    const std::vector<Voice> voices{{u"Zh M", u"Male", u"804", u"a"},
+                                    {u"En F", u"Female", u"409;809", u"b"},
+                                    {u"Odd", u"Robot", u"409", u"c"}};
+    SettingsPanel p(voices, Ini());
+    auto texts = [&](int id) {
+      QStringList t;
+      for (int i = 0; i < List(p, id)->count(); ++i) t << List(p, id)->itemText(i);
+      return t;
+    };
+    for (const VoiceRowEntry& row : kVoiceRows) {
+      QStringList expected;
+      if (row.slot == 1 || row.slot == 5) expected << QStringLiteral("Zh M");
+      if (row.slot == 4 || row.slot == 8) expected << QStringLiteral("En F");
+      expected << QStringLiteral("Odd");
+      QCOMPARE(texts(row.voiceList), expected);
+    }
+  }
+
+  void storedNamesMatchByPrefixIgnoringCase() {
+    const VoiceSlotLists lists = DistributeVoices(voices_);
+    if (lists[2].size() < 2 || lists[7].size() < 2) QSKIP("needs two English voices of each gender");
+    const QString male = Qs(lists[2].back());
+    const QString female = Qs(lists[7].back());
+    const QByteArray lines = "男英引擎=" + male.toUpper().toUtf8() + "\n女英引擎_1=" +
+                             female.left(female.size() - 2).toLower().toUtf8() + "\n";
+    SettingsPanel p(voices_, Ini(lines.constData()));
+    QCOMPARE(List(p, 1000)->currentText(), male);
+    QCOMPARE(List(p, 1017)->currentText(), female);
+    QCOMPARE(p.VoiceSlotQuery(3)->voice, lists[2].back());
+  }
+
+  void voiceSlotQueryReadsTheControls() {
+    SettingsPanel p(voices_, Ini());
+    List(p, 1005)->setCurrentIndex(0);
+    List(p, 1012)->setCurrentIndex(0);
+    List(p, 1018)->setCurrentIndex(20);
+    List(p, 1019)->setCurrentIndex(4);
+    const std::optional<VoiceSlot> first = p.VoiceSlotQuery(1);
+    const std::optional<VoiceSlot> last = p.VoiceSlotQuery(8);
+    QVERIFY(first && last);
+    QCOMPARE(*first, (VoiceSlot{List(p, 1004)->currentText().toStdU16String(), -10, 10}));
+    QCOMPARE(*last, (VoiceSlot{List(p, 1017)->currentText().toStdU16String(), 10, 50}));
+    QVERIFY(!p.VoiceSlotQuery(0));
+    QVERIFY(!p.VoiceSlotQuery(9));
+
+    SettingsPanel none({}, Ini());
+    QCOMPARE(none.VoiceSlotQuery(2)->voice, std::u16string());
+  }
+
+  void enterAndEscapeDoNothing() {
+    QDialog dialog;
+    auto* p = new SettingsPanel(voices_, Ini(), &dialog);
+    (new QVBoxLayout(&dialog))->addWidget(p);
+    QSignalSpy commands(p, &SettingsPanel::commandRequested);
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    for (int id : {1027, kOutputId, kPreviewAllId, 1004}) {
+      QWidget* w = p->Control(id);
+      w->setFocus();
+      for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w, Qt::Key(key));
+    }
+    QCoreApplication::processEvents();
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(commands.count(), 0);
+    QCOMPARE(Edit(*p, 1027)->text(), QStringLiteral("200"));
+  }
+
+  void buttonsSendTheirCommands() {
+    SettingsPanel p(voices_, Ini());
+    QSignalSpy commands(&p, &SettingsPanel::commandRequested);
+    for (const ButtonEntry& b : kButtons) {
+      auto* button = qobject_cast<QPushButton*>(p.Control(b.id));
+      QCOMPARE(button->text(), Qs(b.text));
+      button->click();
+      QCOMPARE(commands.takeFirst().at(0).toInt(), b.id);
+    }
+    QVERIFY(p.PostCommand(kPreviewFromCaretId));
+    QVERIFY(!p.PostCommand(1027));
+    QCOMPARE(commands.count(), 0);  // posted, not sent
+    QTRY_COMPARE(commands.count(), 1);
+    QCOMPARE(commands.takeFirst().at(0).toInt(), kPreviewFromCaretId);
+
+    p.SetButtonText(kPreviewAllId, Qs(kStopButtonText));
+    p.SetButtonEnabled(kOutputId, false);
+    QCOMPARE(qobject_cast<QPushButton*>(p.Control(kPreviewAllId))->text(), Qs(kStopButtonText));
+    QVERIFY(!p.Control(kOutputId)->isEnabled());
+    p.ResetButtons();
+    QCOMPARE(qobject_cast<QPushButton*>(p.Control(kPreviewAllId))->text(), Qs(kButtons[0].text));
+    QVERIFY(p.Control(kOutputId)->isEnabled());
+  }
+
+  void columnsFollowAStyleSheetSetLater() {
+    SettingsPanel p(voices_, Ini());
+    p.setStyleSheet(QStringLiteral("QComboBox { padding: 2px 30px 2px 12px; } QLineEdit { padding: 0 9px; }"));
+    p.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p));
+    QLabel* caption = nullptr;
+    for (QLabel* l : p.findChildren<QLabel*>()) {
+      if (l->text() == Qs(kSpeedCaption)) caption = l;
+    }
+    QVERIFY(caption);
+    QTRY_COMPARE(caption->width(), p.Control(1005)->width());
+    QCOMPARE(p.Control(1005)->width(), p.Control(1005)->sizeHint().width());
+    QVERIFY(Edit(p, kFadeEditId)->width() > Edit(p, kFadeEditId)->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 18);
+  }
+
+  // Set AURISONA_PANEL_SCREENSHOT to a PNG path to capture the panel at the
+  // size of the main window's left pane, and at its preferred size ("-wide").
+  void screenshot() {
+    const QString out = qEnvironmentVariable("AURISONA_PANEL_SCREENSHOT");
+    if (out.isEmpty()) QSKIP("AURISONA_PANEL_SCREENSHOT not set");
+    SettingsPanel p(voices_, Ini("文本自动增益=0\n"));
+    QVERIFY(p.minimumSizeHint().width() <= 285);
+    p.resize(285, 600);
+    p.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p));
+    QVERIFY(p.grab().save(out));
+    p.resize(p.sizeHint().width(), 600);
+    QCoreApplication::processEvents();
+    QVERIFY(p.grab().save(QString(out).replace(QStringLiteral(".png"), QStringLiteral("-wide.png"))));
+    qInfo("minimum %dx%d, preferred %dx%d", p.minimumSizeHint().width(), p.minimumSizeHint().height(),
+          p.sizeHint().width(), p.sizeHint().height());
+  }
+};
+
+QTEST_MAIN(SettingsPanelTest)
+#include "settings_panel_test.moc"
