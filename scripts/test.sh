@@ -7,6 +7,16 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 jobs=$(nproc)
+# The sound device tests play into a private PulseAudio server with a null sink,
+# which CTest starts (scripts/pulse-null-sink.sh) before them and stops after
+# them; stop those servers here too, should a run be interrupted.
+stop_sound_servers() {
+  local p
+  for p in default asan; do
+    bash scripts/pulse-null-sink.sh stop "build/$p/tests/pulse" || true
+  done
+}
+trap stop_sound_servers EXIT
 for preset in default asan; do
   echo "== preset $preset =="
   cmake --preset "$preset" >/dev/null

@@ -36,5 +36,7 @@ int CompileCommand(int argc, char** argv);
 int ConvertCommand(int argc, char** argv);
 int RenderCommand(int argc, char** argv);
 int VoicesCommand(int argc, char** argv);
+int PlayCommand(int argc, char** argv);
+int RecordCommand(int argc, char** argv);
 
 }  // namespace aurisona::cli

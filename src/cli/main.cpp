@@ -13,7 +13,11 @@ constexpr const char* kUsage =
     "  convert IN OUT    open IN as the application does and save OUT by its ending\n"
     "  render IN -o OUT.mp3 [--quiet] [--threads N]\n"
     "                    voice the script and write one MP3 file\n"
-    "  voices            the installed voices, one JSON object a line\n";
+    "  voices            the installed voices, one JSON object a line\n"
+    "  play FILE [--play-time S] [--fade S]\n"
+    "                    play a WAV or MP3 file on the sound output\n"
+    "  record NAME --seconds S\n"
+    "                    record NAME.wav into the Record folder from the sound input\n";
 
 struct Command {
   const char* name;
@@ -25,6 +29,8 @@ constexpr Command kCommands[] = {
     {"convert", aurisona::cli::ConvertCommand},
     {"render", aurisona::cli::RenderCommand},
     {"voices", aurisona::cli::VoicesCommand},
+    {"play", aurisona::cli::PlayCommand},
+    {"record", aurisona::cli::RecordCommand},
 };
 
 }  // namespace

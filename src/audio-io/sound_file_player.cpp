@@ -1,0 +1,226 @@
+#include "audio-io/sound_file_player.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "audio/pcm.h"
+#include "audio/render.h"
+
+namespace aurisona {
+
+namespace {
+
+constexpr size_t kChunkBytes = WavePlayer::kBufferBytes;
+
+// Only RIFF "WAVE" files count as WAV, whatever else libsndfile could read.
+bool HasRiffWaveHeader(const std::filesystem::path& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char header[12];
+  const size_t got = std::fread(header, 1, sizeof header, file);
+  std::fclose(file);
+  return got == sizeof header && std::memcmp(header, "RIFF", 4) == 0 &&
+         std::memcmp(header + 8, "WAVE", 4) == 0;
+}
+
+int16_t ToSample(float value) {
+  if (std::isnan(value)) return 0;
+  const float scaled = value * 32768.0f;
+  if (scaled >= 32767.0f) return 32767;
+  if (scaled <= -32768.0f) return -32768;
+  return static_cast<int16_t>(std::lrint(scaled));
+}
+
+}  // namespace
+
+// An open WAV file: 16-bit samples of its first one or two channels.
+struct SoundFilePlayer::WavSource {
+  SNDFILE* file = nullptr;
+  uint32_t channels = 0;  // in the file
+  uint32_t keep = 0;      // played: 1 or 2
+  std::vector<float> scratch;
+
+  ~WavSource() {
+    if (file != nullptr) sf_close(file);
+  }
+
+  size_t Read(int16_t* out, size_t frames) {
+    const sf_count_t got = sf_readf_float(file, scratch.data(), static_cast<sf_count_t>(frames));
+    if (got <= 0) return 0;
+    for (sf_count_t i = 0; i < got; ++i) {
+      for (uint32_t c = 0; c < keep; ++c) out[size_t(i) * keep + c] = ToSample(scratch[size_t(i) * channels + c]);
+    }
+    return static_cast<size_t>(got);
+  }
+};
+
+// Hands the decoded MP3 to the device, waiting while the queue is full.
+class Mp3DeviceSink final : public PcmSink {
+ public:
+  Mp3DeviceSink(WavePlayer& player, const std::function<bool()>& running)
+      : player_(player), running_(running) {}
+
+  SinkStatus Open(uint32_t sampleRate) override {
+    player_.SetFormat(2, sampleRate);
+    player_.SetBufferCount(SoundFilePlayer::kMp3BufferCount);
+    return player_.Open() ? SinkStatus::Ok : SinkStatus::Unsupported;
+  }
+  size_t ChunkCapacity() const override { return kChunkBytes / 2; }
+  SinkStatus Write(const int16_t* samples, size_t count) override {
+    while (player_.QueuedCount() > SoundFilePlayer::kMp3BufferCount - 2 && running_()) {
+      std::this_thread::sleep_for(SoundFilePlayer::kPollStep);
+    }
+    if (!running_()) return SinkStatus::WriteFailed;
+    if (!player_.Write(samples, (count & ~size_t{1}) * 2)) return SinkStatus::WriteFailed;
+    wrote_ = true;
+    return SinkStatus::Ok;
+  }
+  SinkStatus Close() override { return SinkStatus::Ok; }
+  bool wrote() const { return wrote_; }
+
+ private:
+  WavePlayer& player_;
+  const std::function<bool()>& running_;
+  bool wrote_ = false;
+};
+
+SoundFilePlayer::SoundFilePlayer() = default;
+
+SoundFilePlayer::~SoundFilePlayer() { Stop(); }
+
+bool SoundFilePlayer::Running() const {
+  std::lock_guard<std::mutex> guard(runningLock_);
+  return running_;
+}
+
+bool SoundFilePlayer::IsRunning() const { return Running(); }
+
+void SoundFilePlayer::JoinThread() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void SoundFilePlayer::Stop() {
+  {
+    std::lock_guard<std::mutex> guard(runningLock_);
+    running_ = false;
+  }
+  // From the completion itself: the thread releases the device as it returns.
+  if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) return;
+  JoinThread();
+}
+
+int SoundFilePlayer::Play(const std::filesystem::path& path, PlaybackCompletion completion,
+                          int32_t playTimeSeconds, int32_t fadeSeconds) {
+  if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) return 1;
+  Stop();
+  completion_ = std::move(completion);
+
+  switch (SourceTypeOf(path)) {
+    case SourceType::Wav: {
+      if (!HasRiffWaveHeader(path)) return 1;
+      auto source = std::unique_ptr<WavSource>(new (std::nothrow) WavSource);
+      if (!source) return 1;
+      SF_INFO info{};
+      source->file = sf_open(path.c_str(), SFM_READ, &info);
+      if (source->file == nullptr) return 1;
+      const int major = info.format & SF_FORMAT_TYPEMASK;
+      if ((major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) || info.channels < 1 ||
+          info.samplerate <= 0 || info.frames <= 0) {
+        return 1;
+      }
+      source->channels = static_cast<uint32_t>(info.channels);
+      source->keep = source->channels == 1 ? 1 : 2;
+      const uint32_t rate = static_cast<uint32_t>(info.samplerate);
+      const uint64_t frameBytes = uint64_t{source->keep} * 2;
+      uint64_t limit = std::min<uint64_t>(static_cast<uint64_t>(info.frames), kMaxPieceBytes / frameBytes) * frameBytes;
+      if (playTimeSeconds > 0) {
+        limit = std::min(limit, frameBytes * rate * static_cast<uint64_t>(playTimeSeconds));
+      }
+      const uint32_t fadeLength = ComputeFadeLength(source->keep, rate, fadeSeconds, limit);
+      source->scratch.resize(kChunkBytes / frameBytes * source->channels);
+
+      player_.SetFormat(static_cast<int>(source->keep), rate);
+      player_.SetBufferCount(kWavBufferCount);
+      if (!player_.Open()) return 1;
+      {
+        std::lock_guard<std::mutex> guard(runningLock_);
+        running_ = true;
+      }
+      thread_ = std::thread(&SoundFilePlayer::RunWav, this, source.release(), limit, fadeLength);
+      return 0;
+    }
+    case SourceType::Mp3: {
+      std::FILE* file = std::fopen(path.c_str(), "rb");
+      if (file == nullptr) return 1;
+      std::fclose(file);
+      {
+        std::lock_guard<std::mutex> guard(runningLock_);
+        running_ = true;
+      }
+      thread_ = std::thread(&SoundFilePlayer::RunMp3, this, path, playTimeSeconds, fadeSeconds);
+      return 0;
+    }
+    case SourceType::Unknown:
+      break;
+  }
+  return 1;
+}
+
+void SoundFilePlayer::RunWav(WavSource* wav, uint64_t byteLimit, uint32_t fadeLength) {
+  std::unique_ptr<WavSource> source(wav);
+  std::vector<int16_t> pcm(kChunkBytes / 2);
+  const uint64_t frameBytes = uint64_t{source->keep} * 2;
+  const uint32_t clipSamples = static_cast<uint32_t>(byteLimit / 2);
+  uint64_t played = 0;
+  while (played < byteLimit) {
+    while (player_.QueuedCount() > kWavBufferCount - 1 && Running()) std::this_thread::sleep_for(kPollStep);
+    if (!Running()) break;
+    const size_t frames = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, byteLimit - played) / frameBytes);
+    const size_t got = source->Read(pcm.data(), frames);
+    if (got == 0) break;
+    const size_t samples = got * source->keep;
+    if (fadeLength > 0) ApplyFade(fadeLength, static_cast<uint32_t>(played / 2), pcm.data(), samples, clipSamples);
+    played += samples * 2;
+    player_.Write(pcm.data(), samples * 2);
+  }
+  source.reset();
+  Finish(true);
+}
+
+void SoundFilePlayer::RunMp3(std::filesystem::path path, int32_t playTimeSeconds, int32_t fadeSeconds) {
+  const std::function<bool()> running = [this] { return Running(); };
+  Mp3DeviceSink sink(player_, running);
+  PieceSettings settings;  // no gain: the music group at 100 percent
+  settings.musicFade = fadeSeconds > 0;
+  settings.fadeSeconds = fadeSeconds;
+  RenderMp3Source(path, PieceKind::Music, playTimeSeconds, settings, sink);
+  Finish(sink.wrote());
+}
+
+void SoundFilePlayer::Finish(bool played) {
+  if (Running() && player_.IsOpen()) {
+    player_.Flush();
+    while (player_.QueuedCount() > 0 && Running()) std::this_thread::sleep_for(kPollStep);
+  }
+  if (Running()) {
+    player_.Close();  // the device plays out what it holds
+  } else {
+    player_.Abort();
+  }
+  bool report = false;
+  {
+    std::lock_guard<std::mutex> guard(runningLock_);
+    report = running_;
+    running_ = false;
+  }
+  if (report && completion_) completion_(played ? PlaybackEnd::kPlayed : PlaybackEnd::kNotPlayed);
+}
+
+}  // namespace aurisona

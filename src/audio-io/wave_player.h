@@ -1,0 +1,102 @@
+// One stream to the default sound output: 16-bit PCM written in pieces of any
+// length, cut into buffers of 8192 bytes that the device consumes in order.
+//
+// The owner writes on one thread; the device's callback copies the queued
+// buffers out and counts each one off as it is consumed. Write never waits: the
+// owner keeps the queued count below the buffer count (the sound file player
+// waits while more than buffer count - 2 are queued). A partly filled buffer is
+// queued by Flush, and by Close, so every byte written is played.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace aurisona {
+
+class WavePlayer {
+ public:
+  static constexpr size_t kBufferBytes = 8192;
+  static constexpr int kDefaultBufferCount = 10;
+  // Close waits this many steps of kDrainStep at most for the queue to empty.
+  static constexpr int kDrainSteps = 100;
+  static constexpr std::chrono::milliseconds kDrainStep{30};
+  static constexpr std::chrono::milliseconds kPollStep{10};
+
+  WavePlayer();
+  ~WavePlayer();  // closes the device, draining as Close does
+  WavePlayer(const WavePlayer&) = delete;
+  WavePlayer& operator=(const WavePlayer&) = delete;
+
+  // Settings for the next Open (defaults: 1 channel, 8000 Hz, 10 buffers).
+  // Channels are 1 or 2; the buffer count is at least 2.
+  void SetFormat(int channels, uint32_t sampleRate);
+  void SetBufferCount(int count);
+  int channels() const { return channels_; }
+  uint32_t sampleRate() const { return sampleRate_; }
+  int bufferCount() const { return bufferCount_; }
+
+  // Opens and starts the default output device with empty buffers (the device
+  // plays silence until the first buffer is queued). False when already open,
+  // when there is no output device or it refuses the format, or when the buffers
+  // cannot be allocated.
+  bool Open();
+
+  // Copies `length` bytes into the buffers, queueing each buffer that fills.
+  // False when not open, or when the free buffers cannot take all of `length`
+  // (then nothing is written). A length of 0 writes nothing and succeeds.
+  bool Write(const void* bytes, size_t length);
+
+  // Queues the partly filled buffer, if any. False when it cannot be queued
+  // (not open, or every buffer is queued).
+  bool Flush();
+
+  // Flushes, waits up to kDrainSteps * kDrainStep (3 s) for the queue to empty
+  // and the device to play out what it holds, and closes it. Nothing when not
+  // open.
+  void Close();
+
+  // Discards everything queued and closes the device at once: silence follows
+  // immediately. Nothing when not open.
+  void Abort();
+
+  bool IsOpen() const;
+  // Bytes Write takes now without refusing (0 when not open).
+  size_t WritableBytes() const;
+  // Buffers queued and not yet consumed by the device.
+  int QueuedCount() const;
+  // Bytes the device has consumed since Open.
+  uint64_t ConsumedBytes() const;
+  // Bytes already heard: consumed bytes whose time at the loudspeaker has come,
+  // as the device reports its latency.
+  uint64_t HeardBytes() const;
+  // When the device first consumed written bytes since Open (time_point{} before).
+  std::chrono::steady_clock::time_point FirstConsumedAt() const;
+
+ private:
+  struct Device;
+  int Fill(uint8_t* out, size_t bytes, double dacTime);
+  void Release(bool drain);
+  bool QueueCurrentLocked();
+
+  int channels_ = 1;
+  uint32_t sampleRate_ = 8000;
+  int bufferCount_ = kDefaultBufferCount;
+
+  std::unique_ptr<Device> device_;  // the stream and the buffers while open
+
+  mutable std::mutex lock_;  // guards what the callback shares with the owner:
+  int queued_ = 0;           // buffers queued, oldest at head_
+  int head_ = 0;             // buffer the device reads next
+  size_t headOffset_ = 0;    // bytes of head_ already consumed
+  uint64_t consumed_ = 0;
+  std::chrono::steady_clock::time_point firstConsumed_{};
+
+  // Owner side only.
+  int current_ = 0;   // buffer being filled
+  size_t fill_ = 0;   // bytes in current_
+};
+
+}  // namespace aurisona

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+#include "audio-io/device_test_util.h"
+#include "audio-io/sound_file_player.h"
+#include "audio/pcm.h"
+#include "audio/piece_encoder.h"
+#include "core/test_util.h"
+
+namespace aurisona {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::MonitorRecording;
+using testing::Pattern;
+using testing::SoundingFrames;
+using testing::TempDir;
+using testing::WaitUntil;
+constexpr int kRate = testing::kSinkRate;
+
+// Counts completions and remembers the last result.
+struct Completions {
+  std::atomic<int> count{0};
+  std::atomic<PlaybackEnd> last{PlaybackEnd::kPlayed};
+  PlaybackCompletion Callback() {
+    return [this](PlaybackEnd end) {
+      last = end;
+      ++count;
+    };
+  }
+};
+
+// An MP3 file of a stereo sine (left) and cosine (right), never silent.
+std::string Mp3Bytes(double seconds) {
+  MemorySink sink;
+  PieceEncoder encoder(sink);
+  EXPECT_EQ(encoder.Open(kRate), SinkStatus::Ok);
+  const size_t frames = size_t(seconds * kRate);
+  std::vector<int16_t> chunk;
+  for (size_t i = 0; i < frames; ++i) {
+    const double phase = 2 * M_PI * 440.0 * double(i) / kRate;
+    chunk.push_back(int16_t(12000 * std::sin(phase)));
+    chunk.push_back(int16_t(12000 * std::cos(phase)));
+    if (chunk.size() == PieceEncoder::kChunkSamples || i + 1 == frames) {
+      EXPECT_EQ(encoder.Write(chunk.data(), chunk.size()), SinkStatus::Ok);
+      chunk.clear();
+    }
+  }
+  EXPECT_EQ(encoder.Close(), SinkStatus::Ok);
+  const auto& bytes = sink.bytes();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Frames whose loudness, sqrt(left^2 + right^2), exceeds `threshold`. For the
+// sine and cosine of Mp3Bytes that is the amplitude, whatever the phase.
+size_t LoudFrames(const std::vector<int16_t>& stereo, double threshold) {
+  size_t n = 0;
+  for (size_t i = 0; i + 1 < stereo.size(); i += 2) {
+    n += std::hypot(double(stereo[i]), double(stereo[i + 1])) > threshold;
+  }
+  return n;
+}
+
+double Loudest(const std::vector<int16_t>& stereo) {
+  double peak = 0;
+  for (size_t i = 0; i + 1 < stereo.size(); i += 2) peak = std::max(peak, std::hypot(double(stereo[i]), double(stereo[i + 1])));
+  return peak;
+}
+
+class SoundFilePlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (testing::InNoServerChild()) GTEST_SKIP();
+  }
+  std::filesystem::path Wav(const std::string& name, const std::vector<int16_t>& samples, int channels = 2,
+                            int rate = kRate) {
+    testing::WriteWav(dir_ / name, samples, channels, rate);
+    return dir_ / name;
+  }
+  TempDir dir_;
+  Completions done_;
+};
+
+TEST_F(SoundFilePlayerTest, WavPlaysEveryByteAndReportsTheEndOnce) {
+  // 1.2 buffers' worth more than a whole number of buffers: the last partial buffer counts.
+  const size_t frames = 4 * 2048 + 1234;
+  const auto path = Wav("clip.WAV", Pattern(frames));
+  MonitorRecording monitor(dir_.path());
+  ASSERT_TRUE(monitor.started());
+  SoundFilePlayer player;
+  ASSERT_EQ(player.Play(path, done_.Callback(), 0, 0), 0);
+  EXPECT_TRUE(player.IsRunning());
+  ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
+  EXPECT_FALSE(player.IsRunning());
+  EXPECT_EQ(done_.last, PlaybackEnd::kPlayed);
+  player.Stop();
+  EXPECT_TRUE(testing::IsPatternRun(SoundingFrames(monitor.Finish()), frames));
+  EXPECT_EQ(done_.count, 1);
+}
+
+TEST_F(SoundFilePlayerTest, PlayTimeCutsAndLongerPlayTimesPlayTheWholeClip) {
+  const auto path = Wav("long.wav", Pattern(kRate * 3 / 2));
+  SoundFilePlayer player;
+  for (const int playTime : {1, 5}) {
+    MonitorRecording monitor(dir_.path());
+    ASSERT_TRUE(monitor.started());
+    Completions done;
+    ASSERT_EQ(player.Play(path, done.Callback(), playTime, 0), 0);
+    ASSERT_TRUE(WaitUntil([&] { return done.count > 0; }, 10s));
+    player.Stop();
+    EXPECT_TRUE(testing::IsPatternRun(SoundingFrames(monitor.Finish()), playTime == 1 ? kRate : kRate * 3 / 2))
+        << "play time " << playTime;
+  }
+}
+
+TEST_F(SoundFilePlayerTest, FadeShapesTheClipAsApplyFadeDoes) {
+  // 1 s of constant sound with a 1 s fade: each fade covers half the clip.
+  std::vector<int16_t> samples(2 * kRate, 20000);
+  const auto path = Wav("fade.wav", samples);
+  std::vector<int16_t> expected = samples;
+  const uint32_t fadeLength = ComputeFadeLength(2, kRate, 1, expected.size() * 2);
+  EXPECT_EQ(fadeLength, expected.size() / 2);
+  ApplyFade(fadeLength, 0, expected.data(), expected.size(), uint32_t(expected.size()));
+
+  MonitorRecording monitor(dir_.path());
+  ASSERT_TRUE(monitor.started());
+  SoundFilePlayer player;
+  ASSERT_EQ(player.Play(path, done_.Callback(), 0, 1), 0);
+  ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
+  EXPECT_EQ(SoundingFrames(monitor.Finish()), SoundingFrames(expected));
+}
+
+TEST_F(SoundFilePlayerTest, StopSilencesAtOnceAndNothingIsReported) {
+  const auto path = Wav("stop.wav", Pattern(kRate * 3));
+  MonitorRecording monitor(dir_.path());
+  ASSERT_TRUE(monitor.started());
+  SoundFilePlayer player;
+  ASSERT_EQ(player.Play(path, done_.Callback(), 0, 0), 0);
+  ASSERT_TRUE(WaitUntil([&] { return player.device().ConsumedBytes() >= 4 * 8192; }, 5s));
+  player.Stop();
+  EXPECT_FALSE(player.IsRunning());
+  EXPECT_FALSE(player.device().IsOpen());
+  const uint64_t consumed = player.device().ConsumedBytes();
+  const auto frames = SoundingFrames(monitor.Finish(600ms));
+  // Only what the device had consumed was heard, and it was the start of the file.
+  EXPECT_LE(frames.size(), consumed / 4);
+  EXPECT_GE(frames.size(), size_t(kRate / 20));
+  EXPECT_TRUE(testing::IsPatternRun(frames, frames.size()));
+  EXPECT_EQ(done_.count, 0);
+}
+
+TEST_F(SoundFilePlayerTest, PlayWhilePlayingStopsTheFirstFile) {
+  const auto first = Wav("first.wav", std::vector<int16_t>(kRate * 6, 3000));
+  const size_t frames = 9000;
+  const auto second = Wav("second.wav", Pattern(frames));
+  MonitorRecording monitor(dir_.path());
+  ASSERT_TRUE(monitor.started());
+  SoundFilePlayer player;
+  Completions firstDone;
+  ASSERT_EQ(player.Play(first, firstDone.Callback(), 0, 0), 0);
+  ASSERT_TRUE(WaitUntil([&] { return player.device().HeardBytes() > 0; }, 5s));
+  ASSERT_EQ(player.Play(second, done_.Callback(), 0, 0), 0);
+  ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
+  auto heard = SoundingFrames(monitor.Finish());
+  EXPECT_EQ(firstDone.count, 0);
+  // The first file's sound, then the whole second one.
+  size_t skip = 0;
+  while (skip < heard.size() && heard[skip] == std::make_pair(int16_t(3000), int16_t(3000))) ++skip;
+  EXPECT_GT(skip, 0u);
+  heard.erase(heard.begin(), heard.begin() + long(skip));
+  EXPECT_TRUE(testing::IsPatternRun(heard, frames));
+}
+
+TEST_F(SoundFilePlayerTest, MonoWavPlaysAtItsOwnRate) {
+  // 0.5 s of 22050 Hz mono; the server converts it to the sink's 44100 Hz stereo.
+  const auto path = Wav("mono.wav", std::vector<int16_t>(11025, 8000), 1, 22050);
+  MonitorRecording monitor(dir_.path());
+  ASSERT_TRUE(monitor.started());
+  SoundFilePlayer player;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(player.Play(path, done_.Callback(), 0, 0), 0);
+  EXPECT_EQ(player.device().channels(), 1);
+  EXPECT_EQ(player.device().sampleRate(), 22050u);
+  ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 450ms);
+  EXPECT_NEAR(double(LoudFrames(monitor.Finish(), 4000)), kRate * 0.5, kRate * 0.01);
+}
+
+TEST_F(SoundFilePlayerTest, Mp3PlaysCutAndFaded) {
+  const auto path = dir_ / "music.Mp3";
+  testing::WriteBytes(path, Mp3Bytes(3.0));
+  {
+    MonitorRecording monitor(dir_.path());
+    ASSERT_TRUE(monitor.started());
+    SoundFilePlayer player;
+    ASSERT_EQ(player.Play(path, done_.Callback(), 1, 0), 0);
+    ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
+    EXPECT_EQ(done_.last, PlaybackEnd::kPlayed);
+    EXPECT_EQ(player.device().bufferCount(), SoundFilePlayer::kMp3BufferCount);
+    // One second, less the encoder's quiet start.
+    EXPECT_NEAR(double(LoudFrames(monitor.Finish(), 6000)), kRate * 0.97, kRate * 0.03);
+  }
+  {
+    MonitorRecording monitor(dir_.path());
+    ASSERT_TRUE(monitor.started());
+    SoundFilePlayer player;
+    Completions done;
+    ASSERT_EQ(player.Play(path, done.Callback(), 2, 1), 0);
+    ASSERT_TRUE(WaitUntil([&] { return done.count > 0; }, 10s));
+    // Two seconds, faded in over the first and out over the second: a triangle,
+    // half of it above half its height, a tenth above 9/10 of it.
+    const auto heard = monitor.Finish();
+    const double peak = Loudest(heard);
+    EXPECT_NEAR(peak, 12000, 1500);
+    EXPECT_NEAR(double(LoudFrames(heard, peak / 2)), kRate * 1.0, kRate * 0.05);
+    EXPECT_NEAR(double(LoudFrames(heard, peak * 0.9)), kRate * 0.2, kRate * 0.03);
+    EXPECT_NEAR(double(LoudFrames(heard, peak / 10)), kRate * 1.8, kRate * 0.05);
+  }
+}
+
+TEST_F(SoundFilePlayerTest, RefusesWhatItCannotPlay) {
+  SoundFilePlayer player;
+  testing::WriteBytes(dir_ / "tune.ogg", "OggS");
+  testing::WriteBytes(dir_ / "text.wav", "just some text, not RIFF");
+  testing::WriteBytes(dir_ / "empty.wav", testing::WavBytes({}, 2, kRate));
+  std::string noData = testing::WavBytes({1, 2}, 2, kRate);
+  noData.replace(36, 4, "junk");
+  testing::WriteBytes(dir_ / "nodata.wav", noData);
+  for (const char* name : {"tune.ogg", "missing.wav", "missing.mp3", "text.wav", "empty.wav", "nodata.wav"}) {
+    EXPECT_EQ(player.Play(dir_ / name, done_.Callback(), 0, 0), 1) << name;
+    EXPECT_FALSE(player.IsRunning()) << name;
+  }
+  // Not MP3 data: it decodes to nothing, and the end follows at once.
+  testing::WriteBytes(dir_ / "noise.mp3", std::string(20000, '\x55'));
+  ASSERT_EQ(player.Play(dir_ / "noise.mp3", done_.Callback(), 0, 0), 0);
+  ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 5s));
+  EXPECT_EQ(done_.last, PlaybackEnd::kNotPlayed);
+  EXPECT_EQ(done_.count, 1);
+}
+
+TEST_F(SoundFilePlayerTest, FileCutShortWhilePlayingEndsThePlayback) {
+  const auto path = Wav("shrinking.wav", Pattern(kRate * 4));
+  SoundFilePlayer player;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(player.Play(path, done_.Callback(), 0, 0), 0);
+  ASSERT_TRUE(WaitUntil([&] { return player.device().ConsumedBytes() > 0; }, 5s));
+  std::filesystem::resize_file(path, 44 + 4 * kRate / 2);
+  std::filesystem::remove(path);
+  ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+  EXPECT_EQ(done_.last, PlaybackEnd::kPlayed);
+}
+
+}  // namespace
+}  // namespace aurisona

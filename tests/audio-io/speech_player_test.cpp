@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+
+#include "audio-io/device_test_util.h"
+#include "audio-io/speech_player.h"
+#include "core/test_util.h"
+#include "speech/espeak_engine.h"
+
+namespace aurisona {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::u16string kVoice = u"US English Male";
+
+// What the speech reported, with the time since Speak.
+struct Heard {
+  std::mutex lock;
+  Clock::time_point start = Clock::now();
+  std::vector<std::pair<WordBoundary, double>> words;
+  std::vector<std::pair<SpeechEnd, double>> ends;
+  double Now() const { return std::chrono::duration<double>(Clock::now() - start).count(); }
+  SpeechEvents Events() {
+    return {[this](const WordBoundary& w) {
+              std::lock_guard<std::mutex> guard(lock);
+              words.emplace_back(w, Now());
+            },
+            [this](SpeechEnd end) {
+              std::lock_guard<std::mutex> guard(lock);
+              ends.emplace_back(end, Now());
+            }};
+  }
+  size_t EndCount() {
+    std::lock_guard<std::mutex> guard(lock);
+    return ends.size();
+  }
+  size_t WordCount() {
+    std::lock_guard<std::mutex> guard(lock);
+    return words.size();
+  }
+};
+
+class SpeechPlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (testing::InNoServerChild()) GTEST_SKIP();
+  }
+  testing::TempDir dir_;
+};
+
+TEST_F(SpeechPlayerTest, WordsAreReportedWhenHeardAndTheEndOnce) {
+  const std::u16string text = u"One two three four five six seven eight.";
+  EspeakSpeechEngine engine;
+  SpeechAudio audio;
+  ASSERT_EQ(engine.SynthesizeAll(text, kVoice, 0, 100, &audio), SynthesisStatus::kOk);
+  ASSERT_EQ(audio.voice.name, kVoice);
+  ASSERT_GE(audio.words.size(), 8u);
+  const double duration = double(audio.samples.size()) / audio.sample_rate;
+
+  Heard heard;
+  SpeechPlayer player(engine, heard.Events());
+  EXPECT_FALSE(player.Speak(u"", kVoice, 0, 100));  // nothing ever spoken: nothing to stop
+  heard.start = Clock::now();
+  ASSERT_TRUE(player.Speak(text, kVoice, 0, 100));
+  EXPECT_LT(heard.Now(), 0.05);  // returns at once
+  EXPECT_TRUE(player.IsSpeaking());
+  ASSERT_TRUE(testing::WaitUntil([&] { return heard.EndCount() > 0; }, 15s));
+  EXPECT_TRUE(player.IsSpeaking());  // the end of a sentence leaves the flag set
+  std::this_thread::sleep_for(200ms);
+
+  std::lock_guard<std::mutex> guard(heard.lock);
+  ASSERT_EQ(heard.ends.size(), 1u);
+  EXPECT_EQ(heard.ends[0].first, SpeechEnd::kSpoken);
+  EXPECT_GE(heard.ends[0].second, duration - 0.05);
+  ASSERT_EQ(heard.words.size(), audio.words.size());
+  for (size_t i = 0; i < audio.words.size(); ++i) {
+    EXPECT_EQ(heard.words[i].first.offset, audio.words[i].offset);
+    EXPECT_EQ(heard.words[i].first.length, audio.words[i].length);
+    // Not before its sound could have been heard.
+    EXPECT_GE(heard.words[i].second, double(heard.words[i].first.sample) / audio.sample_rate - 0.03) << i;
+  }
+  // The last word comes well after the first: they follow the sound, not the synthesis.
+  EXPECT_GT(heard.words.back().second - heard.words.front().second, duration / 2);
+  EXPECT_EQ(text.substr(size_t(heard.words[1].first.offset), size_t(heard.words[1].first.length)), u"two");
+}
+
+TEST_F(SpeechPlayerTest, ReleaseVoiceSilencesAtOnce) {
+  EspeakSpeechEngine engine;
+  Heard heard;
+  SpeechPlayer player(engine, heard.Events());
+  testing::MonitorRecording monitor(dir_.path());
+  ASSERT_TRUE(monitor.started());
+  const std::u16string text =
+      u"This sentence is long enough to keep speaking for several seconds if nobody stops it at all.";
+  ASSERT_TRUE(player.Speak(text, kVoice, 0, 100));
+  ASSERT_TRUE(testing::WaitUntil([&] { return heard.WordCount() >= 2; }, 10s));
+  const auto stopAt = Clock::now();
+  player.ReleaseVoice();
+  EXPECT_LT(Clock::now() - stopAt, 200ms);
+  EXPECT_FALSE(player.IsSpeaking());
+  const size_t words = heard.WordCount();
+  const auto sound = monitor.Finish(500ms);
+  EXPECT_EQ(heard.WordCount(), words);
+  EXPECT_EQ(heard.EndCount(), 0u);
+  // Less than a second and a half was heard of a sentence of several seconds.
+  size_t sounding = 0;
+  for (size_t i = 0; i < sound.size(); ++i) sounding += std::abs(sound[i]) > 300;
+  EXPECT_LT(sounding, size_t(testing::kSinkRate * 2 * 1.5));
+  // An empty text now only stops, and says a voice had spoken.
+  EXPECT_TRUE(player.Speak(u"", kVoice, 0, 100));
+}
+
+}  // namespace
+}  // namespace aurisona

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "audio-io/device_test_util.h"
+#include "audio-io/wave_player.h"
+#include "core/test_util.h"
+
+namespace aurisona {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::MonitorRecording;
+using testing::Pattern;
+using testing::SoundingFrames;
+using testing::TempDir;
+
+class WavePlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (testing::InNoServerChild()) GTEST_SKIP();
+  }
+  TempDir dir_;
+};
+
+TEST_F(WavePlayerTest, WriteQueuesFullBuffersAndNeverWaits) {
+  WavePlayer player;
+  EXPECT_FALSE(player.Write("x", 1));
+  // 8000 Hz mono: one buffer lasts 0.512 s, so nothing is consumed while we look.
+  player.SetFormat(1, 8000);
+  player.SetBufferCount(3);
+  ASSERT_TRUE(player.Open());
+  EXPECT_FALSE(player.Open());
+  const std::vector<char> bytes(3 * WavePlayer::kBufferBytes - 10, 7);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(player.Write(bytes.data(), 0));
+  EXPECT_TRUE(player.Write(bytes.data(), WavePlayer::kBufferBytes + 100));
+  EXPECT_EQ(player.QueuedCount(), 1);
+  EXPECT_TRUE(player.Write(bytes.data(), WavePlayer::kBufferBytes - 100));
+  EXPECT_EQ(player.QueuedCount(), 2);
+  // The last free buffer takes 8192 bytes and no more: the write is refused whole.
+  EXPECT_FALSE(player.Write(bytes.data(), WavePlayer::kBufferBytes + 1));
+  EXPECT_EQ(player.WritableBytes(), WavePlayer::kBufferBytes);
+  EXPECT_TRUE(player.Write(bytes.data(), 10));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+  EXPECT_TRUE(player.Flush());
+  EXPECT_EQ(player.QueuedCount(), 3);
+  // The count drops as the device consumes the buffers.
+  int last = 3;
+  bool steady = true;
+  ASSERT_TRUE(testing::WaitUntil([&] {
+    const int now = player.QueuedCount();
+    steady = steady && now <= last;
+    last = now;
+    return now == 0;
+  }, 5s));
+  EXPECT_TRUE(steady);
+  EXPECT_EQ(player.ConsumedBytes(), 2 * WavePlayer::kBufferBytes + 10);
+  player.Abort();
+  EXPECT_FALSE(player.IsOpen());
+}
+
+TEST_F(WavePlayerTest, CloseDrainsEveryByteIncludingThePartialBuffer) {
+  MonitorRecording monitor(dir_.path());
+  ASSERT_TRUE(monitor.started());
+  WavePlayer player;
+  player.SetFormat(2, testing::kSinkRate);
+  player.SetBufferCount(4);
+  ASSERT_TRUE(player.Open());
+  const size_t frames = 5000;  // 20000 bytes: two full buffers and a partial one
+  const auto samples = Pattern(frames);
+  ASSERT_TRUE(player.Write(samples.data(), samples.size() * 2));
+  player.Close();
+  EXPECT_FALSE(player.IsOpen());
+  EXPECT_TRUE(testing::IsPatternRun(SoundingFrames(monitor.Finish()), frames));
+}
+
+TEST_F(WavePlayerTest, CloseGivesUpAfterThreeSeconds) {
+  WavePlayer player;
+  player.SetFormat(1, 8000);
+  player.SetBufferCount(10);
+  ASSERT_TRUE(player.Open());
+  const std::vector<char> bytes(10 * WavePlayer::kBufferBytes, 1);  // 5.1 s of sound
+  ASSERT_TRUE(player.Write(bytes.data(), bytes.size()));
+  const auto start = std::chrono::steady_clock::now();
+  player.Close();
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, 2900ms);
+  EXPECT_LT(took, 4500ms);
+  EXPECT_FALSE(player.IsOpen());
+}
+
+}  // namespace
+}  // namespace aurisona

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <thread>
+#include <mutex>
+
+#include "audio-io/device_test_util.h"
+#include "audio-io/recording_file.h"
+#include "audio-io/wave_recorder.h"
+#include "core/test_util.h"
+
+namespace aurisona {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ReadBytes;
+using testing::TempDir;
+
+uint32_t Le32(const std::string& b, size_t at) {
+  uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= uint32_t(uint8_t(b[at + size_t(i)])) << (8 * i);
+  return v;
+}
+
+TEST(RecordingFileTest, HeaderStartsEmptyAndIsCompletedForWhatWasWritten) {
+  TempDir dir;
+  RecordingFile file;
+  ASSERT_EQ(file.Start(dir.path(), u"lesson1.wav"), RecordingStart::kStarted);
+  EXPECT_EQ(file.Start(dir.path(), u"other.wav"), RecordingStart::kBusy);
+  const std::string empty = ReadBytes(dir / "lesson1.wav");
+  EXPECT_EQ(empty, RecordingHeader(0));
+  EXPECT_EQ(Le32(empty, 4), 36u);
+  EXPECT_EQ(empty.substr(0, 4) + empty.substr(8, 8) + empty.substr(36, 4), "RIFFWAVEfmt data");
+  EXPECT_EQ(Le32(empty, 24), 22050u);
+  EXPECT_EQ(Le32(empty, 28), 44100u);
+
+  const std::vector<int16_t> buffer(WaveRecorder::kRecordingBufferBytes / 2, 1234);
+  EXPECT_TRUE(file.Append(buffer.data(), buffer.size()));
+  EXPECT_TRUE(file.Finish());
+  const std::string bytes = ReadBytes(dir / "lesson1.wav");
+  ASSERT_EQ(bytes.size(), 44u + 5512u);
+  EXPECT_EQ(Le32(bytes, 4), 5548u);
+  EXPECT_EQ(Le32(bytes, 40), 5512u);
+
+  // Recording the name again replaces the file.
+  ASSERT_EQ(file.Start(dir.path(), u"lesson1.wav"), RecordingStart::kStarted);
+  EXPECT_TRUE(file.Finish());
+  EXPECT_EQ(ReadBytes(dir / "lesson1.wav"), RecordingHeader(0));
+}
+
+TEST(RecordingFileTest, NamesThatLeaveTheFolderAreRefused) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "Record");
+  RecordingFile file;
+  for (const std::u16string name : {u"", u"..", u"../up.wav", u"..up.wav", u"a/b.wav", u"a\\b.wav", u"<男>.wav"}) {
+    EXPECT_EQ(file.Start(dir / "Record", name), RecordingStart::kBadName);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "Record"));
+  EXPECT_EQ(file.Start(dir / "missing", u"x.wav"), RecordingStart::kCannotCreate);
+  EXPECT_FALSE(file.Error().empty());
+}
+
+TEST(RecordingFileTest, FullDiskStopsWritingAndTheHeaderCountsWhatWasWritten) {
+  TempDir dir;
+  const auto path = dir / "full.wav";
+  // A file size limit stands in for a full disk, in a child process.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{44 + 8000, 44 + 8000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    RecordingFile file;
+    if (file.StartAt(path) != RecordingStart::kStarted) _exit(10);
+    const std::vector<int16_t> buffer(2756, 7);
+    if (!file.Append(buffer.data(), buffer.size())) _exit(11);
+    if (file.Append(buffer.data(), buffer.size())) _exit(12);  // runs out part way
+    if (!file.WriteFailed() || file.Error().empty()) _exit(13);
+    if (file.Append(buffer.data(), buffer.size())) _exit(14);
+    if (file.Finish()) _exit(15);  // reports the failure
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  const std::string bytes = ReadBytes(path);
+  ASSERT_EQ(bytes.size(), 44u + 8000u);
+  EXPECT_EQ(Le32(bytes, 4), 36u + 8000u);
+  EXPECT_EQ(Le32(bytes, 40), 8000u);
+}
+
+class WaveRecorderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (testing::InNoServerChild()) GTEST_SKIP();
+  }
+  TempDir dir_;
+};
+
+TEST_F(WaveRecorderTest, BeginRefusesWhatItCannotCapture) {
+  WaveRecorder recorder;
+  recorder.SetSampleRate(22050);
+  recorder.SetBufferSize(5512);
+  EXPECT_FALSE(recorder.Begin());  // no handler
+  recorder.SetHandler([](std::span<const int16_t>) {});
+  recorder.SetBitsPerSample(8);
+  EXPECT_FALSE(recorder.Begin());
+  recorder.SetBitsPerSample(16);
+  recorder.SetChannels(2);
+  recorder.SetBufferSize(5514);  // not whole stereo frames
+  EXPECT_FALSE(recorder.Begin());
+  EXPECT_FALSE(recorder.IsBegun());
+}
+
+TEST_F(WaveRecorderTest, RecordsWhatIsPlayedIntoTheSinkInWholeBuffers) {
+  // A 441 Hz tone, 1.5 s, 22050 Hz mono, played into the sink whose monitor
+  // is the default input.
+  std::vector<int16_t> tone(22050 * 3 / 2);
+  for (size_t i = 0; i < tone.size(); ++i) tone[i] = int16_t(16000 * std::sin(2 * M_PI * 441.0 * double(i) / 22050));
+  testing::WriteWav(dir_ / "tone.wav", tone, 1, 22050);
+
+  RecordingFile file;
+  std::mutex lock;
+  std::vector<size_t> sizes;
+  WaveRecorder recorder;
+  recorder.SetBufferSize(WaveRecorder::kRecordingBufferBytes);
+  recorder.SetSampleRate(WaveRecorder::kRecordingSampleRate);
+  recorder.SetChannels(1);
+  recorder.SetHandler([&](std::span<const int16_t> samples) {
+    std::lock_guard<std::mutex> guard(lock);
+    sizes.push_back(samples.size());
+    if (file.IsRecording()) file.Append(samples.data(), samples.size());
+  });
+  ASSERT_TRUE(recorder.Begin());
+  EXPECT_FALSE(recorder.Begin());
+  ASSERT_TRUE(testing::WaitUntil([&] {
+    std::lock_guard<std::mutex> guard(lock);
+    return !sizes.empty();
+  }, 5s));
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    ASSERT_EQ(file.StartAt(dir_ / "take.wav"), RecordingStart::kStarted);
+  }
+  const auto play = testing::RunChild({"paplay", (dir_ / "tone.wav").string()}, {}, dir_.path());
+  EXPECT_EQ(play.exitCode, 0) << play.err;
+  // Let the tail pass the monitor's latency: three more buffers.
+  size_t seen = 0;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    seen = sizes.size();
+  }
+  EXPECT_TRUE(testing::WaitUntil([&] {
+    std::lock_guard<std::mutex> guard(lock);
+    return sizes.size() >= seen + 3;
+  }, 5s));
+  recorder.End();
+  EXPECT_FALSE(recorder.IsBegun());
+  std::lock_guard<std::mutex> guard(lock);
+  EXPECT_TRUE(file.Finish());
+  for (const size_t size : sizes) EXPECT_EQ(size, 2756u);
+
+  const std::string bytes = ReadBytes(dir_ / "take.wav");
+  ASSERT_GT(bytes.size(), 44u);
+  EXPECT_EQ((bytes.size() - 44) % 5512, 0u);
+  EXPECT_EQ(Le32(bytes, 40), bytes.size() - 44);
+  EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
+  // The tone is there: about 1.5 s of loud sound crossing zero 882 times a second.
+  std::vector<int16_t> samples((bytes.size() - 44) / 2);
+  std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
+  size_t loud = 0, crossings = 0;
+  for (size_t i = 1; i < samples.size(); ++i) {
+    if (std::abs(samples[i]) > 8000) ++loud;
+    if ((samples[i - 1] < 0) != (samples[i] < 0) && std::abs(samples[i - 1]) + std::abs(samples[i]) > 1000) ++crossings;
+  }
+  EXPECT_GT(loud, 22050u / 2);
+  EXPECT_NEAR(double(crossings), 882 * 1.5, 882 * 0.1);
+}
+
+}  // namespace
+}  // namespace aurisona
