@@ -19,25 +19,6 @@ namespace {
 
 constexpr size_t kChunkBytes = WavePlayer::kBufferBytes;
 
-// Only RIFF "WAVE" files count as WAV, whatever else libsndfile could read.
-bool HasRiffWaveHeader(const std::filesystem::path& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  char header[12];
-  const size_t got = std::fread(header, 1, sizeof header, file);
-  std::fclose(file);
-  return got == sizeof header && std::memcmp(header, "RIFF", 4) == 0 &&
-         std::memcmp(header + 8, "WAVE", 4) == 0;
-}
-
-int16_t ToSample(float value) {
-  if (std::isnan(value)) return 0;
-  const float scaled = value * 32768.0f;
-  if (scaled >= 32767.0f) return 32767;
-  if (scaled <= -32768.0f) return -32768;
-  return static_cast<int16_t>(std::lrint(scaled));
-}
-
 }  // namespace
 
 // An open WAV file: 16-bit samples of its first one or two channels.
@@ -55,7 +36,7 @@ struct SoundFilePlayer::WavSource {
     const sf_count_t got = sf_readf_float(file, scratch.data(), static_cast<sf_count_t>(frames));
     if (got <= 0) return 0;
     for (sf_count_t i = 0; i < got; ++i) {
-      for (uint32_t c = 0; c < keep; ++c) out[size_t(i) * keep + c] = ToSample(scratch[size_t(i) * channels + c]);
+      for (uint32_t c = 0; c < keep; ++c) out[size_t(i) * keep + c] = FloatToPcm16(scratch[size_t(i) * channels + c]);
     }
     return static_cast<size_t>(got);
   }

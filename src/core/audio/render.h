@@ -48,6 +48,12 @@ enum class RenderResult {
 
 enum class SourceType { Mp3, Wav, Unknown };
 
+// True for a file that starts as a RIFF "WAVE" file; only those are read as WAV.
+bool HasRiffWaveHeader(const std::filesystem::path& path);
+// A sample as libsndfile reads it (-1.0 .. 1.0) as 16-bit PCM: 16-bit data comes
+// back unchanged, deeper data rounded, values outside the range clipped, NaN 0.
+int16_t FloatToPcm16(float value);
+
 // ".mp3" or ".wav" at the end of the path, ignoring the case of the letters.
 SourceType SourceTypeOf(const std::filesystem::path& path);
 

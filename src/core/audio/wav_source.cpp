@@ -20,28 +20,6 @@ struct SndFileCloser {
 };
 using SndFilePtr = std::unique_ptr<SNDFILE, SndFileCloser>;
 
-// Only RIFF "WAVE" files count as WAV, whatever else libsndfile could read.
-bool HasRiffWaveHeader(const std::filesystem::path& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  char header[12];
-  const size_t got = std::fread(header, 1, sizeof header, file);
-  std::fclose(file);
-  return got == sizeof header && std::memcmp(header, "RIFF", 4) == 0 &&
-         std::memcmp(header + 8, "WAVE", 4) == 0;
-}
-
-// libsndfile normalises every format to -1.0 .. 1.0 (16-bit PCM exactly as
-// s / 32768), so scaling back by 32768 gives 16-bit PCM unchanged and the top
-// 16 bits (rounded) of deeper formats; float data outside the range clips.
-int16_t ToSample(float value) {
-  if (std::isnan(value)) return 0;
-  const float scaled = value * 32768.0f;
-  if (scaled >= 32767.0f) return 32767;
-  if (scaled <= -32768.0f) return -32768;
-  return static_cast<int16_t>(std::lrint(scaled));
-}
-
 // Reads up to `frames` frames and keeps the first `keep` channels of each.
 class WavReader {
  public:
@@ -53,7 +31,7 @@ class WavReader {
     if (got <= 0) return 0;
     for (sf_count_t i = 0; i < got; ++i) {
       for (uint32_t c = 0; c < keep_; ++c) {
-        out[size_t(i) * keep_ + c] = ToSample(scratch_[size_t(i) * channels_ + c]);
+        out[size_t(i) * keep_ + c] = FloatToPcm16(scratch_[size_t(i) * channels_ + c]);
       }
     }
     return static_cast<size_t>(got);
@@ -67,6 +45,27 @@ class WavReader {
 };
 
 }  // namespace
+
+bool HasRiffWaveHeader(const std::filesystem::path& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char header[12];
+  const size_t got = std::fread(header, 1, sizeof header, file);
+  std::fclose(file);
+  return got == sizeof header && std::memcmp(header, "RIFF", 4) == 0 &&
+         std::memcmp(header + 8, "WAVE", 4) == 0;
+}
+
+// libsndfile normalises every format to -1.0 .. 1.0 (16-bit PCM exactly as
+// s / 32768), so scaling back by 32768 gives 16-bit PCM unchanged and the top
+// 16 bits (rounded) of deeper formats; float data outside the range clips.
+int16_t FloatToPcm16(float value) {
+  if (std::isnan(value)) return 0;
+  const float scaled = value * 32768.0f;
+  if (scaled >= 32767.0f) return 32767;
+  if (scaled <= -32768.0f) return -32768;
+  return static_cast<int16_t>(std::lrint(scaled));
+}
 
 RenderResult RenderWavSource(const std::filesystem::path& path, PieceKind kind,
                              const PieceSettings& settings, PcmSink& sink) {
