@@ -244,6 +244,11 @@ void RecordingDialog::RecordAgain() {
     return;
   }
   if (!AskYesNo(this, Q(name), Q(media_text::kRerecord))) return;
+  // The file is about to be written anew: nothing may be reading it.
+  if (player_.IsRunning()) {
+    player_.Stop();
+    SetPlayingControls(false);
+  }
   if (StartRecordingFile(name, false)) SetRecordingControls(true);
 }
 

@@ -241,7 +241,19 @@ void RecordingDialogTest::PlaysDeletesAndReports() {
   QVERIFY(recordings == std::vector<std::u16string>{u"old.wav"});
   QCOMPARE(dialog.List()->count(), 1);
   QVERIFY(removed == std::vector<int>{0});
+
+  // Recording again what is playing stops the playback first.
+  dialog.PlayClicked();
+  QVERIFY(dialog.IsPlaying());
+  AnswerMessageBox(QMessageBox::Yes);
+  dialog.RecordAgain();
+  QVERIFY(!dialog.IsPlaying());
+  QVERIFY(dialog.IsRecording());
+  QCOMPARE(dialog.Button(3)->text(), QStringLiteral("试播(&P)"));
+  QVERIFY(!dialog.Button(3)->isEnabled());
+  QVERIFY(dialog.Button(4)->isEnabled());
   dialog.done(2);
+  QCOMPARE((ReadAll(lib.data.Record(QStringLiteral("old.wav"))).size() - 44) % 5512, 0);
 }
 
 QTEST_MAIN(RecordingDialogTest)
