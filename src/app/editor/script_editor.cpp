@@ -533,6 +533,18 @@ bool ScriptEditor::AskPause() {
   return code && InsertPause(*code, true);
 }
 
+void ScriptEditor::MediaEntryRemoved(int kind, int index) {
+  // Every record, also those of marks only the undo history holds.
+  for (MarkRecord& record : records_) {
+    if (record.kind != kind) continue;
+    if (record.param > index) {
+      --record.param;
+    } else if (record.param == index) {
+      record.param = 0;
+    }
+  }
+}
+
 bool ScriptEditor::ChooseMedia(int kind) {
   const auto& hook = kind == kMarkMusic ? hooks_.chooseMusic : hooks_.chooseRecording;
   if (!hook) return false;

@@ -81,6 +81,11 @@ class ScriptEditor : public QTextEdit, public ScriptDocument {
   int RecordIndexAt(int position) const;
   // The record of a mark object's format, or nullptr.
   const MarkRecord* RecordOfFormat(const QTextFormat& format) const;
+  // Entry `index` of a media list (music or recording marks, by `kind`) has
+  // been removed: marks on later entries move up one place, so that every mark
+  // keeps its file; marks on the removed entry read as a tag naming a file
+  // that is no longer listed does (entry 0).
+  void MediaEntryRemoved(int kind, int index);
 
   // --- Commands ------------------------------------------------------------
   // Inserts a mark at the selection as a user command: undoable, modified.

@@ -28,6 +28,7 @@
 #include "script/bundled_texts.h"
 #include "script/marks.h"
 #include "editor/editor_commands.h"
+#include "media/media_hooks.h"
 #include "script/tagged_text.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_record.h"
@@ -127,7 +128,10 @@ MainWindow::MainWindow(const DataDirectory& dataDirectory, const QString& comman
   setMinimumSize(kMinimumWidth, kMinimumHeight);
 
   // The editor first: menus and toolbar route to it.
-  editor_ = new ScriptEditorPort(&media_.lists(), this);
+  auto* editorPort = new ScriptEditorPort(&media_.lists(), this);
+  editor_ = editorPort;
+  media::InstallMediaHooks(editorPort->editor(), media_, this,
+                           [this] { return panel_ ? panel_->MusicFadeSeconds() : 0; });
   connect(editor_, &EditorPort::StateChanged, this, &MainWindow::UpdateCommandStates);
   connect(editor_, &EditorPort::PauseCodeRemembered, this, &MainWindow::SetPauseButton);
 

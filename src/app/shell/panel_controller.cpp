@@ -81,6 +81,11 @@ QWidget* PanelController::Widget() { return panel_.get(); }
 
 void PanelController::SaveSettings() { panel_->Save(); }
 
+int PanelController::MusicFadeSeconds() const {
+  const SettingsRecord record = panel_->Record();
+  return record.fadeOn ? std::max(record.fadeSeconds, 0) : 0;
+}
+
 void PanelController::HandleCommand(int panelCommand) {
   if (panelCommand == panel_cmd::kOutputMp3) StartOutput();
   // Preview all (1008) and from the caret (1026) are the preview engine's.

@@ -60,6 +60,7 @@ class PanelController final : public QObject, public SettingsPanelPort {
   QWidget* Widget() override;
   void HandleCommand(int panelCommand) override;
   void SaveSettings() override;
+  int MusicFadeSeconds() const override;
 
   SettingsPanel& Panel() { return *panel_; }
   bool IsOutputRunning() const { return worker_.joinable(); }

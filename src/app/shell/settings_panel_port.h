@@ -15,6 +15,9 @@ class SettingsPanelPort {
   // Writes the settings record to setup.ini; called once, when the main window
   // is destroyed.
   virtual void SaveSettings() = 0;
+  // The fade for playing music clips in seconds: the panel's fade time when
+  // its fade switch is on, else 0.
+  virtual int MusicFadeSeconds() const { return 0; }
 };
 
 }  // namespace aurisona::shell

@@ -1,0 +1,280 @@
+// The music dialog, the play-time dialog, music from a file and the level
+// meter, on the offscreen platform; clips play through the test sound server.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "editor/editor_commands.h"
+#include "editor/script_editor.h"
+#include "media/level_meter.h"
+#include "media/media_hooks.h"
+#include "media/media_library.h"
+#include "media/music_dialog.h"
+#include "media/music_from_file.h"
+#include "media/play_time_dialog.h"
+#include "media_test_util.h"
+#include "script/marks.h"
+
+using namespace aurisona;
+using namespace aurisona::media;
+using namespace aurisona::media_test;
+
+class MusicDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void PlayTimesShownStoredAndWritten();
+  void DeletingKeepsNumbersAndMarksOnTheirFiles();
+  void MusicFromFileCopiesAsksAndReuses();
+  void PlaysAndReportsWhatCannotPlay();
+  void LevelMeterLightsTheZones();
+};
+
+namespace {
+
+// Three clips a.wav, b.wav, c.wav; a.wav has 20 seconds in setup.ini.
+struct Library {
+  DataDir data;
+  std::unique_ptr<MediaLibrary> media;
+  Library() {
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+      WriteAll(data.Music(QString::fromLatin1(name)), WavBytes(Tone(440, 0.3, 8000)));
+    }
+    WriteAll(data.Ini(), QByteArray("[音乐播放时间]\na.wav=20\n"));
+    media = std::make_unique<MediaLibrary>(data.dir);
+    media->Build();
+    std::sort(media->lists().music.begin(), media->lists().music.end());
+    media->lists().playTimes.clear();
+    for (const auto& name : media->lists().music) {
+      media->lists().playTimes.push_back(name == u"a.wav" ? 20 : 0);
+    }
+  }
+};
+
+QString Cell(QTableWidget* list, int row, int column) { return list->item(row, column)->text(); }
+
+// Runs the play-time dialog that shows up next: ticks or clears the box and
+// types `text` when ticked.
+void AnswerPlayTime(bool tick, const QString& text) {
+  OnNextModal<PlayTimeDialog>([=](PlayTimeDialog* dialog) {
+    dialog->CheckBox()->setChecked(tick);
+    if (tick) dialog->Edit()->setText(text);
+    SaveScreenshot(dialog, QStringLiteral("play_time_dialog"));
+    dialog->accept();
+  });
+}
+
+}  // namespace
+
+void MusicDialogTest::PlayTimesShownStoredAndWritten() {
+  Library lib;
+  MusicDialog dialog(*lib.media, 7, 0, nullptr);
+  QCOMPARE(dialog.selection(), 0);  // outside the list: the first clip
+  QTableWidget* list = dialog.List();
+  QCOMPARE(list->rowCount(), 3);
+  QCOMPARE(Cell(list, 0, 2), QStringLiteral("20秒"));
+  QCOMPARE(Cell(list, 1, 2), QStringLiteral("全部"));
+  dialog.show();
+  SaveScreenshot(&dialog, QStringLiteral("music_dialog"));
+
+  // The dialog opens from the stored time: ticked, 20.
+  bool checked = false;
+  QString shown;
+  OnNextModal<PlayTimeDialog>([&](PlayTimeDialog* d) {
+    checked = d->CheckBox()->isChecked();
+    shown = d->Edit()->text();
+    d->reject();
+  });
+  dialog.EditPlayTime(0);
+  QVERIFY(checked);
+  QCOMPARE(shown, QStringLiteral("20"));
+  QCOMPARE(lib.media->lists().playTimes[0], 20);
+
+  AnswerPlayTime(true, QStringLiteral("15"));
+  dialog.EditPlayTime(1);
+  QCOMPARE(lib.media->lists().playTimes[1], 15);
+  QCOMPARE(Cell(list, 1, 2), QStringLiteral("15秒"));
+  QVERIFY(ReadAll(lib.data.Ini()).contains("b.wav=15"));
+
+  AnswerPlayTime(false, QString());
+  dialog.EditPlayTime(1);
+  QCOMPARE(lib.media->lists().playTimes[1], 0);
+  QCOMPARE(Cell(list, 1, 2), QStringLiteral("全部"));
+  QVERIFY(ReadAll(lib.data.Ini()).contains("b.wav=0"));
+
+  // Ticked with 0 is the whole clip too; the edit is off while unticked.
+  AnswerPlayTime(true, QStringLiteral("0"));
+  dialog.EditPlayTime(0);
+  QCOMPARE(lib.media->lists().playTimes[0], 0);
+  QCOMPARE(Cell(list, 0, 2), QStringLiteral("全部"));
+  PlayTimeDialog fresh(nullptr, 0);
+  QVERIFY(!fresh.CheckBox()->isChecked());
+  QVERIFY(!fresh.Edit()->isEnabled());
+  QCOMPARE(fresh.Edit()->text(), QStringLiteral("0"));
+  fresh.CheckBox()->setChecked(true);
+  QVERIFY(fresh.Edit()->isEnabled());
+}
+
+void MusicDialogTest::DeletingKeepsNumbersAndMarksOnTheirFiles() {
+  Library lib;
+  ScriptEditor editor;
+  editor.SetMediaLists(&lib.media->lists());
+  InstallMediaHooks(editor, *lib.media, nullptr, [] { return 0; });
+  editor.ReadTaggedText(u"x<音乐:a.wav>y<音乐:b.wav>z<音乐:c.wav>", false, false);
+  editor.FlushPendingEdits();
+
+  QStringList numbers;
+  OnNextModal<MusicDialog>([&](MusicDialog* dialog) {
+    dialog->List()->selectRow(1);
+    QCOMPARE(dialog->selection(), 1);
+    AnswerMessageBox(QMessageBox::No);
+    dialog->DeleteClicked();
+    QCOMPARE(dialog->List()->rowCount(), 3);  // No keeps everything
+    QString title;
+    AnswerMessageBox(QMessageBox::Yes, &title);
+    dialog->DeleteClicked();
+    QCOMPARE(title, QStringLiteral("b.wav"));
+    for (int row = 0; row < dialog->List()->rowCount(); ++row) numbers << Cell(dialog->List(), row, 0);
+    dialog->List()->selectRow(1);
+    dialog->Button(1)->click();
+  });
+  editor.SetSelection(editor.Length(), editor.Length());
+  QVERIFY(editor.ExecuteCommand(kCmdMusicFromList));
+  QCOMPARE(numbers, (QStringList{QStringLiteral("1"), QStringLiteral("3")}));
+  QVERIFY(!QFile::exists(lib.data.Music(QStringLiteral("b.wav"))));
+  QVERIFY((lib.media->lists().music == std::vector<std::u16string>{u"a.wav", u"c.wav"}));
+  QVERIFY((lib.media->lists().playTimes == std::vector<int32_t>{20, 0}));
+  // The marks on a.wav and c.wav still name them; the one on the deleted clip
+  // falls back to the first clip, and the new mark is on c.wav.
+  QCOMPARE(QString::fromStdU16String(editor.TaggedText(0, -1)),
+           QStringLiteral("x<音乐:a.wav>y<音乐:a.wav>z<音乐:c.wav><音乐:c.wav>"));
+}
+
+void MusicDialogTest::MusicFromFileCopiesAsksAndReuses() {
+  Library lib;
+  QTemporaryDir elsewhere;
+  const QString source = elsewhere.path() + QStringLiteral("/new clip.wav");
+  WriteAll(source, QByteArray("first"));
+  auto answer = [](int value) { return [value](int) -> std::optional<int> { return value; }; };
+
+  QVERIFY(AddMusicFromFile(*lib.media, source, nullptr, answer(15)) == std::optional<int>(3));
+  QCOMPARE(ReadAll(lib.data.Music(QStringLiteral("new clip.wav"))), QByteArray("first"));
+  QCOMPARE(lib.media->lists().playTimes.back(), 15);
+  QVERIFY(ReadAll(lib.data.Ini()).contains("new clip.wav=15"));
+
+  // The same name again: the overwrite question; No changes nothing.
+  WriteAll(source, QByteArray("second"));
+  QString title;
+  AnswerMessageBox(QMessageBox::No, &title);
+  QVERIFY(AddMusicFromFile(*lib.media, source, nullptr, answer(7)) == std::nullopt);
+  QCOMPARE(title, QStringLiteral("new clip.wav"));
+  QCOMPARE(ReadAll(lib.data.Music(QStringLiteral("new clip.wav"))), QByteArray("first"));
+  QCOMPARE(lib.media->lists().playTimes.back(), 15);
+
+  // Yes replaces the clip and reuses its entry; a cancelled play time is 0.
+  AnswerMessageBox(QMessageBox::Yes);
+  QVERIFY(AddMusicFromFile(*lib.media, source, nullptr, [](int) { return std::optional<int>(); }) ==
+          std::optional<int>(3));
+  QCOMPARE(ReadAll(lib.data.Music(QStringLiteral("new clip.wav"))), QByteArray("second"));
+  QCOMPARE(lib.media->lists().music.size(), size_t(4));
+  QCOMPARE(lib.media->lists().playTimes.back(), 0);
+  QVERIFY(ReadAll(lib.data.Ini()).contains("new clip.wav=0"));
+
+  // The clip inside the Music folder itself is not copied onto itself.
+  QVERIFY(AddMusicFromFile(*lib.media, lib.data.Music(QStringLiteral("a.wav")), nullptr, answer(3)) ==
+          std::optional<int>(0));
+  QCOMPARE(ReadAll(lib.data.Music(QStringLiteral("a.wav"))).size(), 44 + 2 * 6615);
+
+  // A source that cannot be read: the question, then the copy error.
+  QString error;
+  AnswerMessageBox(QMessageBox::Yes, nullptr, nullptr, QStringLiteral("Music文件夹中已经存在这个文件，是否要覆盖它?"));
+  AnswerMessageBox(QMessageBox::Ok, nullptr, &error, QStringLiteral("复制失败,可能文件正在使用中,请检查后重试!"));
+  QVERIFY(AddMusicFromFile(*lib.media, elsewhere.path() + QStringLiteral("/a.wav"), nullptr, answer(1)) ==
+          std::nullopt);
+  QCOMPARE(error, QStringLiteral("复制失败,可能文件正在使用中,请检查后重试!"));
+  QCOMPARE(ReadAll(lib.data.Music(QStringLiteral("a.wav"))).size(), 44 + 2 * 6615);
+}
+
+void MusicDialogTest::PlaysAndReportsWhatCannotPlay() {
+  Library lib;
+  MusicDialog dialog(*lib.media, 0, 1, nullptr);
+  dialog.show();
+  QPushButton* play = dialog.Button(3);
+  dialog.PlayClicked();
+  QVERIFY(dialog.IsPlaying());
+  QCOMPARE(play->text(), QStringLiteral("停止(&S)"));
+  // Another row while playing plays that clip.
+  dialog.List()->selectRow(2);
+  QCOMPARE(dialog.selection(), 2);
+  QVERIFY(dialog.IsPlaying());
+  QTRY_COMPARE_WITH_TIMEOUT(play->text(), QStringLiteral("试播(&P)"), 5000);
+  QVERIFY(!dialog.IsPlaying());
+
+  // A clip that is not a sound file: reported, and the button is back at once.
+  WriteAll(lib.data.Music(QStringLiteral("b.wav")), QByteArray("not a sound file"));
+  dialog.List()->selectRow(1);
+  QString text;
+  AnswerMessageBox(QMessageBox::Ok, nullptr, &text);
+  dialog.PlayClicked();
+  QCOMPARE(text, QStringLiteral("无法播放这个文件，它可能已被删除或者格式不正确!"));
+  QCOMPARE(play->text(), QStringLiteral("试播(&P)"));
+  QVERIFY(!dialog.IsPlaying());
+}
+
+void MusicDialogTest::LevelMeterLightsTheZones() {
+  LevelMeter meter;
+  const int h = meter.height();
+  const int x = meter.width() - 3;  // clear of the scale
+  QCOMPARE(h, 160);
+  const int red = 7 * h / 100;  // 11
+  const int yellow = h / 4;     // 40
+  auto pixel = [&](int y) { return QColor(meter.grab().toImage().pixel(x, y)); };
+  const QColor darkRed(127, 0, 0), darkYellow(127, 127, 0), darkGreen(0, 127, 0);
+  const QColor red255(255, 0, 0), yellow255(255, 255, 0), green255(0, 255, 0);
+
+  const std::vector<int16_t> silent(2756, 0);
+  meter.UpdateAt(silent, 0);
+  for (int y : {0, red - 1}) QCOMPARE(pixel(y), darkRed);
+  for (int y : {red, yellow - 1}) QCOMPARE(pixel(y), darkYellow);
+  for (int y : {yellow, h - 1}) QCOMPARE(pixel(y), darkGreen);
+
+  // Half of full scale: rows from H/2 down are lit, all green.
+  const std::vector<int16_t> half{100, -16384, 5};
+  meter.UpdateAt(half, 1000);
+  QCOMPARE(pixel(h / 2 - 1), darkGreen);
+  QCOMPARE(pixel(h / 2), green255);
+  QCOMPARE(pixel(h - 1), green255);
+  QCOMPARE(pixel(yellow - 1), darkYellow);
+  QCOMPARE(meter.HeldLevel(), h / 2);
+
+  // The peak is held as a green line for 600 ms, then let go.
+  meter.UpdateAt(silent, 1600);
+  QCOMPARE(pixel(h / 2), green255);
+  QCOMPARE(pixel(h / 2 + 1), darkGreen);
+  QCOMPARE(pixel(h / 2 - 1), darkGreen);
+  meter.UpdateAt(silent, 1601);
+  QCOMPARE(pixel(h / 2), darkGreen);
+  QCOMPARE(meter.HeldLevel(), 0);
+
+  // Full scale lights all three zones; its held line is red at the top.
+  const std::vector<int16_t> full{-32768};
+  meter.UpdateAt(full, 2000);
+  QCOMPARE(pixel(0), red255);
+  QCOMPARE(pixel(red), yellow255);
+  QCOMPARE(pixel(h - 1), green255);
+  meter.UpdateAt(silent, 2100);
+  QCOMPARE(pixel(0), red255);
+  QCOMPARE(pixel(1), darkRed);
+
+  // The scale: ticks from x 3 to 6 every H/8 rows.
+  const QImage image = meter.grab().toImage();
+  for (int k = 1; k <= 7; ++k) {
+    QCOMPARE(QColor(image.pixel(3, k * (h / 8))), QColor(Qt::black));
+    QCOMPARE(QColor(image.pixel(6, k * (h / 8))), QColor(Qt::black));
+    QVERIFY(QColor(image.pixel(7, k * (h / 8))) != QColor(Qt::black));
+  }
+}
+
+QTEST_MAIN(MusicDialogTest)
+#include "music_dialog_test.moc"

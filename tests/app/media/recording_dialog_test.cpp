@@ -1,0 +1,260 @@
+// The recording dialog with real capture: the test sound server's null sink
+// monitor is the default input, so a tone played into the sink is recorded.
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QtTest>
+
+#include "media/level_meter.h"
+#include "media/media_library.h"
+#include "media/recording_dialog.h"
+#include "media_test_util.h"
+
+using namespace aurisona;
+using namespace aurisona::media;
+using namespace aurisona::media_test;
+
+class RecordingDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void NameDialogRefusesBadNames();
+  void RecordsATonePlayedIntoTheSink();
+  void RecordingAgainAsksAndKeepsOneEntry();
+  void PlaysDeletesAndReports();
+};
+
+namespace {
+
+struct Library {
+  DataDir data;
+  std::unique_ptr<MediaLibrary> media;
+  Library() {
+    WriteAll(data.Record(QStringLiteral("old.wav")), WavBytes(Tone(660, 0.4, 6000)));
+    media = std::make_unique<MediaLibrary>(data.dir);
+    media->Build();
+  }
+};
+
+// Plays a 441 Hz tone of 1.5 s into the sink and waits for it, with the
+// event loop running.
+bool PlayToneIntoSink(const QString& folder) {
+  const QString path = folder + QStringLiteral("/tone.wav");
+  WriteAll(path, WavBytes(Tone(441, 1.5, 16000)));
+  QProcess paplay;
+  paplay.start(QStringLiteral("paplay"), {path});
+  if (!paplay.waitForStarted(5000)) return false;
+  QElapsedTimer clock;
+  clock.start();
+  while (paplay.state() != QProcess::NotRunning && clock.elapsed() < 10000) {
+    QTest::qWait(20);
+  }
+  return paplay.exitStatus() == QProcess::NormalExit && paplay.exitCode() == 0;
+}
+
+// Waits for `count` more capture buffers.
+bool WaitBuffers(const RecordingDialog& dialog, uint64_t count) {
+  const uint64_t target = dialog.BuffersSeen() + count;
+  QElapsedTimer clock;
+  clock.start();
+  while (dialog.BuffersSeen() < target && clock.elapsed() < 5000) QTest::qWait(10);
+  return dialog.BuffersSeen() >= target;
+}
+
+}  // namespace
+
+void RecordingDialogTest::NameDialogRefusesBadNames() {
+  RecordingNameDialog dialog(nullptr);
+  const std::pair<QString, QString> refused[] = {
+      {QString(), QStringLiteral("您必须要输入一个录音的名称!")},
+      {QStringLiteral("a<b"), QStringLiteral("录音的名称中不能含<与>符号!")},
+      {QStringLiteral("../../escape"), QStringLiteral("录音的名称中不能含/与\\符号，也不能以..开头!")},
+      {QStringLiteral("sub/name"), QStringLiteral("录音的名称中不能含/与\\符号，也不能以..开头!")},
+      {QStringLiteral("."), QStringLiteral("录音的名称中不能含/与\\符号，也不能以..开头!")},
+  };
+  for (const auto& [name, message] : refused) {
+    dialog.Edit()->setText(name);
+    QString title, text;
+    AnswerMessageBox(QMessageBox::Ok, &title, &text);
+    dialog.accept();
+    QCOMPARE(title, QStringLiteral("错误"));
+    QCOMPARE(text, message);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+  }
+  dialog.Edit()->setText(QStringLiteral("第一课 lesson1"));
+  dialog.accept();
+  QCOMPARE(dialog.result(), int(QDialog::Accepted));
+  QCOMPARE(dialog.name(), QStringLiteral("第一课 lesson1"));
+}
+
+void RecordingDialogTest::RecordsATonePlayedIntoTheSink() {
+  Library lib;
+  RecordingDialog dialog(*lib.media, 0, nullptr);
+  dialog.show();
+  QVERIFY(dialog.IsCapturing());
+  QVERIFY(WaitBuffers(dialog, 1));
+
+  dialog.askName = [] { return std::optional<QString>(QStringLiteral("lesson1")); };
+  dialog.RecordClicked();
+  QVERIFY(dialog.IsRecording());
+  QCOMPARE(dialog.windowTitle(), QStringLiteral("录音进行中..."));
+  QCOMPARE(dialog.Button(4)->text(), QStringLiteral("停止(&S)"));
+  for (int id : {1, 2, 3, 6}) QVERIFY(!dialog.Button(id)->isEnabled());
+  QCOMPARE(dialog.List()->count(), 2);
+  QCOMPARE(dialog.List()->currentRow(), 1);
+  QCOMPARE(dialog.selection(), 1);
+
+  QVERIFY(PlayToneIntoSink(QFileInfo(lib.data.Ini()).path()));
+  SaveScreenshot(&dialog, QStringLiteral("recording_dialog"));
+  // The meter moved: the tone lights it above the green zone's top.
+  const QImage meter = dialog.Meter()->grab().toImage();
+  QVERIFY(dialog.Meter()->HeldLevel() > 0 || QColor(meter.pixel(37, 159)) == QColor(0, 255, 0));
+  QVERIFY(WaitBuffers(dialog, 3));  // the tail passes the monitor
+  dialog.RecordClicked();
+  QVERIFY(!dialog.IsRecording());
+  QCOMPARE(dialog.windowTitle(), QStringLiteral("选择录音"));
+  for (int id : {1, 2, 3, 4, 6}) QVERIFY(dialog.Button(id)->isEnabled());
+
+  const QByteArray bytes = ReadAll(lib.data.Record(QStringLiteral("lesson1.wav")));
+  QVERIFY(bytes.size() > 44);
+  QCOMPARE((bytes.size() - 44) % 5512, 0);
+  QCOMPARE(Le32(bytes, 40), uint32_t(bytes.size() - 44));
+  QCOMPARE(Le32(bytes, 4), uint32_t(bytes.size() - 8));
+  QCOMPARE(bytes.mid(0, 4), QByteArray("RIFF"));
+  QCOMPARE(Le32(bytes, 24), 22050u);
+  // The tone is there: about 1.5 s of loud sound crossing zero 882 times a second.
+  std::vector<int16_t> samples(static_cast<size_t>((bytes.size() - 44) / 2));
+  std::memcpy(samples.data(), bytes.constData() + 44, samples.size() * 2);
+  size_t loud = 0, crossings = 0;
+  for (size_t i = 1; i < samples.size(); ++i) {
+    if (std::abs(samples[i]) > 8000) ++loud;
+    if ((samples[i - 1] < 0) != (samples[i] < 0) && std::abs(samples[i - 1]) + std::abs(samples[i]) > 1000) {
+      ++crossings;
+    }
+  }
+  QVERIFY2(loud > 22050 / 2, qPrintable(QString::number(loud)));
+  QVERIFY2(crossings > 1000 && crossings < 1500, qPrintable(QString::number(crossings)));
+  QVERIFY(lib.media->lists().recordings.back() == u"lesson1.wav");
+
+  // Closing while recording keeps the recording, its header completed.
+  dialog.askName = [] { return std::optional<QString>(QStringLiteral("closing")); };
+  dialog.RecordClicked();
+  QVERIFY(WaitBuffers(dialog, 2));
+  dialog.done(1);
+  QVERIFY(!dialog.IsCapturing());
+  const QByteArray closing = ReadAll(lib.data.Record(QStringLiteral("closing.wav")));
+  QVERIFY(closing.size() >= 44 + 5512);
+  QCOMPARE((closing.size() - 44) % 5512, 0);
+  QCOMPARE(Le32(closing, 40), uint32_t(closing.size() - 44));
+}
+
+void RecordingDialogTest::RecordingAgainAsksAndKeepsOneEntry() {
+  Library lib;
+  WriteAll(lib.data.Record(QStringLiteral("talk.mp3")), QByteArray("ID3"));
+  lib.media->Build();
+  RecordingDialog dialog(*lib.media, 0, nullptr);
+  dialog.show();
+  QVERIFY(WaitBuffers(dialog, 1));
+  const QByteArray old = ReadAll(lib.data.Record(QStringLiteral("old.wav")));
+
+  // The name of an existing recording: No records nothing.
+  dialog.askName = [] { return std::optional<QString>(QStringLiteral("old")); };
+  QString title, text;
+  AnswerMessageBox(QMessageBox::No, &title, &text);
+  dialog.RecordClicked();
+  QCOMPARE(title, QStringLiteral("名称已存在"));
+  QCOMPARE(text, QStringLiteral("当前已经存在相同的录音，是否覆盖旧的录音!"));
+  QVERIFY(!dialog.IsRecording());
+  QCOMPARE(ReadAll(lib.data.Record(QStringLiteral("old.wav"))), old);
+
+  // Yes records over it, selects it, and adds no second entry.
+  const int oldRow = static_cast<int>(std::find(lib.media->lists().recordings.begin(),
+                                                lib.media->lists().recordings.end(), u"old.wav") -
+                                      lib.media->lists().recordings.begin());
+  dialog.List()->setCurrentRow(1 - oldRow);
+  AnswerMessageBox(QMessageBox::Yes);
+  dialog.RecordClicked();
+  QVERIFY(dialog.IsRecording());
+  QCOMPARE(dialog.selection(), oldRow);
+  QVERIFY(WaitBuffers(dialog, 2));
+  dialog.RecordClicked();
+  QCOMPARE(lib.media->lists().recordings.size(), size_t(2));
+  QCOMPARE(dialog.List()->count(), 2);
+  QByteArray again = ReadAll(lib.data.Record(QStringLiteral("old.wav")));
+  QVERIFY(again != old);
+  QCOMPARE((again.size() - 44) % 5512, 0);
+
+  // Double-click: an MP3 recording only warns; a WAV one asks, then records.
+  dialog.List()->setCurrentRow(1 - oldRow);
+  AnswerMessageBox(QMessageBox::Ok, &title, &text);
+  dialog.RecordAgain();
+  QCOMPARE(title, QStringLiteral("talk.mp3"));
+  QCOMPARE(text, QStringLiteral("录音只支持wav格式，不能对mp3格式进行重新录音!"));
+  QVERIFY(!dialog.IsRecording());
+  dialog.List()->setCurrentRow(oldRow);
+  AnswerMessageBox(QMessageBox::Yes, &title, &text);
+  dialog.RecordAgain();
+  QCOMPARE(title, QStringLiteral("old.wav"));
+  QCOMPARE(text, QStringLiteral("是否在对当前选中的录音重新进行录制!"));
+  QVERIFY(dialog.IsRecording());
+  dialog.RecordAgain();  // ignored while recording
+  QVERIFY(WaitBuffers(dialog, 1));
+  dialog.RecordClicked();
+  QCOMPARE(lib.media->lists().recordings.size(), size_t(2));
+  dialog.done(2);
+}
+
+void RecordingDialogTest::PlaysDeletesAndReports() {
+  Library lib;
+  WriteAll(lib.data.Record(QStringLiteral("bad.wav")), QByteArray("RIFF but not really"));
+  lib.media->Build();
+  auto& recordings = lib.media->lists().recordings;
+  std::sort(recordings.begin(), recordings.end());  // bad.wav, old.wav
+  RecordingDialog dialog(*lib.media, 1, nullptr);
+  std::vector<int> removed;
+  dialog.entryRemoved = [&](int index) { removed.push_back(index); };
+  dialog.show();
+  QCOMPARE(dialog.selection(), 1);
+
+  dialog.PlayClicked();
+  QVERIFY(dialog.IsPlaying());
+  QCOMPARE(dialog.Button(3)->text(), QStringLiteral("停止(&S)"));
+  QVERIFY(!dialog.Button(4)->isEnabled());
+  QVERIFY(!dialog.Button(6)->isEnabled());
+  QTRY_COMPARE_WITH_TIMEOUT(dialog.Button(3)->text(), QStringLiteral("试播(&P)"), 5000);
+  QVERIFY(dialog.Button(4)->isEnabled());
+  QVERIFY(dialog.Button(6)->isEnabled());
+
+  // A file that cannot be played is reported and the buttons come back.
+  dialog.List()->setCurrentRow(0);
+  QString title;
+  AnswerMessageBox(QMessageBox::Ok, &title);
+  dialog.PlayClicked();
+  QCOMPARE(title, QStringLiteral("bad.wav"));
+  QCOMPARE(dialog.Button(3)->text(), QStringLiteral("试播(&P)"));
+  QVERIFY(dialog.Button(4)->isEnabled() && dialog.Button(6)->isEnabled());
+
+  AnswerMessageBox(QMessageBox::Yes, &title);
+  dialog.DeleteClicked();
+  QCOMPARE(title, QStringLiteral("bad.wav"));
+  QVERIFY(!QFile::exists(lib.data.Record(QStringLiteral("bad.wav"))));
+  QVERIFY(recordings == std::vector<std::u16string>{u"old.wav"});
+  QCOMPARE(dialog.List()->count(), 1);
+  QVERIFY(removed == std::vector<int>{0});
+
+  // Recording again what is playing stops the playback first.
+  dialog.PlayClicked();
+  QVERIFY(dialog.IsPlaying());
+  AnswerMessageBox(QMessageBox::Yes);
+  dialog.RecordAgain();
+  QVERIFY(!dialog.IsPlaying());
+  QVERIFY(dialog.IsRecording());
+  QCOMPARE(dialog.Button(3)->text(), QStringLiteral("试播(&P)"));
+  QVERIFY(!dialog.Button(3)->isEnabled());
+  QVERIFY(dialog.Button(4)->isEnabled());
+  dialog.done(2);
+  QCOMPARE((ReadAll(lib.data.Record(QStringLiteral("old.wav"))).size() - 44) % 5512, 0);
+}
+
+QTEST_MAIN(RecordingDialogTest)
+#include "recording_dialog_test.moc"
