@@ -25,6 +25,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "audio-io/sound_file_player.h"
 #include "script/bundled_texts.h"
 #include "script/marks.h"
 #include "editor/editor_commands.h"
@@ -119,7 +120,8 @@ MainWindow::MainWindow(const DataDirectory& dataDirectory, const QString& comman
       dataDirectory_(dataDirectory),
       store_(dataDirectory.SetupIni()),
       media_(dataDirectory, IniStore(dataDirectory.SetupIni())),
-      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()) {
+      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()),
+      tonePlayer_(std::make_unique<SoundFilePlayer>()) {
   g_instance = this;
   setWindowTitle(Q(text::kAppTitle));
   setWindowIcon(AppIcon());
@@ -429,8 +431,11 @@ void MainWindow::ExecuteCommand(int id) {
     return;
   }
   if (id >= cmd::kToneFirst && id <= cmd::kToneLast) {
-    // Choosing stores the tone at once; playing it comes with the tone player.
-    media_.ChooseTone(id - cmd::kToneFirst);
+    // Choosing stores the tone at once and plays it, so that it is heard.
+    if (media_.ChooseTone(id - cmd::kToneFirst)) {
+      if (tonePlayer_->IsRunning()) tonePlayer_->Stop();
+      tonePlayer_->Play(media_.currentPromptTone(), nullptr, 0, 0);
+    }
     UpdateCommandStates();
     return;
   }
