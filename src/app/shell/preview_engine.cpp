@@ -174,7 +174,9 @@ bool PreviewEngine::PlayRecord(Segment& record) {
 
 void PreviewEngine::Advance() {
   if (!active_) return;
-  if (!PlayNext()) EndPreview();
+  // A failure's message box runs an event loop in which the preview may have
+  // been stopped already.
+  if (!PlayNext() && active_) EndPreview();
 }
 
 void PreviewEngine::OnPlayed(uint64_t generation) {
@@ -184,7 +186,9 @@ void PreviewEngine::OnPlayed(uint64_t generation) {
 }
 
 void PreviewEngine::OnPauseDone() {
-  if (!pausing_) return;
+  // Ignored unless a pause runs; a skip posted before a stop must not end the
+  // pause of a preview started after it.
+  if (!pausing_ || (countdown_ && countdown_->IsCounting())) return;
   pausing_ = false;
   if (window_.isMinimized() && countdown_) {
     // A new one is made at the next pause, placed over the restored window.
