@@ -163,6 +163,10 @@ MainWindow::MainWindow(const DataDirectory& dataDirectory, const QString& comman
 }
 
 MainWindow::~MainWindow() {
+  // The editor outlives this object's members (it is deleted with the child
+  // widgets) and may still report state changes while it goes; nothing of
+  // this window is there to take them then.
+  if (editor_ != nullptr) disconnect(editor_, nullptr, this, nullptr);
   // The settings panel keeps the settings record; it is written now.
   if (panel_) panel_->SaveSettings();
   if (g_instance == this) g_instance = nullptr;

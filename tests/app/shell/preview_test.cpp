@@ -350,6 +350,29 @@ class PreviewTest : public QObject {
     VerifyIdle({2, 3});
   }
 
+  void musicPlaysForItsPlayTimeAndAMissingClipSaysSo() {
+    if (!SoundServerAnswers()) QSKIP("no sound server with the null sink (run through ctest)");
+    QVERIFY(!window_->Media().lists().music.empty());
+    QVERIFY(window_->Media().SetPlayTime(0, 1));
+    const QString clip = Q(window_->Media().lists().music.front());
+    Load(u"<音乐:" + clip.toStdU16String() + u">");
+    Monitor monitor(Path(QStringLiteral("music.raw")));
+    QVERIFY(monitor.started());
+    panel_->HandleCommand(panel_cmd::kPreviewAll);
+    QVERIFY(Engine().InProgress());
+    QCOMPARE(window_->Editor().Document().Selection(), (std::pair<int, int>{0, 1}));
+    QTRY_VERIFY_WITH_TIMEOUT(ended_, 5000);
+    QCOMPARE(Kinds(), QList<int>{2});
+    int loud = 0;
+    for (const auto& run : Runs(monitor.Blocks())) loud += run.first ? run.second : 0;
+    QVERIFY2(loud >= 85 && loud <= 115, qPrintable(QString::number(loud)));  // one second
+
+    QVERIFY(QFile::remove(QString::fromStdString(window_->Media().MusicPath(0).string())));
+    panel_->HandleCommand(panel_cmd::kPreviewAll);
+    QCOMPARE(dialogs_->errors, QStringList{QString::fromUtf16(text::kMusicFailed)});
+    QVERIFY(!Engine().InProgress());
+  }
+
   void choosingAToneStopsTheLastAndPlaysIt() {
     if (!SoundServerAnswers()) QSKIP("no sound server with the null sink (run through ctest)");
     QVERIFY(window_->Media().tones().size() >= 2);
