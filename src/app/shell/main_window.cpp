@@ -349,7 +349,7 @@ void MainWindow::InstallSettingsPanel(std::unique_ptr<SettingsPanelPort> panel) 
   panel_ = std::move(panel);
   QWidget* widget = panel_->Widget();
   if (panePlaceholder_ != nullptr) {
-    paneLayout_->replaceWidget(panePlaceholder_, widget);
+    delete paneLayout_->replaceWidget(panePlaceholder_, widget);  // the old item is ours
     delete panePlaceholder_;
     panePlaceholder_ = nullptr;
   } else {
