@@ -12,9 +12,14 @@ cmake --preset default >/dev/null
 cmake --build --preset default -j 2 --target aurisona
 
 scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
+# A private null sink, so that the preview pictures show speech being heard.
+pulse=""
+if bash scripts/pulse-null-sink.sh start "$scratch/pulse" >/dev/null 2>&1; then
+  pulse="unix:$scratch/pulse/native"
+fi
+trap '[ -n "$pulse" ] && bash scripts/pulse-null-sink.sh stop "$scratch/pulse" >/dev/null 2>&1; rm -rf "$scratch"' EXIT
 mkdir -p "$out" "$scratch/home"
-HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/.local/share" XDG_RUNTIME_DIR="$scratch" \
+env ${pulse:+PULSE_SERVER=$pulse} HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/.local/share" XDG_RUNTIME_DIR="$scratch" \
   xvfb-run -a -s "-screen 0 1280x1024x24" \
   ./build/default/src/app/aurisona --screenshot "$out" >/dev/null
 echo "Screenshots in $out:"

@@ -133,6 +133,10 @@ void QtDialogs::ShowError(QWidget* parent, const QString& message) {
   RunAndDelete(CreateMessageBox(QMessageBox::Critical, title, message, parent));
 }
 
+void QtDialogs::ShowErrorTitled(QWidget* parent, const QString& title, const QString& message) {
+  RunAndDelete(CreateMessageBox(QMessageBox::Critical, title, message, parent));
+}
+
 void QtDialogs::ShowInformation(QWidget* parent, const QString& title, const QString& message) {
   RunAndDelete(CreateMessageBox(QMessageBox::Information, title, message, parent));
 }

@@ -24,6 +24,11 @@ class DialogProvider {
   // A message box: the error icon and title "错误", or the information icon.
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
   virtual void ShowInformation(QWidget* parent, const QString& title, const QString& text) = 0;
+  // The error icon with a title of the caller's (a file that does not play).
+  virtual void ShowErrorTitled(QWidget* parent, const QString& title, const QString& text) {
+    (void)title;
+    ShowError(parent, text);
+  }
   virtual void ShowAbout(QWidget* parent) = 0;
 };
 
@@ -35,6 +40,7 @@ class QtDialogs final : public DialogProvider {
   QString AskSavePath(QWidget* parent) override;
   void ShowError(QWidget* parent, const QString& text) override;
   void ShowInformation(QWidget* parent, const QString& title, const QString& text) override;
+  void ShowErrorTitled(QWidget* parent, const QString& title, const QString& text) override;
   void ShowAbout(QWidget* parent) override;
 };
 

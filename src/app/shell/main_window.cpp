@@ -25,6 +25,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "audio-io/sound_file_player.h"
 #include "script/bundled_texts.h"
 #include "script/marks.h"
 #include "editor/editor_commands.h"
@@ -120,7 +121,8 @@ MainWindow::MainWindow(const DataDirectory& dataDirectory, const QString& comman
       dataDirectory_(dataDirectory),
       store_(dataDirectory.SetupIni()),
       media_(dataDirectory, IniStore(dataDirectory.SetupIni())),
-      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()) {
+      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()),
+      tonePlayer_(std::make_unique<SoundFilePlayer>()) {
   g_instance = this;
   setWindowTitle(Q(text::kAppTitle));
   setWindowIcon(AppIcon());
@@ -165,6 +167,10 @@ MainWindow::MainWindow(const DataDirectory& dataDirectory, const QString& comman
 }
 
 MainWindow::~MainWindow() {
+  // The editor outlives this object's members (it is deleted with the child
+  // widgets) and may still report state changes while it goes; nothing of
+  // this window is there to take them then.
+  if (editor_ != nullptr) disconnect(editor_, nullptr, this, nullptr);
   // The settings panel keeps the settings record; it is written now.
   if (panel_) panel_->SaveSettings();
   if (g_instance == this) g_instance = nullptr;
@@ -433,8 +439,11 @@ void MainWindow::ExecuteCommand(int id) {
     return;
   }
   if (id >= cmd::kToneFirst && id <= cmd::kToneLast) {
-    // Choosing stores the tone at once; playing it comes with the tone player.
-    media_.ChooseTone(id - cmd::kToneFirst);
+    // Choosing stores the tone at once and plays it, so that it is heard.
+    if (media_.ChooseTone(id - cmd::kToneFirst)) {
+      if (tonePlayer_->IsRunning()) tonePlayer_->Stop();
+      tonePlayer_->Play(media_.currentPromptTone(), nullptr, 0, 0);
+    }
     UpdateCommandStates();
     return;
   }

@@ -27,6 +27,10 @@ class QToolButton;
 class QUrl;
 class QVBoxLayout;
 
+namespace aurisona {
+class SoundFilePlayer;
+}
+
 namespace aurisona::shell {
 
 struct MenuEntry;
@@ -81,6 +85,8 @@ class MainWindow final : public QMainWindow {
   QList<QAction*> Actions(int id) const { return actions_.values(id); }
   QToolButton* ToolButton(int id) const;
   QMenu* ToneMenu() const { return toneMenu_; }
+  // Plays a newly chosen prompt tone.
+  const SoundFilePlayer& TonePlayer() const { return *tonePlayer_; }
   QSplitter* Splitter() const { return splitter_; }
   QFrame* PaneContainer() const { return paneContainer_; }
   QLabel* TipPane() const { return tipPane_; }
@@ -125,6 +131,7 @@ class MainWindow final : public QMainWindow {
   std::unique_ptr<DialogProvider> dialogs_;
   EditorPort* editor_ = nullptr;
   std::unique_ptr<SettingsPanelPort> panel_;
+  std::unique_ptr<SoundFilePlayer> tonePlayer_;
 
   QMultiHash<int, QAction*> actions_;
   QHash<int, QToolButton*> toolButtons_;

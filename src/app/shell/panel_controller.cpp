@@ -18,6 +18,7 @@
 #include "shell/dialogs.h"
 #include "shell/editor_port.h"
 #include "shell/main_window.h"
+#include "shell/preview_engine.h"
 #include "speech/espeak_engine.h"
 
 namespace aurisona::shell {
@@ -68,6 +69,7 @@ void OutputProgressDialog::closeEvent(QCloseEvent* event) {
 PanelController::PanelController(MainWindow& window)
     : window_(window), speech_(std::make_unique<EspeakSpeechEngine>()) {
   panel_ = std::make_unique<SettingsPanel>(*speech_, window.Media().directory().SetupIni());
+  preview_ = new PreviewEngine(window, *panel_, *speech_);
   connect(panel_.get(), &SettingsPanel::commandRequested, this, [this](int id) { HandleCommand(id); });
   askOutputPath = [this] { return AskOutputPathWithDialog(); };
 }
@@ -87,8 +89,20 @@ int PanelController::MusicFadeSeconds() const {
 }
 
 void PanelController::HandleCommand(int panelCommand) {
-  if (panelCommand == panel_cmd::kOutputMp3) StartOutput();
-  // Preview all (1008) and from the caret (1026) are the preview engine's.
+  if (worker_.joinable()) return;  // the window takes no commands while the output runs
+  switch (panelCommand) {
+    case panel_cmd::kOutputMp3:
+      if (!preview_->InProgress()) StartOutput();
+      break;
+    case panel_cmd::kPreviewAll:
+      preview_->StartOrStop(0);
+      break;
+    case panel_cmd::kPreviewFromCaret:
+      preview_->StartOrStop(std::max(0, window_.Editor().Document().Selection().first));
+      break;
+    default:
+      break;
+  }
 }
 
 QString PanelController::AskOutputPathWithDialog() {

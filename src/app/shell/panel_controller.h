@@ -1,6 +1,6 @@
 // The settings panel in the main window's left pane, and the commands posted
 // to it: the MP3 output runs here, on a worker thread, behind a progress
-// dialog; preview comes with the preview engine.
+// dialog; preview runs in the preview engine.
 #pragma once
 
 #include <QDialog>
@@ -27,6 +27,7 @@ class SpeechEngine;
 namespace aurisona::shell {
 
 class MainWindow;
+class PreviewEngine;
 
 // The modeless progress dialog of the output: its text, the abort button and
 // the progress bar. Enter and Esc are ignored, so the abort button stays.
@@ -65,6 +66,7 @@ class PanelController final : public QObject, public SettingsPanelPort {
   SettingsPanel& Panel() { return *panel_; }
   bool IsOutputRunning() const { return worker_.joinable(); }
   OutputProgressDialog* ProgressDialog() const { return progress_; }
+  PreviewEngine& Preview() { return *preview_; }
   // The MP3 path to write; by default the save dialog. Tests replace it.
   std::function<QString()> askOutputPath;
   // Called on the user-interface thread when an output job has ended.
@@ -78,6 +80,7 @@ class PanelController final : public QObject, public SettingsPanelPort {
   MainWindow& window_;
   std::unique_ptr<SpeechEngine> speech_;
   std::unique_ptr<SettingsPanel> panel_;
+  PreviewEngine* preview_ = nullptr;  // a child of the panel
   OutputProgressDialog* progress_ = nullptr;
   std::atomic<bool> abort_{false};
   std::thread worker_;

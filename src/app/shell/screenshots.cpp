@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPixmap>
 #include <QToolButton>
 #include <cstdio>
@@ -18,6 +19,9 @@
 #include "shell/dialogs.h"
 #include "shell/main_window.h"
 #include "shell/panel_controller.h"
+#include "shell/pause_countdown_dialog.h"
+#include "shell/preview_engine.h"
+#include "script/tagged_text.h"
 #include "shell/shell_texts.h"
 #include "shell/skins.h"
 
@@ -55,6 +59,23 @@ class Shooter {
     delete dialog;
   }
 
+  // The window with a top-level window of its own drawn where it stands over it.
+  void SaveWithOverlay(QWidget* window, QWidget* overlay, const QString& name) {
+    Settle();
+    QPixmap picture = window->grab();
+    if (overlay != nullptr && overlay->isVisible()) {
+      QPainter painter(&picture);
+      painter.drawPixmap(overlay->geometry().topLeft() - window->geometry().topLeft(), overlay->grab());
+    }
+    const QString path = dir_ + u'/' + name + QStringLiteral(".png");
+    if (picture.save(path)) {
+      std::printf("%s\n", QFile::encodeName(path).constData());
+    } else {
+      std::fprintf(stderr, "aurisona: could not save %s\n", QFile::encodeName(path).constData());
+      failed_ = true;
+    }
+  }
+
   void SaveMenu(QMenu* menu, const QPoint& at, const QString& name) {
     menu->popup(at);
     Save(menu, name);
@@ -69,6 +90,38 @@ class Shooter {
 };
 
 QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+// Waits for `done` while the event loop runs, at most `ms`.
+bool WaitFor(const std::function<bool()>& done, int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+// A preview in progress: a spoken word selected (when a sound device speaks),
+// then the countdown of the pause that follows.
+void SavePreviewPictures(Shooter& shooter, MainWindow& window, PanelController& controller) {
+  ScriptDocument& doc = window.Editor().Document();
+  doc.SetSelection(0, -1);
+  TaggedTextReader(doc, window.Media().lists(),
+                   u"<提示音><男>Good morning everyone. Listen to the dialogue carefully.<暂停5秒><女>Thank you.", true,
+                   false);
+  doc.SetSelection(0, 0);
+  PreviewEngine& preview = controller.Preview();
+  int words = 0;
+  preview.wordSelected = [&words](int, int) { ++words; };
+  controller.HandleCommand(panel_cmd::kPreviewAll);
+  WaitFor([&] { return words >= 3 || preview.IsPausing() || !preview.InProgress(); }, 8000);
+  shooter.Save(&window, QStringLiteral("main-preview-word"));
+  WaitFor([&] { return preview.IsPausing() || !preview.InProgress(); }, 15000);
+  if (preview.IsPausing()) {
+    shooter.SaveWithOverlay(&window, preview.Countdown(), QStringLiteral("main-preview-pause"));
+    shooter.Save(preview.Countdown(), QStringLiteral("dialog-pause-countdown"));
+  }
+  if (preview.InProgress()) controller.HandleCommand(panel_cmd::kPreviewAll);
+  preview.wordSelected = nullptr;
+}
 
 }  // namespace
 
@@ -133,6 +186,7 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
   progress->Bar()->setValue(40);
   shooter.SaveDialog(progress, QStringLiteral("dialog-output-progress"));
   shooter.Save(controller->Widget(), QStringLiteral("panel"));
+  SavePreviewPictures(shooter, window, *controller);
   window.ExecuteCommand(cmd::kShowHelp);
   shooter.Save(&window, QStringLiteral("main-help"));
   window.SetPreviewState(0);

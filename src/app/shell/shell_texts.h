@@ -55,4 +55,14 @@ inline constexpr const char16_t* kNo = u"否(&N)";
 inline constexpr const char16_t* kCancel = u"取消";
 inline constexpr const char16_t* kOk = u"确定";
 
+// Preview.
+inline constexpr const char16_t* kPreviewEmpty = u"当前内容为空，不能试听！";
+inline constexpr const char16_t* kToneFailedTitle = u"提示音";
+inline constexpr const char16_t* kToneFailed = u"提示音播放失败,请检查Sound文件夹中的提示音文件是否存在!";
+inline constexpr const char16_t* kMusicFailed = u"音乐播放失败,请检查音乐文件是否存在!";
+inline constexpr const char16_t* kRecordingFailed = u"音录音播放失败,请检查录音文件是否存在!";
+inline constexpr const char16_t* kPreviewRangeRestored = u"试听部分(&T)";
+inline constexpr const char16_t* kSkipPause = u"跳过暂停";
+inline constexpr const char16_t* kCountdownFont = u"黑体";
+
 }  // namespace aurisona::shell::text

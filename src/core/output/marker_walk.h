@@ -15,6 +15,8 @@ class MarkerWalk {
  public:
   // The walk changes the list as it goes (counts used up, voices swapped).
   explicit MarkerWalk(std::vector<Segment>& segments) : segments_(segments) {}
+  // A walk whose first Next() starts at record `start` (preview from the caret).
+  MarkerWalk(std::vector<Segment>& segments, size_t start) : segments_(segments), index_(start) {}
 
   // Moves to the next record to voice or play. Nullptr when the list is done.
   Segment* Next();

@@ -1,0 +1,240 @@
+#include "shell/preview_engine.h"
+
+#include <QAbstractScrollArea>
+#include <algorithm>
+#include <QScrollBar>
+
+#include "panel/panel_controls.h"
+#include "panel/settings_panel.h"
+#include "shell/main_window.h"
+#include "shell/pause_countdown_dialog.h"
+#include "shell/shell_texts.h"
+#include "speech/voice_slots.h"
+#include "util/text.h"
+
+namespace aurisona::shell {
+namespace {
+
+QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::filesystem::path FileIn(const std::filesystem::path& folder, const std::u16string& name) {
+  return folder / std::filesystem::path(Utf16ToUtf8(name));
+}
+
+QAbstractScrollArea* ScrollArea(MainWindow& window) {
+  return qobject_cast<QAbstractScrollArea*>(window.Editor().Widget());
+}
+
+}  // namespace
+
+PreviewEngine::PreviewEngine(MainWindow& window, SettingsPanel& panel, SpeechEngine& speech)
+    : QObject(&panel), window_(window), panel_(panel) {
+  SpeechEvents events;
+  events.word = [this](const WordBoundary& word) {
+    const uint64_t generation = generation_.load();
+    QMetaObject::invokeMethod(this, [this, generation, word] { OnWord(generation, word); }, Qt::QueuedConnection);
+  };
+  events.end = [this](SpeechEnd) {
+    const uint64_t generation = generation_.load();
+    QMetaObject::invokeMethod(this, [this, generation] { OnSpeechEnd(generation); }, Qt::QueuedConnection);
+  };
+  speech_ = std::make_unique<SpeechPlayer>(speech, std::move(events));
+}
+
+PreviewEngine::~PreviewEngine() {
+  // The threads stop before the members they call into go away.
+  player_.Stop();
+  speech_->Stop();
+}
+
+void PreviewEngine::StartOrStop(int startPosition) {
+  if (active_) {
+    Stop();
+    return;
+  }
+  ScriptDocument& doc = window_.Editor().Document();
+  const auto [selStart, selEnd] = doc.Selection();
+  savedStart_ = selStart;
+  savedEnd_ = selEnd;
+  QAbstractScrollArea* scroll = ScrollArea(window_);
+  savedScroll_ = scroll ? scroll->verticalScrollBar()->value() : 0;
+  segments_.clear();
+  walk_.reset();
+  if (doc.Length() == 0) {
+    window_.Dialogs().ShowError(&panel_, Q(text::kPreviewEmpty));
+    return;
+  }
+  editorText_ = doc.Text(0, doc.Length());
+  ScriptCompiler(doc, window_.Media().lists(), segments_, [this](CompilerMessage message, int) {
+    window_.Dialogs().ShowError(window_.Editor().Widget(), Q(CompilerMessageText(message)));
+  });
+
+  startPosition = std::max(startPosition, 0);
+  size_t first = 0;
+  if (startPosition > 0) {
+    for (size_t i = 0; i < segments_.size(); ++i) {
+      if (segments_[i].end > startPosition) {
+        first = i;
+        break;
+      }
+    }
+  }
+  walk_ = std::make_unique<MarkerWalk>(segments_, first);
+  active_ = true;
+  if (!PlayNext()) {
+    active_ = false;
+    speech_->ReleaseVoice();
+    return;
+  }
+
+  window_.Editor().SetReadOnlyPreview(true);
+  const int stopId = startPosition > 0 ? panel::kPreviewFromCaretId : panel::kPreviewAllId;
+  const int otherId = startPosition > 0 ? panel::kPreviewAllId : panel::kPreviewFromCaretId;
+  panel_.SetButtonText(stopId, Q(panel::kStopButtonText));
+  panel_.SetButtonEnabled(otherId, false);
+  panel_.SetButtonEnabled(panel::kOutputId, false);
+  window_.SetPreviewState(0);
+}
+
+bool PreviewEngine::PlayNext() {
+  while (Segment* record = walk_->Next()) {
+    // Kinds without a sound of their own (none are compiled today) are passed.
+    const bool playable = record->kind <= kSegRecording || IsPauseSegment(record->kind);
+    if (!playable) continue;
+    const size_t index = walk_->index();
+    const bool playing = PlayRecord(*record);
+    if (playing && recordStarted) recordStarted(segments_[index], index);
+    return playing;
+  }
+  return false;
+}
+
+bool PreviewEngine::PlayFile(const std::filesystem::path& path, int playTime, int fade) {
+  const uint64_t generation = ++generation_;
+  auto completion = [this, generation](PlaybackEnd) {
+    QMetaObject::invokeMethod(this, [this, generation] { OnPlayed(generation); }, Qt::QueuedConnection);
+  };
+  return !path.empty() && player_.Play(path, std::move(completion), playTime, fade) == 0;
+}
+
+bool PreviewEngine::PlayRecord(Segment& record) {
+  ScriptDocument& doc = window_.Editor().Document();
+  MediaLibrary& media = window_.Media();
+  switch (record.kind) {
+    case kSegSpeech: {
+      const int slot = VoiceSlotForSentence(record.param, record.chinese == 1);
+      const VoiceSlot voice = panel_.VoiceSlotQuery(slot).value_or(VoiceSlot{});
+      follow_.searchPosition = record.start;
+      follow_.lastWordPosition = -1;
+      spokenText_ = record.text;
+      // Stop first, so that nothing of the last sentence arrives with the new
+      // generation.
+      speech_->Stop();
+      ++generation_;
+      return speech_->Speak(record.text, voice.voice, voice.rate, voice.volume);
+    }
+    case kSegPromptTone:
+      doc.SetSelection(record.start, record.end);
+      if (!PlayFile(media.currentPromptTone(), 0, 0)) {
+        window_.Dialogs().ShowErrorTitled(&panel_, Q(text::kToneFailedTitle), Q(text::kToneFailed));
+        return false;
+      }
+      return true;
+    case kSegMusic: {
+      doc.SetSelection(record.start, record.end);
+      const SettingsRecord settings = panel_.Record();
+      const int fade = settings.fadeOn ? settings.fadeSeconds : 0;
+      if (!PlayFile(FileIn(media.directory().Music(), record.text), record.param, fade)) {
+        window_.Dialogs().ShowErrorTitled(&panel_, Q(record.text), Q(text::kMusicFailed));
+        return false;
+      }
+      return true;
+    }
+    case kSegRecording:
+      doc.SetSelection(record.start, record.end);
+      if (!PlayFile(FileIn(media.directory().Record(), record.text), 0, 0)) {
+        window_.Dialogs().ShowErrorTitled(&panel_, Q(record.text), Q(text::kRecordingFailed));
+        return false;
+      }
+      return true;
+    default:
+      break;
+  }
+  // A pause of record.kind milliseconds.
+  doc.SetSelection(record.start, record.end);
+  if (!countdown_) {
+    countdown_ = new PauseCountdownDialog(&window_, &panel_);
+    connect(countdown_.data(), &PauseCountdownDialog::PauseDone, this, &PreviewEngine::OnPauseDone);
+  }
+  pausing_ = true;
+  countdown_->Start(record.kind);
+  window_.setFocus(Qt::OtherFocusReason);
+  return true;
+}
+
+void PreviewEngine::Advance() {
+  if (!active_) return;
+  // A failure's message box runs an event loop in which the preview may have
+  // been stopped already.
+  if (!PlayNext() && active_) EndPreview();
+}
+
+void PreviewEngine::OnPlayed(uint64_t generation) {
+  if (!active_ || generation != generation_.load()) return;
+  player_.Stop();
+  Advance();
+}
+
+void PreviewEngine::OnPauseDone() {
+  // Ignored unless a pause runs; a skip posted before a stop must not end the
+  // pause of a preview started after it.
+  if (!pausing_ || (countdown_ && countdown_->IsCounting())) return;
+  pausing_ = false;
+  if (window_.isMinimized() && countdown_) {
+    // A new one is made at the next pause, placed over the restored window.
+    countdown_->deleteLater();
+    countdown_ = nullptr;
+  }
+  Advance();
+}
+
+void PreviewEngine::OnWord(uint64_t generation, WordBoundary word) {
+  if (!active_ || generation != generation_.load() || !speech_->IsSpeaking()) return;
+  const auto selection = FollowWord(spokenText_, word.offset, word.length, editorText_, follow_);
+  if (!selection) return;
+  window_.Editor().Document().SetSelection(selection->start, selection->end);
+  if (wordSelected) wordSelected(selection->start, selection->end);
+}
+
+void PreviewEngine::OnSpeechEnd(uint64_t generation) {
+  if (!active_ || generation != generation_.load() || !speech_->IsSpeaking()) return;
+  Advance();
+}
+
+void PreviewEngine::Stop() {
+  if (pausing_) {
+    pausing_ = false;
+    if (countdown_) countdown_->Cancel();
+  }
+  if (player_.IsRunning()) player_.Stop();
+  EndPreview();
+}
+
+void PreviewEngine::EndPreview() {
+  ++generation_;
+  active_ = false;
+  panel_.SetButtonText(panel::kPreviewAllId, Q(panel::kPreviewAllRestoredText));
+  panel_.SetButtonText(panel::kPreviewFromCaretId, QString::fromUtf16(text::kPreviewRangeRestored));
+  if (QAbstractScrollArea* scroll = ScrollArea(window_)) scroll->verticalScrollBar()->setValue(savedScroll_);
+  window_.Editor().Document().SetSelection(savedStart_, savedEnd_);
+  window_.Editor().Widget()->setFocus(Qt::OtherFocusReason);
+  panel_.SetButtonEnabled(panel::kPreviewAllId, true);
+  panel_.SetButtonEnabled(panel::kPreviewFromCaretId, true);
+  panel_.SetButtonEnabled(panel::kOutputId, true);
+  window_.SetPreviewState(1);
+  window_.Editor().SetReadOnlyPreview(false);
+  speech_->ReleaseVoice();
+  if (ended) ended();
+}
+
+}  // namespace aurisona::shell

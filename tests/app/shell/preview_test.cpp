@@ -1,0 +1,393 @@
+// Preview from the main window through the real sound device (the tests'
+// private null sink): records play in script order and are heard, the spoken
+// word is selected as it is heard, the countdown of a pause, stopping, the
+// buttons and the read-only editor, failures, and playing a chosen tone.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "audio-io/sound_file_player.h"
+#include "panel/panel_controls.h"
+#include "panel/settings_panel.h"
+#include "script/tagged_text.h"
+#include "settings/ini_store.h"
+#include "settings/settings_keys.h"
+#include "shell/commands.h"
+#include "shell/main_window.h"
+#include "shell/panel_controller.h"
+#include "shell/pause_countdown_dialog.h"
+#include "shell/preview_engine.h"
+#include "shell/scripted_dialogs.h"
+#include "shell/shell_texts.h"
+#include "shell/startup.h"
+
+using namespace aurisona;
+using namespace aurisona::shell;
+
+namespace {
+
+QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+bool SoundServerAnswers() {
+  return QProcess::execute(QStringLiteral("bash"),
+                           {QStringLiteral(AURISONA_SOURCE_DIR "/scripts/pulse-null-sink.sh"),
+                            QStringLiteral("check")}) == 0;
+}
+
+// Records the null sink's monitor (44100 Hz stereo) with parec.
+class Monitor {
+ public:
+  explicit Monitor(const QString& file) : file_(file) {
+    parec_.setStandardOutputFile(file);
+    parec_.start(QStringLiteral("parec"), {QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
+                                           QStringLiteral("--rate=44100"), QStringLiteral("--channels=2"),
+                                           QStringLiteral("--latency-msec=10"),
+                                           QStringLiteral("--device=aurisona_null.monitor")});
+    started_ = parec_.waitForStarted() &&
+               QTest::qWaitFor([this] { return QFileInfo(file_).size() >= 4410 * 4; }, 10000);
+  }
+  ~Monitor() { Stop(); }
+  bool started() const { return started_; }
+
+  // Loudness of each 10 ms block: true when some sample is not near silence.
+  QList<bool> Blocks(int tailMs = 400) {
+    const qint64 until = QFileInfo(file_).size() + qint64(tailMs) * 441 / 10 * 4;
+    (void)QTest::qWaitFor([&] { return QFileInfo(file_).size() >= until; }, tailMs * 10);
+    Stop();
+    QFile file(file_);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    const auto* samples = reinterpret_cast<const int16_t*>(bytes.constData());
+    const qsizetype count = bytes.size() / 2;
+    constexpr qsizetype kBlock = 441 * 2;
+    QList<bool> blocks;
+    for (qsizetype at = 0; at + kBlock <= count; at += kBlock) {
+      bool loud = false;
+      for (qsizetype i = at; i < at + kBlock && !loud; ++i) loud = std::abs(samples[i]) > 64;
+      blocks << loud;
+    }
+    return blocks;
+  }
+
+ private:
+  void Stop() {
+    if (parec_.state() != QProcess::NotRunning) {
+      parec_.terminate();
+      parec_.waitForFinished(3000);
+    }
+  }
+  QString file_;
+  QProcess parec_;
+  bool started_ = false;
+};
+
+// Runs of equal loudness: (loud, length in blocks).
+QList<QPair<bool, int>> Runs(const QList<bool>& blocks) {
+  QList<QPair<bool, int>> runs;
+  for (bool loud : blocks) {
+    if (!runs.isEmpty() && runs.last().first == loud) {
+      ++runs.last().second;
+    } else {
+      runs.append({loud, 1});
+    }
+  }
+  return runs;
+}
+
+struct Started {
+  int kind;
+  qint64 ms;
+};
+
+}  // namespace
+
+class PreviewTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> temp_;
+  DataDirectory data_;
+  ScriptedDialogs* dialogs_ = nullptr;
+  std::unique_ptr<MainWindow> window_;
+  PanelController* panel_ = nullptr;
+  QElapsedTimer clock_;
+  QList<Started> started_;
+  QStringList words_;
+  bool ended_ = false;
+
+  QString Path(const QString& name) const { return temp_->filePath(name); }
+  PreviewEngine& Engine() { return panel_->Preview(); }
+  QPushButton* Button(int id) { return qobject_cast<QPushButton*>(panel_->Panel().Control(id)); }
+
+  void Load(const std::u16string& tagged) {
+    ScriptDocument& doc = window_->Editor().Document();
+    doc.SetSelection(0, -1);
+    TaggedTextReader(doc, window_->Media().lists(), tagged, true, false);
+    QCoreApplication::processEvents();
+  }
+
+  void Observe() {
+    clock_.start();
+    Engine().recordStarted = [this](const Segment& record, size_t) { started_.append({record.kind, clock_.elapsed()}); };
+    Engine().wordSelected = [this](int start, int end) {
+      words_ << Q(window_->Editor().Document().Text(start, end));
+    };
+    Engine().ended = [this] { ended_ = true; };
+  }
+
+  QList<int> Kinds() const {
+    QList<int> kinds;
+    for (const Started& s : started_) kinds << s.kind;
+    return kinds;
+  }
+
+  void VerifyIdle(std::pair<int, int> selection) {
+    QVERIFY(!Engine().InProgress());
+    QVERIFY(!window_->Editor().IsReadOnly());
+    QCOMPARE(Button(panel::kPreviewAllId)->text(), Q(panel::kPreviewAllRestoredText));
+    QCOMPARE(Button(panel::kPreviewFromCaretId)->text(), QString::fromUtf16(text::kPreviewRangeRestored));
+    for (int id : {panel::kPreviewAllId, panel::kPreviewFromCaretId, panel::kOutputId}) {
+      QVERIFY(Button(id)->isEnabled());
+    }
+    QCOMPARE(window_->ToolButton(cmd::kPreviewButton)->text(),
+             window_->PreviewMode() == 1 ? QStringLiteral("全部试听") : QStringLiteral("部分试听"));
+    QCOMPARE(window_->Editor().Document().Selection(), selection);
+  }
+
+ private slots:
+  void init() {
+    temp_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(temp_->isValid());
+    qputenv("HOME", QFile::encodeName(temp_->path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(Path(QStringLiteral("share"))));
+    data_ = PrepareDataDirectory(DataDirectory(QFile::encodeName(Path(QStringLiteral("data"))).toStdString()));
+    IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0);
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    dialogs_ = dialogs.get();
+    window_ = std::make_unique<MainWindow>(data_, QString(), std::move(dialogs));
+    auto panel = std::make_unique<PanelController>(*window_);
+    panel_ = panel.get();
+    window_->InstallSettingsPanel(std::move(panel));
+    window_->show();
+    started_.clear();
+    words_.clear();
+    ended_ = false;
+    Observe();
+  }
+
+  void cleanup() {
+    window_.reset();
+    temp_.reset();
+  }
+
+  void toneThenPauseThenSpeechAreHeardInOrder() {
+    if (!SoundServerAnswers()) QSKIP("no sound server with the null sink (run through ctest)");
+    Load(u"<提示音><暂停0.5秒>Hello world again");
+    window_->Editor().Document().SetSelection(3, 5);
+    Monitor monitor(Path(QStringLiteral("monitor.raw")));
+    QVERIFY(monitor.started());
+
+    window_->ExecuteCommand(cmd::kPreviewButton);
+    QTRY_VERIFY_WITH_TIMEOUT(Engine().InProgress(), 2000);
+    // While it plays: read-only editor, the stop button, the others disabled.
+    QVERIFY(window_->Editor().IsReadOnly());
+    QCOMPARE(Button(panel::kPreviewAllId)->text(), Q(panel::kStopButtonText));
+    QVERIFY(!Button(panel::kPreviewFromCaretId)->isEnabled());
+    QVERIFY(!Button(panel::kOutputId)->isEnabled());
+    QCOMPARE(window_->ToolButton(cmd::kPreviewButton)->text(), QStringLiteral("停止试听"));
+    QCOMPARE(window_->Editor().Document().Selection(), (std::pair<int, int>{0, 1}));
+
+    QTRY_VERIFY_WITH_TIMEOUT(ended_, 20000);
+    QCOMPARE(Kinds(), (QList<int>{1, 500, 0}));
+    QVERIFY2(started_[2].ms - started_[1].ms >= 480, qPrintable(QString::number(started_[2].ms - started_[1].ms)));
+    // Every word is found where it stands, in order.
+    QCOMPARE(words_, (QStringList{QStringLiteral("Hello"), QStringLiteral("world"), QStringLiteral("again")}));
+    VerifyIdle({3, 5});
+    QVERIFY(dialogs_->errors.isEmpty());
+
+    // Heard: the tone, a gap of about the pause, then the speech.
+    const auto runs = Runs(monitor.Blocks());
+    qsizetype firstLoud = 0;
+    while (firstLoud < runs.size() && !runs[firstLoud].first) ++firstLoud;
+    QVERIFY2(firstLoud + 3 < runs.size(), "the monitor heard too little");
+    int longestGap = 0;
+    qsizetype gapAt = -1;
+    for (qsizetype i = firstLoud + 1; i + 1 < runs.size(); ++i) {
+      if (!runs[i].first && runs[i].second > longestGap) {
+        longestGap = runs[i].second;
+        gapAt = i;
+      }
+    }
+    QVERIFY2(longestGap >= 40 && longestGap <= 90, qPrintable(QString::number(longestGap)));
+    int speechBlocks = 0;
+    for (qsizetype i = gapAt + 1; i < runs.size(); ++i) speechBlocks += runs[i].first ? runs[i].second : 0;
+    QVERIFY2(speechBlocks >= 30, qPrintable(QString::number(speechBlocks)));
+  }
+
+  void stopDuringPauseHidesTheCountdownForGood() {
+    if (!SoundServerAnswers()) QSKIP("no sound server with the null sink (run through ctest)");
+    Load(u"<暂停2秒>Never spoken");
+    window_->Editor().Document().SetSelection(4, 4);
+    panel_->HandleCommand(panel_cmd::kPreviewAll);
+    QVERIFY(Engine().IsPausing());
+    PauseCountdownDialog* countdown = Engine().Countdown();
+    QVERIFY(countdown != nullptr);
+    QVERIFY(countdown->isVisible());
+    QCOMPARE(countdown->Label()->text(), QStringLiteral("2秒"));
+    QTest::qWait(300);
+    // Pressing the button that started it stops it.
+    panel_->Panel().PostCommand(panel::kPreviewAllId);
+    QTRY_VERIFY(!Engine().InProgress());
+    QVERIFY(!countdown->isVisible());
+    QTest::qWait(2300);
+    QVERIFY(!countdown->isVisible());
+    QCOMPARE(Kinds(), QList<int>{2000});
+    QVERIFY(words_.isEmpty());
+    VerifyIdle({4, 4});
+  }
+
+  void countdownCountsDownAndSkips() {
+    PauseCountdownDialog dialog(window_.get(), window_.get());
+    QCOMPARE(PauseCountdownDialog::StartText(300), QStringLiteral("0.3秒"));
+    QCOMPARE(PauseCountdownDialog::StartText(999), QStringLiteral("0.9秒"));
+    QCOMPARE(PauseCountdownDialog::StartText(1000), QStringLiteral("1秒"));
+    QSignalSpy done(&dialog, &PauseCountdownDialog::PauseDone);
+    QElapsedTimer clock;
+    clock.start();
+    dialog.Start(2500);
+    QCOMPARE(dialog.Label()->text(), QStringLiteral("2秒"));
+    QVERIFY(dialog.isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.Label()->text(), QStringLiteral("1秒"), 1500);
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.Label()->text(), QString(), 1500);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 1500);
+    QVERIFY(clock.elapsed() >= 2450);
+    QVERIFY(!dialog.isVisible());
+
+    dialog.Start(30000);
+    dialog.SkipButton()->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(done.count(), 1);  // posted, not sent from the click
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 500);
+    QVERIFY(!dialog.IsCounting());
+    QTest::qWait(1200);
+    QVERIFY(!dialog.isVisible());  // the second timer is stopped too
+  }
+
+  void fromTheCaretSkipsAndWalks() {
+    // Pauses only: no sound is needed. Records: 100 | 200 | 300 at 0, 1, 2.
+    Load(u"<暂停0.1秒><暂停0.2秒><暂停0.3秒>");
+    window_->Editor().Document().SetSelection(1, 1);
+    window_->ExecuteCommand(cmd::kPreviewPart);
+    QTRY_VERIFY(Engine().InProgress());
+    QCOMPARE(Button(panel::kPreviewFromCaretId)->text(), Q(panel::kStopButtonText));
+    QVERIFY(!Button(panel::kPreviewAllId)->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ended_, 3000);
+    QCOMPARE(Kinds(), (QList<int>{200, 300}));
+    VerifyIdle({1, 1});
+
+    // After the last record: from the first. At 0: as preview all.
+    for (int caret : {3, 0}) {
+      started_.clear();
+      ended_ = false;
+      window_->Editor().Document().SetSelection(caret, caret);
+      panel_->HandleCommand(panel_cmd::kPreviewFromCaret);
+      QCOMPARE(Button(panel::kPreviewAllId)->text(), caret == 0 ? Q(panel::kStopButtonText) : Q(panel::kPreviewAllRestoredText));
+      QTRY_VERIFY_WITH_TIMEOUT(ended_, 3000);
+      QCOMPARE(Kinds(), (QList<int>{100, 200, 300}));
+    }
+
+    // A same-voice repeat of three around a pause, a no-read span straight
+    // after the begin, and an alternating repeat of two.
+    started_.clear();
+    ended_ = false;
+    Load(u"<重复1:3><禁读>x<结束><暂停0.1秒><结束1><重复2:2><暂停0.2秒><结束2>");
+    panel_->HandleCommand(panel_cmd::kPreviewAll);
+    QTRY_VERIFY2_WITH_TIMEOUT(ended_, qPrintable(QString::number(Kinds().size())), 5000);
+    QCOMPARE(Kinds(), (QList<int>{100, 100, 100, 200, 200}));
+  }
+
+  void failuresAndEmptyScripts() {
+    // Empty editor: the message, nothing starts.
+    panel_->HandleCommand(panel_cmd::kPreviewAll);
+    QCOMPARE(dialogs_->errors, QStringList{QString::fromUtf16(text::kPreviewEmpty)});
+    QVERIFY(!Engine().InProgress());
+
+    // Only a no-read span: nothing plays, no message, the buttons stay.
+    dialogs_->errors.clear();
+    Load(u"<禁读>quiet<结束>");
+    panel_->HandleCommand(panel_cmd::kPreviewAll);
+    QVERIFY(!Engine().InProgress());
+    QVERIFY(dialogs_->errors.isEmpty());
+    QVERIFY(started_.isEmpty());
+
+    // A tone that is gone: its message; as the first record the preview does
+    // not start. After a pause it ends the preview.
+    for (const QString& tone : QDir(QString::fromStdString(data_.Sound().string())).entryList(QDir::Files)) {
+      QFile::remove(QString::fromStdString((data_.Sound() / tone.toStdString()).string()));
+    }
+    Load(u"<提示音>");
+    panel_->HandleCommand(panel_cmd::kPreviewAll);
+    QCOMPARE(dialogs_->errors, QStringList{QString::fromUtf16(text::kToneFailed)});
+    QVERIFY(!Engine().InProgress());
+    QVERIFY(!window_->Editor().IsReadOnly());
+
+    dialogs_->errors.clear();
+    Load(u"<暂停0.1秒><提示音><暂停0.1秒>");
+    window_->Editor().Document().SetSelection(2, 3);
+    panel_->HandleCommand(panel_cmd::kPreviewAll);
+    QVERIFY(Engine().InProgress());
+    QTRY_VERIFY_WITH_TIMEOUT(ended_, 2000);
+    QCOMPARE(dialogs_->errors, QStringList{QString::fromUtf16(text::kToneFailed)});
+    QCOMPARE(Kinds(), QList<int>{100});
+    VerifyIdle({2, 3});
+  }
+
+  void musicPlaysForItsPlayTimeAndAMissingClipSaysSo() {
+    if (!SoundServerAnswers()) QSKIP("no sound server with the null sink (run through ctest)");
+    QVERIFY(!window_->Media().lists().music.empty());
+    QVERIFY(window_->Media().SetPlayTime(0, 1));
+    const QString clip = Q(window_->Media().lists().music.front());
+    Load(u"<音乐:" + clip.toStdU16String() + u">");
+    Monitor monitor(Path(QStringLiteral("music.raw")));
+    QVERIFY(monitor.started());
+    panel_->HandleCommand(panel_cmd::kPreviewAll);
+    QVERIFY(Engine().InProgress());
+    QCOMPARE(window_->Editor().Document().Selection(), (std::pair<int, int>{0, 1}));
+    QTRY_VERIFY_WITH_TIMEOUT(ended_, 5000);
+    QCOMPARE(Kinds(), QList<int>{2});
+    int loud = 0;
+    for (const auto& run : Runs(monitor.Blocks())) loud += run.first ? run.second : 0;
+    QVERIFY2(loud >= 85 && loud <= 115, qPrintable(QString::number(loud)));  // one second
+
+    QVERIFY(QFile::remove(QString::fromStdString(window_->Media().MusicPath(0).string())));
+    panel_->HandleCommand(panel_cmd::kPreviewAll);
+    QCOMPARE(dialogs_->errors, QStringList{QString::fromUtf16(text::kMusicFailed)});
+    QVERIFY(!Engine().InProgress());
+  }
+
+  void choosingAToneStopsTheLastAndPlaysIt() {
+    if (!SoundServerAnswers()) QSKIP("no sound server with the null sink (run through ctest)");
+    QVERIFY(window_->Media().tones().size() >= 2);
+    Monitor monitor(Path(QStringLiteral("tone.raw")));
+    QVERIFY(monitor.started());
+    window_->ExecuteCommand(cmd::kToneFirst + 1);
+    QVERIFY(window_->TonePlayer().IsRunning());
+    QCOMPARE(window_->Media().promptToneIndex(), 1);
+    window_->ExecuteCommand(cmd::kToneFirst);
+    QVERIFY(window_->TonePlayer().IsRunning());
+    QCOMPARE(IniStore(data_.SetupIni()).GetInt(kSettingsSection, setting_keys::kPromptTone, -1), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->TonePlayer().IsRunning(), 10000);
+    QVERIFY(monitor.Blocks().contains(true));
+  }
+};
+
+QTEST_MAIN(PreviewTest)
+#include "preview_test.moc"
