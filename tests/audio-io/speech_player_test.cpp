@@ -14,7 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-const std::u16string kVoice = u"美式英语男声";
+const std::u16string kVoice = u"美音男声";
 
 // What the speech reported, with the time since Speak.
 struct Heard {

@@ -20,9 +20,9 @@ using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
-const std::u16string kMandarinMale = u"普通话男声";
-const std::u16string kEnglishMale = u"美式英语男声";
-const std::u16string kEnglishFemale = u"美式英语女声";
+const std::u16string kMandarinMale = u"中文男声";
+const std::u16string kEnglishMale = u"美音男声";
+const std::u16string kEnglishFemale = u"美音女声";
 
 uint32_t Le(const std::string& b, size_t at, int bytes) {
   uint32_t v = 0;
@@ -94,7 +94,7 @@ TEST(SpeechEspeakTest, ListsMandarinAndEnglishVoicesOfBothGenders) {
     });
   };
   EXPECT_TRUE(has(kMandarinMale, u"Male", u"804"));
-  EXPECT_TRUE(has(u"普通话女声", u"Female", u"804"));
+  EXPECT_TRUE(has(u"中文女声", u"Female", u"804"));
   EXPECT_TRUE(has(kEnglishMale, u"Male", u"409"));
   EXPECT_TRUE(has(kEnglishFemale, u"Female", u"409"));
   const VoiceSlotLists lists = DistributeVoices(voices);

@@ -21,9 +21,9 @@ struct LanguageEntry {
   std::u16string_view windows_language;
 };
 constexpr std::array<LanguageEntry, 3> kLanguages = {{
-    {"cmn", u"普通话", u"Mandarin", u"804"},
-    {"en-us", u"美式英语", u"US English", u"409"},
-    {"en-gb", u"英式英语", u"UK English", u"809"},
+    {"cmn", u"中文", u"Mandarin", u"804"},
+    {"en-us", u"美音", u"US English", u"409"},
+    {"en-gb", u"英音", u"UK English", u"809"},
 }};
 
 struct VariantEntry {

@@ -2,7 +2,7 @@
 //
 // Voices: the installed Mandarin ("cmn"), American English ("en-us") and British English
 // ("en-gb") eSpeak voices, each as a male and a female variant, named
-// "普通话男声", "普通话女声", "美式英语男声", ... "英式英语女声" (names are stored in
+// "中文男声", "中文女声", "美音男声", ... "英音女声" (names are stored in
 // setup.ini and never change).
 // eSpeak speaks at 22050 Hz, so every display name carries "22kHz".
 //
