@@ -3,6 +3,8 @@
 // fraction of its duration. Plays into the sound server PULSE_SERVER names, or
 // into a private null sink started for the run.
 #include <benchmark/benchmark.h>
+
+#include "private_sound_server.h"
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -131,23 +133,10 @@ BENCHMARK(BM_Mp3PlaybackCpu)->Unit(benchmark::kSecond)->Iterations(1);
 }  // namespace aurisona
 
 int main(int argc, char** argv) {
-  // Without a sound server of the tests' kind, start a private one for the run.
-  const std::string script = std::string(AURISONA_SOURCE_DIR) + "/scripts/pulse-null-sink.sh";
-  std::string started;
-  if (std::system(("bash '" + script + "' check").c_str()) != 0) {
-    char dir[] = "/tmp/aurisona-pulse-XXXXXX";
-    if (mkdtemp(dir) != nullptr &&
-        std::system(("bash '" + script + "' start '" + std::string(dir) + "' >/dev/null").c_str()) == 0) {
-      started = dir;
-      setenv("PULSE_SERVER", ("unix:" + started + "/native").c_str(), 1);
-    }
-  }
+  const aurisona::bench::PrivateSoundServer server;
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (!started.empty()) {
-    if (std::system(("bash '" + script + "' stop '" + started + "'").c_str()) == 0) std::filesystem::remove_all(started);
-  }
   std::filesystem::remove_all(aurisona::Scratch());
   return 0;
 }

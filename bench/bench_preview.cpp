@@ -19,6 +19,7 @@
 
 #include "audio-io/audio_system.h"
 #include "script/tagged_text.h"
+#include "private_sound_server.h"
 #include "settings/ini_store.h"
 #include "settings/settings_keys.h"
 #include "shell/commands.h"
@@ -92,16 +93,7 @@ std::vector<double> SpeechFirst(MainWindow& window, PanelController& panel) {
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  const std::string script = std::string(AURISONA_SOURCE_DIR) + "/scripts/pulse-null-sink.sh";
-  std::string started;
-  if (std::system(("bash '" + script + "' check").c_str()) != 0) {
-    char dir[] = "/tmp/aurisona-pulse-XXXXXX";
-    if (mkdtemp(dir) != nullptr &&
-        std::system(("bash '" + script + "' start '" + std::string(dir) + "' >/dev/null").c_str()) == 0) {
-      started = dir;
-      setenv("PULSE_SERVER", ("unix:" + started + "/native").c_str(), 1);
-    }
-  }
+  const aurisona::bench::PrivateSoundServer server;
   int code = 0;
   {
     QApplication app(argc, argv);
@@ -120,9 +112,6 @@ int main(int argc, char** argv) {
     Report("preview to first tone sample", tone);
     Report("preview to first word heard", speech);
     code = tone.empty() || speech.empty() ? 1 : 0;
-  }
-  if (!started.empty()) {
-    if (std::system(("bash '" + script + "' stop '" + started + "'").c_str()) == 0) std::filesystem::remove_all(started);
   }
   return code;
 }
