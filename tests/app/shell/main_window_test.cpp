@@ -15,6 +15,7 @@
 #include <QtTest>
 #include <deque>
 
+#include "shell/shell_test_util.h"
 #include "files/document_files.h"
 #include "script/marks.h"
 #include "settings/ini_store.h"
@@ -32,8 +33,6 @@ namespace {
 
 const QString kAppTitle = QStringLiteral("澄聆听力合成系统 2.2");
 
-QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
-
 QString DocText(MainWindow& window) { return Q(window.Editor().Document().Text(0, -1)); }
 
 void TypeText(MainWindow& window, const QString& text) {
@@ -41,11 +40,6 @@ void TypeText(MainWindow& window, const QString& text) {
   doc.SetSelection(doc.Length(), doc.Length());
   doc.ReplaceSelection(text.toStdU16String(), true);
   window.Editor().SetModified(true);
-}
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool Enabled(MainWindow& window, int id) {
@@ -85,9 +79,7 @@ class MainWindowTest : public QObject {
   void init() {
     temp_ = std::make_unique<QTemporaryDir>();
     QVERIFY(temp_->isValid());
-    qputenv("HOME", QFile::encodeName(temp_->path()));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(temp_->filePath(QStringLiteral("share"))));
-    data_ = PrepareDataDirectory(DataDirectory(QFile::encodeName(temp_->filePath(QStringLiteral("data"))).toStdString()));
+    data_ = PrepareTestHome(*temp_);
   }
 
   void saveAsSaveAndTitle() {

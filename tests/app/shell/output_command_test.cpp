@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "shell/shell_test_util.h"
 #include "output/output_job.h"
 #include "script/tagged_text.h"
 #include "settings/ini_store.h"
@@ -23,13 +24,6 @@ using namespace aurisona;
 using namespace aurisona::shell;
 
 namespace {
-
-QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 }  // namespace
 
@@ -80,9 +74,7 @@ class OutputCommandTest : public QObject {
   void init() {
     temp_ = std::make_unique<QTemporaryDir>();
     QVERIFY(temp_->isValid());
-    qputenv("HOME", QFile::encodeName(temp_->path()));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(Path(QStringLiteral("share"))));
-    data_ = PrepareDataDirectory(DataDirectory(QFile::encodeName(Path(QStringLiteral("data"))).toStdString()));
+    data_ = PrepareTestHome(*temp_);
     MakeWindow();
   }
 

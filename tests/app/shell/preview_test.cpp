@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "shell/shell_test_util.h"
 #include "audio-io/sound_file_player.h"
 #include "panel/panel_controls.h"
 #include "panel/settings_panel.h"
@@ -33,8 +34,6 @@ using namespace aurisona;
 using namespace aurisona::shell;
 
 namespace {
-
-QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
 
 bool SoundServerAnswers() {
   return QProcess::execute(QStringLiteral("bash"),
@@ -166,9 +165,7 @@ class PreviewTest : public QObject {
   void init() {
     temp_ = std::make_unique<QTemporaryDir>();
     QVERIFY(temp_->isValid());
-    qputenv("HOME", QFile::encodeName(temp_->path()));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(Path(QStringLiteral("share"))));
-    data_ = PrepareDataDirectory(DataDirectory(QFile::encodeName(Path(QStringLiteral("data"))).toStdString()));
+    data_ = PrepareTestHome(*temp_);
     IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0);
     auto dialogs = std::make_unique<ScriptedDialogs>();
     dialogs_ = dialogs.get();

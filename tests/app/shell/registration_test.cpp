@@ -4,17 +4,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "shell/shell_test_util.h"
 #include "shell/registration.h"
 #include "shell/startup.h"
 
 using namespace aurisona::shell;
 
 namespace {
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 struct ToolCalls {
   QStringList calls;
