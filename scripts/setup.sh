@@ -21,6 +21,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev xvfb xauth fonts-noto-cjk shared-mime-info desktop-file-utils
   # independent decoders used by the tests
   mpg123 lame sox
+  # the Debian package: icons drawn from the SVG, and the checks of its test
+  dpkg-dev librsvg2-bin lintian appstream libxml2-utils man-db
 )
 
 missing=()

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "aurisona_version.h"
 #include "cli.h"
 
 namespace {
@@ -17,7 +18,8 @@ constexpr const char* kUsage =
     "  play FILE [--play-time S] [--fade S]\n"
     "                    play a WAV or MP3 file on the sound output\n"
     "  record NAME --seconds S\n"
-    "                    record NAME.wav into the Record folder from the sound input\n";
+    "                    record NAME.wav into the Record folder from the sound input\n"
+    "  --version         print the version\n";
 
 struct Command {
   const char* name;
@@ -39,6 +41,10 @@ int main(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("aurisona-cli %s\n", AURISONA_VERSION);
+    return 0;
   }
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[1], command.name) == 0) return command.run(argc, argv);

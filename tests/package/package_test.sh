@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a finished build, unpacks it into a scratch
+# root and uses what it installs: both programs, the desktop entry, the MIME
+# package, the metainfo, the manual pages and the icons.
+#
+#   package_test.sh BUILD_DIR SCRATCH_DIR VERSION
+set -euo pipefail
+
+build=$1
+scratch=$2
+version=$3
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+step() { echo "== $*"; }
+
+rm -rf "$scratch"
+mkdir -p "$scratch"
+
+step "cpack"
+if ! cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
+  cat "$scratch/cpack.log" >&2
+  echo "FAIL: cpack did not build the package" >&2
+  exit 1
+fi
+deb="$scratch/out/aurisona_${version}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || { ls -l "$scratch/out" >&2; echo "FAIL: no $deb" >&2; exit 1; }
+
+step "control fields"
+[ "$(dpkg-deb -f "$deb" Package)" = aurisona ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+# Named by hand (run time data and plugins) and found by dpkg-shlibdeps.
+for p in espeak-ng-data libflite1 fonts-noto-cjk libasound2-plugins \
+         libqt6widgets6 libmp3lame0 libmpg123-0 libsndfile1 libportaudio2 libespeak-ng1 libc6; do
+  grep -Eq "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p"
+done
+
+step "unpack"
+root="$scratch/root"
+dpkg-deb -x "$deb" "$root"
+for f in usr/bin/aurisona usr/bin/aurisona-cli \
+         usr/share/aurisona/aurisona.rcc \
+         usr/share/applications/aurisona.desktop \
+         usr/share/mime/packages/aurisona.xml \
+         usr/share/metainfo/org.aurisona.Aurisona.metainfo.xml \
+         usr/share/icons/hicolor/scalable/apps/aurisona.svg \
+         usr/share/man/man1/aurisona.1.gz usr/share/man/man1/aurisona-cli.1.gz \
+         usr/share/doc/aurisona/copyright usr/share/doc/aurisona/changelog.gz; do
+  [ -f "$root/$f" ] || fail "missing /$f"
+done
+for size in 16 22 24 32 48 64 128 256; do
+  png="$root/usr/share/icons/hicolor/${size}x${size}/apps/aurisona.png"
+  if [ ! -f "$png" ]; then
+    fail "missing ${size}x${size} icon"
+    continue
+  fi
+  # PNG signature, then the IHDR chunk's width and height (big-endian).
+  header=$(od -An -tx1 -N24 "$png" | tr -d ' \n')
+  expect=$(printf '%08x%08x' "$size" "$size")
+  [ "${header:0:16}" = 89504e470d0a1a0a ] || fail "${size}x${size} icon is not a PNG"
+  [ "${header:32:16}" = "$expect" ] || fail "${size}x${size} icon has the wrong size (${header:32:16})"
+done
+# Nothing outside /usr, no build paths in the file names.
+outside=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
+[ -z "$outside" ] || fail "files outside /usr: $outside"
+
+step "aurisona-cli from the unpacked root"
+cli="$root/usr/bin/aurisona-cli"
+out=$("$cli" --version) || fail "aurisona-cli --version failed"
+[ "$out" = "aurisona-cli $version" ] || fail "aurisona-cli --version printed '$out'"
+data="$scratch/data"
+"$cli" voices --data-dir "$data" >"$scratch/voices.jsonl" || fail "aurisona-cli voices failed"
+grep -q '"name":' "$scratch/voices.jsonl" || fail "aurisona-cli voices listed no voice"
+grep -q '"language":"804"' "$scratch/voices.jsonl" || fail "no Mandarin voice listed"
+printf '<男>Good morning, class.<暂停1秒><女>Listen to the dialogue.\n' >"$scratch/short.txt"
+if "$cli" render "$scratch/short.txt" -o "$scratch/short.mp3" --quiet --data-dir "$data"; then
+  # Decoded by an independent decoder: 16-bit stereo at 44100 Hz, longer
+  # than the one-second pause alone.
+  bytes=$(mpg123 -q -s "$scratch/short.mp3" 2>/dev/null | wc -c)
+  echo "decoded PCM bytes: $bytes"
+  [ "$bytes" -gt $((44100 * 4 * 2)) ] || fail "rendered MP3 is too short ($bytes PCM bytes)"
+else
+  fail "aurisona-cli render failed"
+fi
+
+step "aurisona from the unpacked root"
+app="$root/usr/bin/aurisona"
+out=$("$app" --version) || fail "aurisona --version failed"
+[ "$out" = "aurisona $version" ] || fail "aurisona --version printed '$out'"
+run_app() {
+  env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen HOME="$scratch/home" \
+    XDG_DATA_HOME="$scratch/home/share" timeout 300 "$@"
+}
+if run_app "$app" --screenshot "$scratch/shots" >"$scratch/shots.log" 2>&1; then
+  [ -s "$scratch/shots/main-skin2.png" ] || fail "no picture of the main window in a built-in skin"
+else
+  cat "$scratch/shots.log" >&2
+  fail "aurisona from the unpacked root failed"
+fi
+# A broken installation: the resource folder is gone.
+mv "$root/usr/share/aurisona" "$root/usr/share/aurisona.away"
+status=0
+run_app "$app" --screenshot "$scratch/broken" >"$scratch/broken.log" 2>&1 || status=$?
+cat "$scratch/broken.log"
+[ "$status" -eq 1 ] || fail "a missing resource folder gave status $status"
+grep -qF "$root/usr/share/aurisona/aurisona.rcc" "$scratch/broken.log" || fail "the message does not name the missing file"
+[ "$(grep -c 'aurisona:' "$scratch/broken.log")" -eq 1 ] || fail "more than one message for the missing resources"
+[ ! -e "$scratch/broken" ] || fail "a broken installation still wrote pictures"
+mv "$root/usr/share/aurisona.away" "$root/usr/share/aurisona"
+
+step "desktop entry, MIME package, metainfo"
+desktop="$root/usr/share/applications/aurisona.desktop"
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+grep -qx 'Exec=aurisona %f' "$desktop" || fail "desktop entry does not run aurisona %f"
+grep -qx 'MimeType=application/x-aurisona-lsn;' "$desktop" || fail "desktop entry lacks the MIME type"
+xmllint --noout "$root/usr/share/mime/packages/aurisona.xml" || fail "MIME package is not well-formed XML"
+mkdir -p "$scratch/mime"
+cp -r "$root/usr/share/mime/packages" "$scratch/mime/"
+update-mime-database "$scratch/mime" || fail "update-mime-database"
+grep -q '^application/x-aurisona-lsn:\*\.lsn$' "$scratch/mime/globs" || fail "*.lsn is not in the MIME globs"
+grep -q 'application/x-aurisona-lsn' "$scratch/mime/magic" 2>/dev/null || grep -aq 'x-aurisona-lsn' "$scratch/mime/magic" ||
+  fail "the MIME magic lacks the document type"
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.aurisona.Aurisona.metainfo.xml" || fail "appstreamcli validate"
+
+step "manual pages"
+for page in aurisona aurisona-cli; do
+  gz="$root/usr/share/man/man1/$page.1.gz"
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$gz" 2>&1 >"$scratch/$page.txt") || fail "man $page failed"
+  [ -z "$warnings" ] || fail "man $page: $warnings"
+  grep -q "$version" "$scratch/$page.txt" || fail "man $page does not name version $version"
+done
+grep -q -- '--data-dir' "$scratch/aurisona-cli.txt" || fail "aurisona-cli(1) lacks --data-dir"
+
+step "lintian"
+if lintian --no-tag-display-limit "$deb" >"$scratch/lintian.log" 2>&1; then :; fi
+cat "$scratch/lintian.log"
+# No errors; the warnings left are the ones the README explains.
+if grep -q '^E: ' "$scratch/lintian.log"; then fail "lintian reports errors"; fi
+allowed='^W: aurisona: (no-manual-page-placeholder)'
+unexpected=$(grep '^W: ' "$scratch/lintian.log" | grep -Ev "$allowed" || true)
+[ -z "$unexpected" ] || fail "lintian warnings not accounted for: $unexpected"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "package $deb: all checks passed"
