@@ -76,7 +76,7 @@ install(FILES ${AURISONA_ICON_SVG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hi
 install(FILES ${AURISONA_STAGE}/org.aurisona.Aurisona.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${AURISONA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${AURISONA_STAGE}/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/aurisona)
 
 # The Debian package: cmake --build --preset default --target package
 set(CPACK_GENERATOR DEB)
@@ -84,15 +84,15 @@ set(CPACK_PACKAGE_NAME aurisona)
 set(CPACK_PACKAGE_VENDOR "The Aurisona developers")
 set(CPACK_PACKAGE_CONTACT "The Aurisona developers <aurisona@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "authoring tool for the audio of listening examinations")
+# The synopsis is the summary above; CPack indents these lines.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "authoring tool for the audio of listening examinations
- Aurisona voices school English listening-exam scripts with text-to-speech.
- A teacher writes a script with Chinese instructions, English dialogues and
- passages, and places control marks in it: voices, pauses, prompt tones, music
- clips, recordings, repeated and unread stretches. The desktop application
- previews the script through the sound card with the spoken words highlighted
- and renders it into one MP3 file; aurisona-cli does the same without a
- display.")
+    "Aurisona voices school English listening-exam scripts with text-to-speech.
+A teacher writes a script with Chinese instructions, English dialogues and
+passages, and places control marks in it: voices, pauses, prompt tones, music
+clips, recordings, repeated and unread stretches. The desktop application
+previews the script through the sound card with the spoken words highlighted
+and renders it into one MP3 file; aurisona-cli does the same without a
+display.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

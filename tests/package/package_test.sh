@@ -41,7 +41,9 @@ for p in espeak-ng-data libflite1 fonts-noto-cjk libasound2-plugins \
 done
 
 step "unpack"
-root="$scratch/root"
+# Outside the build folder: a program there would find the build's resources.
+root=$(mktemp -d "${TMPDIR:-/tmp}/aurisona-package.XXXXXX")
+trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 for f in usr/bin/aurisona usr/bin/aurisona-cli \
          usr/share/aurisona/aurisona.rcc \
@@ -94,18 +96,52 @@ out=$("$app" --version) || fail "aurisona --version failed"
 [ "$out" = "aurisona $version" ] || fail "aurisona --version printed '$out'"
 run_app() {
   env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen HOME="$scratch/home" \
-    XDG_DATA_HOME="$scratch/home/share" timeout 300 "$@"
+    XDG_DATA_HOME="$scratch/home/share" "$@"
 }
-if run_app "$app" --screenshot "$scratch/shots" >"$scratch/shots.log" 2>&1; then
-  [ -s "$scratch/shots/main-skin2.png" ] || fail "no picture of the main window in a built-in skin"
+# Starts the application as the menu entry does, waits until it has made its
+# data folder (which it does once its resources are registered) and then for
+# $2 (or three seconds), and ends it. $1: the XDG_DATA_DIRS it sees. Fails
+# when the program does not keep running.
+start_app() {
+  rm -rf "$scratch/home"
+  XDG_DATA_DIRS="$1" QT_QPA_PLATFORM=offscreen HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/share" \
+    env -u DISPLAY -u WAYLAND_DISPLAY "$app" >"$scratch/app.log" 2>&1 &
+  local pid=$! waited=0
+  local want="${2:-$scratch/home/share/aurisona/Sound/ding.wav}"
+  while [ ! -f "$want" ] && kill -0 "$pid" 2>/dev/null && [ $waited -lt 600 ]; do
+    sleep 0.2
+    waited=$((waited + 1))
+  done
+  [ -n "${2:-}" ] || sleep 3
+  if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    return 0
+  fi
+  wait "$pid" 2>/dev/null || true
+  cat "$scratch/app.log" >&2
+  return 1
+}
+user_entry="$scratch/home/share/applications/aurisona.desktop"
+user_mime="$scratch/home/share/mime/packages/aurisona.xml"
+# The unpacked root is an installation the desktop sees: nothing is written
+# into the user's folders.
+if start_app "$root/usr/share:/usr/share"; then
+  [ -d "$scratch/home/share/aurisona/Music" ] || fail "no data folder made"
+  [ ! -e "$user_entry" ] && [ ! -e "$user_mime" ] || fail "an installed program registered itself for the user"
 else
-  cat "$scratch/shots.log" >&2
-  fail "aurisona from the unpacked root failed"
+  fail "aurisona from the unpacked root did not keep running"
+fi
+# An installation the desktop does not see registers for the user.
+if start_app "/usr/local/share:/usr/share" "$user_entry"; then
+  grep -qxF "Exec=$app %f" "$user_entry" || fail "no user registration for an installation outside the data folders"
+else
+  fail "aurisona from the unpacked root did not keep running"
 fi
 # A broken installation: the resource folder is gone.
 mv "$root/usr/share/aurisona" "$root/usr/share/aurisona.away"
 status=0
-run_app "$app" --screenshot "$scratch/broken" >"$scratch/broken.log" 2>&1 || status=$?
+run_app timeout 60 "$app" --screenshot "$scratch/broken" >"$scratch/broken.log" 2>&1 || status=$?
 cat "$scratch/broken.log"
 [ "$status" -eq 1 ] || fail "a missing resource folder gave status $status"
 grep -qF "$root/usr/share/aurisona/aurisona.rcc" "$scratch/broken.log" || fail "the message does not name the missing file"
@@ -137,7 +173,7 @@ done
 grep -q -- '--data-dir' "$scratch/aurisona-cli.txt" || fail "aurisona-cli(1) lacks --data-dir"
 
 step "lintian"
-if lintian --no-tag-display-limit "$deb" >"$scratch/lintian.log" 2>&1; then :; fi
+if lintian --tag-display-limit 0 "$deb" >"$scratch/lintian.log" 2>&1; then :; fi
 cat "$scratch/lintian.log"
 # No errors; the warnings left are the ones the README explains.
 if grep -q '^E: ' "$scratch/lintian.log"; then fail "lintian reports errors"; fi
