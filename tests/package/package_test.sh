@@ -138,6 +138,20 @@ if start_app "/usr/local/share:/usr/share" "$user_entry"; then
 else
   fail "aurisona from the unpacked root did not keep running"
 fi
+# A portable folder: the program, its resource file and a setup.ini in one
+# folder, which is then also the data directory.
+saved_app=$app
+portable="$root/portable"
+mkdir -p "$portable"
+cp "$root/usr/bin/aurisona" "$root/usr/share/aurisona/aurisona.rcc" "$portable/"
+: >"$portable/setup.ini"
+app="$portable/aurisona"
+if start_app "/usr/local/share:/usr/share" "$portable/Sound/ding.wav"; then
+  [ -d "$portable/Music" ] || fail "the portable folder is not the data directory"
+else
+  fail "aurisona from a portable folder did not keep running"
+fi
+app=$saved_app
 # A broken installation: the resource folder is gone.
 mv "$root/usr/share/aurisona" "$root/usr/share/aurisona.away"
 status=0
