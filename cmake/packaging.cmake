@@ -7,7 +7,7 @@
 #   /usr/share/icons/hicolor/{scalable,NxN}/apps/     the icon
 #   /usr/share/metainfo/org.aurisona.Aurisona.metainfo.xml
 #   /usr/share/man/man1/aurisona.1.gz, aurisona-cli.1.gz
-#   /usr/share/doc/aurisona/{copyright,changelog.gz}
+#   /usr/share/doc/aurisona/{copyright,changelog.gz,examples/sample.txt}
 #
 # Everything is also laid out in the build folder under share/ (the resource
 # file where the application looks for it when started from the build folder).
@@ -77,6 +77,8 @@ install(FILES ${AURISONA_STAGE}/org.aurisona.Aurisona.metainfo.xml DESTINATION $
 install(FILES ${AURISONA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${AURISONA_STAGE}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/aurisona)
+# The bundled sample script, to read or to render with aurisona-cli.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/scripts/sample.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/aurisona/examples)
 
 # The Debian package: cmake --build --preset default --target package
 set(CPACK_GENERATOR DEB)

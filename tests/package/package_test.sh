@@ -52,7 +52,8 @@ for f in usr/bin/aurisona usr/bin/aurisona-cli \
          usr/share/metainfo/org.aurisona.Aurisona.metainfo.xml \
          usr/share/icons/hicolor/scalable/apps/aurisona.svg \
          usr/share/man/man1/aurisona.1.gz usr/share/man/man1/aurisona-cli.1.gz \
-         usr/share/doc/aurisona/copyright usr/share/doc/aurisona/changelog.gz; do
+         usr/share/doc/aurisona/copyright usr/share/doc/aurisona/changelog.gz \
+         usr/share/doc/aurisona/examples/sample.txt; do
   [ -f "$root/$f" ] || fail "missing /$f"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -79,6 +80,9 @@ data="$scratch/data"
 "$cli" voices --data-dir "$data" >"$scratch/voices.jsonl" || fail "aurisona-cli voices failed"
 grep -q '"name":' "$scratch/voices.jsonl" || fail "aurisona-cli voices listed no voice"
 grep -q '"language":"804"' "$scratch/voices.jsonl" || fail "no Mandarin voice listed"
+segments=$("$cli" compile "$root/usr/share/doc/aurisona/examples/sample.txt" --data-dir "$data" | grep -c '"kind":') ||
+  fail "aurisona-cli compile of the packaged sample failed"
+[ "${segments:-0}" -gt 20 ] || fail "the packaged sample compiles to only ${segments:-0} segments"
 printf '<男>Good morning, class.<暂停1秒><女>Listen to the dialogue.\n' >"$scratch/short.txt"
 if "$cli" render "$scratch/short.txt" -o "$scratch/short.mp3" --quiet --data-dir "$data"; then
   # Decoded by an independent decoder: 16-bit stereo at 44100 Hz, longer
