@@ -11,6 +11,8 @@ fi
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # the Debian package: icons drawn from the SVG, and the checks of its test
+  dpkg-dev librsvg2-bin lintian appstream libxml2-utils man-db
   # tests and benchmarks
   googletest libgtest-dev libbenchmark-dev
   # core libraries
@@ -21,8 +23,6 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev xvfb xauth fonts-noto-cjk shared-mime-info desktop-file-utils
   # independent decoders used by the tests
   mpg123 lame sox
-  # the Debian package: icons drawn from the SVG, and the checks of its test
-  dpkg-dev librsvg2-bin lintian appstream libxml2-utils man-db
 )
 
 missing=()
