@@ -156,6 +156,13 @@ StartRegistration RegisterAtStart(const ResourceLocation& resources, const QStri
   if (resources.origin == ResourceOrigin::kInstalled) {
     // PREFIX/share/aurisona/aurisona.rcc -> PREFIX/share
     const QString share = QFileInfo(QFileInfo(resources.file).absolutePath()).absolutePath();
+    // Installed into the user's own data folder (cmake --install --prefix
+    // ~/.local): the installed files are the user's registration.
+    const RegistrationFiles installed = RegistrationFilesIn(share);
+    if (!dataHome.isEmpty() && QFileInfo(share) == QFileInfo(dataHome) && QFileInfo(installed.desktopEntry).isFile() &&
+        QFileInfo(installed.mimePackage).isFile()) {
+      return StartRegistration::kSystem;
+    }
     if (SystemRegistrationCovers(share, xdgDataDirs)) {
       RemoveUserRegistration(dataHome, run);
       return StartRegistration::kSystem;

@@ -74,7 +74,8 @@ bool SystemRegistrationCovers(const QString& shareDir, const QString& xdgDataDir
 // itself for the user. An installed program whose installation registers it
 // writes nothing into the user's folders, and removes a per-user registration
 // of its own (one left by a run from a build folder, say) so that it cannot
-// shadow the installed desktop entry.
+// shadow the installed desktop entry. An installation into the user's own
+// data folder is left as it is.
 enum class StartRegistration { kUser, kSystem };
 StartRegistration RegisterAtStart(const ResourceLocation& resources, const QString& dataHome, const QString& executable,
                                   const QString& xdgDataDirs, const ToolRunner& run = RunInstalledTool);

@@ -133,6 +133,14 @@ class RegistrationTest : public QObject {
     QCOMPARE(RegisterAtStart(build, home, exe, dirs, tools.Runner()), StartRegistration::kUser);
     QVERIFY(ReadFile(user.desktopEntry).contains("Exec=" + exe.toUtf8() + " %f\n"));
 
+    // Installed into the user's data folder itself: its files are left as installed.
+    const QByteArray installedEntry = ExpectedDesktopEntry(QStringLiteral("aurisona"));
+    WriteBytes(RegistrationFilesIn(share).desktopEntry, installedEntry);
+    tools.calls.clear();
+    QCOMPARE(RegisterAtStart(installed, share, exe, QString(), tools.Runner()), StartRegistration::kSystem);
+    QCOMPARE(ReadFile(RegistrationFilesIn(share).desktopEntry), installedEntry);
+    QVERIFY(QFile::exists(RegistrationFilesIn(share).mimePackage) && tools.calls.isEmpty());
+
     // The installation registers only when both of its files are there.
     QVERIFY(SystemRegistrationCovers(share, dirs));
     QVERIFY(!SystemRegistrationCovers(share, QString()));  // default: /usr/local/share:/usr/share
