@@ -166,6 +166,15 @@ grep -qF "$root/usr/share/aurisona/aurisona.rcc" "$scratch/broken.log" || fail "
 [ "$(grep -c 'aurisona:' "$scratch/broken.log")" -eq 1 ] || fail "more than one message for the missing resources"
 [ ! -e "$scratch/broken" ] || fail "a broken installation still wrote pictures"
 mv "$root/usr/share/aurisona.away" "$root/usr/share/aurisona"
+# A damaged resource file is named as such.
+cp "$root/usr/share/aurisona/aurisona.rcc" "$scratch/aurisona.rcc.good"
+printf 'not a resource file' >"$root/usr/share/aurisona/aurisona.rcc"
+status=0
+run_app timeout 60 "$app" --screenshot "$scratch/broken" >"$scratch/broken.log" 2>&1 || status=$?
+[ "$status" -eq 1 ] || fail "a damaged resource file gave status $status"
+grep -qF "已损坏" "$scratch/broken.log" && grep -qF "$root/usr/share/aurisona/aurisona.rcc" "$scratch/broken.log" ||
+  fail "the message does not name the damaged file: $(cat "$scratch/broken.log")"
+cp "$scratch/aurisona.rcc.good" "$root/usr/share/aurisona/aurisona.rcc"
 
 step "desktop entry, MIME package, metainfo"
 desktop="$root/usr/share/applications/aurisona.desktop"
