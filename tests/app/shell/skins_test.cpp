@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyleOptionButton>
@@ -23,6 +24,7 @@
 #include "settings/ini_store.h"
 #include "settings/settings_keys.h"
 #include "shell/commands.h"
+#include "shell/dialogs.h"
 #include "shell/main_window.h"
 #include "shell/scripted_dialogs.h"
 #include "shell/settings_panel_port.h"
@@ -254,6 +256,27 @@ class SkinsTest : public QObject {
     }
     auto* header = table->horizontalHeader();
     QVERIFY(InkContrast(header) >= 4.5);
+  }
+
+  // The about box: plain lines of what is true of this program, each one
+  // readable against the dialog.
+  void aboutBoxReadable_data() { skins_data(); }
+  void aboutBoxReadable() {
+    QFETCH(int, skin);
+    UseSkin(skin);
+    std::unique_ptr<QDialog> about(CreateAboutDialog(window_.get()));
+    about->show();
+    QCoreApplication::processEvents();
+    int lines = 0;
+    for (QLabel* label : about->findChildren<QLabel*>()) {
+      if (label->text().isEmpty()) continue;  // the icon
+      ++lines;
+      QVERIFY2(!label->text().contains(QStringLiteral("href")) && !label->text().contains(QStringLiteral("example")),
+               qPrintable(label->text()));
+      const double contrast = InkContrast(label);
+      QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(label->text()).arg(contrast)));
+    }
+    QCOMPARE(lines, 3);
   }
 
   // In the smallest window the toolbar's overflow button is there and drawn.
