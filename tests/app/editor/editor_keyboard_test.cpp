@@ -348,6 +348,37 @@ class EditorKeyboardTest : public QObject {
     QCOMPARE(Tagged(editor), kScript);
   }
 
+  // A selection made with the mouse (a drag, then Shift+click) across marks:
+  // keys on it copy tagged text and type plain text.
+  void mouseSelection() {
+    ScriptEditor& editor = Fresh();
+    auto at = [&](int position) {
+      QTextCursor cursor(editor.document());
+      cursor.setPosition(position);
+      const QRect r = editor.cursorRect(cursor);
+      return QPoint(r.left() + 1, r.center().y());
+    };
+    const QPoint lineEnd(editor.viewport()->width() - 8, at(19).y());
+    QTest::mousePress(editor.viewport(), Qt::LeftButton, {}, at(5));
+    QTest::mouseMove(editor.viewport(), at(12));
+    QTest::mouseMove(editor.viewport(), lineEnd);
+    QTest::mouseRelease(editor.viewport(), Qt::LeftButton, {}, lineEnd);
+    QCOMPARE(editor.Selection(), std::make_pair(5, 19));
+    QTest::keyClick(&editor, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(Clipboard(), Q(kLine2));
+    QCOMPARE(Tagged(editor), kScript);
+    // Shift+click extends it over line 3.
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, Qt::ShiftModifier, at(33));
+    QCOMPARE(editor.Selection(), std::make_pair(5, 33));
+    QTest::keyClick(&editor, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(Tagged(editor), kScript);
+    QTest::keyClicks(&editor, "Q");
+    QCOMPARE(Tagged(editor), kLine1 + u"\rQ" + kLine4);
+    QCOMPARE(StrayMarkFormats(editor, 0, editor.Length()), 0);
+    QTest::keySequence(&editor, QKeySequence::Undo);
+    QCOMPARE(Tagged(editor), kScript);
+  }
+
   // Escape out of a mark's menu or dialog leaves the mark selected; keys
   // after it keep it.
   void escapeOutOfMarkEditors() {
