@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "media/bundled_media.h"
 #include "util/text.h"
@@ -62,6 +63,11 @@ bool ParseArgs(int argc, char** argv, int first, const std::vector<std::string>&
 
 DataDirectory OpenDataDirectory(const Args& args) {
   const auto option = args.Option("--data-dir");
+  if (option && option->empty()) {
+    // An empty name would silently mean the usual data folder.
+    Fail("--data-dir needs the name of a folder");
+    std::exit(2);
+  }
   DataDirectory dir = DataDirectory::Resolve(option ? std::filesystem::path(*option) : std::filesystem::path());
   InstallBundledMedia(dir, dir.EnsureMediaFolders());
   return dir;

@@ -15,6 +15,7 @@
 #include "output/marker_walk.h"
 #include "speech/voice_slots.h"
 #include "util/atomic_file.h"
+#include "util/temp_registry.h"
 
 namespace aurisona {
 namespace fs = std::filesystem;
@@ -67,6 +68,7 @@ class SpeechFiles {
       if (fd < 0) continue;
       ::close(fd);
       paths_.push_back(tmpl);
+      tickets_.emplace_back(paths_.back());
     }
   }
   ~SpeechFiles() {
@@ -87,6 +89,7 @@ class SpeechFiles {
  private:
   size_t count_;
   std::vector<fs::path> paths_;
+  std::vector<TempTicket> tickets_;  // removed by a front end that is stopped by a signal
 };
 
 // Encodes pieces on worker threads and hands them back in order.
