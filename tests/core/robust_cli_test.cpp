@@ -134,6 +134,14 @@ TEST_F(RobustCliTest, DevicesProcFilesAndAnEmptyDataDirAreOneLineErrors) {
     EXPECT_EQ(Lines(run.err), 1u) << run.err;
     EXPECT_NE(run.err.find(in), std::string::npos) << run.err;
   }
+  // Played, they would hold the player for ever.
+  fs::create_symlink("/dev/zero", dir / "zero.mp3");
+  ASSERT_EQ(mkfifo(P("pipe.wav").c_str(), 0600), 0);
+  for (const char* name : {"zero.mp3", "pipe.wav"}) {
+    const CliRun play = Cli("play " + P(name));
+    EXPECT_EQ(play.exitCode, 1) << name;
+    EXPECT_EQ(Lines(play.err), 1u) << play.err;
+  }
   WriteBytes(dir / "s.txt", "Hello.");
   const CliRun empty = testing::RunCli("compile " + P("s.txt") + " --data-dir ''", dir.path());
   EXPECT_EQ(empty.exitCode, 2);
