@@ -70,6 +70,11 @@ DataDirectory OpenDataDirectory(const Args& args) {
   }
   DataDirectory dir = DataDirectory::Resolve(option ? std::filesystem::path(*option) : std::filesystem::path());
   InstallBundledMedia(dir, dir.EnsureMediaFolders());
+  std::error_code ec;
+  if (option && !std::filesystem::is_directory(dir.Music(), ec)) {
+    Fail(*option + ": cannot be used as the data directory (not a folder, or its folders cannot be made)");
+    std::exit(1);
+  }
   return dir;
 }
 

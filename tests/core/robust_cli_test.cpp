@@ -146,6 +146,11 @@ TEST_F(RobustCliTest, DevicesProcFilesAndAnEmptyDataDirAreOneLineErrors) {
   const CliRun empty = testing::RunCli("compile " + P("s.txt") + " --data-dir ''", dir.path());
   EXPECT_EQ(empty.exitCode, 2);
   EXPECT_NE(empty.err.find("--data-dir"), std::string::npos) << empty.err;
+  for (const std::string& bad : {std::string("/dev/null"), P("s.txt")}) {
+    const CliRun run = testing::RunCli("compile " + P("s.txt") + " --data-dir " + bad, dir.path());
+    EXPECT_EQ(run.exitCode, 1) << bad;
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+  }
 }
 
 TEST_F(RobustCliTest, AClipTheDocumentCannotPutInPlaceFailsConvertAndRender) {
