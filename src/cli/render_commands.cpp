@@ -24,7 +24,10 @@ namespace {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "aurisona-render-XXXXXX").string();
+    std::error_code ec;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    if (ec) return;  // TMPDIR names no folder
+    std::string tmpl = (temp / "aurisona-render-XXXXXX").string();
     if (mkdtemp(tmpl.data())) path_ = tmpl;
     ticket_ = TempTicket(path_, true);
   }
@@ -96,9 +99,10 @@ int RenderCommand(int argc, char** argv) {
   // The document's own clips and recordings go to a scratch folder, so that
   // rendering never changes the data directory.
   ScratchFolder scratch;
-  if (scratch.path().empty()) return Fail("cannot create a temporary folder");
-  std::filesystem::create_directories(scratch.path() / "Music");
-  std::filesystem::create_directories(scratch.path() / "Record");
+  if (scratch.path().empty()) return Fail("cannot create a temporary folder (check TMPDIR)");
+  std::error_code folderError;
+  std::filesystem::create_directories(scratch.path() / "Music", folderError);
+  std::filesystem::create_directories(scratch.path() / "Record", folderError);
   MemoryScriptDocument doc;
   DocumentMedia media{scratch.path() / "Music", scratch.path() / "Record", &library.lists(), {}, true, false};
   const OpenResult opened = OpenDocument(args.positional[0], doc, media);

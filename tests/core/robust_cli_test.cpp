@@ -54,11 +54,12 @@ class RobustCliTest : public ::testing::Test {
   std::string P(const std::string& name) const { return (dir / name).string(); }
 
   // Starts the tool with TMPDIR set to a private folder; returns its pid.
-  pid_t Start(const std::vector<std::string>& args) {
+  pid_t Start(const std::vector<std::string>& args, const std::string& tmpdir = "") {
     fs::create_directories(dir / "tmp");
+    const std::string temp = tmpdir.empty() ? P("tmp") : tmpdir;
     const pid_t child = fork();
     if (child == 0) {
-      setenv("TMPDIR", P("tmp").c_str(), 1);
+      setenv("TMPDIR", temp.c_str(), 1);
       if (!freopen(P("err.txt").c_str(), "w", stderr)) _exit(126);
       std::vector<char*> argv{const_cast<char*>(AURISONA_CLI_PATH)};
       for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -189,6 +190,15 @@ TEST_F(RobustCliTest, AMusicClipThatIsAFifoOrADeviceDoesNotHangTheRender) {
   fs::remove(Data() / "Music" / "zero.wav");
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(testing::WalkFrames(ReadBytes(dir / "out.mp3")).frames, testing::PieceFrames(44100));
+}
+
+TEST_F(RobustCliTest, AMissingTemporaryFolderIsAOneLineError) {
+  WriteBytes(dir / "s.txt", "Hello.");
+  const pid_t child =
+      Start({"render", P("s.txt"), "-o", P("out.mp3"), "--data-dir", Data().string()}, P("missing"));
+  EXPECT_EQ(Wait(child), 1);
+  EXPECT_EQ(Lines(ReadBytes(dir / "err.txt")), 1u) << ReadBytes(dir / "err.txt");
+  EXPECT_FALSE(fs::exists(dir / "out.mp3"));
 }
 
 TEST_F(RobustCliTest, SignalsDuringARenderLeaveNoTemporaryFiles) {

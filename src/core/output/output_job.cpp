@@ -63,7 +63,10 @@ class SpeechFiles {
  public:
   explicit SpeechFiles(size_t count) : count_(count) {
     for (size_t k = 0; k < count; ++k) {
-      std::string tmpl = (fs::temp_directory_path() / "aurisona-speech-XXXXXX.wav").string();
+      std::error_code ec;
+      const fs::path temp = fs::temp_directory_path(ec);
+      if (ec) continue;  // TMPDIR names no folder
+      std::string tmpl = (temp / "aurisona-speech-XXXXXX.wav").string();
       const int fd = mkstemps(tmpl.data(), 4);
       if (fd < 0) continue;
       ::close(fd);
