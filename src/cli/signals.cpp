@@ -77,6 +77,12 @@ void HandleStopSignals() {
   if (state.started) return;
   const sigset_t set = StopSignals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  // Programs started from here (a sound server the client library spawns)
+  // must not inherit the blocked signals.
+  pthread_atfork(nullptr, nullptr, [] {
+    const sigset_t stops = StopSignals();
+    pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
+  });
   std::thread(ReceiveSignals).detach();
   state.started = true;
 }
