@@ -247,6 +247,14 @@ TEST_F(RobustCliTest, SignalsDuringARenderLeaveNoTemporaryFiles) {
   // SIGTERM: the render stops after the pieces in progress and keeps them.
   pid_t child = Start(args);
   ASSERT_TRUE(WaitForOutput());
+  // The speech files of a render running for a while are private to their owner.
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(dir / "tmp", ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const fs::perms perms = fs::symlink_status(it->path(), ec).permissions();
+    if (!ec) {
+      EXPECT_EQ(perms & (fs::perms::group_all | fs::perms::others_all), fs::perms::none) << it->path();
+    }
+  }
   kill(child, SIGTERM);
   EXPECT_EQ(Wait(child), 130) << ReadBytes(dir / "err.txt");
   EXPECT_GT(testing::WalkFrames(ReadBytes(dir / "out.mp3")).frames, 0u);
