@@ -1,12 +1,12 @@
 // aurisona-cli render and voices.
 #include <unistd.h>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "cli.h"
+#include "output_target.h"
+#include "signals.h"
 #include "files/document_files.h"
 #include "media/media_library.h"
 #include "output/output_job.h"
@@ -14,22 +14,22 @@
 #include "settings/settings_record.h"
 #include "speech/espeak_engine.h"
 #include "speech/voice.h"
+#include "util/temp_registry.h"
 #include "util/text.h"
 
 namespace aurisona::cli {
 namespace {
 
-std::atomic<bool> gAbort{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void OnInterrupt(int) { gAbort.store(true); }
-
 // A private folder for the media a listening document carries.
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "aurisona-render-XXXXXX").string();
+    std::error_code ec;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    if (ec) return;  // TMPDIR names no folder
+    std::string tmpl = (temp / "aurisona-render-XXXXXX").string();
     if (mkdtemp(tmpl.data())) path_ = tmpl;
+    ticket_ = TempTicket(path_, true);
   }
   ~ScratchFolder() {
     std::error_code ec;
@@ -39,6 +39,7 @@ class ScratchFolder {
 
  private:
   std::filesystem::path path_;
+  TempTicket ticket_;
 };
 
 class ProgressBar {
@@ -78,6 +79,7 @@ void ResolveVoiceSlots(SettingsRecord& record, const std::vector<Voice>& voices)
 }
 
 int RenderCommand(int argc, char** argv) {
+  HandleStopSignals();
   Args args;
   std::string error;
   if (!ParseArgs(argc, argv, 2, {"--data-dir", "--output", "--threads"}, {"--quiet"}, &args, &error)) return Fail(error);
@@ -90,21 +92,28 @@ int RenderCommand(int argc, char** argv) {
     threads = std::atoi(t->c_str());
     if (threads < 1 || threads > 64) return Fail("--threads takes a number from 1 to 64");
   }
+  if (std::string why; !CheckOutputTarget(*output, &why)) return Fail(why);
   MediaLibrary library(OpenDataDirectory(args));
   library.Build();
 
   // The document's own clips and recordings go to a scratch folder, so that
   // rendering never changes the data directory.
   ScratchFolder scratch;
-  if (scratch.path().empty()) return Fail("cannot create a temporary folder");
-  std::filesystem::create_directories(scratch.path() / "Music");
-  std::filesystem::create_directories(scratch.path() / "Record");
+  if (scratch.path().empty()) return Fail("cannot create a temporary folder (check TMPDIR)");
+  std::error_code folderError;
+  std::filesystem::create_directories(scratch.path() / "Music", folderError);
+  std::filesystem::create_directories(scratch.path() / "Record", folderError);
   MemoryScriptDocument doc;
-  DocumentMedia media{scratch.path() / "Music", scratch.path() / "Record", &library.lists(), {}, true};
+  DocumentMedia media{scratch.path() / "Music", scratch.path() / "Record", &library.lists(), {}, true, false};
   const OpenResult opened = OpenDocument(args.positional[0], doc, media);
   if (opened.status == OpenStatus::kCannotOpen) return Fail(args.positional[0] + ": " + Utf16ToUtf8(kOpenFailedMessage));
   if (opened.status == OpenStatus::kDamaged) {
     return Fail(args.positional[0] + ": " + Utf16ToUtf8(kDamagedMessage) + " (" + opened.detail + ")");
+  }
+  // A clip the document carries but could not put aside would be replaced by
+  // another of its name, or be missing: the MP3 would be wrong.
+  if (!opened.mediaProblems.empty()) {
+    return Fail(args.positional[0] + ": " + MediaProblemsLine(opened.mediaProblems) + "; nothing rendered");
   }
 
   EspeakSpeechEngine speech;
@@ -129,14 +138,13 @@ int RenderCommand(int argc, char** argv) {
   OutputCallbacks callbacks;
   callbacks.progress = [&](int position) { bar.Show(position); };
 
-  gAbort.store(false);
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  struct sigaction previous {};
-  sigaction(SIGINT, &action, &previous);
-  const OutputResult result = RunOutputJob(std::move(job), speech, gAbort, callbacks);
-  sigaction(SIGINT, &previous, nullptr);
+  OutputResult result;
+  {
+    // A signal stops the job after the pieces in progress; the pieces are
+    // bounded, so it is done well within the grace time.
+    StopScope stop;
+    result = RunOutputJob(std::move(job), speech, stop.flag(), callbacks);
+  }
   bar.End();
 
   switch (result.status) {

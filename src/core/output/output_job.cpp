@@ -15,6 +15,7 @@
 #include "output/marker_walk.h"
 #include "speech/voice_slots.h"
 #include "util/atomic_file.h"
+#include "util/temp_registry.h"
 
 namespace aurisona {
 namespace fs = std::filesystem;
@@ -62,11 +63,15 @@ class SpeechFiles {
  public:
   explicit SpeechFiles(size_t count) : count_(count) {
     for (size_t k = 0; k < count; ++k) {
-      std::string tmpl = (fs::temp_directory_path() / "aurisona-speech-XXXXXX.wav").string();
+      std::error_code ec;
+      const fs::path temp = fs::temp_directory_path(ec);
+      if (ec) continue;  // TMPDIR names no folder
+      std::string tmpl = (temp / "aurisona-speech-XXXXXX.wav").string();
       const int fd = mkstemps(tmpl.data(), 4);
       if (fd < 0) continue;
       ::close(fd);
       paths_.push_back(tmpl);
+      tickets_.emplace_back(paths_.back());
     }
   }
   ~SpeechFiles() {
@@ -87,6 +92,7 @@ class SpeechFiles {
  private:
   size_t count_;
   std::vector<fs::path> paths_;
+  std::vector<TempTicket> tickets_;  // removed by a front end that is stopped by a signal
 };
 
 // Encodes pieces on worker threads and hands them back in order.

@@ -18,6 +18,7 @@ static_assert(kIgnorable.size() == 42);
 constexpr std::u16string_view kNoReadMessage =
     u"发现一个不适当的禁止朗读标记，软件将自动清除该标记！";
 constexpr std::u16string_view kRepeatMessage = u"发现一个不适当的重复标记，软件将自动清除该标记！";
+constexpr std::u16string_view kRepeatCountMessage = u"发现一个重复次数过大的重复标记，软件已将次数改为99！";
 
 class Compiler {
  public:
@@ -101,6 +102,12 @@ class Compiler {
           Remove(i, CompilerMessage::kFaultyRepeatMark);
         } else {
           count_ = std::max(record.param, 2);
+          if (count_ > kMaxRepeatCount) {
+            count_ = kMaxRepeatCount;
+            if (report_) report_(CompilerMessage::kRepeatCountCapped, i);
+            doc_.SetSelection(i, i + 1);
+            doc_.InsertMark(MarkRecord{record.kind, count_}, true);
+          }
           const bool same = record.kind == kMarkRepeatBegin;
           Append(same ? kSegRepeatBegin : kSegAltRepeatBegin, count_, i);
           (same ? sameOpen_ : altOpen_) = true;
@@ -213,7 +220,15 @@ bool IsIgnorablePunctuation(char16_t c) { return kIgnorable.find(c) != std::u16s
 bool IsChineseCharacter(char16_t c) { return c >= 0x4E00 && c <= 0x9FA5; }
 
 std::u16string_view CompilerMessageText(CompilerMessage message) {
-  return message == CompilerMessage::kFaultyNoReadMark ? kNoReadMessage : kRepeatMessage;
+  switch (message) {
+    case CompilerMessage::kFaultyNoReadMark:
+      return kNoReadMessage;
+    case CompilerMessage::kFaultyRepeatMark:
+      return kRepeatMessage;
+    case CompilerMessage::kRepeatCountCapped:
+      return kRepeatCountMessage;
+  }
+  return kRepeatMessage;
 }
 
 void ScriptCompiler(ScriptDocument& doc, const MediaLists& media, std::vector<Segment>& segments,
