@@ -39,7 +39,7 @@
 
 #include "media/bundled_media.h"
 #include "output/output_job.h"
-#include "speech/espeak_engine.h"
+#include "speech/composite_engine.h"
 #include "speech/speech_engine.h"
 #include "speech/voice.h"
 
@@ -100,6 +100,9 @@ std::vector<Segment> Script(int minutes, bool sparse) {
     at += length;
   };
   for (int m = 0; m < minutes; ++m) {
+    // Every minute's sentences differ, so the render synthesises each one.
+    std::u16string part;
+    for (const char c : std::to_string(m + 1)) part += static_cast<char16_t>(c);
     if (sparse) {
       add(kSegSpeech, 1, 0, u" Question one. What will the man do on Saturday?");
       add(kSegPromptTone, 0, 0, {});
@@ -109,14 +112,14 @@ std::vector<Segment> Script(int minutes, bool sparse) {
       continue;
     }
     add(kSegSpeech, 0, 0,
-        u" Listen to the conversation between two students about their plans for the weekend, "
+        u" Part " + part + u". Listen to the conversation between two students about their plans for the weekend, "
         u"and answer the questions that follow.");
     add(kSegPromptTone, 0, 0, {});
     add(5000, 0, 0, {});
-    add(kSegSpeech, 1, 1, u" 下面你将听到一段对话，请根据对话内容回答第一至第三题。");
+    add(kSegSpeech, 1, 1, u" 第" + part + u"部分。下面你将听到一段对话，请根据对话内容回答第一至第三题。");
     add(kSegMusic, 12, 0, u"theme.mp3");
     add(8000, 0, 0, {});
-    add(kSegSpeech, 1, 0, u" The man says he will visit his grandmother on Saturday morning.");
+    add(kSegSpeech, 1, 0, u" In part " + part + u", the man says he will visit his grandmother on Saturday morning.");
     add(kSegMusic, 0, 0, u"strings.wav");
   }
   return list;
@@ -125,7 +128,8 @@ std::vector<Segment> Script(int minutes, bool sparse) {
 // --child MINUTES SPARSE THREADS DATA OUT: one render; prints its wall time,
 // pieces, peak memory and processor time.
 int Child(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out) {
-  EspeakSpeechEngine speech;
+  const std::unique_ptr<SpeechEngine> engine = CreateSpeechEngine();
+  SpeechEngine& speech = *engine;
   const VoiceSlotLists lists = DistributeVoices(speech.ListVoices());
   OutputJob job;
   for (size_t k = 0; k < lists.size(); ++k) {
