@@ -10,7 +10,6 @@
 #include <strings.h>
 #include <mutex>
 
-#include "speech/flite_engine.h"
 #include "speech/ssml.h"
 #include "util/text.h"
 

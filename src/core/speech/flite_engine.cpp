@@ -131,8 +131,6 @@ std::string FliteInputText(std::u16string_view text) {
   return out;
 }
 
-double SpeechDurationFactor(int rate) { return std::pow(3.0, -std::clamp(rate, -10, 10) / 10.0); }
-
 std::vector<Voice> FliteSpeechEngine::ListVoices() {
   std::lock_guard lock(g_mutex);
   EnsureInitialised();

@@ -34,8 +34,4 @@ class FliteSpeechEngine final : public SpeechEngine {
 // gives two spaces; "…" gives "."), so byte i of the result stands for unit i.
 std::string FliteInputText(std::u16string_view text);
 
-// The duration factor of a rate -10..10: 3^(-rate/10), the inverse of the speed curve
-// both engines follow.
-double SpeechDurationFactor(int rate);
-
 }  // namespace aurisona
