@@ -17,12 +17,15 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   # core libraries
   zlib1g-dev libespeak-ng-dev espeak-ng-data libsndfile1-dev libmpg123-dev libmp3lame-dev
+  flite1-dev
   # sound device
   portaudio19-dev libasound2-dev pulseaudio pulseaudio-utils libasound2-plugins
   # desktop application
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev xvfb xauth fonts-noto-cjk shared-mime-info desktop-file-utils
   # independent decoders used by the tests
   mpg123 lame sox
+  # speech recogniser for the intelligibility test
+  pocketsphinx pocketsphinx-en-us
 )
 
 missing=()

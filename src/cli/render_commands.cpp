@@ -12,7 +12,7 @@
 #include "output/output_job.h"
 #include "script/memory_document.h"
 #include "settings/settings_record.h"
-#include "speech/espeak_engine.h"
+#include "speech/composite_engine.h"
 #include "speech/voice.h"
 #include "util/temp_registry.h"
 #include "util/text.h"
@@ -116,7 +116,8 @@ int RenderCommand(int argc, char** argv) {
     return Fail(args.positional[0] + ": " + MediaProblemsLine(opened.mediaProblems) + "; nothing rendered");
   }
 
-  EspeakSpeechEngine speech;
+  const std::unique_ptr<SpeechEngine> engine = CreateSpeechEngine();
+  SpeechEngine& speech = *engine;
   SettingsRecord record;
   record.Load(library.store());
   ResolveVoiceSlots(record, speech.ListVoices());
@@ -166,8 +167,7 @@ int VoicesCommand(int argc, char** argv) {
   std::string error;
   if (!ParseArgs(argc, argv, 2, {"--data-dir"}, {}, &args, &error)) return Fail(error);
   if (!args.positional.empty()) return Fail("usage: aurisona-cli voices");
-  EspeakSpeechEngine speech;
-  const std::vector<Voice> voices = speech.ListVoices();
+  const std::vector<Voice> voices = CreateSpeechEngine()->ListVoices();
   if (voices.empty()) return Fail("no voices: the speech engine cannot be started");
   for (const Voice& v : voices) {
     std::printf("{\"name\":%s,\"gender\":%s,\"language\":%s,\"display\":%s}\n", JsonString(v.name).c_str(),

@@ -19,7 +19,7 @@
 #include "shell/editor_port.h"
 #include "shell/main_window.h"
 #include "shell/preview_engine.h"
-#include "speech/espeak_engine.h"
+#include "speech/composite_engine.h"
 
 namespace aurisona::shell {
 namespace {
@@ -67,7 +67,7 @@ void OutputProgressDialog::closeEvent(QCloseEvent* event) {
 }
 
 PanelController::PanelController(MainWindow& window)
-    : window_(window), speech_(std::make_unique<EspeakSpeechEngine>()) {
+    : window_(window), speech_(CreateSpeechEngine()) {
   panel_ = std::make_unique<SettingsPanel>(*speech_, window.Media().directory().SetupIni());
   preview_ = new PreviewEngine(window, *panel_, *speech_);
   connect(panel_.get(), &SettingsPanel::commandRequested, this, [this](int id) { HandleCommand(id); });

@@ -36,7 +36,9 @@ class Compiler {
       }
       if (IsIgnorablePunctuation(c)) continue;
       if (IsChineseCharacter(c)) chinese_ = 1;
-      if (c == u'.' || c == u'?' || c == u'!' || c == u';' || c == u'"') {
+      if (c == u'.' && IsDecimalPoint(i)) {
+        // "3.5", "$2.50", "10.30": the number is read whole.
+      } else if (c == u'.' || c == u'?' || c == u'!' || c == u';' || c == u'"') {
         Break(i);
       } else if (c == u'\r' || c == u'\n') {
         if (i + 1 < length) {
@@ -52,6 +54,13 @@ class Compiler {
   }
 
  private:
+  // A "." with an ASCII digit on both sides.
+  bool IsDecimalPoint(int i) const {
+    auto digit = [](char16_t d) { return d >= u'0' && d <= u'9'; };
+    return i > 0 && static_cast<size_t>(i) + 1 < text_.size() &&
+           digit(text_[static_cast<size_t>(i) - 1]) && digit(text_[static_cast<size_t>(i) + 1]);
+  }
+
   // A break character at i ends the run there, itself included.
   void Break(int i) {
     if (i > start_) {
