@@ -97,7 +97,7 @@ void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int 
     }
     const auto deadline = std::chrono::steady_clock::now() + kMaxTail;
     while (player_.HeardBytes() / 2 < samples.size() && Live() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(kPollStep);
+      std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
       report(false);
     }
   }
