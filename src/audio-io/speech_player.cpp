@@ -69,14 +69,20 @@ void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int 
     }
   };
 
+  // The device opens while the first words are synthesised, at the rate
+  // voices usually speak; a voice of another rate opens it again.
+  player_.SetFormat(1, kUsualSampleRate);
+  player_.SetBufferCount(kBufferCount);
+  opened = player_.Open();
   const SpeechSink sink = [&](const SpeechChunk& chunk) {
     if (!Live()) return false;
-    if (!opened) {
-      player_.SetFormat(1, static_cast<uint32_t>(chunk.sample_rate));
-      player_.SetBufferCount(kBufferCount);
-      if (!player_.Open()) return false;
-      opened = true;
+    const auto chunkRate = static_cast<uint32_t>(chunk.sample_rate);
+    if (samples.empty() && (!opened || player_.sampleRate() != chunkRate)) {
+      player_.Abort();
+      player_.SetFormat(1, chunkRate);
+      opened = player_.Open();
     }
+    if (!opened) return false;
     samples.insert(samples.end(), chunk.samples.begin(), chunk.samples.end());
     words.insert(words.end(), chunk.words.begin(), chunk.words.end());
     feed();

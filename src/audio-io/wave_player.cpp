@@ -257,7 +257,9 @@ uint64_t WavePlayer::ConsumedBytes() const {
 
 uint64_t WavePlayer::HeardBytes() const {
   if (!device_) return ConsumedBytes();
-  const double now = Pa_GetStreamTime(device_->stream);
+  // The device's reported latency leaves out the sound server's own (a
+  // PipeWire graph cycle, a PulseAudio sink's block): a margin covers it.
+  const double now = Pa_GetStreamTime(device_->stream) - double(kServerMargin.count()) / 1000.0;
   std::lock_guard<std::mutex> guard(lock_);
   const Device& device = *device_;
   // The newest callback whose first frame has reached the loudspeaker.

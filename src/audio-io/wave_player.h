@@ -29,7 +29,10 @@ class WavePlayer {
   // Silence played before the first written byte. A sound server that renders
   // ahead (an ordinary PulseAudio null sink) rewinds when a stream connects and
   // may drop what the stream first gave it: only this silence is lost then.
-  static constexpr std::chrono::milliseconds kLeadIn{60};
+  static constexpr std::chrono::milliseconds kLeadIn{50};
+  // Latency of the sound server beyond what the device reports, counted in
+  // HeardBytes.
+  static constexpr std::chrono::milliseconds kServerMargin{10};
 
   WavePlayer();
   ~WavePlayer();  // closes the device, draining as Close does
@@ -76,7 +79,7 @@ class WavePlayer {
   // Bytes the device has consumed since Open.
   uint64_t ConsumedBytes() const;
   // Bytes already heard: consumed bytes whose time at the loudspeaker has come,
-  // as the device reports its latency.
+  // as the device reports its latency, plus kServerMargin.
   uint64_t HeardBytes() const;
   // When the device first consumed written bytes since Open (time_point{} before).
   std::chrono::steady_clock::time_point FirstConsumedAt() const;
