@@ -74,7 +74,8 @@ class Mp3DeviceSink final : public PcmSink {
 
 int SoundFilePlayer::BufferCountFor(int channels, uint32_t sampleRate, int minimum) {
   const uint64_t bytes = uint64_t(std::max(channels, 1)) * 2 * sampleRate * uint64_t(kQueueAhead.count()) / 1000;
-  const uint64_t count = (bytes + kChunkBytes - 1) / kChunkBytes + 1;
+  // The threads keep all but one (WAV) or two (MP3) buffers queued.
+  const uint64_t count = (bytes + kChunkBytes - 1) / kChunkBytes + 2;
   return static_cast<int>(std::clamp<uint64_t>(count, uint64_t(std::max(minimum, 2)), 256));
 }
 
