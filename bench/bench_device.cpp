@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -27,6 +28,8 @@
 #include "audio-io/audio_system.h"
 #include "audio-io/sound_file_player.h"
 #include "audio/piece_encoder.h"
+
+extern char** environ;
 
 namespace aurisona {
 namespace {
@@ -138,17 +141,16 @@ void BM_Mp3PlaybackCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_Mp3PlaybackCpu)->Unit(benchmark::kSecond)->Iterations(1);
 
-// Processes that spin until they are killed.
+// Processes that spin until they are killed (started with exec, so that they
+// share nothing of this process's sound connections).
 class BusyLoops {
  public:
   explicit BusyLoops(int count) {
     for (int i = 0; i < count; ++i) {
-      const pid_t pid = fork();
-      if (pid == 0) {
-        volatile uint64_t n = 0;
-        for (;;) n = n + 1;
-      }
-      if (pid > 0) pids_.push_back(pid);
+      pid_t pid = -1;
+      char sh[] = "sh", c[] = "-c", loop[] = "while :; do :; done";
+      char* argv[] = {sh, c, loop, nullptr};
+      if (posix_spawnp(&pid, "sh", nullptr, nullptr, argv, environ) == 0) pids_.push_back(pid);
     }
   }
   ~BusyLoops() {
@@ -165,7 +167,9 @@ class BusyLoops {
 // Plays `path` while three busy loops spin and reports the silences inside
 // the clip as heard at the monitor.
 void GapsUnderLoad(const char* name, const std::filesystem::path& path) {
-  bench::MonitorTap monitor(10);
+  // A long recording latency, so that the recorder, starved by the busy
+  // loops as well, does not drop what the sink played.
+  bench::MonitorTap monitor(1000);
   std::atomic<bool> done{false};
   SoundFilePlayer player;
   {
@@ -178,7 +182,7 @@ void GapsUnderLoad(const char* name, const std::filesystem::path& path) {
     while (!done && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     player.Stop();
   }
-  monitor.Finish(std::chrono::milliseconds(500));
+  monitor.Finish(std::chrono::milliseconds(2000));
   const std::vector<int16_t> heard = monitor.Samples();
   // Silent frames (both channels at most 2) between the first and last sound.
   size_t first = heard.size(), last = 0;

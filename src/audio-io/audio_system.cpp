@@ -90,7 +90,7 @@ class OutputKeeper {
     {
       std::lock_guard<std::mutex> guard(mutex_);
       ++holds_;
-      if (stream_ == nullptr) tryOpen_ = true;
+      tryOpen_ = true;  // (re)opened unless it runs
       if (!thread_.joinable()) thread_ = std::thread(&OutputKeeper::Run, this);
     }
     wake_.notify_all();
@@ -122,12 +122,15 @@ class OutputKeeper {
   }
 
   static int Silence(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
-                     PaStreamCallbackFlags, void*) {
+                     PaStreamCallbackFlags, void* raised) {
+    // A starved stream breaks off (the ALSA plugin reports an error), so it
+    // asks for the same priority as the players' streams.
+    if (!*static_cast<bool*>(raised)) *static_cast<bool*>(raised) = true, RaiseToRealtimePriority();
     std::memset(output, 0, frames * 2 * sizeof(int16_t));
     return paContinue;
   }
 
-  static PaStream* Open() {
+  PaStream* Open() {
     if (!EnsureAudioSystem()) return nullptr;
     std::lock_guard<std::mutex> setup(StreamSetupLock());
     const PaDeviceIndex output = Pa_GetDefaultOutputDevice();
@@ -144,8 +147,9 @@ class OutputKeeper {
     parameters.suggestedLatency = std::max(0.15, info != nullptr ? info->defaultLowOutputLatency : 0.0);
     const double rate = info != nullptr && info->defaultSampleRate > 0 ? info->defaultSampleRate : 44100.0;
     PaStream* stream = nullptr;
+    raised_ = false;
     if (Pa_OpenStream(&stream, nullptr, &parameters, rate, paFramesPerBufferUnspecified, paNoFlag, &Silence,
-                      nullptr) != paNoError) {
+                      &raised_) != paNoError) {
       return nullptr;
     }
     if (Pa_StartStream(stream) != paNoError) {
@@ -164,6 +168,16 @@ class OutputKeeper {
   void Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!quit_) {
+      if (holds_ > 0 && stream_ != nullptr && tryOpen_ && Pa_IsStreamActive(stream_) != 1) {
+        // It broke off: opened afresh.
+        PaStream* closing = stream_;
+        stream_ = nullptr;
+        lock.unlock();
+        Close(closing);
+        lock.lock();
+        continue;
+      }
+      if (holds_ > 0 && stream_ != nullptr && tryOpen_) tryOpen_ = false;  // it runs
       if (holds_ > 0 && stream_ == nullptr && tryOpen_) {
         tryOpen_ = false;
         lock.unlock();
@@ -202,6 +216,7 @@ class OutputKeeper {
   bool quit_ = false;
   std::chrono::steady_clock::time_point lastRelease_{};
   PaStream* stream_ = nullptr;
+  bool raised_ = false;  // written by the silent stream's callback thread only
   std::thread thread_;
 };
 
