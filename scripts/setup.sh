@@ -20,6 +20,8 @@ packages=(
   flite1-dev
   # sound device
   portaudio19-dev libasound2-dev pulseaudio pulseaudio-utils libasound2-plugins
+  # a second kind of sound server for the device tests
+  pipewire pipewire-pulse wireplumber dbus-daemon
   # desktop application
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev xvfb xauth fonts-noto-cjk shared-mime-info desktop-file-utils
   # independent decoders used by the tests

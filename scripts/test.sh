@@ -11,9 +11,11 @@ jobs=$(nproc)
 # which CTest starts (scripts/pulse-null-sink.sh) before them and stops after
 # them; stop those servers here too, should a run be interrupted.
 stop_sound_servers() {
-  local p
+  local p d
   for p in default asan; do
-    bash scripts/pulse-null-sink.sh stop "build/$p/tests/pulse" || true
+    for d in "build/$p/tests"/pulse "build/$p/tests"/pulse-*; do
+      [ -d "$d" ] && bash scripts/pulse-null-sink.sh stop "$d" || true
+    done
   done
 }
 trap stop_sound_servers EXIT

@@ -5,10 +5,18 @@
 #include <portaudio.h>
 #include <unistd.h>
 
+#include <pthread.h>
+#include <sched.h>
+
+#include <condition_variable>
+#include <algorithm>
 #include <cstdarg>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 namespace aurisona {
 namespace {
@@ -55,5 +63,169 @@ bool EnsureAudioSystem() {
   }
   return gReady;
 }
+
+std::mutex& StreamSetupLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+bool RaiseToRealtimePriority() {
+  sched_param param{};
+  param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+  return param.sched_priority >= 0 && pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+}
+
+namespace {
+
+// The silent stream and the thread that opens and closes it.
+class OutputKeeper {
+ public:
+  static OutputKeeper& Get() {
+    StreamSetupLock();  // made first, so that it outlives the keeper
+    static OutputKeeper keeper;
+    return keeper;
+  }
+
+  void Hold() {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      ++holds_;
+      tryOpen_ = true;  // (re)opened unless it runs
+      if (!thread_.joinable()) thread_ = std::thread(&OutputKeeper::Run, this);
+    }
+    wake_.notify_all();
+  }
+
+  void Release() {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      if (holds_ > 0) --holds_;
+      lastRelease_ = std::chrono::steady_clock::now();
+    }
+    wake_.notify_all();
+  }
+
+  bool Awake() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return stream_ != nullptr;
+  }
+
+ private:
+  OutputKeeper() = default;
+  ~OutputKeeper() {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  static int Silence(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                     PaStreamCallbackFlags, void* raised) {
+    // A starved stream breaks off (the ALSA plugin reports an error), so it
+    // asks for the same priority as the players' streams.
+    if (!*static_cast<bool*>(raised)) *static_cast<bool*>(raised) = true, RaiseToRealtimePriority();
+    std::memset(output, 0, frames * 2 * sizeof(int16_t));
+    return paContinue;
+  }
+
+  PaStream* Open() {
+    if (!EnsureAudioSystem()) return nullptr;
+    std::lock_guard<std::mutex> setup(StreamSetupLock());
+    const PaDeviceIndex output = Pa_GetDefaultOutputDevice();
+    if (output == paNoDevice) return nullptr;
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(output);
+    PaStreamParameters parameters{};
+    parameters.device = output;
+    parameters.channelCount = 2;
+    parameters.sampleFormat = paInt16;
+    // The server's latency follows the shortest a connected stream asks for:
+    // this one keeps it short between sounds, and asks for longer than the
+    // players' streams (the same latency makes PulseAudio's null sink
+    // misbehave when a resampled stream connects).
+    parameters.suggestedLatency = std::max(0.15, info != nullptr ? info->defaultLowOutputLatency : 0.0);
+    const double rate = info != nullptr && info->defaultSampleRate > 0 ? info->defaultSampleRate : 44100.0;
+    PaStream* stream = nullptr;
+    raised_ = false;
+    if (Pa_OpenStream(&stream, nullptr, &parameters, rate, paFramesPerBufferUnspecified, paNoFlag, &Silence,
+                      &raised_) != paNoError) {
+      return nullptr;
+    }
+    if (Pa_StartStream(stream) != paNoError) {
+      Pa_CloseStream(stream);
+      return nullptr;
+    }
+    return stream;
+  }
+
+  static void Close(PaStream* stream) {
+    Pa_AbortStream(stream);
+    std::lock_guard<std::mutex> setup(StreamSetupLock());
+    Pa_CloseStream(stream);
+  }
+
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!quit_) {
+      if (holds_ > 0 && stream_ != nullptr && tryOpen_ && Pa_IsStreamActive(stream_) != 1) {
+        // It broke off: opened afresh.
+        PaStream* closing = stream_;
+        stream_ = nullptr;
+        lock.unlock();
+        Close(closing);
+        lock.lock();
+        continue;
+      }
+      if (holds_ > 0 && stream_ != nullptr && tryOpen_) tryOpen_ = false;  // it runs
+      if (holds_ > 0 && stream_ == nullptr && tryOpen_) {
+        tryOpen_ = false;
+        lock.unlock();
+        PaStream* opened = Open();
+        lock.lock();
+        stream_ = opened;
+        continue;
+      }
+      if (holds_ == 0 && stream_ != nullptr) {
+        const auto until = lastRelease_ + kOutputLinger;
+        if (std::chrono::steady_clock::now() >= until) {
+          PaStream* closing = stream_;
+          stream_ = nullptr;
+          lock.unlock();
+          Close(closing);
+          lock.lock();
+          continue;
+        }
+        wake_.wait_until(lock, until);
+        continue;
+      }
+      wake_.wait(lock);
+    }
+    if (stream_ != nullptr) {
+      PaStream* closing = stream_;
+      stream_ = nullptr;
+      lock.unlock();
+      Close(closing);
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  int holds_ = 0;
+  bool tryOpen_ = false;
+  bool quit_ = false;
+  std::chrono::steady_clock::time_point lastRelease_{};
+  PaStream* stream_ = nullptr;
+  bool raised_ = false;  // written by the silent stream's callback thread only
+  std::thread thread_;
+};
+
+}  // namespace
+
+void HoldSoundOutput() { OutputKeeper::Get().Hold(); }
+
+void ReleaseSoundOutput() { OutputKeeper::Get().Release(); }
+
+bool SoundOutputKeptAwake() { return OutputKeeper::Get().Awake(); }
 
 }  // namespace aurisona

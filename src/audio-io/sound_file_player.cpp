@@ -49,12 +49,12 @@ class Mp3DeviceSink final : public PcmSink {
 
   SinkStatus Open(uint32_t sampleRate) override {
     player_.SetFormat(2, sampleRate);
-    player_.SetBufferCount(SoundFilePlayer::kMp3BufferCount);
+    player_.SetBufferCount(SoundFilePlayer::BufferCountFor(2, sampleRate, SoundFilePlayer::kMp3BufferCount));
     return player_.Open() ? SinkStatus::Ok : SinkStatus::Unsupported;
   }
   size_t ChunkCapacity() const override { return kChunkBytes / 2; }
   SinkStatus Write(const int16_t* samples, size_t count) override {
-    while (player_.QueuedCount() > SoundFilePlayer::kMp3BufferCount - 2 && running_()) {
+    while (player_.QueuedCount() > player_.bufferCount() - 2 && running_()) {
       std::this_thread::sleep_for(SoundFilePlayer::kPollStep);
     }
     if (!running_()) return SinkStatus::WriteFailed;
@@ -70,6 +70,13 @@ class Mp3DeviceSink final : public PcmSink {
   const std::function<bool()>& running_;
   bool wrote_ = false;
 };
+
+int SoundFilePlayer::BufferCountFor(int channels, uint32_t sampleRate, int minimum) {
+  const uint64_t bytes = uint64_t(std::max(channels, 1)) * 2 * sampleRate * uint64_t(kQueueAhead.count()) / 1000;
+  // The threads keep all but one (WAV) or two (MP3) buffers queued.
+  const uint64_t count = (bytes + kChunkBytes - 1) / kChunkBytes + 2;
+  return static_cast<int>(std::clamp<uint64_t>(count, uint64_t(std::max(minimum, 2)), 256));
+}
 
 SoundFilePlayer::SoundFilePlayer() = default;
 
@@ -128,7 +135,7 @@ int SoundFilePlayer::Play(const std::filesystem::path& path, PlaybackCompletion 
       source->scratch.resize(kChunkBytes / frameBytes * source->channels);
 
       player_.SetFormat(static_cast<int>(source->keep), rate);
-      player_.SetBufferCount(kWavBufferCount);
+      player_.SetBufferCount(BufferCountFor(static_cast<int>(source->keep), rate, kWavBufferCount));
       if (!player_.Open()) return 1;
       {
         std::lock_guard<std::mutex> guard(runningLock_);
@@ -160,7 +167,7 @@ void SoundFilePlayer::RunWav(WavSource* wav, uint64_t byteLimit, uint32_t fadeLe
   const uint32_t clipSamples = static_cast<uint32_t>(byteLimit / 2);
   uint64_t played = 0;
   while (played < byteLimit) {
-    while (player_.QueuedCount() > kWavBufferCount - 1 && Running()) std::this_thread::sleep_for(kPollStep);
+    while (player_.QueuedCount() > player_.bufferCount() - 1 && Running()) std::this_thread::sleep_for(kPollStep);
     if (!Running()) break;
     const size_t frames = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, byteLimit - played) / frameBytes);
     const size_t got = source->Read(pcm.data(), frames);
@@ -186,11 +193,19 @@ void SoundFilePlayer::RunMp3(std::filesystem::path path, int32_t playTimeSeconds
 
 void SoundFilePlayer::Finish(bool played) {
   if (Running() && player_.IsOpen()) {
+    // Until the last byte has been heard; Stop cuts the wait short.
     player_.Flush();
-    while (player_.QueuedCount() > 0 && Running()) std::this_thread::sleep_for(kPollStep);
+    const auto deadline = std::chrono::steady_clock::now() + WavePlayer::kDrainSteps * WavePlayer::kDrainStep;
+    while (player_.QueuedCount() > 0 && Running() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
+    }
+    const uint64_t consumed = player_.ConsumedBytes();
+    while (player_.HeardBytes() < consumed && Running() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
+    }
   }
   if (Running()) {
-    player_.Close();  // the device plays out what it holds
+    player_.Close();
   } else {
     player_.Abort();
   }

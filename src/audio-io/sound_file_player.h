@@ -7,10 +7,12 @@
 // QMetaObject::invokeMethod(window, ..., Qt::QueuedConnection)). The completion
 // must not call Play or Stop of the same player directly.
 //
-// Queue depths: 2 buffers for WAV (the thread waits while more than 1 is
-// queued), 6 for MP3 (it waits while more than 4 are queued). WAV files keep
-// their channel count (more than two channels play their first two); MP3 files
-// play as stereo.
+// Queue depths: at least kQueueAhead of sound is decoded ahead of the device
+// (at least 2 buffers for WAV, where the thread waits while all but one are
+// queued, and 6 for MP3, where it waits while all but two are), so that a busy
+// machine does not leave the device without sound; Stop discards the queue at
+// once, however deep. WAV files keep their channel count (more than two
+// channels play their first two); MP3 files play as stereo.
 #pragma once
 
 #include <atomic>
@@ -36,6 +38,9 @@ class SoundFilePlayer {
  public:
   static constexpr int kWavBufferCount = 2;
   static constexpr int kMp3BufferCount = 6;
+  static constexpr std::chrono::milliseconds kQueueAhead{500};
+  // Buffers for kQueueAhead of `channels` x `sampleRate` sound, at least `minimum`.
+  static int BufferCountFor(int channels, uint32_t sampleRate, int minimum);
   static constexpr std::chrono::milliseconds kPollStep{10};
 
   SoundFilePlayer();

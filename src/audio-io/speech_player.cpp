@@ -69,14 +69,20 @@ void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int 
     }
   };
 
+  // The device opens while the first words are synthesised, at the rate
+  // voices usually speak; a voice of another rate opens it again.
+  player_.SetFormat(1, kUsualSampleRate);
+  player_.SetBufferCount(kBufferCount);
+  opened = player_.Open();
   const SpeechSink sink = [&](const SpeechChunk& chunk) {
     if (!Live()) return false;
-    if (!opened) {
-      player_.SetFormat(1, static_cast<uint32_t>(chunk.sample_rate));
-      player_.SetBufferCount(kBufferCount);
-      if (!player_.Open()) return false;
-      opened = true;
+    const auto chunkRate = static_cast<uint32_t>(chunk.sample_rate);
+    if (samples.empty() && (!opened || player_.sampleRate() != chunkRate)) {
+      player_.Abort();
+      player_.SetFormat(1, chunkRate);
+      opened = player_.Open();
     }
+    if (!opened) return false;
     samples.insert(samples.end(), chunk.samples.begin(), chunk.samples.end());
     words.insert(words.end(), chunk.words.begin(), chunk.words.end());
     feed();
@@ -97,7 +103,7 @@ void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int 
     }
     const auto deadline = std::chrono::steady_clock::now() + kMaxTail;
     while (player_.HeardBytes() / 2 < samples.size() && Live() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(kPollStep);
+      std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
       report(false);
     }
   }

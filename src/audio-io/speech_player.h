@@ -37,6 +37,7 @@ class SpeechPlayer {
  public:
   // Buffers of the speech device: about 1.9 s of 22050 Hz mono ahead.
   static constexpr int kBufferCount = 10;
+  static constexpr uint32_t kUsualSampleRate = 22050;
 
   SpeechPlayer(SpeechEngine& engine, SpeechEvents events);
   ~SpeechPlayer();  // stops speech

@@ -39,9 +39,15 @@ struct WavePlayer::Device {
 
   uint8_t* Buffer(int index) { return block.get() + size_t(index) * kBufferBytes; }
 
+  bool raised = false;  // the callback thread's priority has been seen to
+
   static int OnDevice(const void*, void* output, unsigned long frames,
                       const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags, void* self) {
     auto* player = static_cast<WavePlayer*>(self);
+    if (!player->device_->raised) {
+      player->device_->raised = true;
+      RaiseToRealtimePriority();
+    }
     const double dac = time != nullptr && time->outputBufferDacTime > 0 ? time->outputBufferDacTime
                        : time != nullptr                                ? time->currentTime
                                                                         : 0;
@@ -87,20 +93,29 @@ bool WavePlayer::Open() {
     headOffset_ = 0;
     consumed_ = 0;
     firstConsumed_ = {};
+    leadInLeft_ = size_t(uint64_t(sampleRate_) * uint64_t(kLeadIn.count()) / 1000) * device->frameBytes;
   }
   current_ = 0;
   fill_ = 0;
   device_ = std::move(device);
+  // Held before the stream opens, so that the server is kept awake across the
+  // gap to whatever plays next.
+  HoldSoundOutput();
+  std::unique_lock<std::mutex> setup(StreamSetupLock());
   PaStream* stream = nullptr;
   if (Pa_OpenStream(&stream, nullptr, &parameters, sampleRate_, paFramesPerBufferUnspecified,
                     paNoFlag, &Device::OnDevice, this) != paNoError) {
+    setup.unlock();
     device_.reset();
+    ReleaseSoundOutput();
     return false;
   }
   device_->stream = stream;
   if (Pa_StartStream(stream) != paNoError) {
     Pa_CloseStream(stream);
+    setup.unlock();
     device_.reset();
+    ReleaseSoundOutput();
     return false;
   }
   return true;
@@ -110,6 +125,15 @@ int WavePlayer::Fill(uint8_t* out, size_t bytes, double dacTime) {
   std::lock_guard<std::mutex> guard(lock_);
   Device& device = *device_;
   const uint64_t before = consumed_;
+  // The lead-in: silence before the first written byte.
+  size_t lead = std::min(leadInLeft_, bytes);
+  lead -= lead % device.frameBytes;
+  std::memset(out, 0, lead);
+  leadInLeft_ -= lead;
+  if (leadInLeft_ > 0) return 0;
+  out += lead;
+  bytes -= lead;
+  dacTime += double(lead / device.frameBytes) / double(sampleRate_);
   size_t done = 0;
   while (done < bytes && queued_ > 0) {
     const size_t length = device.lengths[size_t(head_)];
@@ -178,27 +202,30 @@ bool WavePlayer::Flush() {
 void WavePlayer::Close() {
   if (!device_) return;
   Flush();
-  int step = 0;
-  for (; step < kDrainSteps && QueuedCount() > 0; ++step) std::this_thread::sleep_for(kDrainStep);
-  // Stopping the stream drops what the sound server still holds: wait until
-  // the last byte has been heard (within what is left of the drain time).
+  const auto deadline = std::chrono::steady_clock::now() + kDrainSteps * kDrainStep;
+  while (QueuedCount() > 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kPollStep);
+  // Wait until the last byte has been heard (within what is left of the drain
+  // time), then let the stream go at once. Draining it instead would wait on
+  // the sound server's buffering, which has nothing more of ours to play.
   const uint64_t consumed = ConsumedBytes();
-  for (; step < kDrainSteps && HeardBytes() < consumed; ++step) std::this_thread::sleep_for(kPollStep);
-  Release(QueuedCount() == 0);
+  while (HeardBytes() < consumed && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(kHeardPollStep);
+  }
+  Release();
 }
 
 void WavePlayer::Abort() {
   if (!device_) return;
-  Release(false);
+  Release();
 }
 
-void WavePlayer::Release(bool drain) {
-  if (drain) {
-    Pa_StopStream(device_->stream);  // plays out what the device holds
-  } else {
-    Pa_AbortStream(device_->stream);
+void WavePlayer::Release() {
+  Pa_AbortStream(device_->stream);
+  {
+    std::lock_guard<std::mutex> setup(StreamSetupLock());
+    Pa_CloseStream(device_->stream);
   }
-  Pa_CloseStream(device_->stream);
+  ReleaseSoundOutput();
   {
     std::lock_guard<std::mutex> guard(lock_);
     queued_ = 0;
@@ -230,7 +257,9 @@ uint64_t WavePlayer::ConsumedBytes() const {
 
 uint64_t WavePlayer::HeardBytes() const {
   if (!device_) return ConsumedBytes();
-  const double now = Pa_GetStreamTime(device_->stream);
+  // The device's reported latency leaves out the sound server's own (a
+  // PipeWire graph cycle, a PulseAudio sink's block): a margin covers it.
+  const double now = Pa_GetStreamTime(device_->stream) - double(kServerMargin.count()) / 1000.0;
   std::lock_guard<std::mutex> guard(lock_);
   const Device& device = *device_;
   // The newest callback whose first frame has reached the loudspeaker.

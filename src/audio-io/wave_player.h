@@ -20,10 +20,19 @@ class WavePlayer {
  public:
   static constexpr size_t kBufferBytes = 8192;
   static constexpr int kDefaultBufferCount = 10;
-  // Close waits this many steps of kDrainStep at most for the queue to empty.
+  // Close waits kDrainSteps * kDrainStep at most for the queue to empty and
+  // its last byte to be heard, polling every kPollStep, then kHeardPollStep.
   static constexpr int kDrainSteps = 100;
   static constexpr std::chrono::milliseconds kDrainStep{30};
   static constexpr std::chrono::milliseconds kPollStep{10};
+  static constexpr std::chrono::milliseconds kHeardPollStep{2};
+  // Silence played before the first written byte. A sound server that renders
+  // ahead (an ordinary PulseAudio null sink) rewinds when a stream connects and
+  // may drop what the stream first gave it: only this silence is lost then.
+  static constexpr std::chrono::milliseconds kLeadIn{50};
+  // Latency of the sound server beyond what the device reports, counted in
+  // HeardBytes.
+  static constexpr std::chrono::milliseconds kServerMargin{10};
 
   WavePlayer();
   ~WavePlayer();  // closes the device, draining as Close does
@@ -39,7 +48,7 @@ class WavePlayer {
   int bufferCount() const { return bufferCount_; }
 
   // Opens and starts the default output device with empty buffers (the device
-  // plays silence until the first buffer is queued). False when already open,
+  // plays silence until the first buffer is queued, and kLeadIn at least). False when already open,
   // when there is no output device or it refuses the format, or when the buffers
   // cannot be allocated.
   bool Open();
@@ -54,7 +63,7 @@ class WavePlayer {
   bool Flush();
 
   // Flushes, waits up to kDrainSteps * kDrainStep (3 s) for the queue to empty
-  // and the device to play out what it holds, and closes it. Nothing when not
+  // and for its last byte to be heard, and closes the device. Nothing when not
   // open.
   void Close();
 
@@ -70,7 +79,7 @@ class WavePlayer {
   // Bytes the device has consumed since Open.
   uint64_t ConsumedBytes() const;
   // Bytes already heard: consumed bytes whose time at the loudspeaker has come,
-  // as the device reports its latency.
+  // as the device reports its latency, plus kServerMargin.
   uint64_t HeardBytes() const;
   // When the device first consumed written bytes since Open (time_point{} before).
   std::chrono::steady_clock::time_point FirstConsumedAt() const;
@@ -78,7 +87,7 @@ class WavePlayer {
  private:
   struct Device;
   int Fill(uint8_t* out, size_t bytes, double dacTime);
-  void Release(bool drain);
+  void Release();
   bool QueueCurrentLocked();
 
   int channels_ = 1;
@@ -92,6 +101,7 @@ class WavePlayer {
   int head_ = 0;             // buffer the device reads next
   size_t headOffset_ = 0;    // bytes of head_ already consumed
   uint64_t consumed_ = 0;
+  size_t leadInLeft_ = 0;    // bytes of the lead-in still to play
   std::chrono::steady_clock::time_point firstConsumed_{};
 
   // Owner side only.

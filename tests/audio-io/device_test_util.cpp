@@ -111,10 +111,12 @@ ChildRun RunChild(const std::vector<std::string>& argv, const std::vector<std::s
   return run;
 }
 
-MonitorRecording::MonitorRecording(const std::filesystem::path& scratch) : file_(scratch / "monitor.raw") {
-  pid_ = Spawn({"parec", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "--latency-msec=10",
-                "--device=aurisona_null.monitor"},
-               {}, file_, scratch / "parec-err.txt");
+MonitorRecording::MonitorRecording(const std::filesystem::path& scratch, int latencyMs)
+    : file_(scratch / "monitor.raw") {
+  std::vector<std::string> argv = {"parec", "--raw", "--format=s16le", "--rate=44100", "--channels=2",
+                                   "--device=aurisona_null.monitor"};
+  if (latencyMs > 0) argv.push_back("--latency-msec=" + std::to_string(latencyMs));
+  pid_ = Spawn(argv, {}, file_, scratch / "parec-err.txt");
   // The monitor is running once sound (silence) arrives.
   started_ = pid_ > 0 && WaitUntil([this] { return Size() >= 4410 * 4; }, std::chrono::seconds(10));
 }
@@ -209,6 +211,31 @@ std::string WavBytes(const std::vector<int16_t>& samples, int channels, int rate
 
 void WriteWav(const std::filesystem::path& path, const std::vector<int16_t>& samples, int channels, int rate) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << WavBytes(samples, channels, rate);
+}
+
+std::string SinkKind() {
+  const char* kind = std::getenv("AURISONA_SINK_KIND");
+  return kind != nullptr && *kind != 0 ? kind : "norewinds";
+}
+
+std::vector<SoundRun> SoundRuns(const std::vector<int16_t>& stereo, int threshold, double bridge) {
+  std::vector<SoundRun> runs;
+  const size_t bridgeFrames = size_t(bridge * kSinkRate / 1000);
+  size_t first = 0, last = 0;
+  bool open = false;
+  for (size_t i = 0; i + 1 < stereo.size(); i += 2) {
+    if (std::abs(stereo[i]) <= threshold && std::abs(stereo[i + 1]) <= threshold) continue;
+    const size_t frame = i / 2;
+    if (open && frame - last > bridgeFrames) {
+      runs.push_back({first * 1000.0 / kSinkRate, (last + 1) * 1000.0 / kSinkRate});
+      open = false;
+    }
+    if (!open) first = frame;
+    open = true;
+    last = frame;
+  }
+  if (open) runs.push_back({first * 1000.0 / kSinkRate, (last + 1) * 1000.0 / kSinkRate});
+  return runs;
 }
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

@@ -36,9 +36,11 @@ ChildRun RunChild(const std::vector<std::string>& argv, const std::vector<std::s
                   std::chrono::seconds timeout = std::chrono::seconds(60));
 
 // Records the null sink's monitor (44100 Hz stereo) with parec while it lives.
+// A short latency (the default, 10 ms) keeps a rendering-ahead sink's latency
+// short as well; 0 records with parec's own, as a user's recorder does.
 class MonitorRecording {
  public:
-  explicit MonitorRecording(const std::filesystem::path& scratch);
+  explicit MonitorRecording(const std::filesystem::path& scratch, int latencyMs = 10);
   ~MonitorRecording();
   MonitorRecording(const MonitorRecording&) = delete;
   MonitorRecording& operator=(const MonitorRecording&) = delete;
@@ -70,6 +72,18 @@ std::vector<std::pair<int16_t, int16_t>> SoundingFrames(const std::vector<int16_
 // A 16-bit PCM WAV file.
 std::string WavBytes(const std::vector<int16_t>& samples, int channels, int rate);
 void WriteWav(const std::filesystem::path& path, const std::vector<int16_t>& samples, int channels, int rate);
+
+// The kind of sink the tests play into: "norewinds" (the default: its monitor
+// is byte-exact), "ordinary" or "pipewire" (AURISONA_SINK_KIND).
+std::string SinkKind();
+
+// Sounding stretches of a monitor recording, in milliseconds from its start:
+// frames louder than `threshold`, silences shorter than `bridge` ms bridged.
+struct SoundRun {
+  double start = 0;
+  double end = 0;
+};
+std::vector<SoundRun> SoundRuns(const std::vector<int16_t>& stereo, int threshold, double bridge = 30);
 
 // Polls `done` every 5 ms for at most `timeout`.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);

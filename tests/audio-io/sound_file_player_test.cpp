@@ -202,7 +202,8 @@ TEST_F(SoundFilePlayerTest, Mp3PlaysCutAndFaded) {
     ASSERT_EQ(player.Play(path, done_.Callback(), 1, 0), 0);
     ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
     EXPECT_EQ(done_.last, PlaybackEnd::kPlayed);
-    EXPECT_EQ(player.device().bufferCount(), SoundFilePlayer::kMp3BufferCount);
+    // Half a second of 44.1 kHz stereo can wait in the queue.
+    EXPECT_GE(size_t(player.device().bufferCount() - 2) * WavePlayer::kBufferBytes, size_t(kRate) * 4 / 2);
     // One second, less the encoder's quiet start.
     EXPECT_NEAR(double(LoudFrames(monitor.Finish(), 6000)), kRate * 0.97, kRate * 0.03);
   }

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "audio-io/audio_system.h"
 #include "audio-io/sound_file_player.h"
 #include "audio-io/speech_player.h"
 #include "output/marker_walk.h"
@@ -92,6 +93,9 @@ class PreviewEngine final : public QObject {
   // Calls queued by a sentence or a file that has since been stopped carry an
   // older generation and are dropped.
   std::atomic<uint64_t> generation_{0};
+  // The sound output is kept awake while the window lives, so that a preview
+  // is heard at once even on a server that renders far ahead when idle.
+  SoundOutputHold outputHold_;
   SoundFilePlayer player_;
   std::unique_ptr<SpeechPlayer> speech_;
 };

@@ -52,6 +52,7 @@ struct Piece {
   bool done = false;
   // A sentence said again: the earlier piece, written again in place of this one.
   std::shared_ptr<const Piece> same;
+  bool dropped = false;  // never started: the job was aborted first
 };
 
 RenderResult Render(Piece& piece, const PieceSettings& settings) {
@@ -197,6 +198,19 @@ class PiecePipeline {
 
   size_t InFlight() const { return order_.size(); }
 
+  // Drops the pieces no worker has started; those being encoded finish.
+  void DropWaiting() {
+    {
+      std::lock_guard lock(mutex_);
+      for (auto& piece : queue_) {
+        piece->dropped = true;
+        piece->done = true;
+      }
+      queue_.clear();
+    }
+    done_.notify_all();
+  }
+
   // The oldest piece, once it is done; waits for it when `wait` is set.
   std::shared_ptr<Piece> TakeFront(bool wait) {
     std::unique_lock lock(mutex_);
@@ -298,8 +312,11 @@ class Job {
         while (!failed_ && WriteFront(pipeline, out, false, result)) {
         }
       }
-      // Finish the pieces already started, in order.
-      while (!failed_ && pipeline.InFlight() > 0) WriteFront(pipeline, out, true, result);
+      // An abort keeps only the pieces already being encoded (in order, up
+      // to the first that was not started); otherwise every piece is written.
+      if (aborted) pipeline.DropWaiting();
+      while (!failed_ && pipeline.InFlight() > 0 && WriteFront(pipeline, out, true, result)) {
+      }
       result.status = aborted ? OutputStatus::kAborted : OutputStatus::kFinished;
     }
     if (failed_) return Fail(error_);
@@ -330,7 +347,7 @@ class Job {
   // nothing was written.
   bool WriteFront(PiecePipeline& pipeline, AtomicFileWriter& out, bool wait, OutputResult& result) {
     auto piece = pipeline.TakeFront(wait);
-    if (!piece) return false;
+    if (!piece || piece->dropped) return false;
     // An earlier piece said again is written before this one is: it is done.
     const Piece& sound = piece->same ? *piece->same : *piece;
     switch (sound.result) {
