@@ -19,8 +19,10 @@ packages=(
   portaudio19-dev libasound2-dev pulseaudio pulseaudio-utils libasound2-plugins
   # desktop application
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev xvfb xauth fonts-noto-cjk shared-mime-info desktop-file-utils
-  # independent decoders used by the tests
-  mpg123 lame sox
+  # loudness measurement (EBU R128)
+  libebur128-dev
+  # independent decoders and meters used by the tests
+  mpg123 lame sox ffmpeg
 )
 
 missing=()

@@ -10,6 +10,8 @@
 #include "files/document_files.h"
 #include "media/media_library.h"
 #include "output/output_job.h"
+#include "output/subtitles.h"
+#include "output/timeline.h"
 #include "script/memory_document.h"
 #include "settings/settings_record.h"
 #include "speech/espeak_engine.h"
@@ -23,23 +25,6 @@ std::atomic<bool> gAbort{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) { gAbort.store(true); }
-
-// A private folder for the media a listening document carries.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "aurisona-render-XXXXXX").string();
-    if (mkdtemp(tmpl.data())) path_ = tmpl;
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 class ProgressBar {
  public:
@@ -65,6 +50,26 @@ class ProgressBar {
 
 }  // namespace
 
+// A private folder for the media a listening document carries.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "aurisona-render-XXXXXX").string();
+    if (mkdtemp(tmpl.data())) path_ = tmpl;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+RenderSetup::RenderSetup() = default;
+RenderSetup::~RenderSetup() = default;
+
 // The voice each slot uses: the stored name selects the first installed voice
 // of the slot's list that begins with it (ignoring case), else the list's first.
 void ResolveVoiceSlots(SettingsRecord& record, const std::vector<Voice>& voices) {
@@ -77,77 +82,115 @@ void ResolveVoiceSlots(SettingsRecord& record, const std::vector<Voice>& voices)
   }
 }
 
-int RenderCommand(int argc, char** argv) {
-  Args args;
-  std::string error;
-  if (!ParseArgs(argc, argv, 2, {"--data-dir", "--output", "--threads"}, {"--quiet"}, &args, &error)) return Fail(error);
-  const auto output = args.Option("--output");
-  if (args.positional.size() != 1 || !output || output->empty()) {
-    return Fail("usage: aurisona-cli render IN -o OUT.mp3 [--quiet] [--threads N] [--data-dir DIR]");
-  }
-  int threads = 0;
-  if (const auto t = args.Option("--threads")) {
-    threads = std::atoi(t->c_str());
-    if (threads < 1 || threads > 64) return Fail("--threads takes a number from 1 to 64");
-  }
-  MediaLibrary library(OpenDataDirectory(args));
+bool PrepareRender(const Args& args, const std::string& script, RenderSetup* setup, int* exitCode) {
+  setup->library.emplace(OpenDataDirectory(args));
+  MediaLibrary& library = *setup->library;
   library.Build();
 
   // The document's own clips and recordings go to a scratch folder, so that
   // rendering never changes the data directory.
-  ScratchFolder scratch;
-  if (scratch.path().empty()) return Fail("cannot create a temporary folder");
-  std::filesystem::create_directories(scratch.path() / "Music");
-  std::filesystem::create_directories(scratch.path() / "Record");
-  MemoryScriptDocument doc;
-  DocumentMedia media{scratch.path() / "Music", scratch.path() / "Record", &library.lists(), {}, true};
-  const OpenResult opened = OpenDocument(args.positional[0], doc, media);
-  if (opened.status == OpenStatus::kCannotOpen) return Fail(args.positional[0] + ": " + Utf16ToUtf8(kOpenFailedMessage));
+  setup->scratch = std::make_unique<ScratchFolder>();
+  const std::filesystem::path scratch = setup->scratch->path();
+  if (scratch.empty()) {
+    *exitCode = Fail("cannot create a temporary folder");
+    return false;
+  }
+  std::filesystem::create_directories(scratch / "Music");
+  std::filesystem::create_directories(scratch / "Record");
+  MemoryScriptDocument& doc = setup->document;
+  DocumentMedia media{scratch / "Music", scratch / "Record", &library.lists(), {}, true};
+  const OpenResult opened = OpenDocument(script, doc, media);
+  if (opened.status == OpenStatus::kCannotOpen) {
+    *exitCode = Fail(script + ": " + Utf16ToUtf8(kOpenFailedMessage));
+    return false;
+  }
   if (opened.status == OpenStatus::kDamaged) {
-    return Fail(args.positional[0] + ": " + Utf16ToUtf8(kDamagedMessage) + " (" + opened.detail + ")");
+    *exitCode = Fail(script + ": " + Utf16ToUtf8(kDamagedMessage) + " (" + opened.detail + ")");
+    return false;
   }
 
-  EspeakSpeechEngine speech;
-  SettingsRecord record;
+  SettingsRecord& record = setup->record;
   record.Load(library.store());
-  ResolveVoiceSlots(record, speech.ListVoices());
+  ResolveVoiceSlots(record, setup->speech.ListVoices());
 
-  OutputJob job;
+  OutputJob& job = setup->job;
   ScriptCompiler(doc, library.lists(), job.segments, [](CompilerMessage m, int position) {
     std::fprintf(stderr, "aurisona-cli: %s (position %d)\n", Utf16ToUtf8(CompilerMessageText(m)).c_str(), position);
   });
-  job.output = *output;
   job.musicFolder = library.directory().Music();
   job.recordFolder = library.directory().Record();
-  job.overlayMusicFolder = scratch.path() / "Music";
-  job.overlayRecordFolder = scratch.path() / "Record";
+  job.overlayMusicFolder = scratch / "Music";
+  job.overlayRecordFolder = scratch / "Record";
   job.promptTone = library.currentPromptTone();
   job.settings = OutputSettingsFrom(record);
-  job.threads = threads;
+  if (const auto t = args.Option("--threads")) {
+    job.threads = std::atoi(t->c_str());
+    if (job.threads < 1 || job.threads > 64) {
+      *exitCode = UsageError("--threads takes a number from 1 to 64");
+      return false;
+    }
+  }
+  return true;
+}
 
-  ProgressBar bar(!args.Flag("--quiet") && isatty(STDERR_FILENO), doc.Length());
-  OutputCallbacks callbacks;
-  callbacks.progress = [&](int position) { bar.Show(position); };
-
+// Runs the job with Ctrl+C setting its abort flag.
+OutputResult RunInterruptible(OutputJob job, SpeechEngine& speech, const OutputCallbacks& callbacks,
+                              Timeline* timeline) {
   gAbort.store(false);
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   struct sigaction previous {};
   sigaction(SIGINT, &action, &previous);
-  const OutputResult result = RunOutputJob(std::move(job), speech, gAbort, callbacks);
+  const OutputResult result = RunOutputJobWithTimeline(std::move(job), speech, gAbort, callbacks, timeline);
   sigaction(SIGINT, &previous, nullptr);
+  return result;
+}
+
+int RenderCommand(int argc, char** argv) {
+  Args args;
+  std::string error;
+  if (!ParseArgs(argc, argv, 2, {"--output", "--threads"}, {"--lrc", "--srt"}, &args, &error)) {
+    return UsageError(error);
+  }
+  const auto output = args.Option("--output");
+  if (args.positional.size() != 1 || !output || output->empty()) return UsageError("render needs IN and -o OUT.mp3");
+  RenderSetup setup;
+  int exitCode = 1;
+  if (!PrepareRender(args, args.positional[0], &setup, &exitCode)) return exitCode;
+  if (setup.document.Length() == 0) return Fail(Utf16ToUtf8(kOutputEmptyMessage));
+  OutputJob job = std::move(setup.job);
+  job.output = *output;
+  job.requireSound = true;
+  const bool lrc = args.Flag("--lrc") || setup.record.subtitlesOn;
+  const bool srt = args.Flag("--srt") || setup.record.subtitlesOn;
+
+  ProgressBar bar(!args.Flag("--quiet") && isatty(STDERR_FILENO), setup.document.Length());
+  OutputCallbacks callbacks;
+  callbacks.progress = [&](int position) { bar.Show(position); };
+  Timeline timeline;
+  const OutputResult result = RunInterruptible(std::move(job), setup.speech, callbacks, &timeline);
   bar.End();
 
+  if (result.status != OutputStatus::kFailed && (lrc || srt)) {
+    const std::u16string title = std::filesystem::path(args.positional[0]).stem().u16string();
+    if (!WriteSubtitles(*output, timeline, title, lrc, srt, &error)) {
+      return Fail(*output + ": cannot write the subtitles (" + error + ")");
+    }
+  }
   switch (result.status) {
     case OutputStatus::kFinished:
-      if (!args.Flag("--quiet")) std::fprintf(stderr, "aurisona-cli: wrote %s (%d pieces)\n", output->c_str(), result.pieces);
+      if (!args.Flag("--quiet")) {
+        std::fprintf(stderr, "aurisona-cli: wrote %s (%d pieces, %s)\n", output->c_str(), result.pieces,
+                     FormatDuration(timeline.seconds()).c_str());
+      }
       return 0;
     case OutputStatus::kAborted:
       std::fprintf(stderr, "aurisona-cli: interrupted; %s holds the %d pieces finished before\n", output->c_str(),
                    result.pieces);
       return 130;
     case OutputStatus::kFailed:
+      if (result.empty) return Fail(Utf16ToUtf8(kOutputEmptyMessage));
       return Fail(*output + ": " + Utf16ToUtf8(kOutputFailedMessage) + " (" + result.error + ")");
   }
   return 1;
@@ -156,8 +199,8 @@ int RenderCommand(int argc, char** argv) {
 int VoicesCommand(int argc, char** argv) {
   Args args;
   std::string error;
-  if (!ParseArgs(argc, argv, 2, {"--data-dir"}, {}, &args, &error)) return Fail(error);
-  if (!args.positional.empty()) return Fail("usage: aurisona-cli voices");
+  if (!ParseArgs(argc, argv, 2, {}, {}, &args, &error)) return UsageError(error);
+  if (!args.positional.empty()) return UsageError("voices takes no arguments");
   EspeakSpeechEngine speech;
   const std::vector<Voice> voices = speech.ListVoices();
   if (voices.empty()) return Fail("no voices: the speech engine cannot be started");

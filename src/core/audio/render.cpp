@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "audio/piece_output.h"
 #include "util/text.h"
@@ -43,9 +44,53 @@ bool FadeApplies(const PieceSettings& settings, PieceKind kind) {
   return settings.musicFade && kind == PieceKind::Music;
 }
 
+namespace {
+
+RenderResult RenderSourceInto(const std::filesystem::path& path, PieceKind kind, int32_t playTimeSeconds,
+                              const PieceSettings& settings, PcmSink& sink) {
+  switch (SourceTypeOf(path)) {
+    case SourceType::Mp3: return RenderMp3Source(path, kind, playTimeSeconds, settings, sink);
+    case SourceType::Wav: return RenderWavSource(path, kind, settings, sink);
+    case SourceType::Unknown: break;
+  }
+  return RenderResult::UnsupportedType;
+}
+
+// The settings a piece is encoded with when loudness normalisation is on: its
+// gain group replaced by the fixed gain that brings it to the target. The
+// measuring render has unity gain and the fade, as the listener hears it.
+std::optional<PieceSettings> LoudnessAdjusted(const std::filesystem::path& path, PieceKind kind,
+                                              int32_t playTimeSeconds, const PieceSettings& settings,
+                                              RenderResult* failure) {
+  PieceSettings adjusted = settings;
+  adjusted.loudness.on = false;
+  PieceGain* group = kind == PieceKind::Speech      ? &adjusted.text
+                     : kind == PieceKind::Recording ? &adjusted.recording
+                                                    : &adjusted.music;
+  *group = PieceGain{};
+  LoudnessMeter meter;
+  const RenderResult measured = RenderSourceInto(path, kind, playTimeSeconds, adjusted, meter);
+  if (measured == RenderResult::OutOfMemory) {
+    *failure = measured;
+    return std::nullopt;
+  }
+  *group = PieceGain{false, true, LoudnessGainPercent(meter.Result(), settings.loudness)};
+  return adjusted;
+}
+
+}  // namespace
+
 RenderResult RenderSoundFile(const std::filesystem::path& path, PieceKind kind,
                              int32_t playTimeSeconds, const PieceSettings& settings,
                              ByteSink& sink) {
+  if (settings.loudness.on && SourceTypeOf(path) != SourceType::Unknown) {
+    RenderResult failure = RenderResult::NothingAdded;
+    const std::optional<PieceSettings> adjusted =
+        LoudnessAdjusted(path, kind, playTimeSeconds, settings, &failure);
+    if (!adjusted) return failure;
+    PieceEncoder encoder(sink);
+    return RenderSourceInto(path, kind, playTimeSeconds, *adjusted, encoder);
+  }
   switch (SourceTypeOf(path)) {
     case SourceType::Mp3: return RenderMp3Source(path, kind, playTimeSeconds, settings, sink);
     case SourceType::Wav: return RenderWavSource(path, kind, settings, sink);
