@@ -174,10 +174,7 @@ std::vector<SentenceSpan> SplitSentences(std::u16string_view text) {
     start = end;
   };
   for (size_t i = 0; i < text.size(); ++i) {
-    if (IsBreakChar(text[i])) {
-      flush(i);
-      start = i + 1;
-    } else if (EndsSentenceAt(text, i)) {
+    if (EndsSentenceAt(text, i)) {
       // Closing quotes and brackets right after the punctuation stay with it.
       size_t end = i + 1;
       while (end < text.size() && (IsSentenceStop(text[end]) || text[end] == u'"' || text[end] == u'”' ||

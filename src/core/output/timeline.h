@@ -64,8 +64,9 @@ struct Timeline {
 };
 
 // The sentences of a speech record's text: split after sentence-ending
-// punctuation (。？！； and . ? ! ; before a blank or the end) and at line breaks;
-// U+FFFC removed, blanks collapsed, empty sentences dropped. Offsets are UTF-16
+// punctuation (。？！； and . ? ! ; before a blank or the end); a line break
+// inside a sentence is a blank; U+FFFC removed, blanks collapsed, empty
+// sentences dropped. Offsets are UTF-16
 // positions in `text`.
 struct SentenceSpan {
   int offset = 0;
