@@ -13,7 +13,7 @@ namespace {
 // The margin kept under the ceiling for what MP3 encoding adds to the peaks
 // (quantisation noise and the encoder's own filters), and for the rounding
 // of the gain to whole percent.
-constexpr double kEncodingHeadroomDb = 0.8;
+constexpr double kEncodingHeadroomDb = 0.3;
 // Loudness is measured over at most this window for pieces shorter than one
 // gating block (libebur128 needs the window's length up front).
 constexpr unsigned long kShortWindowMs = 400;
@@ -38,7 +38,9 @@ SinkStatus LoudnessMeter::Open(uint32_t sampleRate) {
   if (sampleRate < kMinPieceSampleRate || sampleRate > kMaxPieceSampleRate) return SinkStatus::Unsupported;
   state_->meter = ebur128_init(2, sampleRate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
   if (state_->meter == nullptr) return SinkStatus::OutOfMemory;
-  if (ebur128_set_max_window(state_->meter, kShortWindowMs) != EBUR128_SUCCESS) return SinkStatus::EncoderFailed;
+  // The window the integrated mode keeps already; anything else is a failure.
+  const int window = ebur128_set_max_window(state_->meter, kShortWindowMs);
+  if (window != EBUR128_SUCCESS && window != EBUR128_ERROR_NO_CHANGE) return SinkStatus::EncoderFailed;
   state_->rate = sampleRate;
   return SinkStatus::Ok;
 }
