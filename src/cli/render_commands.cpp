@@ -162,8 +162,9 @@ int RenderCommand(int argc, char** argv) {
   OutputJob job = std::move(setup.job);
   job.output = *output;
   job.requireSound = true;
-  const bool lrc = args.Flag("--lrc") || setup.record.subtitlesOn;
-  const bool srt = args.Flag("--srt") || setup.record.subtitlesOn;
+  // Only the files asked for here: the panel's subtitle switch is the application's.
+  const bool lrc = args.Flag("--lrc");
+  const bool srt = args.Flag("--srt");
 
   ProgressBar bar(!args.Flag("--quiet") && isatty(STDERR_FILENO), setup.document.Length());
   OutputCallbacks callbacks;
@@ -181,7 +182,7 @@ int RenderCommand(int argc, char** argv) {
   switch (result.status) {
     case OutputStatus::kFinished:
       if (!args.Flag("--quiet")) {
-        std::fprintf(stderr, "aurisona-cli: wrote %s (%d pieces, %s)\n", output->c_str(), result.pieces,
+        std::fprintf(stderr, "aurisona-cli: wrote %s (%d pieces), %s long\n", output->c_str(), result.pieces,
                      FormatDuration(timeline.seconds()).c_str());
       }
       return 0;
