@@ -149,17 +149,40 @@ TEST_F(LoudnessTest, EveryPieceIsBroughtToTheTargetUnderTheCeiling) {
   std::cout << "programme " << programme.integrated << " LUFS, true peak " << programme.truePeak << " dBTP\n";
 }
 
-TEST(Loudness, GainMeetsTheTargetOrTheCeilingWhicheverIsLower) {
+TEST(Loudness, GainMeetsTheTargetAndTheLimiterHoldsTheCeiling) {
   const LoudnessSettings target{true, -16.0, -1.0};
-  // 6 dB too quiet with room above: doubled.
-  EXPECT_EQ(LoudnessGainPercent(Loudness{-22.0206, -12.0, true}, target), 200);
-  // Too quiet, but its peak allows only 2 dB (less a margin for the encoder).
-  const int32_t limited = LoudnessGainPercent(Loudness{-30.0, -3.0, true}, target);
-  EXPECT_LE(20 * std::log10(limited / 100.0), 2.0 - 0.2);
-  EXPECT_GT(limited, 100);
+  // 6 dB too quiet with room above: doubled, no limiter.
+  LoudnessGain g = ChooseLoudnessGain(Loudness{-22.0206, -12.0, true}, target);
+  EXPECT_NEAR(g.gain, 2.0, 1e-3);
+  EXPECT_FALSE(g.limit);
   // Too loud: turned down.
-  EXPECT_EQ(LoudnessGainPercent(Loudness{-10.0, -0.5, true}, target), 50);
-  EXPECT_EQ(LoudnessGainPercent(Loudness{}, target), 100);  // silence stays as it is
+  g = ChooseLoudnessGain(Loudness{-10.0, -0.5, true}, target);
+  EXPECT_NEAR(g.gain, 0.5, 2e-3);
+  EXPECT_FALSE(g.limit);
+  EXPECT_EQ(ChooseLoudnessGain(Loudness{}, target).gain, 1.0);  // silence stays as it is
+  // Peaky (speech): the full gain, its peaks limited under the ceiling.
+  g = ChooseLoudnessGain(Loudness{-20.0, -2.0, true}, target);
+  EXPECT_NEAR(20 * std::log10(g.gain), 4.0, 1e-6);
+  EXPECT_TRUE(g.limit);
+  EXPECT_LT(g.knee, g.ceiling);
+  EXPECT_LT(g.ceiling, 32768 * std::pow(10.0, -1.0 / 20));
+  // Needing more than 6 dB of limiting: less gain instead.
+  g = ChooseLoudnessGain(Loudness{-40.0, -1.0, true}, target);
+  EXPECT_LT(20 * std::log10(g.gain), 24.0 - 10.0);
+
+  // Samples: under the knee only scaled, the loudest at or under the ceiling,
+  // the order of values kept.
+  g = ChooseLoudnessGain(Loudness{-20.0, -2.0, true}, target);
+  std::vector<int16_t> s = {0, 1000, -1000, 8000, 20000, -26000, 32767, -32768};
+  std::vector<int16_t> out = s;
+  ApplyLoudnessGain(out.data(), out.size(), g);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[1], int16_t(std::lrint(1000 * g.gain)));
+  EXPECT_EQ(out[2], -out[1]);
+  for (size_t i = 3; i < out.size(); ++i) EXPECT_LE(std::abs(int(out[i])), std::lrint(g.ceiling)) << i;
+  EXPECT_LT(out[3], out[4]);
+  EXPECT_LT(out[4], out[6]);
+  EXPECT_GT(out[5], out[7]);
 
   // A tone shorter than one gating block still has a loudness, silence none.
   const std::vector<int16_t> tone = Sine(4410, 2, 1000, 44100, 16384);

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
+
+#include "audio/pcm.h"
 
 namespace aurisona {
 
@@ -13,7 +16,11 @@ namespace {
 // The margin kept under the ceiling for what MP3 encoding adds to the peaks
 // (quantisation noise and the encoder's own filters), and for the rounding
 // of the gain to whole percent.
-constexpr double kEncodingHeadroomDb = 0.3;
+constexpr double kEncodingHeadroomDb = 0.4;
+// The soft limiter: how far under the ceiling it starts to bend, and the most
+// it may take off a peak.
+constexpr double kLimiterKneeDb = 3.0;
+constexpr double kMaxLimitingDb = 6.0;
 // Loudness is measured over at most this window for pieces shorter than one
 // gating block (libebur128 needs the window's length up front).
 constexpr unsigned long kShortWindowMs = 400;
@@ -87,14 +94,50 @@ Loudness LoudnessMeter::Result() const {
   return r;
 }
 
-int32_t LoudnessGainPercent(const Loudness& measured, const LoudnessSettings& settings) {
-  if (!measured.measured) return 100;
+LoudnessGain ChooseLoudnessGain(const Loudness& measured, const LoudnessSettings& settings) {
+  LoudnessGain g;
+  if (!measured.measured) return g;
   double gainDb = settings.targetLufs - measured.lufs;
-  const double roomDb = settings.ceilingDbtp - kEncodingHeadroomDb - measured.peakDbtp;
-  gainDb = std::min(gainDb, roomDb);
-  const double percent = 100.0 * std::pow(10.0, gainDb / 20.0);
-  // Round down so the ceiling holds; at least 1 % so a piece is never muted.
-  return static_cast<int32_t>(std::clamp(std::floor(percent), 1.0, 1.0e6));
+  // The largest sample allowed, under the ceiling by what inter-sample peaks
+  // and the encoder may add.
+  const double ceilingDb = settings.ceilingDbtp - kEncodingHeadroomDb;
+  const double overDb = measured.peakDbtp + gainDb - ceilingDb;
+  if (overDb > 0) {
+    if (overDb > kMaxLimitingDb) gainDb -= overDb - kMaxLimitingDb;
+    g.limit = true;
+    g.ceiling = 32768.0 * std::pow(10.0, ceilingDb / 20.0);
+    g.knee = g.ceiling * std::pow(10.0, -kLimiterKneeDb / 20.0);
+  }
+  g.gain = std::pow(10.0, gainDb / 20.0);
+  return g;
+}
+
+void ApplyLoudnessGain(int16_t* samples, size_t count, const LoudnessGain& g) {
+  const double range = g.ceiling - g.knee;
+  for (size_t i = 0; i < count; ++i) {
+    double v = samples[i] * g.gain;
+    if (g.limit && range > 0) {
+      const double a = std::abs(v);
+      // Above the knee the curve bends smoothly toward the ceiling (slope 1 at the knee).
+      if (a > g.knee) v = std::copysign(g.knee + range * std::tanh((a - g.knee) / range), v);
+    }
+    samples[i] = static_cast<int16_t>(std::clamp(std::lrint(v), long{kMinSampleValue}, long{kMaxSampleValue}));
+  }
+}
+
+SinkStatus LoudnessGainSink::Write(const int16_t* samples, size_t count) {
+  count = std::min(count, inner_.ChunkCapacity());
+  if (count > capacity_) {
+    buffer_.reset(new (std::nothrow) int16_t[count]);
+    if (!buffer_) {
+      capacity_ = 0;
+      return SinkStatus::OutOfMemory;
+    }
+    capacity_ = count;
+  }
+  std::copy_n(samples, count, buffer_.get());
+  ApplyLoudnessGain(buffer_.get(), count, gain_);
+  return inner_.Write(buffer_.get(), count);
 }
 
 Loudness MeasureLoudness(const int16_t* samples, size_t count, uint32_t rate) {

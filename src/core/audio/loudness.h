@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "audio/piece_encoder.h"
 
@@ -45,10 +46,38 @@ class LoudnessMeter final : public PcmSink {
   std::unique_ptr<State> state_;
 };
 
-// The gain in percent (as ApplyGain takes it) that brings `measured` to the
-// target, lowered so the true peak stays at or under the ceiling. 100 for a
-// piece that was not measured (silence).
-int32_t LoudnessGainPercent(const Loudness& measured, const LoudnessSettings& settings);
+// How a piece is brought to the target loudness: a gain, and where the gain
+// would lift the true peak over the ceiling, a soft limiter on the peaks
+// (samples under its knee pass unchanged). The limiter takes at most 6 dB off
+// a peak; a piece that would need more gets less gain instead.
+struct LoudnessGain {
+  double gain = 1.0;    // linear
+  bool limit = false;   // soften the peaks above the knee
+  double ceiling = 32767;  // the limiter's largest output sample
+  double knee = 32767;     // samples up to this pass the limiter unchanged
+};
+
+// The gain for a measured piece; unity for one that was not measured (silence).
+LoudnessGain ChooseLoudnessGain(const Loudness& measured, const LoudnessSettings& settings);
+
+// Applies the gain (and the limiter) to 16-bit samples in place.
+void ApplyLoudnessGain(int16_t* samples, size_t count, const LoudnessGain& gain);
+
+// A PcmSink that applies a LoudnessGain to the PCM before passing it on.
+class LoudnessGainSink final : public PcmSink {
+ public:
+  LoudnessGainSink(PcmSink& inner, const LoudnessGain& gain) : inner_(inner), gain_(gain) {}
+  SinkStatus Open(uint32_t sampleRate) override { return inner_.Open(sampleRate); }
+  size_t ChunkCapacity() const override { return inner_.ChunkCapacity(); }
+  SinkStatus Write(const int16_t* samples, size_t count) override;
+  SinkStatus Close() override { return inner_.Close(); }
+
+ private:
+  PcmSink& inner_;
+  LoudnessGain gain_;
+  std::unique_ptr<int16_t[]> buffer_;
+  size_t capacity_ = 0;
+};
 
 // Integrated loudness and true peak of interleaved stereo 16-bit PCM at `rate`.
 Loudness MeasureLoudness(const int16_t* samples, size_t count, uint32_t rate);

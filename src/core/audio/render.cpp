@@ -56,12 +56,12 @@ RenderResult RenderSourceInto(const std::filesystem::path& path, PieceKind kind,
   return RenderResult::UnsupportedType;
 }
 
-// The settings a piece is encoded with when loudness normalisation is on: its
-// gain group replaced by the fixed gain that brings it to the target. The
-// measuring render has unity gain and the fade, as the listener hears it.
+// The settings a piece is rendered with when loudness normalisation is on (its
+// gain group at unity: the LoudnessGain comes after), and that gain, from a
+// measuring render with the fade, as the listener hears it.
 std::optional<PieceSettings> LoudnessAdjusted(const std::filesystem::path& path, PieceKind kind,
                                               int32_t playTimeSeconds, const PieceSettings& settings,
-                                              RenderResult* failure) {
+                                              LoudnessGain* gain, RenderResult* failure) {
   PieceSettings adjusted = settings;
   adjusted.loudness.on = false;
   PieceGain* group = kind == PieceKind::Speech      ? &adjusted.text
@@ -74,7 +74,7 @@ std::optional<PieceSettings> LoudnessAdjusted(const std::filesystem::path& path,
     *failure = measured;
     return std::nullopt;
   }
-  *group = PieceGain{false, true, LoudnessGainPercent(meter.Result(), settings.loudness)};
+  *gain = ChooseLoudnessGain(meter.Result(), settings.loudness);
   return adjusted;
 }
 
@@ -85,11 +85,13 @@ RenderResult RenderSoundFile(const std::filesystem::path& path, PieceKind kind,
                              ByteSink& sink) {
   if (settings.loudness.on && SourceTypeOf(path) != SourceType::Unknown) {
     RenderResult failure = RenderResult::NothingAdded;
+    LoudnessGain gain;
     const std::optional<PieceSettings> adjusted =
-        LoudnessAdjusted(path, kind, playTimeSeconds, settings, &failure);
+        LoudnessAdjusted(path, kind, playTimeSeconds, settings, &gain, &failure);
     if (!adjusted) return failure;
     PieceEncoder encoder(sink);
-    return RenderSourceInto(path, kind, playTimeSeconds, *adjusted, encoder);
+    LoudnessGainSink gained(encoder, gain);
+    return RenderSourceInto(path, kind, playTimeSeconds, *adjusted, gained);
   }
   switch (SourceTypeOf(path)) {
     case SourceType::Mp3: return RenderMp3Source(path, kind, playTimeSeconds, settings, sink);
