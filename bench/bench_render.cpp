@@ -3,7 +3,7 @@
 //
 //   bench_render [--single]
 //
-// 1. Renders a script of about ten minutes (speech by eSpeak NG, the prompt
+// 1. Renders a script of about ten minutes (speech by the default voices, the prompt
 //    tone, MP3 and WAV music, pauses) on all cores, in a child process.
 // 2. Decodes that MP3 to raw PCM and times `lame` on the same PCM with the
 //    job's settings (CBR 128 kbit/s, joint stereo, -q 0, no tag, no bit
@@ -15,6 +15,9 @@
 // machine the wall-time ratio says little when other work takes the cores.
 // --single also renders the 10-minute script on one thread, for reference.
 //
+// 4. Synthesis speed of each engine (times real time, one thread), and what reusing
+//    repeated sentences saves on the bundled sample script: synthesis calls and
+//    render time with and without reuse.
 // Every render runs in a fresh process (this program, re-executed with
 // --child), so the peaks do not mix.
 #include <mpg123.h>
@@ -33,15 +36,22 @@
 #include <filesystem>
 #include <fstream>
 #include <numbers>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "media/bundled_media.h"
+#include "media/media_lists.h"
+#include "script/bundled_texts.h"
+#include "script/compiler.h"
+#include "script/memory_document.h"
+#include "script/tagged_text.h"
 #include "output/output_job.h"
-#include "speech/espeak_engine.h"
+#include "speech/composite_engine.h"
 #include "speech/speech_engine.h"
 #include "speech/voice.h"
+#include "util/text.h"
 
 extern char** environ;
 
@@ -100,6 +110,9 @@ std::vector<Segment> Script(int minutes, bool sparse) {
     at += length;
   };
   for (int m = 0; m < minutes; ++m) {
+    // Every minute's sentences differ, so the render synthesises each one.
+    std::u16string part;
+    for (const char c : std::to_string(m + 1)) part += static_cast<char16_t>(c);
     if (sparse) {
       add(kSegSpeech, 1, 0, u" Question one. What will the man do on Saturday?");
       add(kSegPromptTone, 0, 0, {});
@@ -109,14 +122,14 @@ std::vector<Segment> Script(int minutes, bool sparse) {
       continue;
     }
     add(kSegSpeech, 0, 0,
-        u" Listen to the conversation between two students about their plans for the weekend, "
+        u" Part " + part + u". Listen to the conversation between two students about their plans for the weekend, "
         u"and answer the questions that follow.");
     add(kSegPromptTone, 0, 0, {});
     add(5000, 0, 0, {});
-    add(kSegSpeech, 1, 1, u" 下面你将听到一段对话，请根据对话内容回答第一至第三题。");
+    add(kSegSpeech, 1, 1, u" 第" + part + u"部分。下面你将听到一段对话，请根据对话内容回答第一至第三题。");
     add(kSegMusic, 12, 0, u"theme.mp3");
     add(8000, 0, 0, {});
-    add(kSegSpeech, 1, 0, u" The man says he will visit his grandmother on Saturday morning.");
+    add(kSegSpeech, 1, 0, u" In part " + part + u", the man says he will visit his grandmother on Saturday morning.");
     add(kSegMusic, 0, 0, u"strings.wav");
   }
   return list;
@@ -125,7 +138,8 @@ std::vector<Segment> Script(int minutes, bool sparse) {
 // --child MINUTES SPARSE THREADS DATA OUT: one render; prints its wall time,
 // pieces, peak memory and processor time.
 int Child(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out) {
-  EspeakSpeechEngine speech;
+  const std::unique_ptr<SpeechEngine> engine = CreateSpeechEngine();
+  SpeechEngine& speech = *engine;
   const VoiceSlotLists lists = DistributeVoices(speech.ListVoices());
   OutputJob job;
   for (size_t k = 0; k < lists.size(); ++k) {
@@ -148,6 +162,97 @@ int Child(int minutes, bool sparse, int threads, const fs::path& data, const fs:
   std::printf("%f %d %ld %f %d\n", seconds, result.pieces, usage.ru_maxrss, cpu,
               result.status == OutputStatus::kFinished ? 0 : 1);
   return result.status == OutputStatus::kFinished ? 0 : 1;
+}
+
+// The program's engine, counting sentences; with `reuse` off it lists no voices, which
+// keeps the output job from reusing any sentence (it still speaks every one).
+class CountingEngine final : public SpeechEngine {
+ public:
+  explicit CountingEngine(bool reuse) : reuse_(reuse) {}
+  std::vector<Voice> ListVoices() override { return reuse_ ? engine_->ListVoices() : std::vector<Voice>{}; }
+  SynthesisStatus Synthesize(std::u16string_view text, std::u16string_view voice, int rate, int volume,
+                             const SpeechSink& sink, Voice* used) override {
+    ++calls;
+    return engine_->Synthesize(text, voice, rate, volume, sink, used);
+  }
+  bool IsReady() const override { return engine_->IsReady(); }
+  int calls = 0;
+
+ private:
+  bool reuse_;
+  std::unique_ptr<SpeechEngine> engine_ = CreateSpeechEngine();
+};
+
+double ProcessorSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void SynthesisSpeed() {
+  const std::unique_ptr<SpeechEngine> engine = CreateSpeechEngine();
+  const std::u16string english[] = {
+      u"Listen to the conversation between two students about their plans for the weekend.",
+      u"The train to London leaves at 7:45 from platform 3, and the tickets cost 12 dollars.",
+      u"Mr. Brown asked Mary to meet him at the library at half past four on Friday."};
+  const std::u16string chinese[] = {u"下面你将听到一段对话，请根据对话内容回答第一至第三题。",
+                                    u"听力考试到此结束，请考生停止作答。"};
+  for (const Voice& v : engine->ListVoices()) {
+    SpeechAudio warm;
+    engine->SynthesizeAll(u"Ready.", v.name, 0, 100, &warm);
+    double audio = 0;
+    const double cpu0 = ProcessorSeconds();
+    const auto start = Clock::now();
+    for (int round = 0; round < 3; ++round) {
+      for (const std::u16string& text : IsChineseVoice(v) ? std::span<const std::u16string>(chinese)
+                                                           : std::span<const std::u16string>(english)) {
+        SpeechAudio a;
+        engine->SynthesizeAll(text, v.name, 0, 100, &a);
+        if (a.sample_rate > 0) audio += static_cast<double>(a.samples.size()) / a.sample_rate;
+      }
+    }
+    const double wall = SecondsSince(start);
+    std::printf("synthesis %-48s %.1f s of speech in %.2f s: %.1fx real time (processor %.2f s)\n",
+                Utf16ToUtf8(v.display_name).c_str(), audio, wall, audio / wall, ProcessorSeconds() - cpu0);
+  }
+}
+
+void SampleReuse(const fs::path& data, const fs::path& out) {
+  MediaLists media;
+  for (const BundledFile& f : BundledMusic()) media.music.push_back(Utf8ToUtf16(f.name));
+  MemoryScriptDocument doc;
+  TaggedTextReader(doc, media, BundledSampleScript(), true, false);
+  std::vector<Segment> segments;
+  ScriptCompiler(doc, media, segments, {});
+  double seconds[2] = {0, 0};
+  double cpu[2] = {0, 0};
+  int calls[2] = {0, 0};
+  for (const bool reuse : {false, true}) {
+    CountingEngine engine(reuse);
+    const VoiceSlotLists lists = DistributeVoices(engine.ListVoices().empty() ? CreateSpeechEngine()->ListVoices()
+                                                                            : engine.ListVoices());
+    OutputJob job;
+    for (size_t k = 0; k < lists.size(); ++k) {
+      if (!lists[k].empty()) job.settings.voices[k].voice = lists[k].front();
+    }
+    job.segments = segments;
+    job.output = out;
+    job.musicFolder = data / "Music";
+    job.recordFolder = data / "Record";
+    job.promptTone = data / "Sound" / "tone.wav";
+    job.threads = 0;
+    std::atomic<bool> abort{false};
+    const auto start = Clock::now();
+    const double cpu0 = ProcessorSeconds();
+    RunOutputJob(std::move(job), engine, abort);
+    seconds[reuse] = SecondsSince(start);
+    cpu[reuse] = ProcessorSeconds() - cpu0;
+    calls[reuse] = engine.calls;
+  }
+  std::printf("REUSE on the bundled sample: %d sentences synthesised instead of %d; render %.2f s instead of %.2f s, "
+              "processor %.2f s instead of %.2f s (%.0f %% less)\n",
+              calls[1], calls[0], seconds[1], seconds[0], cpu[1], cpu[0], 100.0 * (1.0 - cpu[1] / cpu[0]));
 }
 
 struct ChildRun {
@@ -240,6 +345,7 @@ int Main(bool single) {
   WriteFile(dir / "data" / "Sound" / "tone.wav", BundledPromptTones().front().bytes);
   const unsigned cores = std::thread::hardware_concurrency();
 
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::printf("bench_render: %u cores, load average %s", cores, LoadAverage().c_str());
   // Two rounds of render and lame, interleaved; the best of each counts, which
   // filters out some of the noise of a shared machine.
@@ -294,6 +400,8 @@ int Main(bool single) {
     std::printf("PEAK MEMORY (ru_maxrss): 10 min %ld KB, 60 min %ld KB, ratio %.3f (flat: within 10 %%)\n",
                 m10.maxRssKb, m60.maxRssKb, static_cast<double>(m60.maxRssKb) / static_cast<double>(m10.maxRssKb));
   }
+  SynthesisSpeed();
+  SampleReuse(dir / "data", dir / "sample.mp3");
   std::printf("load average at the end %s", LoadAverage().c_str());
   std::error_code ec;
   fs::remove_all(dir, ec);

@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const IniDocument doc = IniDocument::Parse(bytes);
   const std::string text = doc.Serialize();
-  Check(IsValidUtf8(text));
+  // Lines that are not UTF-8 may keep their bytes; a UTF-8 file stays UTF-8.
+  if (IsValidUtf8(bytes)) Check(IsValidUtf8(text));
   Check(IniDocument::Parse(text).Serialize() == text);
 
   SettingsRecord record;

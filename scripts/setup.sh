@@ -11,10 +11,13 @@ fi
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # the Debian package: icons drawn from the SVG, and the checks of its test
+  dpkg-dev librsvg2-bin lintian appstream libxml2-utils man-db
   # tests and benchmarks
   googletest libgtest-dev libbenchmark-dev
   # core libraries
   zlib1g-dev libespeak-ng-dev espeak-ng-data libsndfile1-dev libmpg123-dev libmp3lame-dev
+  flite1-dev
   # sound device
   portaudio19-dev libasound2-dev pulseaudio pulseaudio-utils libasound2-plugins
   # desktop application
@@ -23,6 +26,8 @@ packages=(
   libebur128-dev
   # independent decoders and meters used by the tests
   mpg123 lame sox ffmpeg
+  # speech recogniser for the intelligibility test
+  pocketsphinx pocketsphinx-en-us
 )
 
 missing=()

@@ -2,16 +2,27 @@
 //
 //   aurisona [DOCUMENT]              opens the document (.lsn or .txt) when given
 //   aurisona --screenshot DIR        saves pictures of the windows into DIR
+//   aurisona --version               prints the version
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
+#include "aurisona_version.h"
 #include "media/data_directory.h"
+#include "shell/dialogs.h"
 #include "shell/main_window.h"
 #include "shell/panel_controller.h"
 #include "shell/registration.h"
+#include "shell/resources.h"
 #include "shell/screenshots.h"
 #include "shell/startup.h"
 
 int main(int argc, char** argv) {
+  // Answered before the application object, which needs a display.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("aurisona %s\n", AURISONA_VERSION);
+    return 0;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("aurisona"));
   QApplication::setApplicationDisplayName(QString());
@@ -19,12 +30,21 @@ int main(int argc, char** argv) {
   shell::InstallQtChineseTexts();
 
   const QStringList arguments = QApplication::arguments().mid(1);
-  const DataDirectory dataDirectory = shell::PrepareDataDirectory(DataDirectory::Resolve());
-  if (arguments.size() == 2 && arguments.constFirst() == QStringLiteral("--screenshot")) {
-    return shell::TakeScreenshots(dataDirectory, arguments.at(1));
+  const bool screenshots = arguments.size() == 2 && arguments.constFirst() == QStringLiteral("--screenshot");
+
+  // A broken installation says what is missing, before anything is created.
+  if (!shell::EnsureResources()) {
+    const QString message = shell::ResourceProblemMessage(shell::ProcessResources());
+    std::fprintf(stderr, "aurisona: %s\n", message.toUtf8().constData());
+    if (!screenshots) shell::QtDialogs().ShowError(nullptr, message);
+    return 1;
   }
 
-  shell::RegisterDocumentType(shell::XdgDataHome(), QCoreApplication::applicationFilePath());
+  const DataDirectory dataDirectory = shell::PrepareDataDirectory(DataDirectory::Resolve());
+  if (screenshots) return shell::TakeScreenshots(dataDirectory, arguments.at(1));
+
+  shell::RegisterAtStart(shell::ProcessResources(), shell::XdgDataHome(), QCoreApplication::applicationFilePath(),
+                         qEnvironmentVariable("XDG_DATA_DIRS"));
 
   shell::MainWindow window(dataDirectory, shell::CommandLineDocument(arguments));
   window.InstallSettingsPanel(std::make_unique<shell::PanelController>(window));

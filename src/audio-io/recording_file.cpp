@@ -1,6 +1,7 @@
 #include "audio-io/recording_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -67,7 +68,12 @@ RecordingStart RecordingFile::Start(const std::filesystem::path& recordFolder, s
 
 RecordingStart RecordingFile::StartAt(const std::filesystem::path& path) {
   if (IsRecording()) return RecordingStart::kBusy;
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Recorded beside the final name: a recording that never finishes leaves an
+  // old file of the name as it was.
+  std::filesystem::path folder = path.parent_path();
+  if (folder.empty()) folder = ".";
+  std::string temp = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
     error_ = std::strerror(errno);
     return RecordingStart::kCannotCreate;
@@ -76,10 +82,13 @@ RecordingStart RecordingFile::StartAt(const std::filesystem::path& path) {
   if (!WriteAt(fd, header.data(), header.size(), 0, nullptr)) {
     error_ = std::strerror(errno);
     close(fd);
+    unlink(temp.c_str());
     return RecordingStart::kCannotCreate;
   }
   fd_ = fd;
   path_ = path;
+  temp_ = temp;
+  ticket_ = TempTicket(temp_);
   dataBytes_ = 0;
   writeFailed_ = false;
   error_.clear();
@@ -122,6 +131,21 @@ bool RecordingFile::Finish() {
   if (!ok && error_.empty()) error_ = std::strerror(errno);
   ok = close(fd_) == 0 && ok;
   fd_ = -1;
+  // What was recorded replaces the old file; a recording that failed before
+  // a single sample was written leaves the old file alone.
+  if (dataBytes_ == 0 && (writeFailed_ || !ok)) {
+    unlink(temp_.c_str());
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    chmod(temp_.c_str(), 0666 & ~mask);
+    if (rename(temp_.c_str(), path_.c_str()) != 0) {
+      if (error_.empty()) error_ = "cannot replace " + path_.string() + ": " + std::strerror(errno);
+      unlink(temp_.c_str());
+      ok = false;
+    }
+  }
+  ticket_.Release();
   return ok && !writeFailed_;
 }
 

@@ -1,13 +1,18 @@
 // A recording being written: a 22050 Hz mono 16-bit PCM WAV file whose 44-byte
 // header is written first for an empty data chunk and completed when the
-// recording finishes. A file whose recording never finished keeps 36 and 0 in
-// its size fields.
+// recording finishes. The file is written beside its name (a hidden temporary
+// file in the same folder) and renamed over it when the recording finishes, so
+// an interrupted recording never costs the old file of that name. A file whose
+// recording never finished keeps 36 and 0 in its size fields (readers take the
+// data that is there).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "util/temp_registry.h"
 
 namespace aurisona {
 
@@ -31,8 +36,8 @@ class RecordingFile {
   RecordingFile(const RecordingFile&) = delete;
   RecordingFile& operator=(const RecordingFile&) = delete;
 
-  // Creates `name` in `recordFolder` anew (an existing file of that name is
-  // replaced) and writes the header for an empty data chunk. The name must be
+  // Starts `name` in `recordFolder` (an existing file of that name is replaced
+  // when the recording finishes) and writes the header for an empty data chunk. The name must be
   // a plain file name that a recording tag can hold.
   RecordingStart Start(const std::filesystem::path& recordFolder, std::u16string_view name);
   // The same for a path already checked.
@@ -42,8 +47,10 @@ class RecordingFile {
   // written before stay, nothing more is written, and Error() says why.
   bool Append(const int16_t* samples, size_t count);
 
-  // Completes the header for the bytes written and closes the file. False when
-  // a write failed during the recording or the header could not be completed.
+  // Completes the header for the bytes written, closes the file and puts it in
+  // place under its name. False when a write failed during the recording or
+  // the header could not be completed (what was written is kept; nothing
+  // replaces the old file when not a sample could be written).
   // Nothing (true) when no recording is open.
   bool Finish();
 
@@ -52,6 +59,8 @@ class RecordingFile {
   bool WriteFailed() const { return writeFailed_; }
   const std::string& Error() const { return error_; }
   const std::filesystem::path& path() const { return path_; }
+  // The file being written while a recording is open.
+  const std::string& temporaryPath() const { return temp_; }
 
  private:
   int fd_ = -1;
@@ -59,6 +68,8 @@ class RecordingFile {
   bool writeFailed_ = false;
   std::string error_;
   std::filesystem::path path_;
+  std::string temp_;  // where the recording is written until it finishes
+  TempTicket ticket_;
 };
 
 }  // namespace aurisona

@@ -12,6 +12,8 @@
 
 #include "audio/pcm.h"
 #include "audio/render.h"
+#include "audio/wav_file.h"
+#include "util/regular_file.h"
 
 namespace aurisona {
 
@@ -23,14 +25,11 @@ constexpr size_t kChunkBytes = WavePlayer::kBufferBytes;
 
 // An open WAV file: 16-bit samples of its first one or two channels.
 struct SoundFilePlayer::WavSource {
+  std::unique_ptr<WavFile> wav;
   SNDFILE* file = nullptr;
   uint32_t channels = 0;  // in the file
   uint32_t keep = 0;      // played: 1 or 2
   std::vector<float> scratch;
-
-  ~WavSource() {
-    if (file != nullptr) sf_close(file);
-  }
 
   size_t Read(int16_t* out, size_t frames) {
     const sf_count_t got = sf_readf_float(file, scratch.data(), static_cast<sf_count_t>(frames));
@@ -109,8 +108,9 @@ int SoundFilePlayer::Play(const std::filesystem::path& path, PlaybackCompletion 
       auto source = std::unique_ptr<WavSource>(new (std::nothrow) WavSource);
       if (!source) return 1;
       SF_INFO info{};
-      source->file = sf_open(path.c_str(), SFM_READ, &info);
-      if (source->file == nullptr) return 1;
+      source->wav = WavFile::Open(path, &info);
+      if (source->wav == nullptr) return 1;
+      source->file = source->wav->get();
       const int major = info.format & SF_FORMAT_TYPEMASK;
       if ((major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) || info.channels < 1 ||
           info.samplerate <= 0 || info.frames <= 0) {
@@ -138,9 +138,8 @@ int SoundFilePlayer::Play(const std::filesystem::path& path, PlaybackCompletion 
       return 0;
     }
     case SourceType::Mp3: {
-      std::FILE* file = std::fopen(path.c_str(), "rb");
-      if (file == nullptr) return 1;
-      std::fclose(file);
+      // A FIFO or a device would hold the decoder for ever.
+      if (!IsRegularFile(path)) return 1;
       {
         std::lock_guard<std::mutex> guard(runningLock_);
         running_ = true;

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "media/bundled_media.h"
 #include "util/text.h"
@@ -66,8 +67,18 @@ bool ParseArgs(int argc, char** argv, int first, const std::vector<std::string>&
 
 DataDirectory OpenDataDirectory(const Args& args) {
   const auto option = args.Option("--data-dir");
+  if (option && option->empty()) {
+    // An empty name would silently mean the usual data folder.
+    Fail("--data-dir needs the name of a folder");
+    std::exit(2);
+  }
   DataDirectory dir = DataDirectory::Resolve(option ? std::filesystem::path(*option) : std::filesystem::path());
   InstallBundledMedia(dir, dir.EnsureMediaFolders());
+  std::error_code ec;
+  if (option && !std::filesystem::is_directory(dir.Music(), ec)) {
+    Fail(*option + ": cannot be used as the data directory (not a folder, or its folders cannot be made)");
+    std::exit(1);
+  }
   return dir;
 }
 

@@ -13,7 +13,7 @@
 #include "output/timeline.h"
 #include "script/memory_document.h"
 #include "settings/settings_record.h"
-#include "speech/espeak_engine.h"
+#include "speech/composite_engine.h"
 
 namespace aurisona::cli {
 
@@ -55,7 +55,7 @@ struct RenderSetup {
   std::optional<MediaLibrary> library;
   std::unique_ptr<ScratchFolder> scratch;
   MemoryScriptDocument document;
-  EspeakSpeechEngine speech;
+  std::unique_ptr<SpeechEngine> speech = CreateSpeechEngine();
   SettingsRecord record;
   OutputJob job;
 };

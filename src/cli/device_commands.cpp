@@ -5,6 +5,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "audio-io/sound_file_player.h"
 #include "audio-io/wave_recorder.h"
 #include "cli.h"
+#include "signals.h"
 #include "util/text.h"
 
 namespace aurisona::cli {
@@ -65,6 +67,7 @@ class Signal {
 }  // namespace
 
 int PlayCommand(int argc, char** argv) {
+  HandleStopSignals();
   Args args;
   std::string error;
   if (!ParseArgs(argc, argv, 2, {"--data-dir", "--play-time", "--fade"}, {}, &args, &error)) return Fail(error);
@@ -79,6 +82,7 @@ int PlayCommand(int argc, char** argv) {
 
   Signal ended;
   PlaybackEnd result = PlaybackEnd::kNotPlayed;
+  StopScope stop([&] { ended.Raise(); });
   SoundFilePlayer player;
   if (player.Play(file, [&](PlaybackEnd end) {
         result = end;
@@ -88,6 +92,7 @@ int PlayCommand(int argc, char** argv) {
   }
   ended.Wait();
   player.Stop();
+  if (stop.requested()) return kInterruptedExit;
   if (result != PlaybackEnd::kPlayed) {
     return Fail(file.string() + ": cannot play (no MP3 audio in the file, or no sound output)");
   }
@@ -95,6 +100,7 @@ int PlayCommand(int argc, char** argv) {
 }
 
 int RecordCommand(int argc, char** argv) {
+  HandleStopSignals();
   Args args;
   std::string error;
   if (!ParseArgs(argc, argv, 2, {"--data-dir", "--seconds"}, {}, &args, &error)) return Fail(error);
@@ -147,12 +153,23 @@ int RecordCommand(int argc, char** argv) {
     return Fail(args.positional[0] + ": " + Utf16ToUtf8(u"录音文件创建错误！") + " (" + file.Error() + ")");
   }
   // Capture that stalls (the sound server went away) ends the recording too.
+  // A stop signal ends it early: what was recorded is kept, the header complete.
   const auto limit = std::chrono::milliseconds(static_cast<int64_t>(*seconds * 1000)) + std::chrono::seconds(5);
-  const bool complete = done.WaitFor(limit);
-  recorder.End();
-  std::lock_guard<std::mutex> guard(fileLock);
-  const bool finished = file.Finish();
-  if (writeFailed || !finished) return Fail(file.path().string() + ": cannot write the recording (" + file.Error() + ")");
+  bool complete = false;
+  bool interrupted = false;
+  {
+    StopScope stop([&] { done.Raise(); });
+    complete = done.WaitFor(limit);
+    recorder.End();
+    std::lock_guard<std::mutex> guard(fileLock);
+    interrupted = stop.requested();
+    const bool finished = file.Finish();
+    if (writeFailed || !finished) return Fail(file.path().string() + ": cannot write the recording (" + file.Error() + ")");
+  }
+  if (interrupted) {
+    std::fprintf(stderr, "aurisona-cli: interrupted; %s holds what was recorded\n", file.path().string().c_str());
+    return kInterruptedExit;
+  }
   if (!complete) return Fail(file.path().string() + ": the sound input stopped; the recording is shorter");
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "aurisona_version.h"
 #include "cli.h"
 
 namespace {
@@ -73,7 +74,8 @@ const Command kCommands[] = {
 
 void PrintUsage(std::FILE* out) {
   std::fputs("usage: aurisona-cli COMMAND [ARGS] [--data-dir DIR] [--quiet]\n"
-             "       aurisona-cli COMMAND --help\ncommands:\n",
+             "       aurisona-cli COMMAND --help\n"
+             "       aurisona-cli --version\ncommands:\n",
              out);
   for (const Command& c : kCommands) std::fprintf(out, "  %-9s %s\n", c.name, c.usage);
   std::fputs(kGlobalHelp, out);
@@ -110,6 +112,10 @@ int main(int argc, char** argv) {
   }
   if (IsHelp(argv[at])) {
     PrintUsage(stdout);
+    return kExitDone;
+  }
+  if (std::strcmp(argv[at], "--version") == 0) {
+    std::printf("aurisona-cli %s\n", AURISONA_VERSION);
     return kExitDone;
   }
   for (const Command& command : kCommands) {

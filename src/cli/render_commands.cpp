@@ -1,12 +1,12 @@
 // aurisona-cli render and voices.
 #include <unistd.h>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "cli.h"
+#include "output_target.h"
+#include "signals.h"
 #include "files/document_files.h"
 #include "media/media_library.h"
 #include "output/output_job.h"
@@ -14,17 +14,13 @@
 #include "output/timeline.h"
 #include "script/memory_document.h"
 #include "settings/settings_record.h"
-#include "speech/espeak_engine.h"
+#include "speech/composite_engine.h"
 #include "speech/voice.h"
+#include "util/temp_registry.h"
 #include "util/text.h"
 
 namespace aurisona::cli {
 namespace {
-
-std::atomic<bool> gAbort{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void OnInterrupt(int) { gAbort.store(true); }
 
 class ProgressBar {
  public:
@@ -54,8 +50,12 @@ class ProgressBar {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "aurisona-render-XXXXXX").string();
+    std::error_code ec;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    if (ec) return;  // TMPDIR names no folder
+    std::string tmpl = (temp / "aurisona-render-XXXXXX").string();
     if (mkdtemp(tmpl.data())) path_ = tmpl;
+    ticket_ = TempTicket(path_, true);
   }
   ~ScratchFolder() {
     std::error_code ec;
@@ -65,6 +65,7 @@ class ScratchFolder {
 
  private:
   std::filesystem::path path_;
+  TempTicket ticket_;
 };
 
 RenderSetup::RenderSetup() = default;
@@ -92,13 +93,14 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
   setup->scratch = std::make_unique<ScratchFolder>();
   const std::filesystem::path scratch = setup->scratch->path();
   if (scratch.empty()) {
-    *exitCode = Fail("cannot create a temporary folder");
+    *exitCode = Fail("cannot create a temporary folder (check TMPDIR)");
     return false;
   }
-  std::filesystem::create_directories(scratch / "Music");
-  std::filesystem::create_directories(scratch / "Record");
+  std::error_code folderError;
+  std::filesystem::create_directories(scratch / "Music", folderError);
+  std::filesystem::create_directories(scratch / "Record", folderError);
   MemoryScriptDocument& doc = setup->document;
-  DocumentMedia media{scratch / "Music", scratch / "Record", &library.lists(), {}, true};
+  DocumentMedia media{scratch / "Music", scratch / "Record", &library.lists(), {}, true, false};
   const OpenResult opened = OpenDocument(script, doc, media);
   if (opened.status == OpenStatus::kCannotOpen) {
     *exitCode = Fail(script + ": " + Utf16ToUtf8(kOpenFailedMessage));
@@ -108,10 +110,16 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
     *exitCode = Fail(script + ": " + Utf16ToUtf8(kDamagedMessage) + " (" + opened.detail + ")");
     return false;
   }
+  // A clip the document carries but could not put aside would be replaced by
+  // another of its name, or be missing: the MP3 would be wrong.
+  if (!opened.mediaProblems.empty()) {
+    *exitCode = Fail(script + ": " + MediaProblemsLine(opened.mediaProblems) + "; nothing rendered");
+    return false;
+  }
 
   SettingsRecord& record = setup->record;
   record.Load(library.store());
-  ResolveVoiceSlots(record, setup->speech.ListVoices());
+  ResolveVoiceSlots(record, setup->speech->ListVoices());
 
   OutputJob& job = setup->job;
   ScriptCompiler(doc, library.lists(), job.segments, [](CompilerMessage m, int position) {
@@ -133,21 +141,16 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
   return true;
 }
 
-// Runs the job with Ctrl+C setting its abort flag.
+// Runs the job; a stop signal ends it after the pieces in progress (they are
+// bounded, so it is done well within the grace time).
 OutputResult RunInterruptible(OutputJob job, SpeechEngine& speech, const OutputCallbacks& callbacks,
                               Timeline* timeline) {
-  gAbort.store(false);
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  struct sigaction previous {};
-  sigaction(SIGINT, &action, &previous);
-  const OutputResult result = RunOutputJobWithTimeline(std::move(job), speech, gAbort, callbacks, timeline);
-  sigaction(SIGINT, &previous, nullptr);
-  return result;
+  StopScope stop;
+  return RunOutputJobWithTimeline(std::move(job), speech, stop.flag(), callbacks, timeline);
 }
 
 int RenderCommand(int argc, char** argv) {
+  HandleStopSignals();
   Args args;
   std::string error;
   if (!ParseArgs(argc, argv, 2, {"--output", "--threads"}, {"--lrc", "--srt"}, &args, &error)) {
@@ -155,6 +158,7 @@ int RenderCommand(int argc, char** argv) {
   }
   const auto output = args.Option("--output");
   if (args.positional.size() != 1 || !output || output->empty()) return UsageError("render needs IN and -o OUT.mp3");
+  if (std::string why; !CheckOutputTarget(*output, &why)) return Fail(why);
   RenderSetup setup;
   int exitCode = 1;
   if (!PrepareRender(args, args.positional[0], &setup, &exitCode)) return exitCode;
@@ -170,7 +174,7 @@ int RenderCommand(int argc, char** argv) {
   OutputCallbacks callbacks;
   callbacks.progress = [&](int position) { bar.Show(position); };
   Timeline timeline;
-  const OutputResult result = RunInterruptible(std::move(job), setup.speech, callbacks, &timeline);
+  const OutputResult result = RunInterruptible(std::move(job), *setup.speech, callbacks, &timeline);
   bar.End();
 
   if (result.status != OutputStatus::kFailed && (lrc || srt)) {
@@ -202,8 +206,7 @@ int VoicesCommand(int argc, char** argv) {
   std::string error;
   if (!ParseArgs(argc, argv, 2, {}, {}, &args, &error)) return UsageError(error);
   if (!args.positional.empty()) return UsageError("voices takes no arguments");
-  EspeakSpeechEngine speech;
-  const std::vector<Voice> voices = speech.ListVoices();
+  const std::vector<Voice> voices = CreateSpeechEngine()->ListVoices();
   if (voices.empty()) return Fail("no voices: the speech engine cannot be started");
   for (const Voice& v : voices) {
     std::printf("{\"name\":%s,\"gender\":%s,\"language\":%s,\"display\":%s}\n", JsonString(v.name).c_str(),

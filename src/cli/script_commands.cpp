@@ -2,6 +2,8 @@
 #include <cstdio>
 
 #include "cli.h"
+#include "output_target.h"
+#include "signals.h"
 #include "files/document_files.h"
 #include "media/media_library.h"
 #include "script/compiler.h"
@@ -15,18 +17,19 @@ std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
 
 // Opens a script as the application opens a document. Reports failures.
 bool OpenScript(const std::filesystem::path& path, MediaLibrary& library, bool writeMedia,
-                MemoryScriptDocument& doc) {
+                MemoryScriptDocument& doc, OpenResult* opened = nullptr) {
   DocumentMedia media{library.directory().Music(), library.directory().Record(), &library.lists(),
                       [&](const std::u16string& name, int32_t seconds) {
                         library.store().SetInt(u"音乐播放时间", name, seconds);
                       },
                       writeMedia};
   const OpenResult result = OpenDocument(path, doc, media);
+  if (opened) *opened = result;
   switch (result.status) {
     case OpenStatus::kOpened:
       return true;
     case OpenStatus::kCannotOpen:
-      Fail(path.string() + ": " + Utf8(kOpenFailedMessage));
+      Fail(path.string() + ": " + Utf8(kOpenFailedMessage) + (result.detail.empty() ? "" : " (" + result.detail + ")"));
       return false;
     case OpenStatus::kDamaged:
       Fail(path.string() + ": " + Utf8(kDamagedMessage) + " (" + result.detail + ")");
@@ -44,6 +47,7 @@ CompilerReport ReportToStderr() {
 }  // namespace
 
 int CompileCommand(int argc, char** argv) {
+  HandleStopSignals();
   Args args;
   std::string error;
   if (!ParseArgs(argc, argv, 2, {"--data-dir"}, {}, &args, &error)) return Fail(error);
@@ -52,7 +56,12 @@ int CompileCommand(int argc, char** argv) {
   library.Build();
   MemoryScriptDocument doc;
   // Only reads: media carried by a listening document are not put into the folders.
-  if (!OpenScript(args.positional[0], library, false, doc)) return 1;
+  OpenResult opened;
+  if (!OpenScript(args.positional[0], library, false, doc, &opened)) return 1;
+  if (!opened.mediaProblems.empty()) {
+    std::fprintf(stderr, "aurisona-cli: %s: %s\n", args.positional[0].c_str(),
+                 MediaProblemsLine(opened.mediaProblems).c_str());
+  }
   std::vector<Segment> segments;
   ScriptCompiler(doc, library.lists(), segments, ReportToStderr());
   for (const Segment& s : segments) {
@@ -63,14 +72,22 @@ int CompileCommand(int argc, char** argv) {
 }
 
 int ConvertCommand(int argc, char** argv) {
+  HandleStopSignals();
   Args args;
   std::string error;
   if (!ParseArgs(argc, argv, 2, {"--data-dir"}, {}, &args, &error)) return Fail(error);
   if (args.positional.size() != 2) return Fail("usage: aurisona-cli convert IN OUT [--data-dir DIR]");
+  if (std::string why; !CheckOutputTarget(args.positional[1], &why)) return Fail(why);
   MediaLibrary library(OpenDataDirectory(args));
   library.Build();
   MemoryScriptDocument doc;
-  if (!OpenScript(args.positional[0], library, true, doc)) return 1;
+  OpenResult opened;
+  if (!OpenScript(args.positional[0], library, true, doc, &opened)) return 1;
+  // Saved now, the document would carry another clip of the name, or none.
+  if (!opened.mediaProblems.empty()) {
+    return Fail(args.positional[0] + ": " + MediaProblemsLine(opened.mediaProblems) + "; " +
+                args.positional[1] + " not written");
+  }
   DocumentMedia media{library.directory().Music(), library.directory().Record(), &library.lists(), {}, true};
   const SaveResult saved = SaveDocumentByName(args.positional[1], doc, media, ReportToStderr());
   if (!saved.ok) return Fail(args.positional[1] + ": " + Utf8(kCreateFailedMessage) + " (" + saved.detail + ")");

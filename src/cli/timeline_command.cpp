@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli.h"
+#include "signals.h"
 #include "util/text.h"
 
 namespace aurisona::cli {
@@ -47,6 +48,7 @@ void PrintEntry(const TimelineEntry& e) {
 }  // namespace
 
 int TimelineCommand(int argc, char** argv) {
+  HandleStopSignals();
   Args args;
   std::string error;
   if (!ParseArgs(argc, argv, 2, {"--threads"}, {}, &args, &error)) return UsageError(error);
@@ -57,7 +59,7 @@ int TimelineCommand(int argc, char** argv) {
   OutputJob job = std::move(setup.job);
   job.measureOnly = true;
   Timeline timeline;
-  const OutputResult result = RunInterruptible(std::move(job), setup.speech, {}, &timeline);
+  const OutputResult result = RunInterruptible(std::move(job), *setup.speech, {}, &timeline);
   if (result.status == OutputStatus::kFailed) return Fail("cannot measure the script (" + result.error + ")");
   if (result.status == OutputStatus::kAborted) return kExitInterrupted;
   for (const TimelineEntry& e : timeline.entries) PrintEntry(e);

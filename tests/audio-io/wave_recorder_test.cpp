@@ -32,7 +32,8 @@ TEST(RecordingFileTest, HeaderStartsEmptyAndIsCompletedForWhatWasWritten) {
   RecordingFile file;
   ASSERT_EQ(file.Start(dir.path(), u"lesson1.wav"), RecordingStart::kStarted);
   EXPECT_EQ(file.Start(dir.path(), u"other.wav"), RecordingStart::kBusy);
-  const std::string empty = ReadBytes(dir / "lesson1.wav");
+  EXPECT_FALSE(std::filesystem::exists(dir / "lesson1.wav"));  // written beside the name until finished
+  const std::string empty = ReadBytes(file.temporaryPath());
   EXPECT_EQ(empty, RecordingHeader(0));
   EXPECT_EQ(Le32(empty, 4), 36u);
   EXPECT_EQ(empty.substr(0, 4) + empty.substr(8, 8) + empty.substr(36, 4), "RIFFWAVEfmt data");

@@ -59,6 +59,27 @@ TEST(ScriptCompilerTest, BreakCharactersAndLineBreaks) {
   EXPECT_EQ(c->segments[0].text, u"no break here");
 }
 
+TEST(ScriptCompilerTest, PointBetweenDigitsKeepsTheNumberWhole) {
+  auto c = Compile(u"It costs $2.50, or 3.5 dollars at 10.30.");
+  ASSERT_EQ(c->segments.size(), 1u);
+  EXPECT_EQ(c->segments[0].text, u"It costs $2.50, or 3.5 dollars at 10.30.");
+  EXPECT_EQ(c->segments[0].end, 40);
+  // Chinese runs the same; the language is still decided per run.
+  c = Compile(u"<男>每个1.5分。Then 2.");
+  ASSERT_EQ(c->segments.size(), 2u);
+  EXPECT_EQ(c->segments[0].text, u" 每个1.5分。");
+  EXPECT_EQ(c->segments[0].chinese, 1);
+  EXPECT_EQ(c->segments[1].text, u"Then 2.");
+  EXPECT_EQ(c->segments[1].chinese, 0);
+  // A digit on one side only, a space, a full-width digit or a second point still break.
+  c = Compile(u"<男>.5 5. 6 7.a 1..2 \uFF13.4");
+  ASSERT_EQ(c->segments.size(), 1u);
+  EXPECT_EQ(c->segments[0].text, u" . 5 5.  6 7. a 1. .2 \uFF13. 4");
+  // The "1.5" of an English run next to a Chinese character.
+  c = Compile(u"Mr. Li 1.5");
+  EXPECT_EQ(c->segments.back().text.substr(c->segments.back().text.size() - 3), u"1.5");
+}
+
 TEST(ScriptCompilerTest, PunctuationOnlyRunsAreDropped) {
   auto c = Compile(u"<提示音>，，  <暂停1秒>");
   EXPECT_EQ(Kinds(c->segments), (std::vector<int32_t>{1, 1000}));

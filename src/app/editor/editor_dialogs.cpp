@@ -34,6 +34,12 @@ QDialogButtonBox* AddButtons(QDialog* dialog, QVBoxLayout* layout) {
   return buttons;
 }
 
+// An editable list completes typed text inline from its entries, and the
+// first Enter then only takes the completion: "5" became "5秒" and needed a
+// second Enter, and "1" in the repeat count became "10". Without the
+// completer, Enter presses OK at once with what was typed.
+void DropInlineCompletion(QComboBox* entry) { entry->setCompleter(nullptr); }
+
 }  // namespace
 
 std::optional<int> ParsePauseEntry(const QString& text) {
@@ -59,6 +65,7 @@ PauseTimeDialog::PauseTimeDialog(QWidget* parent, int initialCode) : QDialog(par
   entry_->setEditable(true);
   entry_->setInsertPolicy(QComboBox::NoInsert);
   entry_->lineEdit()->setMaxLength(kPauseEntryMax);
+  DropInlineCompletion(entry_);
   for (int tenths = 1; tenths <= 9; ++tenths) entry_->addItem(QStringLiteral("0.%1秒").arg(tenths));
   for (int seconds = 1; seconds <= 30; ++seconds) entry_->addItem(QStringLiteral("%1秒").arg(seconds));
   entry_->setMaxVisibleItems(12);
@@ -92,6 +99,7 @@ RepeatCountDialog::RepeatCountDialog(QWidget* parent, int count) : QDialog(paren
   entry_->setEditable(true);
   entry_->setInsertPolicy(QComboBox::NoInsert);
   entry_->lineEdit()->setMaxLength(kRepeatEntryMax);
+  DropInlineCompletion(entry_);
   for (int n = 2; n <= 10; ++n) entry_->addItem(QString::number(n));
   entry_->setEditText(QString::number(count));
   layout->addWidget(entry_);

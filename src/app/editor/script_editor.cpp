@@ -310,6 +310,7 @@ void ScriptEditor::InsertMark(const MarkRecord& record, bool undoable) {
 
 void ScriptEditor::ClearMarks() {
   records_.clear();
+  ++marksGeneration_;
   viewport()->update();
 }
 
@@ -491,8 +492,9 @@ bool ScriptEditor::ExecuteCommand(int id) {
       return Wrap(command->param);
     case EditorAction::kMusicFromFile: {
       if (!hooks_.musicFromFile) return false;
+      const Stamp stamp = CurrentStamp();
       const std::optional<int> index = hooks_.musicFromFile();
-      return index && InsertMarkCommand(kMarkMusic, *index);
+      return index && Unchanged(stamp) && InsertMarkCommand(kMarkMusic, *index);
     }
   }
   return false;
@@ -522,7 +524,14 @@ bool ScriptEditor::Paste() {
   return true;
 }
 
+ScriptEditor::Stamp ScriptEditor::CurrentStamp() const { return Stamp{changeCount_, marksGeneration_}; }
+
+bool ScriptEditor::Unchanged(const Stamp& stamp) const {
+  return stamp.changes == changeCount_ && stamp.generation == marksGeneration_;
+}
+
 bool ScriptEditor::AskPause() {
+  const Stamp stamp = CurrentStamp();
   std::optional<int> code;
   if (hooks_.askPauseCode) {
     code = hooks_.askPauseCode(0);
@@ -530,7 +539,9 @@ bool ScriptEditor::AskPause() {
     PauseTimeDialog dialog(this);
     if (dialog.exec() == QDialog::Accepted) code = dialog.code();
   }
-  return code && InsertPause(*code, true);
+  // A document opened while the dialog was open takes no pause meant for
+  // the one before.
+  return code && Unchanged(stamp) && InsertPause(*code, true);
 }
 
 void ScriptEditor::MediaEntryRemoved(int kind, int index) {
@@ -548,8 +559,9 @@ void ScriptEditor::MediaEntryRemoved(int kind, int index) {
 bool ScriptEditor::ChooseMedia(int kind) {
   const auto& hook = kind == kMarkMusic ? hooks_.chooseMusic : hooks_.chooseRecording;
   if (!hook) return false;
+  const Stamp stamp = CurrentStamp();
   const std::optional<int> index = hook(-1);
-  return index && InsertMarkCommand(kind, *index);
+  return index && Unchanged(stamp) && InsertMarkCommand(kind, *index);
 }
 
 bool ScriptEditor::Wrap(int beginKind) {
@@ -561,6 +573,7 @@ bool ScriptEditor::Wrap(int beginKind) {
     return false;
   }
   int count = 0;
+  const Stamp stamp = CurrentStamp();
   if (repeat) {
     std::optional<int> answer;
     if (hooks_.askRepeatCount) {
@@ -572,7 +585,7 @@ bool ScriptEditor::Wrap(int beginKind) {
     if (!answer) return false;
     count = std::max(2, *answer);
   }
-  if (IsReadOnly()) return false;
+  if (IsReadOnly() || !Unchanged(stamp)) return false;
   {
     // The end mark first, so that the start stays where it is.
     Batch batch(*this);
@@ -599,8 +612,13 @@ bool ScriptEditor::EditMarkAt(int position, const QPoint& menuPos) {
   if (index < 0) return false;
   const MarkRecord record = records_[static_cast<size_t>(index)];
   SetSelection(position, position + 1);
+  FlushPendingEdits();
+  // The dialogs and the menu run their own event loops: when the document
+  // changed meanwhile (another document opened, say), the mark is no longer
+  // there to edit and the answer is dropped.
+  const Stamp stamp = CurrentStamp();
   const auto setParam = [&](std::optional<int> value) {
-    if (!value) return false;
+    if (!value || !Unchanged(stamp)) return false;
     records_[static_cast<size_t>(index)].param = *value;
     RefreshMark(position);
     SetModified(true);
@@ -631,7 +649,7 @@ bool ScriptEditor::EditMarkAt(int position, const QPoint& menuPos) {
         PauseTimeDialog dialog(this, record.param);
         if (dialog.exec() == QDialog::Accepted) code = dialog.code();
       }
-      return code && InsertPause(*code, true);
+      return code && Unchanged(stamp) && InsertPause(*code, true);
     }
     case kMarkMale:
     case kMarkFemale:
@@ -640,7 +658,7 @@ bool ScriptEditor::EditMarkAt(int position, const QPoint& menuPos) {
       QMenu menu(this);
       FillMenu(&menu, kVoiceMenu, this);
       const QAction* chosen = menu.exec(menuPos);
-      return chosen && ExecuteCommand(chosen->data().toInt());
+      return chosen && Unchanged(stamp) && ExecuteCommand(chosen->data().toInt());
     }
     default:
       return false;
@@ -736,10 +754,33 @@ void ScriptEditor::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void ScriptEditor::ResetTypingFormat() {
-  const QTextCharFormat current = textCursor().charFormat();
+  // With a selection Qt applies the format to every selected character, which
+  // would strip the marks in it of their records: only the caret's typing
+  // format is reset here.
+  const QTextCursor cursor = textCursor();
+  if (cursor.hasSelection()) return;
+  const QTextCharFormat current = cursor.charFormat();
   if (current.objectType() == kMarkObjectType || current.hasProperty(kMarkRecordProperty)) {
     setCurrentCharFormat(PlainFormat());
   }
+}
+
+void ScriptEditor::RunTypingEdit(bool replacesSelection, const std::function<void()>& edit) {
+  QTextCursor cursor = textCursor();
+  if (!replacesSelection || !cursor.hasSelection()) {
+    ResetTypingFormat();
+    edit();
+    return;
+  }
+  // Text typed over a selection would take the format of its last character,
+  // a mark's perhaps. The selection goes first, in the same undo step, so that
+  // the typed text gets the plain format of the caret.
+  cursor.beginEditBlock();
+  cursor.removeSelectedText();
+  setTextCursor(cursor);
+  ResetTypingFormat();
+  edit();
+  cursor.endEditBlock();
 }
 
 bool ScriptEditor::RunChangingUserEdit(const std::function<void()>& edit) {
@@ -750,18 +791,50 @@ bool ScriptEditor::RunChangingUserEdit(const std::function<void()>& edit) {
   return true;
 }
 
+namespace {
+
+// Whether a key typed into the editor inserts text (replacing the selection).
+bool TypesText(const QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return true;
+  const QString text = event->text();
+  return !text.isEmpty() && (text.at(0).isPrint() || text.at(0) == QLatin1Char('\t'));
+}
+
+// The editor command a clipboard key stands for, or 0.
+int ClipboardCommandOf(const QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) return kCmdCopy;
+  if (event->matches(QKeySequence::Cut)) return kCmdCut;
+  if (event->matches(QKeySequence::Paste)) return kCmdPaste;
+  return 0;
+}
+
+}  // namespace
+
 void ScriptEditor::keyPressEvent(QKeyEvent* event) {
+  FlushPendingEdits();
+  // Copy, cut and paste keys (Ctrl+C, Ctrl+Ins, Ctrl+X, Shift+Del, Ctrl+V,
+  // Shift+Ins) run the editor's commands, as the menus do.
+  if (const int id = ClipboardCommandOf(event)) {
+    ExecuteCommand(id);
+    event->accept();
+    return;
+  }
   if (IsReadOnly()) {
     QTextEdit::keyPressEvent(event);
     return;
   }
-  ResetTypingFormat();
-  RunChangingUserEdit([&] { QTextEdit::keyPressEvent(event); });
+  RunChangingUserEdit([&] { RunTypingEdit(TypesText(event), [&] { QTextEdit::keyPressEvent(event); }); });
 }
 
 void ScriptEditor::inputMethodEvent(QInputMethodEvent* event) {
-  if (!IsReadOnly()) ResetTypingFormat();
-  RunChangingUserEdit([&] { QTextEdit::inputMethodEvent(event); });
+  FlushPendingEdits();
+  if (IsReadOnly()) {
+    QTextEdit::inputMethodEvent(event);
+    return;
+  }
+  const bool typesText = !event->commitString().isEmpty() || !event->preeditString().isEmpty() ||
+                         event->replacementLength() > 0;
+  RunChangingUserEdit([&] { RunTypingEdit(typesText, [&] { QTextEdit::inputMethodEvent(event); }); });
 }
 
 void ScriptEditor::dragEnterEvent(QDragEnterEvent* event) {

@@ -194,7 +194,18 @@ class ScriptEditor : public QTextEdit, public ScriptDocument {
   int MarkUnderPoint(const QPoint& viewportPoint) const;
   void RefreshMark(int position);
   void ResetTypingFormat();
+  // Runs a key or input-method edit so that the text it types is plain; when
+  // it replaces the selection, the selection is removed first (one undo step).
+  void RunTypingEdit(bool replacesSelection, const std::function<void()>& edit);
   bool RunChangingUserEdit(const std::function<void()>& edit);
+  // What a dialog's answer is checked against: the document's contents and
+  // its record list as they were when the dialog opened.
+  struct Stamp {
+    unsigned changes;
+    unsigned generation;
+  };
+  Stamp CurrentStamp() const;
+  bool Unchanged(const Stamp& stamp) const;
 
   std::vector<MarkRecord> records_;
   MediaLists* media_ = nullptr;
@@ -203,6 +214,7 @@ class ScriptEditor : public QTextEdit, public ScriptDocument {
   bool modified_ = false;
   int lastPauseCode_ = 0;
   unsigned changeCount_ = 0;
+  unsigned marksGeneration_ = 0;  // counts ClearMarks
   bool undoAvailable_ = false;
 
   int batchDepth_ = 0;

@@ -37,7 +37,9 @@ inline constexpr const char16_t* kPlayTimeLabel = u"播放时间设置(单位:�
 
 // Music from a file.
 inline constexpr const char16_t* kOpenTitle = u"打开...";
-inline constexpr const char16_t* kOpenFilter = u"音乐文件(mp3,wav) (*.mp3 *.wav);;mp3文件(*.mp3) (*.mp3);;wav文件(*.wav) (*.wav)";
+// A filter whose name ends in its own "(patterns)" is shown as written; the
+// first names no patterns of its own, so they follow it.
+inline constexpr const char16_t* kOpenFilter = u"音乐文件(mp3,wav) (*.mp3 *.wav);;mp3文件(*.mp3);;wav文件(*.wav)";
 inline constexpr const char16_t* kOverwriteMusic = u"Music文件夹中已经存在这个文件，是否要覆盖它?";
 inline constexpr const char16_t* kCopyFailed = u"复制失败,可能文件正在使用中,请检查后重试!";
 

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "media/media_common.h"
@@ -42,12 +43,17 @@ bool ReplaceByCopy(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
+QFileDialog* CreateMusicFileDialog(QWidget* parent) {
+  auto* dialog = new QFileDialog(parent, Q(media_text::kOpenTitle), QString(), Q(media_text::kOpenFilter));
+  dialog->setFileMode(QFileDialog::ExistingFile);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  return dialog;
+}
+
 QString AskMusicFile(QWidget* parent) {
-  QFileDialog dialog(parent, Q(media_text::kOpenTitle), QString(), Q(media_text::kOpenFilter));
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().constFirst();
+  std::unique_ptr<QFileDialog> dialog(CreateMusicFileDialog(parent));
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+  return dialog->selectedFiles().constFirst();
 }
 
 std::optional<int> AddMusicFromFile(MediaLibrary& media, const QString& source, QWidget* parent,

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 namespace aurisona {
@@ -14,7 +15,9 @@ class MediaLibrary;
 
 namespace aurisona::media {
 
-// The open dialog of the command; an empty path when cancelled.
+// The open dialog of the command (title, filters), for the caller to run.
+QFileDialog* CreateMusicFileDialog(QWidget* parent);
+// Runs it; an empty path when cancelled.
 QString AskMusicFile(QWidget* parent);
 
 // Copies `source` into the Music folder (asking before it replaces a clip of

@@ -64,28 +64,61 @@ QLineEdit* MakeNumberEdit(QWidget* parent, int id) {
   return edit;
 }
 
-// A voice list: voice names are long, so the closed list shows the current
-// name elided in the middle (keeping the engine and the gender), with the full
-// name as its tool tip, and pops up wide enough for the longest entry.
-class VoiceList final : public QComboBox {
+// A drop-down list that asks for the width its longest entry needs in the
+// style in force (a skin's padding and arrow included), so every entry reads
+// whole when chosen.
+class FittedList : public QComboBox {
  public:
-  explicit VoiceList(QWidget* parent) : QComboBox(parent) {
+  explicit FittedList(QWidget* parent) : QComboBox(parent) {}
+
+  QSize sizeHint() const override {
+    const QSize least = QComboBox::sizeHint();
+    return QSize(std::max(least.width(), WidthFor(WidestEntry(fontMetrics()))), least.height());
+  }
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  // The styles draw the label a pixel in from each side of the edit field.
+  static constexpr int kLabelInset = 1;
+
+  QRect TextField() const {
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    return style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+  }
+
+  int WidestEntry(const QFontMetrics& fm) const {
+    int widest = 0;
+    for (int i = 0; i < count(); ++i) widest = std::max(widest, fm.horizontalAdvance(itemText(i)));
+    return widest;
+  }
+
+ private:
+  // The width whose edit field holds `textWidth`: frame, padding and arrow
+  // don't grow with the width.
+  int WidthFor(int textWidth) const {
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.rect = QRect(0, 0, 400, std::max(height(), QComboBox::sizeHint().height()));
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    return textWidth + 2 * kLabelInset + option.rect.width() - field.width() + 1;
+  }
+};
+
+// A voice list: its width is that of its longest name (the splitter then
+// gives the pane that width), so the chosen voice reads whole; should it get
+// less all the same, the name is elided in the middle, with the full name as
+// its tool tip. The list pops up wide enough for the longest entry.
+class VoiceList final : public FittedList {
+ public:
+  explicit VoiceList(QWidget* parent) : FittedList(parent) {
     connect(this, &QComboBox::currentTextChanged, this, &QWidget::setToolTip);
   }
 
   void FitPopupToEntries() {
     const QFontMetrics fm(view()->font());
     view()->setMinimumWidth(WidestEntry(fm) + 32);
-  }
-
-  // Wide enough for every name; the minimum stays a few characters.
-  QSize sizeHint() const override {
-    const QSize least = QComboBox::sizeHint();
-    QStyleOptionComboBox option;
-    initStyleOption(&option);
-    const QSize full = style()->sizeFromContents(
-        QStyle::CT_ComboBox, &option, QSize(WidestEntry(option.fontMetrics), least.height()), this);
-    return QSize(std::max(least.width(), full.width()), least.height());
+    updateGeometry();
   }
 
  protected:
@@ -94,16 +127,9 @@ class VoiceList final : public QComboBox {
     QStyleOptionComboBox option;
     initStyleOption(&option);
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
-    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-    option.currentText = option.fontMetrics.elidedText(option.currentText, Qt::ElideMiddle, field.width());
+    option.currentText = option.fontMetrics.elidedText(option.currentText, Qt::ElideMiddle,
+                                                       TextField().width() - 2 * kLabelInset);
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
-  }
-
- private:
-  int WidestEntry(const QFontMetrics& fm) const {
-    int widest = 0;
-    for (int i = 0; i < count(); ++i) widest = std::max(widest, fm.horizontalAdvance(itemText(i)));
-    return widest;
   }
 };
 
@@ -173,8 +199,8 @@ void SettingsPanel::BuildControls() {
     const int row = nextRow[group]++;
     VoiceRow& r = voiceRows_[i];
     r.voice = new VoiceList(box);
-    r.speed = new QComboBox(box);
-    r.volume = new QComboBox(box);
+    r.speed = new FittedList(box);
+    r.volume = new FittedList(box);
     SetId(r.voice, entry.voiceList);
     SetId(r.speed, entry.speedList);
     SetId(r.volume, entry.volumeList);

@@ -90,13 +90,9 @@ QDialog* CreateAboutDialog(QWidget* parent) {
   QFont bold = product->font();
   bold.setBold(true);
   product->setFont(bold);
-  auto* mail = new QLabel(Q(text::kAboutMail), dialog);
-  auto* web = new QLabel(Q(text::kAboutWeb), dialog);
-  for (QLabel* link : {mail, web}) {
-    link->setTextFormat(Qt::RichText);
-    link->setOpenExternalLinks(true);
-    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-  }
+  auto* purpose = new QLabel(Q(text::kAboutPurpose), dialog);
+  auto* builtOn = new QLabel(Q(text::kAboutBuiltOn).arg(QString::fromLatin1(qVersion())), dialog);
+  for (QLabel* line : {purpose, builtOn}) line->setTextFormat(Qt::PlainText);
   auto* buttons = new QDialogButtonBox(dialog);
   QPushButton* ok = buttons->addButton(Q(text::kAboutOk), QDialogButtonBox::AcceptRole);
   ok->setDefault(true);
@@ -106,8 +102,8 @@ QDialog* CreateAboutDialog(QWidget* parent) {
   grid->setHorizontalSpacing(16);
   grid->addWidget(icon, 0, 0, 3, 1);
   grid->addWidget(product, 0, 1);
-  grid->addWidget(mail, 1, 1);
-  grid->addWidget(web, 2, 1);
+  grid->addWidget(purpose, 1, 1);
+  grid->addWidget(builtOn, 2, 1);
   grid->addWidget(buttons, 3, 0, 1, 2);
   grid->setSizeConstraint(QLayout::SetFixedSize);
   return dialog;

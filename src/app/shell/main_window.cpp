@@ -607,6 +607,12 @@ bool MainWindow::OpenDocumentFile(const QString& path) {
       currentPath_ = QFileInfo(path).absoluteFilePath();
       UpdateTitle();
       UpdateCommandStates();
+      if (!result.mediaProblems.empty()) {
+        // Clips the document carries that could not be put into their folders.
+        QString names;
+        for (const MediaProblem& problem : result.mediaProblems) names += u'\n' + Q(problem.name);
+        dialogs_->ShowError(this, Q(kMediaNotWrittenMessage) + names);
+      }
       return true;
     case OpenStatus::kCannotOpen:
       dialogs_->ShowError(this, Q(kOpenFailedMessage));

@@ -21,7 +21,7 @@
 #include "shell/preview_engine.h"
 #include "output/subtitles.h"
 #include "output/timeline.h"
-#include "speech/espeak_engine.h"
+#include "speech/composite_engine.h"
 
 namespace aurisona::shell {
 namespace {
@@ -71,7 +71,7 @@ void OutputProgressDialog::closeEvent(QCloseEvent* event) {
 }
 
 PanelController::PanelController(MainWindow& window)
-    : window_(window), speech_(std::make_unique<EspeakSpeechEngine>()) {
+    : window_(window), speech_(CreateSpeechEngine()) {
   panel_ = std::make_unique<SettingsPanel>(*speech_, window.Media().directory().SetupIni());
   preview_ = new PreviewEngine(window, *panel_, *speech_);
   connect(panel_.get(), &SettingsPanel::commandRequested, this, [this](int id) { HandleCommand(id); });

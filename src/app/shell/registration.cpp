@@ -16,11 +16,15 @@ namespace {
 
 constexpr int kIconSize = 64;
 
-QByteArray ReadResource(const char* path) {
-  EnsureResources();
-  QFile file(QString::fromLatin1(path));
+QByteArray ReadFileBytes(const QString& path) {
+  QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
   return file.readAll();
+}
+
+QByteArray ReadResource(const char* path) {
+  EnsureResources();
+  return ReadFileBytes(QString::fromLatin1(path));
 }
 
 // True when the file holds exactly these bytes.
@@ -107,6 +111,65 @@ void RunInstalledTool(const QString& program, const QStringList& arguments) {
   const QString path = QStandardPaths::findExecutable(program);
   if (path.isEmpty()) return;
   QProcess::startDetached(path, arguments);
+}
+
+UnregistrationResult RemoveUserRegistration(const QString& dataHome, const ToolRunner& run) {
+  UnregistrationResult result;
+  if (dataHome.isEmpty()) return result;
+  const RegistrationFiles files = RegistrationFilesIn(dataHome);
+  const QByteArray entry = ReadFileBytes(files.desktopEntry);
+  const QByteArray form = ReadResource(":/desktop/aurisona.desktop");
+  const qsizetype exec = form.indexOf("@EXEC@");
+  if (!entry.isEmpty() && exec >= 0) {
+    const QByteArray before = form.left(exec);
+    const QByteArray after = form.mid(exec + 6);
+    const bool ours = entry.size() > before.size() + after.size() && entry.startsWith(before) &&
+                      entry.endsWith(after) &&
+                      !entry.mid(before.size(), entry.size() - before.size() - after.size()).contains('\n');
+    result.desktopEntryRemoved = ours && QFile::remove(files.desktopEntry);
+  }
+  result.mimePackageRemoved = IsCurrent(files.mimePackage, ExpectedMimePackage()) && QFile::remove(files.mimePackage);
+  result.iconRemoved = IsCurrent(files.icon, ExpectedIcon()) && QFile::remove(files.icon);
+  if (run && result.mimePackageRemoved) run(QStringLiteral("update-mime-database"), {dataHome + QStringLiteral("/mime")});
+  if (run && result.desktopEntryRemoved) {
+    run(QStringLiteral("update-desktop-database"), {dataHome + QStringLiteral("/applications")});
+  }
+  return result;
+}
+
+bool SystemRegistrationCovers(const QString& shareDir, const QString& xdgDataDirs) {
+  if (shareDir.isEmpty()) return false;
+  const QString share = QDir::cleanPath(shareDir);
+  const RegistrationFiles files = RegistrationFilesIn(share);
+  if (!QFileInfo(files.desktopEntry).isFile() || !QFileInfo(files.mimePackage).isFile()) return false;
+  const QString dirs = xdgDataDirs.isEmpty() ? QStringLiteral("/usr/local/share:/usr/share") : xdgDataDirs;
+  const QString canonical = QFileInfo(share).canonicalFilePath();
+  for (const QString& dir : dirs.split(u':', Qt::SkipEmptyParts)) {
+    if (!QDir::isAbsolutePath(dir)) continue;
+    if (QDir::cleanPath(dir) == share || QFileInfo(dir).canonicalFilePath() == canonical) return true;
+  }
+  return false;
+}
+
+StartRegistration RegisterAtStart(const ResourceLocation& resources, const QString& dataHome, const QString& executable,
+                                  const QString& xdgDataDirs, const ToolRunner& run) {
+  if (resources.origin == ResourceOrigin::kInstalled) {
+    // PREFIX/share/aurisona/aurisona.rcc -> PREFIX/share
+    const QString share = QFileInfo(QFileInfo(resources.file).absolutePath()).absolutePath();
+    // Installed into the user's own data folder (cmake --install --prefix
+    // ~/.local): the installed files are the user's registration.
+    const RegistrationFiles installed = RegistrationFilesIn(share);
+    if (!dataHome.isEmpty() && QFileInfo(share) == QFileInfo(dataHome) && QFileInfo(installed.desktopEntry).isFile() &&
+        QFileInfo(installed.mimePackage).isFile()) {
+      return StartRegistration::kSystem;
+    }
+    if (SystemRegistrationCovers(share, xdgDataDirs)) {
+      RemoveUserRegistration(dataHome, run);
+      return StartRegistration::kSystem;
+    }
+  }
+  RegisterDocumentType(dataHome, executable, run);
+  return StartRegistration::kUser;
 }
 
 RegistrationResult RegisterDocumentType(const QString& dataHome, const QString& executable,

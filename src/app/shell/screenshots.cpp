@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFrame>
+#include <QVBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -15,6 +17,9 @@
 #include <functional>
 
 #include "files/document_files.h"
+#include "media/music_dialog.h"
+#include "panel/settings_panel.h"
+#include "speech/voice.h"
 #include "shell/commands.h"
 #include "shell/dialogs.h"
 #include "shell/main_window.h"
@@ -123,6 +128,37 @@ void SavePreviewPictures(Shooter& shooter, MainWindow& window, PanelController& 
   preview.wordSelected = nullptr;
 }
 
+// Voices with longer names than the installed ones, as other engines give
+// them: the panel's lists must show the chosen one whole.
+std::vector<Voice> LongNamedVoices() {
+  return {
+      {u"普通话男声(eSpeak)", u"Male", u"804", u"eSpeak NG Mandarin Male"},
+      {u"普通话女声(eSpeak)", u"Female", u"804", u"eSpeak NG Mandarin Female"},
+      {u"美音男声(Flite)", u"Male", u"409", u"Flite US English Male"},
+      {u"美音女声(Flite)", u"Female", u"409", u"Flite US English Female"},
+  };
+}
+
+// The settings panel in the pane's width with long voice names, as a preview
+// shows it (buttons disabled but the stop button) and with the automatic
+// gains off and on.
+void SavePanelPictures(Shooter& shooter, QWidget* pane, int skin) {
+  const QString suffix = QStringLiteral("-skin%1").arg(skin);
+  // In a frame like the window's pane, which carries the skin's background.
+  QFrame frame;
+  frame.setObjectName(pane->parentWidget() != nullptr ? pane->parentWidget()->objectName() : QString());
+  auto* layout = new QVBoxLayout(&frame);
+  layout->setContentsMargins(1, 1, 1, 1);
+  auto* panel = new SettingsPanel(LongNamedVoices(), std::filesystem::path("/nonexistent/setup.ini"), &frame);
+  layout->addWidget(panel);
+  frame.resize(frame.sizeHint().expandedTo(QSize(pane->width(), pane->height())));
+  frame.show();
+  panel->SetButtonEnabled(1026, false);
+  panel->SetButtonEnabled(1009, false);
+  shooter.Save(&frame, QStringLiteral("panel-long-names-previewing") + suffix);
+  frame.hide();
+}
+
 }  // namespace
 
 int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
@@ -141,6 +177,16 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
   for (int skin = 1; skin <= kSkinCount; ++skin) {
     window.ExecuteCommand(SkinCommand(skin));
     shooter.Save(&window, QStringLiteral("main-skin%1").arg(skin));
+    SavePanelPictures(shooter, controller->Widget(), skin);
+    // The smallest window: the toolbar's overflow button at its end.
+    const QSize size = window.size();
+    window.resize(window.minimumSize());
+    shooter.Save(&window, QStringLiteral("main-minimum-skin%1").arg(skin));
+    window.resize(size);
+    media::MusicDialog music(window.Media(), 0, 0, &window);
+    music.show();
+    shooter.Save(&music, QStringLiteral("dialog-music-skin%1").arg(skin));
+    music.hide();
   }
 
   for (int skin : {kSystemSkin, kFirstBuiltInSkin + 1}) {

@@ -13,7 +13,7 @@ inline constexpr const char16_t* kReady = u"就绪                    ";
 inline constexpr const char16_t* kNotice = u"Linux 版";
 
 inline constexpr std::array<const char16_t*, 12> kTips = {
-    u"您可以通过安装NeoSpeech或IVONA等更多的语音引擎来使语音更丰富。",
+    u"中文由eSpeak NG的普通话语音朗读，英文首选Flite的美式英语语音，英式英语由eSpeak NG朗读，都可在设置面板中选择。",
     u"Sound文件夹存放提示音，放入WAV或MP3的提示音就会自动显示在菜单中。",
     u"Music文件夹存放音乐，可以方便快速的加入到听力合成中。",
     u"Record文件夹存放录音，可以将录音与文本混合制作后输出听力。",
@@ -43,8 +43,10 @@ inline constexpr const char16_t* kDefaultSuffix = u"lsn";
 
 inline constexpr const char16_t* kAboutTitle = u"关于";
 inline constexpr const char16_t* kAboutProduct = u"澄聆听力合成系统 v2.2";
-inline constexpr const char16_t* kAboutMail = u"<a href=\"mailto:aurisona@example.org\">aurisona@example.org</a>";
-inline constexpr const char16_t* kAboutWeb = u"<a href=\"https://aurisona.example.org/\">https://aurisona.example.org/</a>";
+// Two plain lines: what the program does and what it is built on (the Qt
+// version is the one running).
+inline constexpr const char16_t* kAboutPurpose = u"英语听力材料的语音合成、试听与MP3输出";
+inline constexpr const char16_t* kAboutBuiltOn = u"语音：eSpeak NG、Flite　MP3：LAME、mpg123　界面：Qt %1";
 inline constexpr const char16_t* kAboutOk = u"确认";
 
 inline constexpr const char16_t* kPaneCloseToolTip = u"关闭";

@@ -10,6 +10,7 @@
 
 #include "audio/piece_output.h"
 #include "audio/render.h"
+#include "util/regular_file.h"
 
 namespace aurisona {
 
@@ -28,11 +29,6 @@ void InitMpg123Once() {
   static std::once_flag once;
   std::call_once(once, [] { mpg123_init(); });
 }
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 struct Mpg123Deleter {
   void operator()(mpg123_handle* handle) const {
@@ -107,12 +103,15 @@ bool BacklogTooLarge(mpg123_handle* handle) {
 // `format` is set from the first format the stream reports; when
 // `expected` is given, a different first format ends decoding too.
 template <typename Consume>
-void DecodeStream(std::FILE* file, mpg123_handle* handle, unsigned char* input,
+void DecodeStream(std::FILE* file, uint64_t readLimit, mpg123_handle* handle, unsigned char* input,
                   unsigned char* output, size_t outputSize, const StreamFormat* expected,
                   StreamFormat* format, bool* haveFormat, Consume consume) {
+  uint64_t readSoFar = 0;
   for (;;) {
-    const size_t got = std::fread(input, 1, kInputBlockBytes, file);
+    if (readSoFar >= readLimit) return;
+    const size_t got = std::fread(input, 1, std::min<uint64_t>(kInputBlockBytes, readLimit - readSoFar), file);
     if (got == 0) return;
+    readSoFar += got;
     size_t done = 0;
     int result = mpg123_decode(handle, input, got, output, outputSize, &done);
     int idle = 0;
@@ -140,7 +139,9 @@ void DecodeStream(std::FILE* file, mpg123_handle* handle, unsigned char* input,
 RenderResult RenderMp3Source(const std::filesystem::path& path, PieceKind kind,
                              int32_t playTimeSeconds, const PieceSettings& settings,
                              PcmSink& sink) {
-  FilePtr file(std::fopen(path.c_str(), "rb"));
+  // Regular files only, read no further than the size they had when opened.
+  uint64_t fileSize = 0;
+  StdioFile file = OpenRegularStream(path, nullptr, &fileSize);
   if (!file) return RenderResult::NothingAdded;
   Mpg123Ptr decoder = NewDecoder();
   if (!decoder) return RenderResult::NothingAdded;
@@ -155,7 +156,8 @@ RenderResult RenderMp3Source(const std::filesystem::path& path, PieceKind kind,
   bool haveFormat = false;
   uint64_t total = 0;
   int32_t peak = 0;
-  DecodeStream(file.get(), decoder.get(), input.get(),
+  const uint64_t audioBytes = fileSize > uint64_t(audioStart) ? fileSize - uint64_t(audioStart) : 0;
+  DecodeStream(file.get(), audioBytes, decoder.get(), input.get(),
                reinterpret_cast<unsigned char*>(measure.get()), kMeasureBufferBytes, nullptr,
                &format, &haveFormat, [&](unsigned char*, size_t bytes) {
                  uint64_t limit = kMaxPieceBytes;
@@ -193,7 +195,7 @@ RenderResult RenderMp3Source(const std::filesystem::path& path, PieceKind kind,
   StreamFormat again;
   bool haveAgain = false;
   uint64_t position = 0;
-  DecodeStream(file.get(), decoder.get(), input.get(),
+  DecodeStream(file.get(), audioBytes, decoder.get(), input.get(),
                reinterpret_cast<unsigned char*>(output.buffer()), room, &format, &again,
                &haveAgain, [&](unsigned char*, size_t bytes) {
                  const uint64_t take = std::min<uint64_t>(bytes, total - position) & ~uint64_t{1};

@@ -10,15 +10,12 @@
 
 #include "audio/piece_output.h"
 #include "audio/render.h"
+#include "audio/wav_file.h"
+#include "util/regular_file.h"
 
 namespace aurisona {
 
 namespace {
-
-struct SndFileCloser {
-  void operator()(SNDFILE* file) const { sf_close(file); }
-};
-using SndFilePtr = std::unique_ptr<SNDFILE, SndFileCloser>;
 
 // Reads up to `frames` frames and keeps the first `keep` channels of each.
 class WavReader {
@@ -47,11 +44,10 @@ class WavReader {
 }  // namespace
 
 bool HasRiffWaveHeader(const std::filesystem::path& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  StdioFile file = OpenRegularStream(path);
   if (file == nullptr) return false;
   char header[12];
-  const size_t got = std::fread(header, 1, sizeof header, file);
-  std::fclose(file);
+  const size_t got = std::fread(header, 1, sizeof header, file.get());
   return got == sizeof header && std::memcmp(header, "RIFF", 4) == 0 &&
          std::memcmp(header + 8, "WAVE", 4) == 0;
 }
@@ -71,8 +67,9 @@ RenderResult RenderWavSource(const std::filesystem::path& path, PieceKind kind,
                              const PieceSettings& settings, PcmSink& sink) {
   if (!HasRiffWaveHeader(path)) return RenderResult::NothingAdded;
   SF_INFO info{};
-  SndFilePtr file(sf_open(path.c_str(), SFM_READ, &info));
-  if (!file) return RenderResult::NothingAdded;
+  const std::unique_ptr<WavFile> wav = WavFile::Open(path, &info);
+  if (!wav) return RenderResult::NothingAdded;
+  SNDFILE* const file = wav->get();
   const int major = info.format & SF_FORMAT_TYPEMASK;
   if ((major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) || info.channels < 1 ||
       info.samplerate <= 0 || info.frames <= 0) {
@@ -99,7 +96,7 @@ RenderResult RenderWavSource(const std::filesystem::path& path, PieceKind kind,
     output.Finish();
     return RenderResult::OutOfMemory;
   }
-  WavReader reader(file.get(), channels, keep, scratch.get());
+  WavReader reader(file, channels, keep, scratch.get());
   const uint64_t totalFrames = shape.totalBytes / frameBytes;
 
   if (FadeApplies(settings, kind)) {
@@ -116,7 +113,7 @@ RenderResult RenderWavSource(const std::filesystem::path& path, PieceKind kind,
       peak = UpdatePeak(peak, output.buffer(), got * keep);
       measured += got;
     }
-    if (sf_seek(file.get(), 0, SEEK_SET) != 0) return output.Finish();
+    if (sf_seek(file, 0, SEEK_SET) != 0) return output.Finish();
   }
   shape.gainPercent = ChooseGainPercent(group, peak);
 

@@ -2,8 +2,11 @@
 
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -11,6 +14,7 @@
 #include "script/memory_document.h"
 #include "script/tagged_text.h"
 #include "util/atomic_file.h"
+#include "util/regular_file.h"
 #include "util/text.h"
 
 namespace aurisona {
@@ -18,15 +22,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
+using File = StdioFile;
 
-File OpenForReading(const fs::path& path) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) return nullptr;
-  return File(std::fopen(path.c_str(), "rb"));
+// The CRC-32 of a regular file, or nothing when there is none to read.
+std::optional<uint32_t> RegularFileCrc32(const fs::path& path) {
+  File f = OpenRegularStream(path);
+  if (!f) return std::nullopt;
+  uLong crc = crc32(0L, Z_NULL, 0);
+  std::vector<unsigned char> buffer(65536);
+  size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), f.get())) > 0) {
+    crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
+  }
+  if (std::ferror(f.get())) return std::nullopt;
+  return static_cast<uint32_t>(crc);
 }
 
 // Reads exactly n bytes; false on a short read.
@@ -109,6 +118,7 @@ class LsnReader {
     uint32_t length;
     if (!ReadU32(f_, &length)) return Damaged("the text record is cut short");
     if (length > Remaining()) return Damaged("the text record is cut short");
+    if (length > kMaxTextFileBytes) return Damaged("the text record is larger than 64 MB");
     std::string bytes(length, '\0');
     if (!ReadExact(f_, bytes.data(), length)) return Damaged("the text record is cut short");
     *script = NulTerminated(bytes);
@@ -116,6 +126,12 @@ class LsnReader {
   }
 
   bool Skip(uint64_t n) { return std::fseek(f_, static_cast<long>(n), SEEK_CUR) == 0; }
+
+  bool Refuse(const std::u16string& name, bool music, std::string reason, uint32_t size) {
+    ++result_.mediaSkipped;
+    result_.mediaProblems.push_back({name, music, std::move(reason)});
+    return Skip(size) || Damaged("cannot skip a media record");
+  }
 
   bool ReadMedia(uint32_t kind) {
     uint32_t crc, nameBytes, playTime, size;
@@ -128,19 +144,20 @@ class LsnReader {
     // The content must be there in full before anything on disk is touched.
     if (size > Remaining()) return Damaged("a media record is cut short");
     const std::u16string name = NulTerminated(rawName);
-    if (!IsPlainFileName(name)) {
-      ++result_.mediaSkipped;
-      return Skip(size) || Damaged("cannot skip a media record");
-    }
     const bool music = kind == kRecordMusic;
+    if (!IsPlainFileName(name)) {
+      return Refuse(name, music, "not a plain file name a tag can carry", size);
+    }
     const fs::path target = (music ? media_.musicFolder : media_.recordFolder) / PathFromU16(name);
     const int32_t seconds = static_cast<int32_t>(playTime);
     std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(target, ec))) {
-      ++result_.mediaSkipped;
-      return Skip(size) || Damaged("cannot skip a media record");
+    const fs::file_status status = fs::symlink_status(target, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_symlink(status)) {
+      return Refuse(name, music, Utf16ToUtf8(name) + " is in the folder and is not a file", size);
     }
-    if (FileCrc32(target) == crc) {
+    // Equal only when there is a file with that content (an empty record
+    // against a missing file is put into the folder too).
+    if (RegularFileCrc32(target) == std::optional<uint32_t>(crc)) {
       if (!Skip(size)) return Damaged("cannot skip a media record");
       if (music && media_.lists) {
         auto& lists = *media_.lists;
@@ -156,9 +173,15 @@ class LsnReader {
     }
     if (!media_.writeMedia) {
       if (!Skip(size)) return Damaged("cannot skip a media record");
-    } else if (!Extract(target, size)) {
-      ++result_.mediaSkipped;
-      return true;  // the bytes were consumed or skipped; go on with the next record
+    } else {
+      std::string why;
+      const ExtractResult extracted = Extract(target, size, &why);
+      if (extracted == ExtractResult::kCutShort) return Damaged("a media record is cut short");
+      if (extracted == ExtractResult::kNotWritten) {
+        ++result_.mediaSkipped;
+        result_.mediaProblems.push_back({name, music, why});
+        return true;  // the bytes were consumed; go on with the next record
+      }
     }
     if (media_.writeMedia) ++result_.mediaExtracted;
     if (media_.lists) {
@@ -175,27 +198,53 @@ class LsnReader {
     return true;
   }
 
-  // Copies `size` bytes into a new file at `target`; a file already there is
-  // kept as target.bak. The file appears only once it is complete.
-  bool Extract(const fs::path& target, uint32_t size) {
-    AtomicFileWriter writer(target);
+  enum class ExtractResult { kWritten, kNotWritten, kCutShort };
+
+  // Copies `size` bytes into a new file at `target`. A file already there is
+  // kept as target.bak, unless this document put it there itself (a second
+  // record of the name): the .bak then holds the user's file and stays. When
+  // the old file cannot be moved aside, nothing is written. The new file
+  // appears only once it is complete.
+  ExtractResult Extract(const fs::path& target, uint32_t size, std::string* why) {
+    AtomicFileWriter writer(target, {.durable = media_.durable, .followSymlinks = false});
     std::vector<char> piece(kCopyPiece);
     uint32_t left = size;
     while (left > 0) {
       const size_t n = std::fread(piece.data(), 1, std::min<size_t>(left, piece.size()), f_);
       if (n == 0) break;
-      writer.Write(piece.data(), n);
+      writer.Write(piece.data(), n);  // a failed write is seen by ok(); the bytes are consumed all the same
       left -= static_cast<uint32_t>(n);
     }
-    if (!writer.ok()) return false;
+    if (left > 0) return ExtractResult::kCutShort;
+    if (!writer.ok()) {
+      *why = writer.error();
+      return ExtractResult::kNotWritten;
+    }
     std::error_code ec;
     fs::path backup = target;
     backup += ".bak";
-    fs::remove(backup, ec);
-    if (fs::exists(fs::symlink_status(target, ec))) fs::rename(target, backup, ec);
-    return writer.Commit();
+    const bool ours = written_.count(target) > 0;
+    bool moved = false;
+    if (!ours && fs::exists(fs::symlink_status(target, ec))) {
+      // rename() replaces an older .bak file in one step, and fails on a
+      // folder of that name: then the user's file stays where it is.
+      if (::rename(target.c_str(), backup.c_str()) != 0) {
+        *why = "cannot keep the existing " + target.filename().string() + " as " + backup.filename().string() +
+               ": " + std::strerror(errno);
+        return ExtractResult::kNotWritten;
+      }
+      moved = true;
+    }
+    if (!writer.Commit()) {
+      *why = writer.error();
+      if (moved) ::rename(backup.c_str(), target.c_str());
+      return ExtractResult::kNotWritten;
+    }
+    written_.insert(target);
+    return ExtractResult::kWritten;
   }
 
+  std::set<fs::path> written_;  // files this document has put into the folders
   FILE* f_;
   uint64_t size_;
   DocumentMedia& media_;
@@ -204,17 +253,7 @@ class LsnReader {
 
 }  // namespace
 
-uint32_t FileCrc32(const fs::path& path) {
-  File f = OpenForReading(path);
-  if (!f) return 0;
-  uLong crc = crc32(0L, Z_NULL, 0);
-  std::vector<unsigned char> buffer(65536);
-  size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), f.get())) > 0) {
-    crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
-  }
-  return static_cast<uint32_t>(crc);
-}
+uint32_t FileCrc32(const fs::path& path) { return RegularFileCrc32(path).value_or(0); }
 
 std::u16string DecodeTextFile(std::string_view bytes) {
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
@@ -230,29 +269,26 @@ std::u16string DecodeTextFile(std::string_view bytes) {
 
 OpenResult OpenDocument(const fs::path& path, ScriptDocument& doc, DocumentMedia& media) {
   OpenResult result;
-  File f = OpenForReading(path);
+  uint64_t size = 0;
+  File f = OpenRegularStream(path, &result.detail, &size);
   if (!f) {
     result.status = OpenStatus::kCannotOpen;
-    result.detail = "cannot open " + path.string();
     return result;
   }
-  std::error_code ec;
-  const uint64_t size = fs::file_size(path, ec);
   MediaLists none;
   const MediaLists& lists = media.lists ? *media.lists : none;
   char magic[4];
   if (ReadExact(f.get(), magic, 4) && std::equal(magic, magic + 4, kListeningMagic)) {
     result.listening = true;
     std::u16string script;
-    LsnReader reader(f.get(), ec ? 0 : size, media, result);
+    LsnReader reader(f.get(), size, media, result);
     if (!reader.Run(&script)) return result;
     LoadScript(doc, lists, script);
     return result;
   }
   std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) {
+  if (!ReadWholeFile(path, &bytes, &result.detail)) {
     result.status = OpenStatus::kCannotOpen;
-    result.detail = "cannot read " + path.string();
     return result;
   }
   LoadScript(doc, lists, DecodeTextFile(bytes));
@@ -286,9 +322,8 @@ SaveResult SaveListeningDocument(const fs::path& path, ScriptDocument& doc, cons
     if (!embedded.insert(s.text).second) continue;
     const uint32_t nameBytes = static_cast<uint32_t>(2 * s.text.size() + 2);
     const fs::path source = (s.kind == kSegMusic ? media.musicFolder : media.recordFolder) / PathFromU16(s.text);
-    std::error_code ec;
-    const uint64_t size = fs::file_size(source, ec);
-    File in = ec ? nullptr : OpenForReading(source);
+    uint64_t size = 0;
+    File in = OpenRegularStream(source, nullptr, &size);
     // A name too long for the format, or a file over 4 GiB, could not be read back.
     if (!in || nameBytes > kMaxMediaNameBytes || size > 0xFFFFFFFFull || !IsPlainFileName(s.text)) {
       ++result.mediaLeftOut;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "media/media_lists.h"
 #include "script/compiler.h"
@@ -37,6 +38,8 @@ struct DocumentMedia {
   // False: opening updates the lists as if the media had been put into the
   // folders, but writes nothing (for tools that only read a document).
   bool writeMedia = true;
+  // False for throw-away folders: extracted files are not flushed to disk.
+  bool durable = true;
 };
 
 enum class OpenStatus {
@@ -45,17 +48,34 @@ enum class OpenStatus {
   kDamaged,     // media read before the damage took effect; the script is unchanged
 };
 
+// A media record the document carries that was not put into its folder.
+struct MediaProblem {
+  std::u16string name;
+  bool music = true;
+  std::string reason;  // one line, for logs and the command line
+};
+
 struct OpenResult {
   OpenStatus status = OpenStatus::kOpened;
   bool listening = false;     // a listening document (else read as text)
   int mediaExtracted = 0;     // media files written into the folders
   int mediaSkipped = 0;       // media records refused (unsafe name, unwritable file)
+  // Every refused record (name, reason). Such a clip is not added to the lists:
+  // a clip of that name already in the folder is not the document's.
+  std::vector<MediaProblem> mediaProblems;
   std::string detail;         // what went wrong, for logs and the command line
 };
 
+// The message shown when a document's clips or recordings could not be put
+// into their folders, and the name list that follows it.
+inline constexpr std::u16string_view kMediaNotWrittenMessage =
+    u"文档中的以下音乐或录音文件无法写入，相应标记将不能播放：";
+
 // Opens a listening document or a text file into the document: select all,
 // clear the marks, read the tagged text. Media records are put into the Music
-// and Record folders (a differing file on disk is kept as name.bak first).
+// and Record folders (a differing file on disk is kept as name.bak first; when
+// it cannot be moved there, it stays and the record is refused). Only regular
+// files are opened; a text file above kMaxTextFileBytes is refused.
 OpenResult OpenDocument(const std::filesystem::path& path, ScriptDocument& doc, DocumentMedia& media);
 
 // Decodes the bytes of a text file: UTF-16LE after a byte order mark, else
@@ -88,7 +108,7 @@ SaveResult SaveDocumentByName(const std::filesystem::path& path, ScriptDocument&
 // The tagged text of the whole document with CR LF line breaks.
 std::u16string TaggedTextForFile(const ScriptDocument& doc, const MediaLists& lists);
 
-// The standard CRC-32 of a file's content; 0 when it cannot be read.
+// The standard CRC-32 of a regular file's content; 0 when it cannot be read.
 uint32_t FileCrc32(const std::filesystem::path& path);
 
 }  // namespace aurisona

@@ -44,7 +44,7 @@ bool IsPlainFileName(std::u16string_view name) {
   if (name.empty() || name == u"." || name == u".." || name.substr(0, 2) == u"..") return false;
   for (size_t i = 0; i < name.size(); ++i) {
     const char16_t c = name[i];
-    if (c == u'/' || c == u'\\' || c == u'\0') return false;
+    if (c == u'/' || c == u'\\' || c < 0x20 || c == 0x7F || c == u'>') return false;
     if (c >= 0xD800 && c <= 0xDBFF) {
       if (i + 1 >= name.size() || name[i + 1] < 0xDC00 || name[i + 1] > 0xDFFF) return false;
       ++i;

@@ -17,10 +17,12 @@ namespace aurisona {
 // unreadable folder gives an empty list. Returns the list's size.
 size_t ListSoundFiles(const std::filesystem::path& folder, std::vector<std::u16string>* list);
 
-// True for a name that stays inside its folder: not empty, not "." or "..", not
-// starting with "..", no '/', '\\' or NUL, and well-formed UTF-16. Media names
-// read from documents and recording names typed by users must pass it before
-// they are joined to a media folder.
+// True for a name that stays inside its folder and that a music or recording
+// tag can carry: not empty, not "." or "..", not starting with "..", no '/',
+// '\\', '>' or control character (line breaks and NUL included), and
+// well-formed UTF-16. Media names read from documents, imported clips and
+// recording names typed by users must pass it before they are joined to a
+// media folder.
 bool IsPlainFileName(std::u16string_view name);
 
 // `folder` / `name` (name converted to UTF-8). Check the name with

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "output/timeline.h"
 #include "speech/voice_slots.h"
 #include "util/atomic_file.h"
+#include "util/temp_registry.h"
 
 namespace aurisona {
 namespace fs = std::filesystem;
@@ -55,9 +57,12 @@ struct Piece {
   bool done = false;
   bool measureOnly = false;
   PieceCount count;  // measure only: what reached the encoder
+  // A sentence said again: the earlier piece, written again in place of this one.
+  std::shared_ptr<const Piece> same;
 };
 
 RenderResult Render(Piece& piece, const PieceSettings& settings) {
+  if (piece.same) return RenderResult::NothingAdded;
   const PieceSpec& s = piece.spec;
   if (piece.measureOnly) {
     return CountPiece(s.source == PieceSpec::Source::kSilence, s.milliseconds, s.path, s.kind, s.playTime,
@@ -73,11 +78,15 @@ class SpeechFiles {
  public:
   explicit SpeechFiles(size_t count) : count_(count) {
     for (size_t k = 0; k < count; ++k) {
-      std::string tmpl = (fs::temp_directory_path() / "aurisona-speech-XXXXXX.wav").string();
+      std::error_code ec;
+      const fs::path temp = fs::temp_directory_path(ec);
+      if (ec) continue;  // TMPDIR names no folder
+      std::string tmpl = (temp / "aurisona-speech-XXXXXX.wav").string();
       const int fd = mkstemps(tmpl.data(), 4);
       if (fd < 0) continue;
       ::close(fd);
       paths_.push_back(tmpl);
+      tickets_.emplace_back(paths_.back());
     }
   }
   ~SpeechFiles() {
@@ -98,6 +107,71 @@ class SpeechFiles {
  private:
   size_t count_;
   std::vector<fs::path> paths_;
+  std::vector<TempTicket> tickets_;  // removed by a front end that is stopped by a signal
+};
+
+// A sentence spoken again with the same voice, rate and volume (a repeat, or the same
+// words elsewhere in the script) is synthesised and encoded once: its later readings
+// write the first reading's piece again, so every pass sounds the same. A dry walk over
+// a copy of the script counts the readings, and a piece is kept only while a reading of
+// it is still to come.
+class SentenceReuse {
+ public:
+  SentenceReuse(std::vector<Segment> segments, const OutputJobSettings& settings,
+                const std::vector<Voice>& installed)
+      : settings_(settings), installed_(installed) {
+    MarkerWalk walk(segments);
+    while (const Segment* r = walk.Next()) {
+      if (auto key = Key(*r)) ++readings_[*key];
+    }
+    for (auto it = readings_.begin(); it != readings_.end();) {
+      it = it->second > 1 ? std::next(it) : readings_.erase(it);
+    }
+  }
+
+  // The key of a speech record; nullopt for any other record. A
+  // voice name that is not installed is never reused: which voice speaks it depends on
+  // the sentences before.
+  std::optional<std::u16string> Key(const Segment& r) const {
+    if (r.kind != kSegSpeech) return std::nullopt;
+    const int slot = VoiceSlotForSentence(r.param, r.chinese != 0);
+    if (slot < 1) return std::nullopt;
+    const VoiceSlot& voice = settings_.voices[static_cast<size_t>(slot - 1)];
+    if (std::none_of(installed_.begin(), installed_.end(),
+                     [&](const Voice& v) { return v.name == voice.voice; })) {
+      return std::nullopt;
+    }
+    std::u16string key = voice.voice;
+    key += u'\0';
+    key += static_cast<char16_t>(voice.rate + 100);
+    key += static_cast<char16_t>(voice.volume + 100);
+    key += r.text;
+    return key;
+  }
+
+  // The piece of an earlier reading of this sentence, if there is one. Counts the reading.
+  std::shared_ptr<const Piece> Take(const std::u16string& key) {
+    auto readings = readings_.find(key);
+    if (readings == readings_.end()) return nullptr;
+    auto found = pieces_.find(key);
+    std::shared_ptr<const Piece> piece = found == pieces_.end() ? nullptr : found->second;
+    if (--readings->second <= 0) {
+      readings_.erase(readings);
+      if (found != pieces_.end()) pieces_.erase(found);
+    }
+    return piece;
+  }
+
+  // Keeps a first reading's piece for the readings still to come.
+  void Keep(const std::u16string& key, std::shared_ptr<const Piece> piece) {
+    if (readings_.count(key)) pieces_[key] = std::move(piece);
+  }
+
+ private:
+  const OutputJobSettings& settings_;
+  const std::vector<Voice>& installed_;
+  std::map<std::u16string, int> readings_;  // readings still to come, for sentences read twice or more
+  std::map<std::u16string, std::shared_ptr<const Piece>> pieces_;
 };
 
 // Encodes pieces on worker threads and hands them back in order.
@@ -205,6 +279,8 @@ class Job {
     if (!speechFiles.ok()) return Fail("cannot create a temporary speech file");
 
     OutputResult result;
+    installed_ = speech_.ListVoices();
+    SentenceReuse reuse(job_.segments, job_.settings, installed_);
     {
       PiecePipeline pipeline(job_.settings.pieces, workers);
       MarkerWalk walk(job_.segments);
@@ -217,7 +293,9 @@ class Job {
         }
         Segment* r = walk.Next();
         if (!r) break;
-        std::optional<PieceSpec> spec = Prepare(*r, speechFiles, submitted);
+        const std::optional<std::u16string> key = reuse.Key(*r);
+        std::shared_ptr<const Piece> same = key ? reuse.Take(*key) : nullptr;
+        std::optional<PieceSpec> spec = same ? SpeechSpec(*r) : Prepare(*r, speechFiles, submitted);
         if (spec) NoteTiming(*spec, *r, walk.index());
         Advance((r->start + r->end) / 2);
         if (abort_.load()) {
@@ -230,6 +308,8 @@ class Job {
         auto piece = std::make_shared<Piece>();
         piece->spec = std::move(*spec);
         piece->measureOnly = job_.measureOnly;
+        piece->same = std::move(same);
+        if (key && !piece->same) reuse.Keep(*key, piece);
         pipeline.Submit(std::move(piece));
         ++submitted;
         while (!failed_ && WriteFront(pipeline, out, false, result)) {
@@ -274,16 +354,18 @@ class Job {
   bool WriteFront(PiecePipeline& pipeline, std::optional<AtomicFileWriter>& out, bool wait, OutputResult& result) {
     auto piece = pipeline.TakeFront(wait);
     if (!piece) return false;
-    switch (piece->result) {
+    // An earlier piece said again is written before this one is: it is done.
+    const Piece& sound = piece->same ? *piece->same : *piece;
+    switch (sound.result) {
       case RenderResult::Rendered: {
-        const auto& bytes = piece->bytes.bytes();
+        const auto& bytes = sound.bytes.bytes();
         if (out && !out->Write(bytes.data(), bytes.size())) {
           failed_ = true;
           error_ = out->error();
           return false;
         }
         ++result.pieces;
-        ReportTiming(*piece);
+        ReportTiming(*piece, sound);
         Advance(piece->spec.end);
         break;
       }
@@ -302,6 +384,15 @@ class Job {
         return false;
     }
     return true;
+  }
+
+  // The piece of a speech record said again: selected as it is spoken, nothing to make.
+  std::optional<PieceSpec> SpeechSpec(const Segment& r) {
+    const bool leadingSpace = !r.text.empty() && r.text.front() == u' ';
+    Select(leadingSpace ? r.start + 1 : r.start, r.end);
+    PieceSpec spec;
+    spec.end = r.end;
+    return spec;
   }
 
   std::optional<PieceSpec> Prepare(const Segment& r, SpeechFiles& files, size_t number) {
@@ -364,14 +455,16 @@ class Job {
 
   // The piece's place in the MP3: its frames counted in the bytes written, or
   // as the encoder would write them when only measuring.
-  void ReportTiming(Piece& piece) {
+  // `sound` is the piece whose bytes were written (an earlier one for a
+  // sentence said again).
+  void ReportTiming(Piece& piece, const Piece& sound) {
     PieceTiming& t = piece.spec.timing;
     t.firstFrame = frames_;
     if (piece.measureOnly) {
-      t.frames = piece.count.mp3Frames;
-      t.sourceRate = piece.count.sampleRate;
+      t.frames = sound.count.mp3Frames;
+      t.sourceRate = sound.count.sampleRate;
     } else {
-      const auto& bytes = piece.bytes.bytes();
+      const auto& bytes = sound.bytes.bytes();
       t.frames = ScanMp3Frames(bytes.data(), bytes.size()).frames.size();
     }
     frames_ += t.frames;
@@ -389,6 +482,7 @@ class Job {
   SpeechEngine& speech_;
   const std::atomic<bool>& abort_;
   const OutputCallbacks& callbacks_;
+  std::vector<Voice> installed_;
   int high_ = 0;
   uint64_t frames_ = 0;
   std::vector<int> visits_;  // times each record was reached by the walk

@@ -2,7 +2,8 @@
 // carries sound (speech, prompt tone, music, recording, pause) as an MP3
 // stream of its own; the streams are appended in order to one file.
 //
-// Speech is synthesised on the job's thread; pieces are encoded on a pool of
+// Speech is synthesised on the job's thread (a sentence said again with the same voice,
+// rate and volume reuses the piece of its first reading); pieces are encoded on a pool of
 // worker threads with a bounded number in flight and written in order, so the
 // file is byte for byte what a one-thread render gives.
 #pragma once

@@ -18,6 +18,7 @@ static_assert(kIgnorable.size() == 42);
 constexpr std::u16string_view kNoReadMessage =
     u"发现一个不适当的禁止朗读标记，软件将自动清除该标记！";
 constexpr std::u16string_view kRepeatMessage = u"发现一个不适当的重复标记，软件将自动清除该标记！";
+constexpr std::u16string_view kRepeatCountMessage = u"发现一个重复次数过大的重复标记，软件已将次数改为99！";
 
 class Compiler {
  public:
@@ -35,7 +36,9 @@ class Compiler {
       }
       if (IsIgnorablePunctuation(c)) continue;
       if (IsChineseCharacter(c)) chinese_ = 1;
-      if (c == u'.' || c == u'?' || c == u'!' || c == u';' || c == u'"') {
+      if (c == u'.' && IsDecimalPoint(i)) {
+        // "3.5", "$2.50", "10.30": the number is read whole.
+      } else if (c == u'.' || c == u'?' || c == u'!' || c == u';' || c == u'"') {
         Break(i);
       } else if (c == u'\r' || c == u'\n') {
         if (i + 1 < length) {
@@ -51,6 +54,13 @@ class Compiler {
   }
 
  private:
+  // A "." with an ASCII digit on both sides.
+  bool IsDecimalPoint(int i) const {
+    auto digit = [](char16_t d) { return d >= u'0' && d <= u'9'; };
+    return i > 0 && static_cast<size_t>(i) + 1 < text_.size() &&
+           digit(text_[static_cast<size_t>(i) - 1]) && digit(text_[static_cast<size_t>(i) + 1]);
+  }
+
   // A break character at i ends the run there, itself included.
   void Break(int i) {
     if (i > start_) {
@@ -101,6 +111,12 @@ class Compiler {
           Remove(i, CompilerMessage::kFaultyRepeatMark);
         } else {
           count_ = std::max(record.param, 2);
+          if (count_ > kMaxRepeatCount) {
+            count_ = kMaxRepeatCount;
+            if (report_) report_(CompilerMessage::kRepeatCountCapped, i);
+            doc_.SetSelection(i, i + 1);
+            doc_.InsertMark(MarkRecord{record.kind, count_}, true);
+          }
           const bool same = record.kind == kMarkRepeatBegin;
           Append(same ? kSegRepeatBegin : kSegAltRepeatBegin, count_, i);
           (same ? sameOpen_ : altOpen_) = true;
@@ -213,7 +229,15 @@ bool IsIgnorablePunctuation(char16_t c) { return kIgnorable.find(c) != std::u16s
 bool IsChineseCharacter(char16_t c) { return c >= 0x4E00 && c <= 0x9FA5; }
 
 std::u16string_view CompilerMessageText(CompilerMessage message) {
-  return message == CompilerMessage::kFaultyNoReadMark ? kNoReadMessage : kRepeatMessage;
+  switch (message) {
+    case CompilerMessage::kFaultyNoReadMark:
+      return kNoReadMessage;
+    case CompilerMessage::kFaultyRepeatMark:
+      return kRepeatMessage;
+    case CompilerMessage::kRepeatCountCapped:
+      return kRepeatCountMessage;
+  }
+  return kRepeatMessage;
 }
 
 void ScriptCompiler(ScriptDocument& doc, const MediaLists& media, std::vector<Segment>& segments,

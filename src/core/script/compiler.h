@@ -42,7 +42,11 @@ struct Segment {
 
 inline bool IsPauseSegment(int32_t kind) { return kind >= kSegPauseMin; }
 
-enum class CompilerMessage { kFaultyNoReadMark, kFaultyRepeatMark };
+enum class CompilerMessage { kFaultyNoReadMark, kFaultyRepeatMark, kRepeatCountCapped };
+
+// Largest repeat count the compiler lets through; a larger one is lowered to
+// it (the mark in the document too) with kRepeatCountCapped.
+inline constexpr int32_t kMaxRepeatCount = 99;
 
 // The text shown for a compiler message.
 std::u16string_view CompilerMessageText(CompilerMessage message);

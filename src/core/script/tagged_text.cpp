@@ -1,5 +1,6 @@
 #include "script/tagged_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -26,7 +27,24 @@ size_t FindClose(std::u16string_view text, size_t at, size_t from, size_t to) {
   return std::u16string_view::npos;
 }
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+// What the C library skips before a number (isspace in the "C" locale).
+bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+// The decimal integer at the start of `s` as strtol reads it: blanks, a sign,
+// digits; saturated at the int range; 0 when there is none.
+int32_t ReadInteger(std::u16string_view s) {
+  size_t i = 0;
+  while (i < s.size() && IsBlank(s[i])) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) negative = s[i++] == u'-';
+  int64_t value = 0;
+  while (i < s.size() && s[i] >= u'0' && s[i] <= u'9') {
+    value = std::min<int64_t>(value * 10 + (s[i] - u'0'), int64_t{1} << 31);
+    ++i;
+  }
+  if (negative) value = -value;
+  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // A decimal floating-point number at `pos` (leading blanks skipped), as the C
@@ -61,9 +79,14 @@ std::optional<double> ReadDecimal(std::u16string_view text, size_t pos) {
   return std::strtod(digits.c_str(), nullptr);
 }
 
-// The index of the first list entry that is a prefix of `rest`, ignoring the
-// case of A-Z; 0 when none is.
+// The index of the first list entry that is a prefix of `rest`, exactly, else
+// ignoring the case of A-Z; 0 when none is.
 int32_t FindByPrefix(const std::vector<std::u16string>& list, std::u16string_view rest) {
+  // A name spelt exactly so comes first: "a.mp3" and "A.mp3" can both exist.
+  for (size_t k = 0; k < list.size(); ++k) {
+    const std::u16string& name = list[k];
+    if (name.size() <= rest.size() && rest.substr(0, name.size()) == name) return static_cast<int32_t>(k);
+  }
   for (size_t k = 0; k < list.size(); ++k) {
     const std::u16string& name = list[k];
     if (name.size() <= rest.size() && EqualsIgnoreAsciiCase(rest.substr(0, name.size()), name)) {
@@ -112,7 +135,7 @@ std::optional<Token> MatchRepeat(std::u16string_view text, size_t i, std::u16str
   if (!StartsWith(text, i, prefix)) return std::nullopt;
   const size_t close = FindClose(text, i, 6, 19);
   if (close == std::u16string_view::npos) return std::nullopt;
-  int count = LeadingInt(text.substr(i + prefix.size(), close - i - prefix.size()));
+  int count = ReadInteger(text.substr(i + prefix.size(), close - i - prefix.size()));
   if (count < 2) count = 2;
   return Token{close - i + 1, MarkRecord{kind, count}};
 }

@@ -102,26 +102,31 @@ std::string EncodeValue(std::u16string_view value) {
   return quoted ? "\"" + utf8 + "\"" : utf8;
 }
 
-// The file's bytes as well-formed UTF-8 text (see the header for the encodings
-// accepted). Byte order marks at the start are dropped, so the text a rewrite
-// produces parses back to the same lines.
-std::string DecodeFile(std::string_view bytes) {
-  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-  std::string text;
-  if (bytes.substr(0, 3) == kUtf8Bom) {
-    const std::string_view rest = bytes.substr(3);
-    text = IsValidUtf8(rest) ? std::string(rest) : Utf16ToUtf8(Utf8ToUtf16(rest));
-  } else if (bytes.substr(0, 2) == "\xFF\xFE") {
-    text = Utf16ToUtf8(FromUtf16Le(bytes.substr(2)));
-  } else if (IsValidUtf8(bytes)) {
-    text = std::string(bytes);
-  } else {
-    text = Utf16ToUtf8(Gb18030ToUtf16(bytes));
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+bool HasHighByte(std::string_view bytes) {
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
   }
-  size_t bom = 0;
-  while (std::string_view(text).substr(bom, 3) == kUtf8Bom) bom += 3;
-  text.erase(0, bom);
-  return text;
+  return false;
+}
+
+// Splits at LF, CR LF and lone CR. The bytes of GB18030 never hold CR or LF
+// inside a character, so the split is the same in both encodings.
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit visit) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = start;
+    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+    std::string_view eol;
+    if (end < text.size()) {
+      eol = (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? text.substr(end, 2)
+                                                                                 : text.substr(end, 1);
+    }
+    visit(text.substr(start, end - start), eol);
+    start = end + eol.size();
+  }
 }
 
 }  // namespace
@@ -140,35 +145,55 @@ void IniBatch::SetInt(std::u16string_view section, std::u16string_view key, int 
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
   IniDocument doc;
-  const std::string text = DecodeFile(bytes);
-  size_t start = 0;
-  bool firstEol = true;
-  while (start < text.size()) {
-    size_t end = start;
-    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-    Line line;
-    line.text = text.substr(start, end - start);
-    if (end < text.size()) {
-      if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
-        line.eol = "\r\n";
-      } else {
-        line.eol = std::string(1, text[end]);
-      }
-      if (firstEol) {
-        doc.newline_ = line.eol;
-        firstEol = false;
-      }
-    }
-    start = end + line.eol.size();
-    doc.lines_.push_back(std::move(line));
+  std::string utf16Text;
+  std::string_view text = bytes;
+  bool mixed = false;
+  if (bytes.substr(0, 2) == "\xFF\xFE") {
+    utf16Text = Utf16ToUtf8(FromUtf16Le(bytes.substr(2)));
+    text = utf16Text;
+  } else {
+    mixed = !IsValidUtf8(text);
   }
+  // Byte order marks at the start are dropped, so the text a rewrite produces
+  // parses back to the same lines.
+  while (text.substr(0, 3) == kUtf8Bom) text.remove_prefix(3);
+
+  // The encoding is decided line by line: one stray byte in a UTF-8 file
+  // must not turn the whole file into GB18030. A line that is not UTF-8 is
+  // read as GB18030; in a file that also holds UTF-8 text beyond ASCII, such a
+  // line keeps its bytes when the file is rewritten (it may be UTF-8 damaged
+  // by one byte), as does a line GB18030 cannot decode either. A file that is
+  // GB18030 throughout is rewritten as UTF-8.
+  bool utf8Beyond = false;
+  if (mixed) {
+    ForEachLine(text, [&](std::string_view line, std::string_view) {
+      if (!utf8Beyond && HasHighByte(line) && IsValidUtf8(line)) utf8Beyond = true;
+    });
+  }
+  bool firstEol = true;
+  ForEachLine(text, [&](std::string_view raw, std::string_view eol) {
+    Line line;
+    line.eol = std::string(eol);
+    if (mixed && !IsValidUtf8(raw)) {
+      const std::u16string decoded = Gb18030ToUtf16(raw);
+      line.text = Utf16ToUtf8(decoded);
+      if (utf8Beyond || decoded.find(u'\uFFFD') != std::u16string::npos) line.raw = std::string(raw);
+    } else {
+      line.text = std::string(raw);
+    }
+    if (!eol.empty() && firstEol) {
+      doc.newline_ = line.eol;
+      firstEol = false;
+    }
+    doc.lines_.push_back(std::move(line));
+  });
   return doc;
 }
 
 std::string IniDocument::Serialize() const {
   std::string out;
   for (const Line& line : lines_) {
-    out += line.text;
+    out += line.raw ? *line.raw : line.text;
     out += line.eol;
   }
   return out;
@@ -183,15 +208,20 @@ size_t IniDocument::FindSection(std::string_view name) const {
 }
 
 size_t IniDocument::FindKey(size_t section, std::string_view key, size_t* end) const {
-  size_t found = npos;
+  // The first key spelt exactly so; else the first that differs only in the
+  // case of A-Z (on Linux "a.mp3" and "A.mp3" are two clips).
+  size_t exact = npos;
+  size_t folded = npos;
   size_t i = section + 1;
   for (; i < lines_.size(); ++i) {
     const Parsed p = ParseLine(lines_[i].text);
     if (p.kind == LineKind::kSection) break;
-    if (found == npos && p.kind == LineKind::kKey && EqualsIgnoreAsciiCase8(p.name, key)) found = i;
+    if (p.kind != LineKind::kKey) continue;
+    if (exact == npos && p.name == key) exact = i;
+    if (folded == npos && EqualsIgnoreAsciiCase8(p.name, key)) folded = i;
   }
   if (end) *end = i;
-  return found;
+  return exact != npos ? exact : folded;
 }
 
 std::optional<std::u16string> IniDocument::Find(std::u16string_view section, std::u16string_view key) const {
@@ -248,6 +278,7 @@ bool IniDocument::SetString(std::u16string_view section, std::u16string_view key
     if (k != npos) {
       Line& line = lines_[k];
       line.text = line.text.substr(0, ParseLine(line.text).valueStart) + encoded;
+      line.raw.reset();
       return true;
     }
     // After the last non-blank line of the section, so blank separator lines stay
@@ -255,15 +286,15 @@ bool IniDocument::SetString(std::u16string_view section, std::u16string_view key
     size_t at = end;
     while (at > s + 1 && Trim(lines_[at - 1].text).empty()) --at;
     if (lines_[at - 1].eol.empty()) lines_[at - 1].eol = newline_;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{key8 + "=" + encoded, newline_});
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{key8 + "=" + encoded, newline_, std::nullopt});
     return true;
   }
   if (!lines_.empty()) {
     if (lines_.back().eol.empty()) lines_.back().eol = newline_;
-    if (!Trim(lines_.back().text).empty()) lines_.push_back(Line{"", newline_});
+    if (!Trim(lines_.back().text).empty()) lines_.push_back(Line{"", newline_, std::nullopt});
   }
-  lines_.push_back(Line{"[" + Utf16ToUtf8(section) + "]", newline_});
-  lines_.push_back(Line{key8 + "=" + encoded, newline_});
+  lines_.push_back(Line{"[" + Utf16ToUtf8(section) + "]", newline_, std::nullopt});
+  lines_.push_back(Line{key8 + "=" + encoded, newline_, std::nullopt});
   return true;
 }
 

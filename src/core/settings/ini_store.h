@@ -1,11 +1,13 @@
 // A small INI store with the semantics of the Windows private-profile functions.
 //
 // File format
-// - Written as UTF-8 without a byte order mark. Read as UTF-8 after a UTF-8 BOM
-//   (invalid sequences become U+FFFD), as UTF-16LE after the UTF-16LE BOM, as
-//   UTF-8 when the bytes carry no BOM and are valid UTF-8, and as GB18030
-//   otherwise (what an "ANSI" profile file written on Chinese Windows holds).
-//   Every file is rewritten as UTF-8 on its next write.
+// - Written as UTF-8 without a byte order mark. Read as UTF-16LE after the
+//   UTF-16LE BOM; otherwise (a UTF-8 BOM dropped) line by line: a line that is
+//   valid UTF-8 as UTF-8, any other line as GB18030 (what an "ANSI" profile
+//   file written on Chinese Windows holds). A GB18030 file is rewritten as
+//   UTF-8 on its next write; in a UTF-8 file with a damaged line (one stray
+//   byte), and for a line GB18030 cannot decode either, the line keeps its
+//   bytes until it is written to, so nothing is lost.
 // - Lines end in LF, CR LF or a lone CR. Untouched lines keep their bytes and
 //   line endings on rewrite; new lines use the ending of the file's first line
 //   (LF for a new file).
@@ -100,6 +102,7 @@ class IniDocument {
   struct Line {
     std::string text;  // UTF-8, without the line ending
     std::string eol;   // "\n", "\r\n", "\r" or "" for a last line without one
+    std::optional<std::string> raw;  // the bytes written back while the line is unchanged
   };
   // Index of the first line of the named section's header, or npos.
   size_t FindSection(std::string_view name) const;

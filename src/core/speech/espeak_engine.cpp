@@ -7,20 +7,25 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <strings.h>
 #include <mutex>
 
 #include "speech/ssml.h"
+#include "util/text.h"
 
 namespace aurisona {
 namespace {
 
 struct LanguageEntry {
-  const char* espeak_language;  // as eSpeak lists it
+  const char* espeak_language;  // as eSpeak lists it; the first one found is used
   std::u16string_view label;    // in the voice name
   std::u16string_view english;  // in the display name
   std::u16string_view windows_language;
 };
-constexpr std::array<LanguageEntry, 3> kLanguages = {{
+constexpr std::array<LanguageEntry, 4> kLanguages = {{
+    // Mandarin that reads the pinyin it makes as Mandarin; older eSpeak NG has only "cmn",
+    // whose latin letters (the pinyin included) are read as English.
+    {"cmn-latn-pinyin", u"中文", u"Mandarin", u"804"},
     {"cmn", u"中文", u"Mandarin", u"804"},
     {"en-us", u"美音", u"US English", u"409"},
     {"en-gb", u"英音", u"UK English", u"809"},
@@ -70,7 +75,7 @@ const espeak_VOICE* FindEspeakVoice(const espeak_VOICE** list, const char* langu
     while (entry[0] != 0 && entry[1] != 0) {
       const int priority = static_cast<unsigned char>(entry[0]);
       const char* name = entry + 1;
-      if (std::strcmp(name, language) == 0 && (!best || priority < best_priority)) {
+      if (strcasecmp(name, language) == 0 && (!best || priority < best_priority)) {
         best = *list;
         best_priority = priority;
       }
@@ -80,17 +85,22 @@ const espeak_VOICE* FindEspeakVoice(const espeak_VOICE** list, const char* langu
   return best;
 }
 
+bool LoadVoice(const std::string& spec);
+
 std::vector<EspeakVoice> FindVoices() {
   std::vector<EspeakVoice> voices;
   const espeak_VOICE** list = espeak_ListVoices(nullptr);
+  std::u16string_view done;  // the label of the language last added
   for (const LanguageEntry& language : kLanguages) {
+    if (language.label == done) continue;
     const espeak_VOICE* found = FindEspeakVoice(list, language.espeak_language);
     if (!found) continue;
+    done = language.label;
+
     for (const VariantEntry& variant : kVariants) {
       EspeakVoice v;
       v.spec = std::string(found->identifier) + "+" + variant.espeak_variant;
-      if (espeak_SetVoiceByName(v.spec.c_str()) != EE_OK) continue;
-      g_loaded_spec = v.spec;
+      if (!LoadVoice(v.spec)) continue;
       // Short Chinese names: they are stored in setup.ini and shown in the
       // narrow voice lists of the settings panel.
       v.voice.name = std::u16string(language.label) + std::u16string(variant.label);
@@ -102,6 +112,15 @@ std::vector<EspeakVoice> FindVoices() {
     }
   }
   return voices;
+}
+
+// Makes `spec` the loaded voice. Call with g_mutex held.
+bool LoadVoice(const std::string& spec) {
+  if (g_loaded_spec == spec) return true;
+  g_loaded_spec.clear();
+  if (espeak_SetVoiceByName(spec.c_str()) != EE_OK) return false;
+  g_loaded_spec = spec;
+  return true;
 }
 
 // Call with g_mutex held.
@@ -159,9 +178,29 @@ int OnSynthesised(short* wav, int count, espeak_EVENT* events) {
 
 }  // namespace
 
+std::u16string MandarinDecimals(std::u16string_view text) {
+  std::u16string out(text);
+  auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+  for (size_t i = 1; i + 1 < out.size(); ++i) {
+    if (out[i] == u'.' && digit(out[i - 1]) && digit(out[i + 1])) out[i] = u'\u70B9';
+  }
+  return out;
+}
+
 int EspeakWordsPerMinute(int rate) {
-  const double wpm = espeakRATE_NORMAL * std::pow(3.0, std::clamp(rate, -10, 10) / 10.0);
-  return std::clamp(static_cast<int>(std::lround(wpm)), espeakRATE_MINIMUM, espeakRATE_MAXIMUM);
+  const double wpm = espeakRATE_NORMAL / SpeechDurationFactor(rate);
+  // Above espeakRATE_MAXIMUM eSpeak NG speeds up with its own time stretching.
+  return std::max(static_cast<int>(std::lround(wpm)), espeakRATE_MINIMUM);
+}
+
+int EspeakWordGap(int rate) {
+  // eSpeak NG speaks no slower than espeakRATE_MINIMUM words per minute; below that the
+  // words are spaced out so the sentence lasts as the speed curve says. One unit of gap
+  // at that speed adds about 34 ms a word, and eSpeak's slowest speed speaks a word in
+  // about 0.58 s: the gap makes up for the words per minute still missing.
+  const double wpm = espeakRATE_NORMAL / SpeechDurationFactor(rate);
+  if (wpm >= espeakRATE_MINIMUM) return 0;
+  return static_cast<int>(std::lround(23.0 * (espeakRATE_MINIMUM / wpm - 1.0)));
 }
 
 int EspeakVolume(int percent) { return std::clamp(percent, 10, 100); }
@@ -172,6 +211,27 @@ std::vector<Voice> EspeakSpeechEngine::ListVoices() {
   if (!EnsureInitialised()) return voices;
   for (const EspeakVoice& v : g_voices) voices.push_back(v.voice);
   return voices;
+}
+
+std::string EspeakSpeechEngine::Phonemes(std::u16string_view text,
+                                         std::u16string_view voice_name) {
+  std::lock_guard lock(g_mutex);
+  if (!EnsureInitialised()) return {};
+  const auto voice = std::find_if(g_voices.begin(), g_voices.end(),
+                                  [&](const EspeakVoice& v) { return v.voice.name == voice_name; });
+  if (voice == g_voices.end()) return {};
+  if (!LoadVoice(voice->spec)) return {};
+  const std::string utf8 = Utf16ToUtf8(IsChineseVoice(voice->voice) ? MandarinDecimals(text)
+                                                                     : std::u16string(text));
+  std::string phonemes;
+  const void* at = utf8.c_str();
+  while (at) {
+    const char* clause = espeak_TextToPhonemes(&at, espeakCHARS_UTF8, espeakPHONEMES_SHOW);
+    if (!clause) break;
+    if (!phonemes.empty()) phonemes += ' ';
+    phonemes += clause;
+  }
+  return phonemes;
 }
 
 SynthesisStatus EspeakSpeechEngine::Synthesize(std::u16string_view text,
@@ -188,15 +248,13 @@ SynthesisStatus EspeakSpeechEngine::Synthesize(std::u16string_view text,
   }
   const EspeakVoice& voice = g_voices[chosen_ < 0 ? 0 : static_cast<size_t>(chosen_)];
   if (used_voice) *used_voice = voice.voice;
-  if (g_loaded_spec != voice.spec) {
-    g_loaded_spec.clear();
-    if (espeak_SetVoiceByName(voice.spec.c_str()) != EE_OK) return SynthesisStatus::kFailed;
-    g_loaded_spec = voice.spec;
-  }
+  if (!LoadVoice(voice.spec)) return SynthesisStatus::kFailed;
   espeak_SetParameter(espeakRATE, EspeakWordsPerMinute(rate), 0);
+  espeak_SetParameter(espeakWORDGAP, EspeakWordGap(rate), 0);
   espeak_SetParameter(espeakVOLUME, EspeakVolume(volume), 0);
 
-  const SsmlText ssml = PrepareSsml(text);
+  const SsmlText ssml = PrepareSsml(IsChineseVoice(voice.voice) ? MandarinDecimals(text)
+                                                                 : std::u16string(text));
   Synthesis synthesis;
   synthesis.ssml = &ssml;
   synthesis.sink = &sink;

@@ -1,6 +1,6 @@
 // The eSpeak NG backend of SpeechEngine.
 //
-// Voices: the installed Mandarin ("cmn"), American English ("en-us") and British English
+// Voices: the installed Mandarin (the pinyin-reading "cmn-latn-pinyin", else "cmn"), American English ("en-us") and British English
 // ("en-gb") eSpeak voices, each as a male and a female variant, named
 // "中文男声", "中文女声", "美音男声", ... "英音女声" (names are stored in
 // setup.ini and never change).
@@ -26,13 +26,23 @@ class EspeakSpeechEngine final : public SpeechEngine {
                              int volume, const SpeechSink& sink, Voice* used_voice) override;
   bool IsReady() const override { return ready_; }
 
+  // eSpeak NG's phonemes for `text` in the voice named `voice_name` (exactly; empty when
+  // there is no such voice), as its -x option shows them: a change of language rules
+  // shows as "(en)", and back as "(cmn)". Text is read as the voice reads it.
+  std::string Phonemes(std::u16string_view text, std::u16string_view voice_name);
+
  private:
   bool ready_ = false;
   int chosen_ = -1;  // index into the voice list of the last matching voice
 };
 
-// Rate -10..10 as eSpeak words per minute: 175 * 3^(rate/10), within 80..450.
+// Rate -10..10 as eSpeak words per minute: 175 * 3^(rate/10), at least 80.
 int EspeakWordsPerMinute(int rate);
+// The gap between words (eSpeak's units) that slows speech below 80 words per minute.
+int EspeakWordGap(int rate);
+// The Mandarin voice reads "1.5" as "1 5": a point between two digits becomes "点"
+// (one UTF-16 unit for one, so offsets into the text stay valid).
+std::u16string MandarinDecimals(std::u16string_view text);
 // Volume percent 10..100 as eSpeak's volume (100 is its normal volume).
 int EspeakVolume(int percent);
 

@@ -66,6 +66,8 @@ bool SpeechEngine::Speak(std::u16string_view text, const std::filesystem::path& 
   return ok;
 }
 
+double SpeechDurationFactor(int rate) { return std::pow(3.0, -std::clamp(rate, -10, 10) / 10.0); }
+
 std::string EncodeWavMono16(std::span<const int16_t> samples, int sample_rate) {
   const auto data_bytes = static_cast<uint32_t>(samples.size() * 2);
   std::string out;

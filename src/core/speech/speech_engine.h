@@ -96,6 +96,10 @@ class SpeechEngine {
              SpeakOutcome* outcome = nullptr);
 };
 
+// How much longer speech at `rate` (-10..10, clamped) lasts than at rate 0: 3^(-rate/10).
+// Every backend follows this curve.
+double SpeechDurationFactor(int rate);
+
 // A 44-byte-header RIFF WAVE file of 16-bit mono PCM.
 std::string EncodeWavMono16(std::span<const int16_t> samples, int sample_rate);
 

@@ -6,9 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-
+#include "util/regular_file.h"
+#include "util/temp_registry.h"
 #include "util/text.h"
 
 namespace aurisona {
@@ -22,25 +21,47 @@ bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::stri
   return ok;
 }
 
-bool ReadWholeFile(const fs::path& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+bool ReadWholeFile(const fs::path& path, std::string* bytes, std::string* error) {
+  return ReadRegularFile(path, bytes, kMaxTextFileBytes, error);
+}
+
+fs::path FollowSymlinks(const fs::path& path) {
+  fs::path current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(current, ec))) return current;
+    const fs::path link = fs::read_symlink(current, ec);
+    if (ec) return current;
+    current = link.is_absolute() ? link : current.parent_path() / link;
+  }
+  return {};
 }
 
 }  // namespace aurisona
 
 namespace aurisona {
 
-AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path target, Options options)
+    : target_(options.followSymlinks ? FollowSymlinks(target) : target), durable_(options.durable) {
+  if (target_.empty()) {
+    error_ = target.string() + ": too many levels of symbolic links";
+    return;
+  }
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(target_, ec);
+  if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_symlink(status)) {
+    error_ = target.string() + ": not a regular file; left as it is";
+    return;
+  }
   std::filesystem::path dir = target_.parent_path();
   if (dir.empty()) dir = ".";
   temp_ = (dir / ("." + target_.filename().string() + ".XXXXXX")).string();
   fd_ = mkstemp(temp_.data());
-  if (fd_ < 0) error_ = std::string("cannot create a file in ") + dir.string() + ": " + std::strerror(errno);
+  if (fd_ < 0) {
+    error_ = std::string("cannot create a file in ") + dir.string() + ": " + std::strerror(errno);
+    return;
+  }
+  tempTicket_ = RegisterTemp(temp_);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -48,6 +69,7 @@ AtomicFileWriter::~AtomicFileWriter() {
     ::close(fd_);
     ::unlink(temp_.c_str());
   }
+  UnregisterTemp(tempTicket_);
 }
 
 bool AtomicFileWriter::Write(const void* data, size_t size) {
@@ -70,20 +92,30 @@ bool AtomicFileWriter::Commit() {
   if (!ok()) return false;
   const int fd = fd_;
   fd_ = -1;
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  if ((durable_ && ::fsync(fd) != 0) || ::close(fd) != 0) {
     error_ = std::string("write failed: ") + std::strerror(errno);
     ::unlink(temp_.c_str());
+    UnregisterTemp(tempTicket_);
+    tempTicket_ = 0;
     return false;
   }
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(temp_.c_str(), 0666 & ~mask);
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+  // A replaced file keeps its permissions (a private file stays private).
+  struct stat old {};
+  if (::lstat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    ::chmod(temp_.c_str(), old.st_mode & 07777);
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(temp_.c_str(), 0666 & ~mask);
+  }
+  const bool renamed = ::rename(temp_.c_str(), target_.c_str()) == 0;
+  if (!renamed) {
     error_ = std::string("cannot replace ") + target_.string() + ": " + std::strerror(errno);
     ::unlink(temp_.c_str());
-    return false;
   }
-  return true;
+  UnregisterTemp(tempTicket_);
+  tempTicket_ = 0;
+  return renamed;
 }
 
 std::filesystem::path PathFromU16(std::u16string_view name) {

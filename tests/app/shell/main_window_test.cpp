@@ -25,6 +25,7 @@
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "shell/scripted_dialogs.h"
+#include "util/text.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;
@@ -198,6 +199,29 @@ class MainWindowTest : public QObject {
     // A later Save still goes to the old file, never to the damaged one.
     window->ExecuteCommand(cmd::kSave);
     QCOMPARE(ReadFile(damaged).size(), 12);
+  }
+
+  void clipsTheDocumentCannotWriteAreReported() {
+    auto window = MakeWindow();
+    // A clip whose name a tag cannot carry is not put into the Music folder.
+    const std::u16string name = u"a>b.mp3", text = u"Hello.";
+    const std::string clip = "CLIP";
+    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    const std::string bytes = std::string("lsn\x01", 4) + u32(2) + u32(0) + u32(uint32_t(2 * name.size() + 2)) +
+                              ToUtf16Le(name) + std::string(2, '\0') + u32(0) + u32(uint32_t(clip.size())) + clip +
+                              u32(0) + u32(uint32_t(2 * text.size() + 2)) + ToUtf16Le(text) + std::string(2, '\0');
+    const QString path = Path(QStringLiteral("clip.lsn"));
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(bytes.data(), qint64(bytes.size()));
+    }
+    QVERIFY(window->OpenDocumentFile(path));
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY(dialogs_->errors[0].startsWith(Q(kMediaNotWrittenMessage)));
+    QVERIFY(dialogs_->errors[0].contains(QStringLiteral("a>b.mp3")));
+    QCOMPARE(DocText(*window), QStringLiteral("Hello."));
+    QCOMPARE(window->CurrentPath(), path);
   }
 
   void droppedFilesOpenWithoutPrompt() {

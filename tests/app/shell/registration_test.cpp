@@ -6,11 +6,19 @@
 
 #include "shell/shell_test_util.h"
 #include "shell/registration.h"
+#include "shell/resources.h"
 #include "shell/startup.h"
 
 using namespace aurisona::shell;
 
 namespace {
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+  QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(bytes);
+}
 
 struct ToolCalls {
   QStringList calls;
@@ -68,6 +76,126 @@ class RegistrationTest : public QObject {
     mimeFile.close();
     QVERIFY(RegisterDocumentType(home, QStringLiteral("/usr/bin/aurisona"), tools.Runner()).mimePackageWritten);
     QCOMPARE(ReadFile(files.mimePackage), mime);
+  }
+
+  // An installed program leaves the user's folders to its package; run from a
+  // build folder (or an installation the desktop does not see) it registers.
+  void registrationAtStartDependsOnTheInstallation() {
+    QTemporaryDir temp;
+    const QString prefix = temp.filePath(QStringLiteral("prefix"));
+    const QString share = prefix + QStringLiteral("/share");
+    QVERIFY(QDir().mkpath(prefix + QStringLiteral("/bin")));
+    WriteBytes(share + QStringLiteral("/aurisona/aurisona.rcc"), "rcc");
+    const ResourceLocation installed = LocateResources(prefix + QStringLiteral("/bin"), QString());
+    QCOMPARE(installed.origin, ResourceOrigin::kInstalled);
+    const QString exe = prefix + QStringLiteral("/bin/aurisona");
+    const QString home = temp.filePath(QStringLiteral("home"));
+    const RegistrationFiles user = RegistrationFilesIn(home);
+    ToolCalls tools;
+
+    // The prefix is not among the desktop's data folders: the user registration is made.
+    WriteBytes(RegistrationFilesIn(share).desktopEntry, "[Desktop Entry]\n");
+    WriteBytes(RegistrationFilesIn(share).mimePackage, ExpectedMimePackage());
+    QCOMPARE(RegisterAtStart(installed, home, exe, QString(), tools.Runner()), StartRegistration::kUser);
+    QVERIFY(QFile::exists(user.desktopEntry) && QFile::exists(user.mimePackage) && QFile::exists(user.icon));
+
+    // Once it is, the user's copies made by the program go (they would shadow
+    // the installed entry), and the caches are refreshed.
+    tools.calls.clear();
+    const QString dirs = QStringLiteral("/usr/share:") + share + QStringLiteral("/");
+    QCOMPARE(RegisterAtStart(installed, home, exe, dirs, tools.Runner()), StartRegistration::kSystem);
+    QVERIFY(!QFile::exists(user.desktopEntry) && !QFile::exists(user.mimePackage) && !QFile::exists(user.icon));
+    QCOMPARE(tools.calls, (QStringList{QStringLiteral("update-mime-database ") + home + QStringLiteral("/mime"),
+                                       QStringLiteral("update-desktop-database ") + home +
+                                           QStringLiteral("/applications")}));
+    // Nothing of the user's is written, and a start with nothing to remove runs nothing.
+    tools.calls.clear();
+    QCOMPARE(RegisterAtStart(installed, home, exe, dirs, tools.Runner()), StartRegistration::kSystem);
+    QVERIFY(!QFile::exists(user.desktopEntry) && tools.calls.isEmpty());
+
+    // An entry the user wrote, or one for another program, is not ours to remove.
+    RegisterDocumentType(home, QStringLiteral("/home/li/build/aurisona"), tools.Runner());
+    QVERIFY(QFile::exists(user.desktopEntry));
+    QByteArray edited = ReadFile(user.desktopEntry);
+    edited.replace("Terminal=false", "Terminal=true");
+    WriteBytes(user.desktopEntry, edited);
+    const UnregistrationResult removed = RemoveUserRegistration(home, tools.Runner());
+    QVERIFY(!removed.desktopEntryRemoved && removed.mimePackageRemoved && removed.iconRemoved);
+    QCOMPARE(ReadFile(user.desktopEntry), edited);
+    WriteBytes(user.desktopEntry, ExpectedDesktopEntry(QStringLiteral("/a")) + "Hidden=true\n");
+    QVERIFY(!RemoveUserRegistration(home, tools.Runner()).desktopEntryRemoved);
+
+    // A program in the build folder or a portable folder registers for the user.
+    QFile::remove(user.desktopEntry);
+    ResourceLocation build;
+    build.origin = ResourceOrigin::kBuildTree;
+    build.file = temp.filePath(QStringLiteral("build/share/aurisona/aurisona.rcc"));
+    QCOMPARE(RegisterAtStart(build, home, exe, dirs, tools.Runner()), StartRegistration::kUser);
+    QVERIFY(ReadFile(user.desktopEntry).contains("Exec=" + exe.toUtf8() + " %f\n"));
+
+    // Installed into the user's data folder itself: its files are left as installed.
+    const QByteArray installedEntry = ExpectedDesktopEntry(QStringLiteral("aurisona"));
+    WriteBytes(RegistrationFilesIn(share).desktopEntry, installedEntry);
+    tools.calls.clear();
+    QCOMPARE(RegisterAtStart(installed, share, exe, QString(), tools.Runner()), StartRegistration::kSystem);
+    QCOMPARE(ReadFile(RegistrationFilesIn(share).desktopEntry), installedEntry);
+    QVERIFY(QFile::exists(RegistrationFilesIn(share).mimePackage) && tools.calls.isEmpty());
+
+    // The installation registers only when both of its files are there.
+    QVERIFY(SystemRegistrationCovers(share, dirs));
+    QVERIFY(!SystemRegistrationCovers(share, QString()));  // default: /usr/local/share:/usr/share
+    QVERIFY(!SystemRegistrationCovers(share, QStringLiteral("relative/share")));
+    QFile::remove(RegistrationFilesIn(share).mimePackage);
+    QVERIFY(!SystemRegistrationCovers(share, dirs));
+  }
+
+  // The resource file is looked for beside the executable, in the
+  // installation prefix, then in the build folder the program was built in.
+  void resourcesAreFoundWhereTheProgramRuns() {
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    // Portable: everything in one folder.
+    WriteBytes(root + QStringLiteral("/portable/aurisona.rcc"), "rcc");
+    ResourceLocation portable = LocateResources(root + QStringLiteral("/portable"), QString());
+    QCOMPARE(portable.origin, ResourceOrigin::kPortable);
+    QCOMPARE(portable.file, root + QStringLiteral("/portable/aurisona.rcc"));
+
+    // Build folder: only for executables inside it.
+    WriteBytes(root + QStringLiteral("/build/share/aurisona/aurisona.rcc"), "rcc");
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/build/src/app")));
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/elsewhere/bin")));
+    ResourceLocation built = LocateResources(root + QStringLiteral("/build/src/app"), root + QStringLiteral("/build"));
+    QCOMPARE(built.origin, ResourceOrigin::kBuildTree);
+    QCOMPARE(built.file, root + QStringLiteral("/build/share/aurisona/aurisona.rcc"));
+    ResourceLocation outside =
+        LocateResources(root + QStringLiteral("/elsewhere/bin"), root + QStringLiteral("/build"));
+    QCOMPARE(outside.origin, ResourceOrigin::kMissing);
+    QVERIFY(outside.file.isEmpty());
+    // A folder that merely starts with the build folder's name is outside it.
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/build2/bin")));
+    QCOMPARE(LocateResources(root + QStringLiteral("/build2/bin"), root + QStringLiteral("/build")).origin,
+             ResourceOrigin::kMissing);
+
+    // Missing: the message names the file and every place looked at.
+    QCOMPARE(outside.searched, (QStringList{root + QStringLiteral("/elsewhere/bin/aurisona.rcc"),
+                                            root + QStringLiteral("/elsewhere/share/aurisona/aurisona.rcc")}));
+    const QString message = ResourceProblemMessage(outside);
+    QVERIFY(message.contains(QStringLiteral("aurisona.rcc")));
+    for (const QString& path : outside.searched) QVERIFY2(message.contains(path), qPrintable(message));
+    // A folder of that name is not the file.
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/dir/share/aurisona/aurisona.rcc")));
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/dir/bin")));
+    QCOMPARE(LocateResources(root + QStringLiteral("/dir/bin"), QString()).origin, ResourceOrigin::kMissing);
+    // A file that is there but unreadable is named as damaged.
+    ResourceLocation damaged = portable;
+    QVERIFY(ResourceProblemMessage(damaged).contains(QStringLiteral("已损坏")));
+    QVERIFY(ResourceProblemMessage(damaged).contains(portable.file));
+
+    // This test program runs from the build folder and finds the real file.
+    QVERIFY(EnsureResources());
+    QCOMPARE(ProcessResources().origin, ResourceOrigin::kBuildTree);
+    QVERIFY(ReadFile(QStringLiteral(":/skins/black.qss")).size() > 100);
+    QVERIFY(ExpectedDesktopEntry(QStringLiteral("/usr/bin/aurisona")).contains("Exec=/usr/bin/aurisona %f"));
   }
 
   void failuresAreQuiet() {

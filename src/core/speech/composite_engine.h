@@ -1,0 +1,54 @@
+// Several speech engines behind one SpeechEngine: their voices in one list, each
+// sentence spoken by the engine that owns the voice.
+//
+// CreateSpeechEngine() is the program's engine: Flite's voices first (the default
+// English voices, the first of each kind in the lists), then eSpeak NG's (Mandarin,
+// British English, and every name stored by earlier versions). An engine that cannot
+// start simply lists no voices; the other keeps working.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "speech/speech_engine.h"
+
+namespace aurisona {
+
+class CompositeSpeechEngine final : public SpeechEngine {
+ public:
+  explicit CompositeSpeechEngine(std::vector<std::unique_ptr<SpeechEngine>> engines);
+
+  std::vector<Voice> ListVoices() override;
+  // Speech with no word in it (punctuation only, or characters the voice's engine does
+  // not read) delivers nothing and returns kEmptyText.
+  SynthesisStatus Synthesize(std::u16string_view text, std::u16string_view voice_name, int rate,
+                             int volume, const SpeechSink& sink, Voice* used_voice) override;
+  bool IsReady() const override;
+
+  // The voice a call with `voice_name` would speak with (the same matching and fallback
+  // as Synthesize, which it records); nullopt when there is no voice at all.
+  std::optional<Voice> SelectVoice(std::u16string_view voice_name);
+
+ private:
+  struct Entry {
+    Voice voice;
+    SpeechEngine* engine = nullptr;
+  };
+  void EnsureListed();  // with mutex_ held
+
+  std::vector<std::unique_ptr<SpeechEngine>> engines_;
+  mutable std::mutex mutex_;
+  bool listed_ = false;
+  std::vector<Entry> voices_;
+  int chosen_ = -1;
+  bool ready_ = false;
+};
+
+// Flite and eSpeak NG together.
+std::unique_ptr<SpeechEngine> CreateSpeechEngine();
+
+}  // namespace aurisona

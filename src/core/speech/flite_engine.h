@@ -1,0 +1,37 @@
+// The Flite backend of SpeechEngine.
+//
+// Voices: Flite's US English clustergen voices "slt" (female) and "rms" (male), and the
+// Scottish "awb" offered as the British English male, named "美语女声", "美语男声" and
+// "英语男声" (stored in setup.ini; they never change). Flite speaks at 16 kHz, so the
+// display names carry "16kHz" and never "22".
+//
+// Flite's voices are registered once per process and shared; every instance shares one
+// lock. Text is handed to Flite as plain ASCII (typographic punctuation and accented
+// letters folded, anything else a space), so it never meets input it would reject.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "speech/speech_engine.h"
+
+namespace aurisona {
+
+class FliteSpeechEngine final : public SpeechEngine {
+ public:
+  std::vector<Voice> ListVoices() override;
+  SynthesisStatus Synthesize(std::u16string_view text, std::u16string_view voice_name, int rate,
+                             int volume, const SpeechSink& sink, Voice* used_voice) override;
+  bool IsReady() const override { return ready_; }
+
+ private:
+  bool ready_ = false;
+  int chosen_ = -1;  // index into the voice list of the last matching voice
+};
+
+// Text as Flite reads it: one ASCII byte per UTF-16 unit of `text` (a surrogate pair
+// gives two spaces; "…" gives "."), so byte i of the result stands for unit i.
+std::string FliteInputText(std::u16string_view text);
+
+}  // namespace aurisona

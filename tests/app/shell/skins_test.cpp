@@ -1,0 +1,302 @@
+// Every look (the system look and the four skins) read off the rendered
+// widgets of a real main window: the chosen voices whole in the panel's lists
+// (longer names too), disabled controls visibly dimmer, list rows readable,
+// and the toolbar's overflow button visible in the smallest window.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+#include <algorithm>
+#include <cmath>
+
+#include "media/music_dialog.h"
+#include "panel/settings_panel.h"
+#include "settings/ini_store.h"
+#include "settings/settings_keys.h"
+#include "shell/commands.h"
+#include "shell/dialogs.h"
+#include "shell/main_window.h"
+#include "shell/scripted_dialogs.h"
+#include "shell/settings_panel_port.h"
+#include "shell/shell_test_util.h"
+#include "shell/skins.h"
+
+using namespace aurisona;
+using namespace aurisona::shell;
+
+namespace {
+
+// Voice lists (ids) and their speed and volume lists.
+constexpr int kVoiceLists[] = {1004, 1006, 1000, 1002, 1020, 1023, 1014, 1017};
+constexpr int kNumberLists[] = {1005, 1012, 1007, 1013, 1001, 1010, 1003, 1011};
+
+// Longer names than eSpeak NG's, as other engines give them.
+std::vector<Voice> LongNamedVoices() {
+  return {
+      {u"中文男声", u"Male", u"804", u"eSpeak NG Mandarin Male 22kHz"},
+      {u"普通话女声(eSpeak)", u"Female", u"804", u"eSpeak NG Mandarin Female 22kHz"},
+      {u"美音男声(Flite)", u"Male", u"409", u"Flite US English Male"},
+      {u"美音女声(Flite)", u"Female", u"409", u"Flite US English Female"},
+      {u"英式英语男声乙", u"Male", u"809", u"eSpeak NG UK English Male 22kHz"},
+  };
+}
+
+class PanelPort final : public SettingsPanelPort {
+ public:
+  explicit PanelPort(const std::filesystem::path& ini) : panel_(std::make_unique<SettingsPanel>(LongNamedVoices(), ini)) {}
+  QWidget* Widget() override { return panel_.get(); }
+  void HandleCommand(int) override {}
+  void SaveSettings() override {}
+  SettingsPanel& Panel() { return *panel_; }
+
+ private:
+  std::unique_ptr<SettingsPanel> panel_;
+};
+
+double Luminance(QRgb rgb) {
+  auto channel = [](int c) {
+    const double v = c / 255.0;
+    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
+}
+
+double Contrast(QRgb a, QRgb b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The contrast of the strongest ink in `area` of a widget, as its window
+// shows it, against the area's most common colour (the background).
+double InkContrast(QWidget* widget, QRect area = {}) {
+  if (area.isNull()) area = widget->rect();
+  QWidget* window = widget->window();
+  const QImage image =
+      window->grab(QRect(widget->mapTo(window, area.topLeft()), area.size())).toImage().convertToFormat(QImage::Format_RGB32);
+  const QRect pixels = image.rect();
+  QHash<QRgb, int> counts;
+  for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+    for (int x = pixels.left(); x <= pixels.right(); ++x) ++counts[image.pixel(x, y)];
+  }
+  QRgb background = 0;
+  int most = -1;
+  for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+    if (it.value() > most) {
+      most = it.value();
+      background = it.key();
+    }
+  }
+  double best = 1.0;
+  for (auto it = counts.cbegin(); it != counts.cend(); ++it) best = std::max(best, Contrast(it.key(), background));
+  return best;
+}
+
+// The edit field of a closed, non-editable list as its style lays it out.
+QRect TextField(QComboBox* list) {
+  QStyleOptionComboBox option;
+  option.initFrom(list);
+  option.editable = false;
+  option.frame = true;
+  option.currentText = list->currentText();
+  return list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
+}
+
+}  // namespace
+
+class SkinsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> temp_;
+  DataDirectory data_;
+  std::unique_ptr<MainWindow> window_;
+  PanelPort* port_ = nullptr;
+
+  void UseSkin(int skin) {
+    window_->ExecuteCommand(SkinCommand(skin));
+    window_->resize(1000, 638);
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+
+  template <typename T>
+  T* Control(int id) {
+    T* control = window_->findChild<T*>(QString::number(id));
+    if (control == nullptr) qFatal("no control %d", id);
+    return control;
+  }
+
+ private slots:
+  void initTestCase() {
+    temp_ = std::make_unique<QTemporaryDir>();
+    data_ = PrepareTestHome(*temp_);
+    IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0);
+    // A second clip, so that the music list has a row that is not selected.
+    const QString music = QString::fromStdString(data_.Music().string());
+    const QStringList clips = QDir(music).entryList(QDir::Files);
+    QVERIFY(!clips.isEmpty());
+    QVERIFY(QFile::copy(music + u'/' + clips.first(), music + QStringLiteral("/另一首音乐.mp3")));
+    window_ = std::make_unique<MainWindow>(data_, QString(), std::make_unique<ScriptedDialogs>());
+    auto port = std::make_unique<PanelPort>(data_.SetupIni());
+    port_ = port.get();
+    window_->InstallSettingsPanel(std::move(port));
+    window_->show();
+  }
+  void cleanupTestCase() {
+    window_.reset();
+    ApplySkin(kSystemSkin);
+  }
+
+  void skins_data() {
+    QTest::addColumn<int>("skin");
+    for (int skin = 1; skin <= kSkinCount; ++skin) QTest::addRow("skin %d", skin) << skin;
+  }
+
+  // Every name of every voice list fits its list's text field, and so do the
+  // speed and volume entries; the editor keeps most of the window.
+  void voiceListsReadWhole_data() { skins_data(); }
+  void voiceListsReadWhole() {
+    QFETCH(int, skin);
+    UseSkin(skin);
+    for (int id : kVoiceLists) {
+      auto* list = Control<QComboBox>(id);
+      QVERIFY(list->count() > 0);
+      for (int i = 0; i < list->count(); ++i) {
+        list->setCurrentIndex(i);
+        const int text = list->fontMetrics().horizontalAdvance(list->itemText(i));
+        QVERIFY2(text + 2 <= TextField(list).width(),
+                 qPrintable(QStringLiteral("%1 in list %2: %3 px of text, field %4 px")
+                                .arg(list->itemText(i))
+                                .arg(id)
+                                .arg(text)
+                                .arg(TextField(list).width())));
+      }
+      list->setCurrentIndex(0);
+    }
+    for (int id : kNumberLists) {
+      auto* list = Control<QComboBox>(id);
+      for (int i = 0; i < list->count(); ++i) {
+        QVERIFY2(list->fontMetrics().horizontalAdvance(list->itemText(i)) + 2 <= TextField(list).width(),
+                 qPrintable(list->itemText(i)));
+      }
+    }
+    QVERIFY(window_->Editor().Widget()->width() >= 500);
+  }
+
+  // Gain controls under automatic gain and the panel's buttons during a
+  // preview look disabled: clearly fainter than enabled, yet still there.
+  void disabledLooksDisabled_data() { skins_data(); }
+  void disabledLooksDisabled() {
+    QFETCH(int, skin);
+    UseSkin(skin);
+    SettingsPanel& panel = port_->Panel();
+    auto* automatic = Control<QCheckBox>(1028);
+    QWidget* controls[] = {Control<QCheckBox>(1030), Control<QLineEdit>(1027)};
+    automatic->setChecked(false);
+    QCoreApplication::processEvents();
+    // The check box's label, not its box.
+    auto area = [&](int i) {
+      if (i != 0) return QRect();
+      QStyleOptionButton option;
+      option.initFrom(controls[0]);
+      return controls[0]->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, controls[0]);
+    };
+    double enabled[2];
+    for (int i = 0; i < 2; ++i) {
+      QVERIFY(controls[i]->isEnabled());
+      enabled[i] = InkContrast(controls[i], area(i));
+    }
+    automatic->setChecked(true);
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 2; ++i) {
+      QVERIFY(!controls[i]->isEnabled());
+      const double disabled = InkContrast(controls[i], area(i));
+      QVERIFY2(enabled[i] >= 4.5 && disabled <= 0.7 * enabled[i] && disabled >= 1.4,
+               qPrintable(QStringLiteral("%1: enabled %2, disabled %3")
+                              .arg(controls[i]->objectName())
+                              .arg(enabled[i])
+                              .arg(disabled)));
+    }
+    auto* button = Control<QPushButton>(1009);
+    const double on = InkContrast(button, button->rect().adjusted(4, 4, -4, -4));
+    panel.SetButtonEnabled(1009, false);
+    QCoreApplication::processEvents();
+    const double off = InkContrast(button, button->rect().adjusted(4, 4, -4, -4));
+    panel.SetButtonEnabled(1009, true);
+    QVERIFY2(on >= 4.5 && off <= 0.7 * on && off >= 1.4,
+             qPrintable(QStringLiteral("button: enabled %1, disabled %2").arg(on).arg(off)));
+  }
+
+  // The music list's rows, selected or not, read against their background.
+  void listRowsReadable_data() { skins_data(); }
+  void listRowsReadable() {
+    QFETCH(int, skin);
+    UseSkin(skin);
+    media::MusicDialog dialog(window_->Media(), 0, 0, window_.get());
+    dialog.show();
+    QCoreApplication::processEvents();
+    auto* table = dialog.findChild<QTableWidget*>();
+    QVERIFY(table != nullptr);
+    QVERIFY(table->rowCount() >= 2);
+    // Row 0 is selected (the highlight colours), row 1 is not.
+    for (int row : {0, 1}) {
+      QRect area = table->visualRect(table->model()->index(row, 1));
+      area = area.adjusted(1, 1, -1, -1);
+      const double contrast = InkContrast(table->viewport(), area);
+      QVERIFY2(contrast >= (row == 0 ? 3.0 : 4.5), qPrintable(QStringLiteral("row %1: contrast %2").arg(row).arg(contrast)));
+    }
+    auto* header = table->horizontalHeader();
+    QVERIFY(InkContrast(header) >= 4.5);
+  }
+
+  // The about box: plain lines of what is true of this program, each one
+  // readable against the dialog.
+  void aboutBoxReadable_data() { skins_data(); }
+  void aboutBoxReadable() {
+    QFETCH(int, skin);
+    UseSkin(skin);
+    std::unique_ptr<QDialog> about(CreateAboutDialog(window_.get()));
+    about->show();
+    QCoreApplication::processEvents();
+    int lines = 0;
+    for (QLabel* label : about->findChildren<QLabel*>()) {
+      if (label->text().isEmpty()) continue;  // the icon
+      ++lines;
+      QVERIFY2(!label->text().contains(QStringLiteral("href")) && !label->text().contains(QStringLiteral("example")),
+               qPrintable(label->text()));
+      const double contrast = InkContrast(label);
+      QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(label->text()).arg(contrast)));
+    }
+    QCOMPARE(lines, 3);
+  }
+
+  // In the smallest window the toolbar's overflow button is there and drawn.
+  void toolbarOverflowVisible_data() { skins_data(); }
+  void toolbarOverflowVisible() {
+    QFETCH(int, skin);
+    UseSkin(skin);
+    window_->resize(window_->minimumSize());
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    auto* toolbar = window_->findChild<QToolBar*>();
+    QVERIFY(toolbar != nullptr);
+    auto* overflow = toolbar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+    QVERIFY(overflow != nullptr);
+    QVERIFY(overflow->isVisible());
+    QVERIFY2(overflow->width() >= 8 && overflow->height() >= 16,
+             qPrintable(QStringLiteral("%1x%2").arg(overflow->width()).arg(overflow->height())));
+    const double contrast = InkContrast(overflow);
+    QVERIFY2(contrast >= 3.0, qPrintable(QString::number(contrast)));
+  }
+};
+
+QTEST_MAIN(SkinsTest)
+#include "skins_test.moc"

@@ -1,0 +1,276 @@
+// aurisona-cli against hostile and unlucky input: FIFOs, devices, links,
+// clips that cannot be written, signals at awkward times.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "core/output_test_support.h"
+#include "core/test_util.h"
+#include "util/text.h"
+
+namespace aurisona {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CliRun;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+std::string U32(uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+
+std::string Lsn(const std::u16string& name, const std::string& clip, const std::u16string& text) {
+  const auto crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(clip.data()), uInt(clip.size())));
+  return std::string("lsn\x01", 4) + U32(2) + U32(crc) + U32(uint32_t(2 * name.size() + 2)) + ToUtf16Le(name) +
+         std::string(2, '\0') + U32(0) + U32(uint32_t(clip.size())) + clip + U32(0) +
+         U32(uint32_t(2 * text.size() + 2)) + ToUtf16Le(text) + std::string(2, '\0');
+}
+
+std::vector<std::string> Names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+size_t Lines(const std::string& text) { return size_t(std::count(text.begin(), text.end(), '\n')); }
+
+class RobustCliTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { shared_ = new TempDir; }
+  static void TearDownTestSuite() {
+    delete shared_;
+    shared_ = nullptr;
+  }
+  static fs::path Data() { return *shared_ / "data"; }
+  CliRun Cli(const std::string& args) { return testing::RunCli(args + " --data-dir " + Data().string(), dir.path()); }
+  std::string P(const std::string& name) const { return (dir / name).string(); }
+
+  // Starts the tool with TMPDIR set to a private folder; returns its pid.
+  pid_t Start(const std::vector<std::string>& args, const std::string& tmpdir = "") {
+    fs::create_directories(dir / "tmp");
+    const std::string temp = tmpdir.empty() ? P("tmp") : tmpdir;
+    const pid_t child = fork();
+    if (child == 0) {
+      setenv("TMPDIR", temp.c_str(), 1);
+      if (!freopen(P("err.txt").c_str(), "w", stderr)) _exit(126);
+      std::vector<char*> argv{const_cast<char*>(AURISONA_CLI_PATH)};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(AURISONA_CLI_PATH, argv.data());
+      _exit(127);
+    }
+    return child;
+  }
+  // Waits for the first bytes of the MP3 being written beside out.mp3.
+  bool WaitForOutput() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+      for (const auto& entry : fs::directory_iterator(dir.path())) {
+        std::error_code ec;
+        if (entry.path().filename().string().rfind(".out.mp3.", 0) == 0 && fs::file_size(entry.path(), ec) > 0) {
+          return true;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  int Wait(pid_t child) {
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(child, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        return -2;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  TempDir dir;
+  static TempDir* shared_;
+};
+TempDir* RobustCliTest::shared_ = nullptr;
+
+TEST_F(RobustCliTest, OutputThatIsNoRegularFileIsRefusedAndLinksAreWrittenThrough) {
+  WriteBytes(dir / "s.txt", "<暂停0.5秒>");
+  ASSERT_EQ(mkfifo(P("fifo").c_str(), 0600), 0);
+  fs::create_symlink("/dev/null", dir / "null.mp3");
+  for (const char* target : {"fifo", "null.mp3"}) {
+    const CliRun run = Cli("render " + P("s.txt") + " -o " + P(target) + " --quiet");
+    EXPECT_EQ(run.exitCode, 1) << target;
+    EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+    const CliRun convert = Cli("convert " + P("s.txt") + " " + P(target));
+    EXPECT_EQ(convert.exitCode, 1) << target;
+  }
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_symlink(dir / "null.mp3"));
+
+  fs::create_directories(dir / "real");
+  fs::create_symlink("real/out.mp3", dir / "link.mp3");
+  const CliRun run = Cli("render " + P("s.txt") + " -o " + P("link.mp3") + " --quiet");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(fs::is_symlink(dir / "link.mp3"));
+  EXPECT_EQ(testing::WalkFrames(ReadBytes(dir / "real" / "out.mp3")).problem, "");
+  EXPECT_EQ(Names(dir / "real"), (std::vector<std::string>{"out.mp3"}));
+}
+
+TEST_F(RobustCliTest, DevicesProcFilesAndAnEmptyDataDirAreOneLineErrors) {
+  ASSERT_EQ(mkfifo(P("pipe.txt").c_str(), 0600), 0);
+  for (const std::string& in : std::vector<std::string>{"/dev/zero", "/proc/self/mem", P("pipe.txt")}) {
+    const CliRun run = Cli("compile " + in);
+    EXPECT_EQ(run.exitCode, 1) << in;  // not ended by a signal, no abort
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+    EXPECT_NE(run.err.find(in), std::string::npos) << run.err;
+  }
+  // Played, they would hold the player for ever.
+  fs::create_symlink("/dev/zero", dir / "zero.mp3");
+  ASSERT_EQ(mkfifo(P("pipe.wav").c_str(), 0600), 0);
+  for (const char* name : {"zero.mp3", "pipe.wav"}) {
+    const CliRun play = Cli("play " + P(name));
+    EXPECT_EQ(play.exitCode, 1) << name;
+    EXPECT_EQ(Lines(play.err), 1u) << play.err;
+  }
+  WriteBytes(dir / "s.txt", "Hello.");
+  const CliRun empty = testing::RunCli("compile " + P("s.txt") + " --data-dir ''", dir.path());
+  EXPECT_EQ(empty.exitCode, 2);
+  EXPECT_NE(empty.err.find("--data-dir"), std::string::npos) << empty.err;
+  for (const std::string& bad : {std::string("/dev/null"), P("s.txt")}) {
+    const CliRun run = testing::RunCli("compile " + P("s.txt") + " --data-dir " + bad, dir.path());
+    EXPECT_EQ(run.exitCode, 1) << bad;
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+  }
+}
+
+TEST_F(RobustCliTest, AClipTheDocumentCannotPutInPlaceFailsConvertAndRender) {
+  ASSERT_EQ(Cli("compile " + P("none.txt")).exitCode, 1);  // the data directory is set up
+  const std::string clip = testing::Mp3Of(testing::Sine(44100, 2, 441, 44100, 10000));
+  // The user's own a.mp3 cannot be moved aside: a folder holds its .bak name.
+  WriteBytes(Data() / "Music" / "a.mp3", "USER'S CLIP");
+  fs::create_directories(Data() / "Music" / "a.mp3.bak" / "x");
+  WriteBytes(dir / "d.lsn", Lsn(u"a.mp3", clip, u"<音乐:a.mp3>"));
+  const CliRun convert = Cli("convert " + P("d.lsn") + " " + P("out.lsn"));
+  EXPECT_EQ(convert.exitCode, 1);
+  EXPECT_NE(convert.err.find("a.mp3"), std::string::npos) << convert.err;
+  EXPECT_EQ(Lines(convert.err), 1u) << convert.err;
+  EXPECT_FALSE(fs::exists(dir / "out.lsn"));
+  EXPECT_EQ(ReadBytes(Data() / "Music" / "a.mp3"), "USER'S CLIP");
+  fs::remove_all(Data() / "Music" / "a.mp3.bak");
+  fs::remove(Data() / "Music" / "a.mp3");
+
+  // A name longer than the file system allows, in render's scratch folder.
+  std::u16string name(116, u'听');
+  name += u".mp3";
+  WriteBytes(dir / "long.lsn", Lsn(name, clip, u"<音乐:" + name + u">"));
+  const CliRun render = Cli("render " + P("long.lsn") + " -o " + P("out.mp3") + " --quiet");
+  EXPECT_EQ(render.exitCode, 1);
+  EXPECT_EQ(Lines(render.err), 1u) << render.err;
+  EXPECT_FALSE(fs::exists(dir / "out.mp3"));
+}
+
+TEST_F(RobustCliTest, AMusicClipThatIsAFifoOrADeviceDoesNotHangTheRender) {
+  ASSERT_EQ(Cli("compile " + P("none.txt")).exitCode, 1);
+  ASSERT_EQ(mkfifo((Data() / "Music" / "fifo.mp3").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", Data() / "Music" / "zero.wav");
+  WriteBytes(dir / "s.txt", "<音乐:fifo.mp3><音乐:zero.wav><暂停1秒>");
+  const CliRun run = Cli("render " + P("s.txt") + " -o " + P("out.mp3") + " --quiet");
+  fs::remove(Data() / "Music" / "fifo.mp3");
+  fs::remove(Data() / "Music" / "zero.wav");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(testing::WalkFrames(ReadBytes(dir / "out.mp3")).frames, testing::PieceFrames(44100));
+}
+
+TEST_F(RobustCliTest, CtrlCWhileConvertPutsMediaInPlaceLeavesNoTemporaryFile) {
+  // 3000 recordings, each flushed to disk as it is put into the Record folder.
+  std::string records;
+  for (int k = 0; k < 3000; ++k) {
+    const std::u16string name = Utf8ToUtf16("c" + std::to_string(k) + ".wav");
+    const std::string clip(100, char(k));
+    const auto crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(clip.data()), uInt(clip.size())));
+    records += U32(3) + U32(crc) + U32(uint32_t(2 * name.size() + 2)) + ToUtf16Le(name) + std::string(2, '\0') +
+               U32(0) + U32(uint32_t(clip.size())) + clip;
+  }
+  const std::u16string text = u"Hello.";
+  WriteBytes(dir / "many.lsn", std::string("lsn\x01", 4) + records + U32(0) + U32(uint32_t(2 * text.size() + 2)) +
+                                   ToUtf16Le(text) + std::string(2, '\0'));
+  ASSERT_EQ(Cli("compile " + P("none.txt")).exitCode, 1);  // the data directory is set up
+  const fs::path data = Data();
+  const pid_t child = Start({"convert", P("many.lsn"), P("out.lsn"), "--data-dir", data.string()});
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  size_t extracted = 0;
+  while (extracted < 20 && std::chrono::steady_clock::now() < deadline) {
+    std::error_code ec;
+    extracted = 0;
+    for (auto it = fs::directory_iterator(data / "Record", ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      ++extracted;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  kill(child, SIGINT);
+  const int code = Wait(child);
+  if (code == 0) GTEST_SKIP() << "the conversion ended before the signal";
+  EXPECT_EQ(code, 130) << ReadBytes(dir / "err.txt");
+  EXPECT_FALSE(fs::exists(dir / "out.lsn"));
+  for (const std::string& name : Names(data / "Record")) EXPECT_NE(name.front(), '.') << name;
+  for (const std::string& name : Names(dir.path())) EXPECT_NE(name.front(), '.') << name;
+  fs::remove_all(data / "Record");
+  fs::create_directories(data / "Record");
+}
+
+TEST_F(RobustCliTest, AMissingTemporaryFolderIsAOneLineError) {
+  WriteBytes(dir / "s.txt", "Hello.");
+  const pid_t child =
+      Start({"render", P("s.txt"), "-o", P("out.mp3"), "--data-dir", Data().string()}, P("missing"));
+  EXPECT_EQ(Wait(child), 1);
+  EXPECT_EQ(Lines(ReadBytes(dir / "err.txt")), 1u) << ReadBytes(dir / "err.txt");
+  EXPECT_FALSE(fs::exists(dir / "out.mp3"));
+}
+
+TEST_F(RobustCliTest, SignalsDuringARenderLeaveNoTemporaryFiles) {
+  std::string script;
+  for (int k = 0; k < 20; ++k) script += "<暂停10秒>This is sentence " + std::to_string(k) + ".";
+  WriteBytes(dir / "long.txt", script);
+  const std::vector<std::string> args{"render", P("long.txt"), "-o", P("out.mp3"), "--data-dir", Data().string()};
+
+  // SIGTERM: the render stops after the pieces in progress and keeps them.
+  pid_t child = Start(args);
+  ASSERT_TRUE(WaitForOutput());
+  // The speech files of a render running for a while are private to their owner.
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(dir / "tmp", ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const fs::perms perms = fs::symlink_status(it->path(), ec).permissions();
+    if (!ec) {
+      EXPECT_EQ(perms & (fs::perms::group_all | fs::perms::others_all), fs::perms::none) << it->path();
+    }
+  }
+  kill(child, SIGTERM);
+  EXPECT_EQ(Wait(child), 130) << ReadBytes(dir / "err.txt");
+  EXPECT_GT(testing::WalkFrames(ReadBytes(dir / "out.mp3")).frames, 0u);
+  EXPECT_TRUE(fs::is_empty(dir / "tmp")) << Names(dir / "tmp").front();
+  fs::remove(dir / "out.mp3");
+
+  // SIGHUP, then SIGINT: the second ends it at once; no temporary file and no
+  // speech file is left (nor a half MP3 under a hidden name).
+  child = Start(args);
+  ASSERT_TRUE(WaitForOutput());
+  kill(child, SIGHUP);
+  kill(child, SIGINT);
+  EXPECT_EQ(Wait(child), 130);
+  EXPECT_TRUE(fs::is_empty(dir / "tmp")) << Names(dir / "tmp").front();
+  for (const std::string& name : Names(dir.path())) EXPECT_NE(name.front(), '.') << name;
+}
+
+}  // namespace
+}  // namespace aurisona

@@ -1,0 +1,106 @@
+// A sentence read again in one render (a repeat, or the same words later) with the same
+// voice, rate and volume is synthesised once and its piece written again, byte for byte.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "core/test_util.h"
+#include "output/output_job.h"
+#include "speech/composite_engine.h"
+
+namespace aurisona {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::TempDir;
+
+// The program's engine, counting the sentences it synthesises.
+class CountingEngine final : public SpeechEngine {
+ public:
+  std::vector<Voice> ListVoices() override { return engine_->ListVoices(); }
+  SynthesisStatus Synthesize(std::u16string_view text, std::u16string_view voice, int rate,
+                             int volume, const SpeechSink& sink, Voice* used) override {
+    ++count;
+    return engine_->Synthesize(text, voice, rate, volume, sink, used);
+  }
+  bool IsReady() const override { return engine_->IsReady(); }
+  int count = 0;
+
+ private:
+  std::unique_ptr<SpeechEngine> engine_ = CreateSpeechEngine();
+};
+
+Segment Seg(int32_t kind, int32_t param, std::u16string text = {}) {
+  return Segment{kind, param, 0, 0, 1, std::move(text)};
+}
+
+class SpeechRepeatOutputTest : public ::testing::Test {
+ protected:
+  std::string Render(std::vector<Segment> segments, int threads = 1, int* synthesised = nullptr) {
+    OutputJob job;
+    job.segments = std::move(segments);
+    job.output = dir / "out.mp3";
+    job.musicFolder = dir.path();
+    job.recordFolder = dir.path();
+    job.threads = threads;
+    job.settings.voices[2] = {u"美语男声", 0, 100};
+    job.settings.voices[3] = {u"美语女声", 0, 100};
+    CountingEngine engine;
+    std::atomic<bool> abort{false};
+    EXPECT_EQ(RunOutputJob(std::move(job), engine, abort).status, OutputStatus::kFinished);
+    if (synthesised) *synthesised = engine.count;
+    return ReadBytes(dir / "out.mp3");
+  }
+  TempDir dir;
+};
+
+TEST_F(SpeechRepeatOutputTest, RepeatedSentencesAreSynthesisedOnceAndSoundTheSame) {
+  const std::u16string line = u" The bus leaves at 9:15 from the school gate.";
+  const std::string once = Render({Seg(kSegSpeech, 0, line)});
+  ASSERT_GT(once.size(), 1000u);
+
+  int count = 0;
+  const std::string thrice = Render({Seg(kSegRepeatBegin, 2), Seg(kSegSpeech, 0, line),
+                                     Seg(kSegRepeatEnd, 2), Seg(1000, 0), Seg(kSegSpeech, 0, line)},
+                                    1, &count);
+  EXPECT_EQ(count, 1);
+  // Flite's voices add a little noise of their own, so two renders of a sentence are
+  // alike in length but not in bytes; within one render the repeats are the same bytes.
+  const size_t n = once.size();
+  const size_t pause = Render({Seg(1000, 0)}).size();
+  ASSERT_EQ(thrice.size(), 3 * n + pause);
+  EXPECT_TRUE(thrice.substr(0, n) == thrice.substr(n, n));
+  EXPECT_TRUE(thrice.substr(0, n) == thrice.substr(2 * n + pause, n));
+  for (const int threads : {2, 4}) {
+    int threaded = 0;
+    const std::string again = Render({Seg(kSegRepeatBegin, 2), Seg(kSegSpeech, 0, line), Seg(kSegRepeatEnd, 2),
+                                      Seg(1000, 0), Seg(kSegSpeech, 0, line)},
+                                     threads, &threaded);
+    EXPECT_EQ(threaded, 1);
+    ASSERT_EQ(again.size(), thrice.size());
+    EXPECT_TRUE(again.substr(0, n) == again.substr(n, n)) << threads << " threads";
+    EXPECT_TRUE(again.substr(0, n) == again.substr(2 * n + pause, n)) << threads << " threads";
+  }
+}
+
+TEST_F(SpeechRepeatOutputTest, AnotherVoiceOrTextIsSynthesisedAgain) {
+  const std::u16string line = u" Where are they going?";
+  int count = 0;
+  // An alternating repeat's second pass is the other voice; a different text is new.
+  const std::string mp3 = Render({Seg(kSegAltRepeatBegin, 2), Seg(kSegSpeech, 0, line),
+                                  Seg(kSegAltRepeatEnd, 2), Seg(kSegSpeech, 0, line + u" Why?"),
+                                  Seg(kSegSpeech, 1, line)},
+                                 1, &count);
+  EXPECT_EQ(count, 3);
+  const size_t male = Render({Seg(kSegSpeech, 0, line)}).size();
+  const size_t female = Render({Seg(kSegSpeech, 1, line)}).size();
+  const size_t longer = Render({Seg(kSegSpeech, 0, line + u" Why?")}).size();
+  EXPECT_NE(male, female);
+  EXPECT_EQ(mp3.size(), male + female + longer + female);
+  // The female voice's two readings (the swapped pass and the last line) are one piece.
+  EXPECT_TRUE(mp3.substr(male, female) == mp3.substr(mp3.size() - female));
+}
+
+}  // namespace
+}  // namespace aurisona
