@@ -24,8 +24,10 @@ packages=(
   pipewire pipewire-pulse wireplumber dbus-daemon
   # desktop application
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev xvfb xauth fonts-noto-cjk shared-mime-info desktop-file-utils
-  # independent decoders used by the tests
-  mpg123 lame sox
+  # loudness measurement (EBU R128)
+  libebur128-dev
+  # independent decoders and meters used by the tests
+  mpg123 lame sox ffmpeg
   # speech recogniser for the intelligibility test
   pocketsphinx pocketsphinx-en-us
 )

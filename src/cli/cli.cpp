@@ -23,6 +23,10 @@ bool ParseArgs(int argc, char** argv, int first, const std::vector<std::string>&
     }
     return false;
   };
+  std::vector<std::string> valuedAll = valued;
+  std::vector<std::string> flagsAll = flags;
+  valuedAll.push_back("--data-dir");
+  flagsAll.push_back("--quiet");
   bool onlyPositional = false;
   for (int i = first; i < argc; ++i) {
     std::string arg = argv[i];
@@ -42,7 +46,7 @@ bool ParseArgs(int argc, char** argv, int first, const std::vector<std::string>&
       arg.resize(eq);
     }
     if (arg == "-o") arg = "--output";
-    if (contains(valued, arg)) {
+    if (contains(valuedAll, arg)) {
       if (!inlineValue) {
         if (i + 1 >= argc) {
           *error = "option " + arg + " needs a value";
@@ -51,7 +55,7 @@ bool ParseArgs(int argc, char** argv, int first, const std::vector<std::string>&
         value = argv[++i];
       }
       out->options.emplace_back(arg, value);
-    } else if (contains(flags, arg) && !inlineValue) {
+    } else if (contains(flagsAll, arg) && !inlineValue) {
       out->options.emplace_back(arg, "");
     } else {
       *error = "unknown option " + arg;
@@ -81,6 +85,12 @@ DataDirectory OpenDataDirectory(const Args& args) {
 int Fail(const std::string& message) {
   std::fprintf(stderr, "aurisona-cli: %s\n", message.c_str());
   return 1;
+}
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "aurisona-cli: %s\n(aurisona-cli COMMAND --help shows how a command is used)\n",
+               message.c_str());
+  return kExitUsage;
 }
 
 std::string JsonString(std::string_view utf8) {

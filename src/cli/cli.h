@@ -2,11 +2,18 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "media/data_directory.h"
+#include "media/media_library.h"
+#include "output/output_job.h"
+#include "output/timeline.h"
+#include "script/memory_document.h"
+#include "settings/settings_record.h"
+#include "speech/composite_engine.h"
 
 namespace aurisona::cli {
 
@@ -19,7 +26,8 @@ struct Args {
 };
 
 // Splits argv after the command. Options that take a value are listed in
-// `valued`; an unknown option or a missing value is an error.
+// `valued`; an unknown option or a missing value is an error. The global
+// options --data-dir DIR and --quiet are accepted by every command.
 bool ParseArgs(int argc, char** argv, int first, const std::vector<std::string>& valued,
                const std::vector<std::string>& flags, Args* out, std::string* error);
 
@@ -29,12 +37,44 @@ DataDirectory OpenDataDirectory(const Args& args);
 // Prints "aurisona-cli: MESSAGE" to standard error and returns 1.
 int Fail(const std::string& message);
 
+// Exit codes.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;
+
+// Prints "aurisona-cli: MESSAGE" and a hint to --help to standard error and returns 2.
+int UsageError(const std::string& message);
+
+// What render and timeline share: the script opened (its own media in a
+// scratch folder), the settings with their voices, the job compiled.
+class ScratchFolder;
+struct RenderSetup {
+  RenderSetup();
+  ~RenderSetup();
+  std::optional<MediaLibrary> library;
+  std::unique_ptr<ScratchFolder> scratch;
+  MemoryScriptDocument document;
+  std::unique_ptr<SpeechEngine> speech = CreateSpeechEngine();
+  SettingsRecord record;
+  OutputJob job;
+};
+
+// Opens `script` and prepares the job (without its output path). False after
+// reporting the failure; *exitCode then holds the exit code.
+bool PrepareRender(const Args& args, const std::string& script, RenderSetup* setup, int* exitCode);
+
+// Runs the job with Ctrl+C stopping it, collecting its timeline.
+OutputResult RunInterruptible(OutputJob job, SpeechEngine& speech, const OutputCallbacks& callbacks,
+                              Timeline* timeline);
+
 std::string JsonString(std::u16string_view text);
 std::string JsonString(std::string_view utf8);
 
 int CompileCommand(int argc, char** argv);
 int ConvertCommand(int argc, char** argv);
 int RenderCommand(int argc, char** argv);
+int TimelineCommand(int argc, char** argv);
 int VoicesCommand(int argc, char** argv);
 int PlayCommand(int argc, char** argv);
 int RecordCommand(int argc, char** argv);

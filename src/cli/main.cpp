@@ -1,54 +1,157 @@
 // aurisona-cli: the headless front end of the Aurisona core.
+//
+// Global options (--data-dir DIR, --quiet) may stand before or after the
+// command. Usage and help go to standard output when asked for with --help,
+// errors to standard error. Exit codes: 0 done, 1 failed, 2 usage error,
+// 130 interrupted.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "aurisona_version.h"
 #include "cli.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: aurisona-cli COMMAND [ARGS] [--data-dir DIR]\n"
-    "commands:\n"
-    "  compile IN        print the segments of a script, one JSON object a line\n"
-    "  convert IN OUT    open IN as the application does and save OUT by its ending\n"
-    "  render IN -o OUT.mp3 [--quiet] [--threads N]\n"
-    "                    voice the script and write one MP3 file\n"
-    "  voices            the installed voices, one JSON object a line\n"
-    "  play FILE [--play-time S] [--fade S]\n"
-    "                    play a WAV or MP3 file on the sound output\n"
-    "  record NAME --seconds S\n"
-    "                    record NAME.wav into the Record folder from the sound input\n"
-    "  --version         print the version\n";
+using aurisona::cli::kExitDone;
+using aurisona::cli::kExitUsage;
+
+constexpr const char* kGlobalHelp =
+    "global options (before or after the command):\n"
+    "  --data-dir DIR    the data folder (Music, Record, Sound, setup.ini) instead of\n"
+    "                    ~/.local/share/aurisona; the first run creates its folders\n"
+    "                    and puts the bundled prompt tones and music into them\n"
+    "  --quiet           no progress or summary on standard error\n"
+    "exit codes: 0 done, 1 failed, 2 usage error, 130 interrupted (Ctrl+C)\n";
 
 struct Command {
   const char* name;
   int (*run)(int argc, char** argv);
+  const char* usage;  // the arguments after the command name
+  const char* help;   // what it does and its own options
+  // The shape of its arguments, checked before it runs.
+  std::vector<std::string> valued;
+  std::vector<std::string> flags;
+  size_t minPositional;
+  size_t maxPositional;
+  const char* required;  // an option it cannot do without, or nullptr
 };
 
-constexpr Command kCommands[] = {
-    {"compile", aurisona::cli::CompileCommand},
-    {"convert", aurisona::cli::ConvertCommand},
-    {"render", aurisona::cli::RenderCommand},
-    {"voices", aurisona::cli::VoicesCommand},
-    {"play", aurisona::cli::PlayCommand},
-    {"record", aurisona::cli::RecordCommand},
+const Command kCommands[] = {
+    {"compile", aurisona::cli::CompileCommand, "IN",
+     "print the segments of a script (.txt or .lsn), one JSON object a line;\n"
+     "compiler messages go to standard error\n",
+     {}, {}, 1, 1, nullptr},
+    {"convert", aurisona::cli::ConvertCommand, "IN OUT",
+     "open IN as the application does and save OUT by its ending (.lsn or .txt)\n",
+     {}, {}, 2, 2, nullptr},
+    {"render", aurisona::cli::RenderCommand, "IN -o OUT.mp3 [--threads N] [--lrc] [--srt]",
+     "voice the script and write one MP3 file\n"
+     "  -o, --output OUT.mp3  the MP3 to write (replaced only once complete)\n"
+     "  --threads N           encoding threads, 1..64 (default: one per core)\n"
+     "  --lrc                 also write OUT.lrc: one [mm:ss.xx] line per spoken sentence\n"
+     "  --srt                 also write OUT.srt: numbered cues with start and end\n"
+     "A script that renders nothing is refused (exit 1) and no file is written.\n",
+     {"--output", "--threads"}, {"--lrc", "--srt"}, 1, 1, "--output"},
+    {"timeline", aurisona::cli::TimelineCommand, "IN [--threads N]",
+     "print every piece the output would hold, one JSON object a line (kind, text or\n"
+     "file, voice slot, pass of a repeat, start and length in the MP3 in seconds,\n"
+     "MP3 frames, and for speech each sentence's start and end), then the total;\n"
+     "speech is synthesised, nothing is encoded or written\n",
+     {"--threads"}, {}, 1, 1, nullptr},
+    {"voices", aurisona::cli::VoicesCommand, "", "list the installed voices, one JSON object a line\n",
+     {}, {}, 0, 0, nullptr},
+    {"play", aurisona::cli::PlayCommand, "FILE [--play-time S] [--fade S]",
+     "play a WAV or MP3 file on the sound output\n"
+     "  --play-time S   stop after S seconds (MP3)\n"
+     "  --fade S        fade in and out over S seconds\n",
+     {"--play-time", "--fade"}, {}, 1, 1, nullptr},
+    {"record", aurisona::cli::RecordCommand, "NAME --seconds S",
+     "record S seconds from the sound input into NAME.wav in the Record folder\n",
+     {"--seconds"}, {}, 1, 1, "--seconds"},
 };
+
+void PrintUsage(std::FILE* out) {
+  std::fputs("usage: aurisona-cli COMMAND [ARGS] [--data-dir DIR] [--quiet]\n"
+             "       aurisona-cli COMMAND --help\n"
+             "       aurisona-cli --version\ncommands:\n",
+             out);
+  for (const Command& c : kCommands) std::fprintf(out, "  %-9s %s\n", c.name, c.usage);
+  std::fputs(kGlobalHelp, out);
+}
+
+void PrintCommandHelp(const Command& c) {
+  std::printf("usage: aurisona-cli %s %s [--data-dir DIR] [--quiet]\n%s%s", c.name, c.usage, c.help, kGlobalHelp);
+}
+
+bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    std::fputs(kUsage, argc < 2 ? stderr : stdout);
-    return argc < 2 ? 2 : 0;
+  // Global options before the command move behind it, where every command
+  // accepts them.
+  std::vector<char*> globals;
+  int at = 1;
+  while (at < argc && argv[at][0] == '-' && !IsHelp(argv[at])) {
+    const std::string arg = argv[at];
+    if (arg == "--quiet" || arg.rfind("--data-dir=", 0) == 0) {
+      globals.push_back(argv[at++]);
+    } else if (arg == "--data-dir") {
+      if (at + 1 >= argc) return aurisona::cli::UsageError("option --data-dir needs a value");
+      globals.push_back(argv[at++]);
+      globals.push_back(argv[at++]);
+    } else {
+      break;
+    }
   }
-  if (std::strcmp(argv[1], "--version") == 0) {
+  if (at >= argc) {
+    PrintUsage(stderr);
+    return kExitUsage;
+  }
+  if (IsHelp(argv[at])) {
+    PrintUsage(stdout);
+    return kExitDone;
+  }
+  if (std::strcmp(argv[at], "--version") == 0) {
     std::printf("aurisona-cli %s\n", AURISONA_VERSION);
-    return 0;
+    return kExitDone;
   }
   for (const Command& command : kCommands) {
-    if (std::strcmp(argv[1], command.name) == 0) return command.run(argc, argv);
+    if (std::strcmp(argv[at], command.name) != 0) continue;
+    std::vector<char*> args = {argv[0], argv[at]};
+    bool help = false;
+    bool positionalOnly = false;
+    for (int i = at + 1; i < argc; ++i) {
+      if (std::strcmp(argv[i], "--") == 0) positionalOnly = true;
+      if (!positionalOnly && IsHelp(argv[i])) help = true;
+      args.push_back(argv[i]);
+    }
+    if (help) {
+      PrintCommandHelp(command);
+      return kExitDone;
+    }
+    // Behind a "--" they would be taken for positional arguments.
+    if (positionalOnly) {
+      args.insert(args.begin() + 2, globals.begin(), globals.end());
+    } else {
+      args.insert(args.end(), globals.begin(), globals.end());
+    }
+    aurisona::cli::Args parsed;
+    std::string error;
+    if (!aurisona::cli::ParseArgs(static_cast<int>(args.size()), args.data(), 2, command.valued, command.flags,
+                                  &parsed, &error)) {
+      return aurisona::cli::UsageError(error);
+    }
+    if (parsed.positional.size() < command.minPositional || parsed.positional.size() > command.maxPositional ||
+        (command.required && !parsed.Flag(command.required))) {
+      return aurisona::cli::UsageError(std::string("usage: aurisona-cli ") + command.name + " " + command.usage);
+    }
+    args.push_back(nullptr);
+    return command.run(static_cast<int>(args.size() - 1), args.data());
   }
-  std::fprintf(stderr, "aurisona-cli: unknown command %s\n%s", argv[1], kUsage);
-  return 2;
+  std::fprintf(stderr, "aurisona-cli: unknown command %s\n", argv[at]);
+  PrintUsage(stderr);
+  return kExitUsage;
 }

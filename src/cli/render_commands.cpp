@@ -10,6 +10,8 @@
 #include "files/document_files.h"
 #include "media/media_library.h"
 #include "output/output_job.h"
+#include "output/subtitles.h"
+#include "output/timeline.h"
 #include "script/memory_document.h"
 #include "settings/settings_record.h"
 #include "speech/composite_engine.h"
@@ -19,28 +21,6 @@
 
 namespace aurisona::cli {
 namespace {
-
-// A private folder for the media a listening document carries.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::error_code ec;
-    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
-    if (ec) return;  // TMPDIR names no folder
-    std::string tmpl = (temp / "aurisona-render-XXXXXX").string();
-    if (mkdtemp(tmpl.data())) path_ = tmpl;
-    ticket_ = TempTicket(path_, true);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-  TempTicket ticket_;
-};
 
 class ProgressBar {
  public:
@@ -66,6 +46,31 @@ class ProgressBar {
 
 }  // namespace
 
+// A private folder for the media a listening document carries.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::error_code ec;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    if (ec) return;  // TMPDIR names no folder
+    std::string tmpl = (temp / "aurisona-render-XXXXXX").string();
+    if (mkdtemp(tmpl.data())) path_ = tmpl;
+    ticket_ = TempTicket(path_, true);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+  TempTicket ticket_;
+};
+
+RenderSetup::RenderSetup() = default;
+RenderSetup::~RenderSetup() = default;
+
 // The voice each slot uses: the stored name selects the first installed voice
 // of the slot's list that begins with it (ignoring case), else the list's first.
 void ResolveVoiceSlots(SettingsRecord& record, const std::vector<Voice>& voices) {
@@ -78,85 +83,119 @@ void ResolveVoiceSlots(SettingsRecord& record, const std::vector<Voice>& voices)
   }
 }
 
-int RenderCommand(int argc, char** argv) {
-  HandleStopSignals();
-  Args args;
-  std::string error;
-  if (!ParseArgs(argc, argv, 2, {"--data-dir", "--output", "--threads"}, {"--quiet"}, &args, &error)) return Fail(error);
-  const auto output = args.Option("--output");
-  if (args.positional.size() != 1 || !output || output->empty()) {
-    return Fail("usage: aurisona-cli render IN -o OUT.mp3 [--quiet] [--threads N] [--data-dir DIR]");
-  }
-  int threads = 0;
-  if (const auto t = args.Option("--threads")) {
-    threads = std::atoi(t->c_str());
-    if (threads < 1 || threads > 64) return Fail("--threads takes a number from 1 to 64");
-  }
-  if (std::string why; !CheckOutputTarget(*output, &why)) return Fail(why);
-  MediaLibrary library(OpenDataDirectory(args));
+bool PrepareRender(const Args& args, const std::string& script, RenderSetup* setup, int* exitCode) {
+  setup->library.emplace(OpenDataDirectory(args));
+  MediaLibrary& library = *setup->library;
   library.Build();
 
   // The document's own clips and recordings go to a scratch folder, so that
   // rendering never changes the data directory.
-  ScratchFolder scratch;
-  if (scratch.path().empty()) return Fail("cannot create a temporary folder (check TMPDIR)");
+  setup->scratch = std::make_unique<ScratchFolder>();
+  const std::filesystem::path scratch = setup->scratch->path();
+  if (scratch.empty()) {
+    *exitCode = Fail("cannot create a temporary folder (check TMPDIR)");
+    return false;
+  }
   std::error_code folderError;
-  std::filesystem::create_directories(scratch.path() / "Music", folderError);
-  std::filesystem::create_directories(scratch.path() / "Record", folderError);
-  MemoryScriptDocument doc;
-  DocumentMedia media{scratch.path() / "Music", scratch.path() / "Record", &library.lists(), {}, true, false};
-  const OpenResult opened = OpenDocument(args.positional[0], doc, media);
-  if (opened.status == OpenStatus::kCannotOpen) return Fail(args.positional[0] + ": " + Utf16ToUtf8(kOpenFailedMessage));
+  std::filesystem::create_directories(scratch / "Music", folderError);
+  std::filesystem::create_directories(scratch / "Record", folderError);
+  MemoryScriptDocument& doc = setup->document;
+  DocumentMedia media{scratch / "Music", scratch / "Record", &library.lists(), {}, true, false};
+  const OpenResult opened = OpenDocument(script, doc, media);
+  if (opened.status == OpenStatus::kCannotOpen) {
+    *exitCode = Fail(script + ": " + Utf16ToUtf8(kOpenFailedMessage));
+    return false;
+  }
   if (opened.status == OpenStatus::kDamaged) {
-    return Fail(args.positional[0] + ": " + Utf16ToUtf8(kDamagedMessage) + " (" + opened.detail + ")");
+    *exitCode = Fail(script + ": " + Utf16ToUtf8(kDamagedMessage) + " (" + opened.detail + ")");
+    return false;
   }
   // A clip the document carries but could not put aside would be replaced by
   // another of its name, or be missing: the MP3 would be wrong.
   if (!opened.mediaProblems.empty()) {
-    return Fail(args.positional[0] + ": " + MediaProblemsLine(opened.mediaProblems) + "; nothing rendered");
+    *exitCode = Fail(script + ": " + MediaProblemsLine(opened.mediaProblems) + "; nothing rendered");
+    return false;
   }
 
-  const std::unique_ptr<SpeechEngine> engine = CreateSpeechEngine();
-  SpeechEngine& speech = *engine;
-  SettingsRecord record;
+  SettingsRecord& record = setup->record;
   record.Load(library.store());
-  ResolveVoiceSlots(record, speech.ListVoices());
+  ResolveVoiceSlots(record, setup->speech->ListVoices());
 
-  OutputJob job;
+  OutputJob& job = setup->job;
   ScriptCompiler(doc, library.lists(), job.segments, [](CompilerMessage m, int position) {
     std::fprintf(stderr, "aurisona-cli: %s (position %d)\n", Utf16ToUtf8(CompilerMessageText(m)).c_str(), position);
   });
-  job.output = *output;
   job.musicFolder = library.directory().Music();
   job.recordFolder = library.directory().Record();
-  job.overlayMusicFolder = scratch.path() / "Music";
-  job.overlayRecordFolder = scratch.path() / "Record";
+  job.overlayMusicFolder = scratch / "Music";
+  job.overlayRecordFolder = scratch / "Record";
   job.promptTone = library.currentPromptTone();
   job.settings = OutputSettingsFrom(record);
-  job.threads = threads;
+  if (const auto t = args.Option("--threads")) {
+    job.threads = std::atoi(t->c_str());
+    if (job.threads < 1 || job.threads > 64) {
+      *exitCode = UsageError("--threads takes a number from 1 to 64");
+      return false;
+    }
+  }
+  return true;
+}
 
-  ProgressBar bar(!args.Flag("--quiet") && isatty(STDERR_FILENO), doc.Length());
+// Runs the job; a stop signal ends it after the pieces in progress (they are
+// bounded, so it is done well within the grace time).
+OutputResult RunInterruptible(OutputJob job, SpeechEngine& speech, const OutputCallbacks& callbacks,
+                              Timeline* timeline) {
+  StopScope stop;
+  return RunOutputJobWithTimeline(std::move(job), speech, stop.flag(), callbacks, timeline);
+}
+
+int RenderCommand(int argc, char** argv) {
+  HandleStopSignals();
+  Args args;
+  std::string error;
+  if (!ParseArgs(argc, argv, 2, {"--output", "--threads"}, {"--lrc", "--srt"}, &args, &error)) {
+    return UsageError(error);
+  }
+  const auto output = args.Option("--output");
+  if (args.positional.size() != 1 || !output || output->empty()) return UsageError("render needs IN and -o OUT.mp3");
+  if (std::string why; !CheckOutputTarget(*output, &why)) return Fail(why);
+  RenderSetup setup;
+  int exitCode = 1;
+  if (!PrepareRender(args, args.positional[0], &setup, &exitCode)) return exitCode;
+  if (setup.document.Length() == 0) return Fail(Utf16ToUtf8(kOutputEmptyMessage));
+  OutputJob job = std::move(setup.job);
+  job.output = *output;
+  job.requireSound = true;
+  // Only the files asked for here: the panel's subtitle switch is the application's.
+  const bool lrc = args.Flag("--lrc");
+  const bool srt = args.Flag("--srt");
+
+  ProgressBar bar(!args.Flag("--quiet") && isatty(STDERR_FILENO), setup.document.Length());
   OutputCallbacks callbacks;
   callbacks.progress = [&](int position) { bar.Show(position); };
-
-  OutputResult result;
-  {
-    // A signal stops the job after the pieces in progress; the pieces are
-    // bounded, so it is done well within the grace time.
-    StopScope stop;
-    result = RunOutputJob(std::move(job), speech, stop.flag(), callbacks);
-  }
+  Timeline timeline;
+  const OutputResult result = RunInterruptible(std::move(job), *setup.speech, callbacks, &timeline);
   bar.End();
 
+  if (result.status != OutputStatus::kFailed && (lrc || srt)) {
+    const std::u16string title = std::filesystem::path(args.positional[0]).stem().u16string();
+    if (!WriteSubtitles(*output, timeline, title, lrc, srt, &error)) {
+      return Fail(*output + ": cannot write the subtitles (" + error + ")");
+    }
+  }
   switch (result.status) {
     case OutputStatus::kFinished:
-      if (!args.Flag("--quiet")) std::fprintf(stderr, "aurisona-cli: wrote %s (%d pieces)\n", output->c_str(), result.pieces);
+      if (!args.Flag("--quiet")) {
+        std::fprintf(stderr, "aurisona-cli: wrote %s (%d pieces), %s long\n", output->c_str(), result.pieces,
+                     FormatDuration(timeline.seconds()).c_str());
+      }
       return 0;
     case OutputStatus::kAborted:
       std::fprintf(stderr, "aurisona-cli: interrupted; %s holds the %d pieces finished before\n", output->c_str(),
                    result.pieces);
       return 130;
     case OutputStatus::kFailed:
+      if (result.empty) return Fail(Utf16ToUtf8(kOutputEmptyMessage));
       return Fail(*output + ": " + Utf16ToUtf8(kOutputFailedMessage) + " (" + result.error + ")");
   }
   return 1;
@@ -165,8 +204,8 @@ int RenderCommand(int argc, char** argv) {
 int VoicesCommand(int argc, char** argv) {
   Args args;
   std::string error;
-  if (!ParseArgs(argc, argv, 2, {"--data-dir"}, {}, &args, &error)) return Fail(error);
-  if (!args.positional.empty()) return Fail("usage: aurisona-cli voices");
+  if (!ParseArgs(argc, argv, 2, {}, {}, &args, &error)) return UsageError(error);
+  if (!args.positional.empty()) return UsageError("voices takes no arguments");
   const std::vector<Voice> voices = CreateSpeechEngine()->ListVoices();
   if (voices.empty()) return Fail("no voices: the speech engine cannot be started");
   for (const Voice& v : voices) {

@@ -35,7 +35,10 @@ std::vector<std::u16string> KeysInFile(const std::string& bytes) {
 
 TEST(SettingsRecord, KeyTableHoldsEveryKeyOnceWithItsDefault) {
   const auto table = SettingsKeyTable();
-  EXPECT_EQ(table.size(), 4u + 24u + 11u);
+  EXPECT_EQ(table.size(), 4u + 24u + 11u + 3u);
+  EXPECT_EQ(SettingIntDefault(u"响度均衡"), 0);
+  EXPECT_EQ(SettingIntDefault(u"目标响度"), -16);
+  EXPECT_EQ(SettingIntDefault(u"输出字幕"), 0);
   std::set<std::u16string_view> unique;
   for (const SettingKey& k : table) EXPECT_TRUE(unique.insert(k.key).second);
   EXPECT_EQ(SettingIntDefault(u"皮肤"), 2);
@@ -109,6 +112,9 @@ TEST(SettingsRecord, SaveWritesEveryKeyInOrderInOneRewriteAndLoadsBack) {
   r.musicGain = GainGroup{350, false, true};
   r.fadeOn = false;
   r.fadeSeconds = 7;
+  r.loudnessOn = true;
+  r.loudnessTarget = -23;
+  r.subtitlesOn = true;
   ASSERT_TRUE(r.Save(store));
 
   std::vector<std::u16string> expected = {u"皮肤",         u"文本自动增益", u"文本指定增益", u"文本增益",
@@ -118,6 +124,7 @@ TEST(SettingsRecord, SaveWritesEveryKeyInOrderInOneRewriteAndLoadsBack) {
     const VoiceSlotKeys* k = VoiceSlotKeysOf(slot);
     expected.insert(expected.end(), {std::u16string(k->voice), std::u16string(k->speed), std::u16string(k->volume)});
   }
+  expected.insert(expected.end(), {u"响度均衡", u"目标响度", u"输出字幕"});
   const std::string file = ReadBytes(dir / "setup.ini");
   EXPECT_EQ(KeysInFile(file), expected);
   EXPECT_NE(file.find("音乐指定增益=1\n音乐增益=350\n"), std::string::npos);
@@ -140,6 +147,20 @@ TEST(SettingsRecord, StoredVolume55IsSavedAs50) {
   ASSERT_TRUE(r.Save(store));
   EXPECT_EQ(store.GetInt(u"设置", u"女英音量_1", 0), 50);
   EXPECT_EQ(store.GetInt(u"设置", u"男中速度", 99), 0);
+}
+
+TEST(SettingsRecord, LoudnessTargetOutOfRangeIsClamped) {
+  TempDir dir;
+  WriteBytes(dir / "setup.ini", "[设置]\n目标响度=-99\n响度均衡=5\n");
+  IniStore store(dir / "setup.ini");
+  SettingsRecord r;
+  r.Load(store);
+  EXPECT_EQ(r.loudnessTarget, kMinLoudnessTarget);
+  EXPECT_TRUE(r.loudnessOn);
+  EXPECT_FALSE(r.subtitlesOn);
+  WriteBytes(dir / "setup.ini", "[设置]\n目标响度=0\n");
+  r.Load(IniStore(dir / "setup.ini"));
+  EXPECT_EQ(r.loudnessTarget, kMaxLoudnessTarget);
 }
 
 TEST(SettingsRecord, SelectVoiceMatchesThePrefixIgnoringCase) {

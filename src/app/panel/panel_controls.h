@@ -98,4 +98,16 @@ inline constexpr int kFadeBoxId = 1035;
 inline constexpr std::u16string_view kFadeBoxText = u"音乐淡入淡出,过渡时间( 1秒－10秒):";
 inline constexpr int kFadeEditId = 1036;
 
+// Loudness normalisation (replaces the three gains while on) and subtitles
+// written beside every MP3.
+inline constexpr int kLoudnessBoxId = 1041;
+inline constexpr std::u16string_view kLoudnessBoxText = u"响度均衡(EBU R128),目标:";
+inline constexpr int kLoudnessTargetId = 1042;
+inline constexpr std::u16string_view kLoudnessUnit = u" LUFS";
+inline constexpr int kSubtitlesBoxId = 1043;
+inline constexpr std::u16string_view kSubtitlesBoxText = u"同时输出字幕文件(LRC、SRT)";
+// Computes the programme's length without writing anything.
+inline constexpr int kMeasureLengthId = 1044;
+inline constexpr std::u16string_view kMeasureLengthText = u"计算节目时长(&L)";
+
 }  // namespace aurisona::panel

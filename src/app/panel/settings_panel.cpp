@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
 #include <QStylePainter>
@@ -265,6 +266,7 @@ void SettingsPanel::BuildControls() {
   connect(fadeBox_, &QCheckBox::toggled, this, [this](bool on) { record_.fadeOn = on; });
   connect(fadeEdit_, &QLineEdit::textChanged, this,
           [this] { record_.fadeSeconds = EditValue(fadeEdit_, kMinFadeSeconds, kMaxFadeSeconds); });
+  BuildLoudnessAndSubtitles(output, outGrid, fadeRow + 1);
   outer->addWidget(output);
 
   outer->addStretch(1);
@@ -321,6 +323,37 @@ void SettingsPanel::changeEvent(QEvent* event) {
   }
 }
 
+void SettingsPanel::BuildLoudnessAndSubtitles(QWidget* output, QGridLayout* grid, int row) {
+  loudnessBox_ = new QCheckBox(Qs(kLoudnessBoxText), output);
+  SetId(loudnessBox_, kLoudnessBoxId);
+  loudnessTarget_ = new QSpinBox(output);
+  SetId(loudnessTarget_, kLoudnessTargetId);
+  loudnessTarget_->setRange(kMinLoudnessTarget, kMaxLoudnessTarget);
+  loudnessTarget_->setSuffix(Qs(kLoudnessUnit));
+  loudnessTarget_->setAlignment(Qt::AlignCenter);
+  auto* line = new QHBoxLayout;
+  line->setSpacing(3);
+  line->addWidget(loudnessBox_);
+  line->addWidget(loudnessTarget_);
+  line->addStretch(1);
+  grid->addLayout(line, row, 0, 1, 5);
+  subtitlesBox_ = new QCheckBox(Qs(kSubtitlesBoxText), output);
+  SetId(subtitlesBox_, kSubtitlesBoxId);
+  grid->addWidget(subtitlesBox_, row + 1, 0, 1, 5, Qt::AlignLeft);
+  auto* measure = new QPushButton(Qs(kMeasureLengthText), output);
+  SetId(measure, kMeasureLengthId);
+  measure->setAutoDefault(false);
+  connect(measure, &QPushButton::clicked, this, [this] { emit commandRequested(kMeasureLengthId); });
+  grid->addWidget(measure, row + 2, 0, 1, 5, Qt::AlignLeft);
+
+  connect(loudnessBox_, &QCheckBox::toggled, this, [this](bool on) {
+    record_.loudnessOn = on;
+    for (size_t i = 0; i < gainRows_.size(); ++i) ApplyGainEnabling(i);
+  });
+  connect(loudnessTarget_, &QSpinBox::valueChanged, this, [this](int value) { record_.loudnessTarget = value; });
+  connect(subtitlesBox_, &QCheckBox::toggled, this, [this](bool on) { record_.subtitlesOn = on; });
+}
+
 void SettingsPanel::Load() {
   record_.Load(store_);
   for (size_t i = 0; i < voiceRows_.size(); ++i) {
@@ -336,6 +369,15 @@ void SettingsPanel::Load() {
     fadeEdit_->setText(QString::number(record_.fadeSeconds));
     fadeBox_->setChecked(record_.fadeOn);
   }
+  {
+    const QSignalBlocker blockBox(loudnessBox_);
+    const QSignalBlocker blockTarget(loudnessTarget_);
+    const QSignalBlocker blockSubtitles(subtitlesBox_);
+    loudnessBox_->setChecked(record_.loudnessOn);
+    loudnessTarget_->setValue(record_.loudnessTarget);
+    subtitlesBox_->setChecked(record_.subtitlesOn);
+  }
+  for (size_t i = 0; i < gainRows_.size(); ++i) ApplyGainEnabling(i);
   for (size_t i = 0; i < voiceRows_.size(); ++i) {
     QComboBox* list = voiceRows_[i].voice;
     std::vector<std::u16string> names;
@@ -372,8 +414,11 @@ void SettingsPanel::ShowGain(size_t row) {
 }
 
 void SettingsPanel::ApplyGainEnabling(size_t row) {
-  const bool enabled = !GainOf(row).automatic;
+  // Loudness normalisation sets every gain itself.
+  const bool loudness = loudnessBox_ != nullptr && loudnessBox_->isChecked();
+  const bool enabled = !GainOf(row).automatic && !loudness;
   GainRow& r = gainRows_[row];
+  r.automatic->setEnabled(!loudness);
   r.fixed->setEnabled(enabled);
   r.percent->setEnabled(enabled);
   r.percentSign->setEnabled(enabled);

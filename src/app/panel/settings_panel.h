@@ -25,6 +25,7 @@ class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace aurisona {
 
@@ -97,6 +98,7 @@ class SettingsPanel : public QWidget {
   void FitColumns();
   void ShowGain(size_t row);
   void ApplyGainEnabling(size_t row);
+  void BuildLoudnessAndSubtitles(QWidget* output, QGridLayout* grid, int row);
   GainGroup& GainOf(size_t row);
   QPushButton* Button(int id) const;
 
@@ -111,6 +113,9 @@ class SettingsPanel : public QWidget {
   std::array<GainRow, panel::kGainRows.size()> gainRows_{};
   QCheckBox* fadeBox_ = nullptr;
   QLineEdit* fadeEdit_ = nullptr;
+  QCheckBox* loudnessBox_ = nullptr;
+  QSpinBox* loudnessTarget_ = nullptr;
+  QCheckBox* subtitlesBox_ = nullptr;
   std::array<QPushButton*, panel::kButtons.size()> buttons_{};
 };
 

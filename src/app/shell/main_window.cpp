@@ -288,6 +288,11 @@ void MainWindow::BuildToolbar() {
   }
 }
 
+void MainWindow::ShowProgrammeLength(const QString& text) {
+  lengthPane_->setText(text);
+  lengthPane_->setVisible(!text.isEmpty());
+}
+
 void MainWindow::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   readyPane_ = new QLabel(Q(text::kReady), bar);
@@ -298,6 +303,10 @@ void MainWindow::BuildStatusBar() {
   noticePane_->setFixedWidth(noticePane_->sizeHint().width() + 8);
   bar->addWidget(readyPane_);
   bar->addWidget(tipPane_, 1);
+  lengthPane_ = new QLabel(bar);
+  lengthPane_->setObjectName(QStringLiteral("programmeLength"));
+  lengthPane_->hide();
+  bar->addPermanentWidget(lengthPane_);
   bar->addPermanentWidget(noticePane_);
   ShowRandomTip();
   tipTimer_.setInterval(kTipPeriodMs);

@@ -90,6 +90,9 @@ class MainWindow final : public QMainWindow {
   QSplitter* Splitter() const { return splitter_; }
   QFrame* PaneContainer() const { return paneContainer_; }
   QLabel* TipPane() const { return tipPane_; }
+  // The status bar's pane for the programme's length (hidden until known).
+  QLabel* LengthPane() const { return lengthPane_; }
+  void ShowProgrammeLength(const QString& text);
   QTimer& FirstRunTimer() { return firstRunTimer_; }
   QTimer& TipTimer() { return tipTimer_; }
 
@@ -143,6 +146,7 @@ class MainWindow final : public QMainWindow {
   QLabel* readyPane_ = nullptr;
   QLabel* tipPane_ = nullptr;
   QLabel* noticePane_ = nullptr;
+  QLabel* lengthPane_ = nullptr;
   QString currentTip_;
   QTimer tipTimer_;
   QTimer firstRunTimer_;

@@ -19,12 +19,16 @@
 #include "shell/editor_port.h"
 #include "shell/main_window.h"
 #include "shell/preview_engine.h"
+#include "output/subtitles.h"
+#include "output/timeline.h"
 #include "speech/composite_engine.h"
 
 namespace aurisona::shell {
 namespace {
 
 QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+constexpr std::u16string_view kSubtitlesFailedMessage = u"字幕文件写入失败，请检查磁盘空间或换一个文件名后重试！";
 
 // The progress bar takes int ranges; long scripts are scaled into it.
 constexpr int kProgressMax = 1 << 20;
@@ -94,6 +98,9 @@ void PanelController::HandleCommand(int panelCommand) {
     case panel_cmd::kOutputMp3:
       if (!preview_->InProgress()) StartOutput();
       break;
+    case panel::kMeasureLengthId:
+      if (!preview_->InProgress()) StartMeasure();
+      break;
     case panel_cmd::kPreviewAll:
       preview_->StartOrStop(0);
       break;
@@ -115,16 +122,8 @@ QString PanelController::AskOutputPathWithDialog() {
   return dialog.selectedFiles().constFirst();
 }
 
-void PanelController::StartOutput() {
-  if (worker_.joinable()) return;
+OutputJob PanelController::PrepareJob(OutputCallbacks* callbacks) {
   ScriptDocument& doc = window_.Editor().Document();
-  if (doc.Length() == 0) {
-    window_.Dialogs().ShowError(panel_.get(), Q(kOutputEmptyMessage));
-    return;
-  }
-  const QString path = askOutputPath ? askOutputPath() : QString();
-  if (path.isEmpty()) return;
-
   const auto [start, end] = doc.Selection();
   savedStart_ = start;
   savedEnd_ = end;
@@ -136,7 +135,6 @@ void PanelController::StartOutput() {
   ScriptCompiler(doc, media.lists(), job.segments, [this](CompilerMessage message, int) {
     window_.Dialogs().ShowError(window_.Editor().Widget(), Q(CompilerMessageText(message)));
   });
-  job.output = std::filesystem::path(path.toStdString());
   job.musicFolder = media.directory().Music();
   job.recordFolder = media.directory().Record();
   job.promptTone = media.currentPromptTone();
@@ -156,37 +154,105 @@ void PanelController::StartOutput() {
   progress_->show();
   abort_.store(false);
 
-  OutputCallbacks callbacks;
-  callbacks.segment = [this](int s, int e) {
+  callbacks->segment = [this](int s, int e) {
     QMetaObject::invokeMethod(this, [this, s, e] { window_.Editor().Document().SetSelection(s, e); },
                               Qt::QueuedConnection);
   };
-  callbacks.progress = [this](int position) {
+  callbacks->progress = [this](int position) {
     QMetaObject::invokeMethod(
         this, [this, position] { if (progress_) progress_->Bar()->setValue(position / progressScale_); },
         Qt::QueuedConnection);
   };
-  worker_ = std::thread([this, job = std::move(job), callbacks]() mutable {
-    const OutputResult result = RunOutputJob(std::move(job), *speech_, abort_, callbacks);
-    QMetaObject::invokeMethod(this, [this, result] { FinishOutput(result); }, Qt::QueuedConnection);
+  return job;
+}
+
+void PanelController::StartOutput() {
+  if (worker_.joinable()) return;
+  ScriptDocument& doc = window_.Editor().Document();
+  if (doc.Length() == 0) {
+    window_.Dialogs().ShowError(panel_.get(), Q(kOutputEmptyMessage));
+    return;
+  }
+  const QString path = askOutputPath ? askOutputPath() : QString();
+  if (path.isEmpty()) return;
+
+  OutputCallbacks callbacks;
+  OutputJob job = PrepareJob(&callbacks);
+  job.output = std::filesystem::path(path.toStdString());
+  const bool subtitles = panel_->Record().subtitlesOn;
+  // The subtitles' title: the script's file name, else the MP3's.
+  const QString current = window_.CurrentPath();
+  const std::u16string title =
+      std::filesystem::path((current.isEmpty() ? path : current).toStdString()).stem().u16string();
+  worker_ = std::thread([this, job = std::move(job), callbacks, subtitles, title]() mutable {
+    const std::filesystem::path output = job.output;
+    Timeline timeline;
+    const OutputResult result = RunOutputJobWithTimeline(std::move(job), *speech_, abort_, callbacks, &timeline);
+    QString subtitleError;
+    std::string error;
+    if (subtitles && result.status != OutputStatus::kFailed &&
+        !WriteSubtitles(output, timeline, title, true, true, &error)) {
+      subtitleError = QString::fromStdString(error);
+    }
+    const double seconds = timeline.seconds();
+    QMetaObject::invokeMethod(
+        this, [this, result, seconds, subtitleError] { FinishOutput(result, seconds, subtitleError); },
+        Qt::QueuedConnection);
   });
 }
 
-void PanelController::FinishOutput(const OutputResult& result) {
-  if (worker_.joinable()) worker_.join();
-  if (progress_) progress_->hide();
-  if (result.status == OutputStatus::kFinished) {
-    window_.Dialogs().ShowInformation(panel_.get(), Q(kOutputDoneTitle), Q(kOutputDoneMessage));
-  } else if (result.status == OutputStatus::kFailed) {
-    window_.Dialogs().ShowError(panel_.get(), Q(kOutputFailedMessage));
+void PanelController::StartMeasure() {
+  if (worker_.joinable()) return;
+  if (window_.Editor().Document().Length() == 0) {
+    window_.Dialogs().ShowError(panel_.get(), Q(kOutputEmptyMessage));
+    return;
   }
+  OutputCallbacks callbacks;
+  OutputJob job = PrepareJob(&callbacks);
+  job.measureOnly = true;
+  worker_ = std::thread([this, job = std::move(job), callbacks]() mutable {
+    Timeline timeline;
+    const OutputResult result = RunOutputJobWithTimeline(std::move(job), *speech_, abort_, callbacks, &timeline);
+    const double seconds = timeline.seconds();
+    QMetaObject::invokeMethod(this, [this, result, seconds] { FinishMeasure(result, seconds); },
+                              Qt::QueuedConnection);
+  });
+}
+
+QString ProgrammeLengthText(double seconds) {
+  return QStringLiteral("节目总长度：") + QString::fromStdString(FormatDuration(seconds));
+}
+
+void PanelController::RestoreEditor() {
   // The editor shows what it showed before the job.
   window_.Editor().Document().SetSelection(savedStart_, savedEnd_);
   if (auto* scroll = qobject_cast<QAbstractScrollArea*>(window_.Editor().Widget())) {
     scroll->verticalScrollBar()->setValue(savedScroll_);
   }
   window_.Editor().Widget()->setFocus();
+}
+
+void PanelController::FinishOutput(const OutputResult& result, double seconds, const QString& subtitleError) {
+  if (worker_.joinable()) worker_.join();
+  if (progress_) progress_->hide();
+  if (result.status != OutputStatus::kFailed) window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
+  if (result.status == OutputStatus::kFinished) {
+    window_.Dialogs().ShowInformation(panel_.get(), Q(kOutputDoneTitle),
+                                      Q(kOutputDoneMessage) + u'\n' + ProgrammeLengthText(seconds));
+  } else if (result.status == OutputStatus::kFailed) {
+    window_.Dialogs().ShowError(panel_.get(), Q(kOutputFailedMessage));
+  }
+  if (!subtitleError.isEmpty()) window_.Dialogs().ShowError(panel_.get(), Q(kSubtitlesFailedMessage));
+  RestoreEditor();
   if (outputFinished) outputFinished(result);
+}
+
+void PanelController::FinishMeasure(const OutputResult& result, double seconds) {
+  if (worker_.joinable()) worker_.join();
+  if (progress_) progress_->hide();
+  if (result.status == OutputStatus::kFinished) window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
+  RestoreEditor();
+  if (lengthMeasured) lengthMeasured(result, seconds);
 }
 
 }  // namespace aurisona::shell

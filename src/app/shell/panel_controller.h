@@ -51,6 +51,9 @@ class OutputProgressDialog final : public QDialog {
   QPushButton* abort_;
 };
 
+// "节目总长度：m:ss", as the status bar and the completion message show it.
+QString ProgrammeLengthText(double seconds);
+
 class PanelController final : public QObject, public SettingsPanelPort {
   Q_OBJECT
 
@@ -71,10 +74,19 @@ class PanelController final : public QObject, public SettingsPanelPort {
   std::function<QString()> askOutputPath;
   // Called on the user-interface thread when an output job has ended.
   std::function<void(const OutputResult&)> outputFinished;
+  // Called on the user-interface thread when the programme's length is known.
+  std::function<void(const OutputResult&, double seconds)> lengthMeasured;
 
  private:
   void StartOutput();
-  void FinishOutput(const OutputResult& result);
+  void FinishOutput(const OutputResult& result, double seconds, const QString& subtitleError);
+  // Runs the job without encoding to find the programme's length.
+  void StartMeasure();
+  void FinishMeasure(const OutputResult& result, double seconds);
+  // Compiles the editor's script into a job and shows the progress dialog;
+  // the callbacks follow the job in the editor and the bar.
+  OutputJob PrepareJob(OutputCallbacks* callbacks);
+  void RestoreEditor();
   QString AskOutputPathWithDialog();
 
   MainWindow& window_;

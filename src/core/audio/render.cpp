@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "audio/piece_output.h"
 #include "util/text.h"
@@ -43,9 +44,55 @@ bool FadeApplies(const PieceSettings& settings, PieceKind kind) {
   return settings.musicFade && kind == PieceKind::Music;
 }
 
+namespace {
+
+RenderResult RenderSourceInto(const std::filesystem::path& path, PieceKind kind, int32_t playTimeSeconds,
+                              const PieceSettings& settings, PcmSink& sink) {
+  switch (SourceTypeOf(path)) {
+    case SourceType::Mp3: return RenderMp3Source(path, kind, playTimeSeconds, settings, sink);
+    case SourceType::Wav: return RenderWavSource(path, kind, settings, sink);
+    case SourceType::Unknown: break;
+  }
+  return RenderResult::UnsupportedType;
+}
+
+// The settings a piece is rendered with when loudness normalisation is on (its
+// gain group at unity: the LoudnessGain comes after), and that gain, from a
+// measuring render with the fade, as the listener hears it.
+std::optional<PieceSettings> LoudnessAdjusted(const std::filesystem::path& path, PieceKind kind,
+                                              int32_t playTimeSeconds, const PieceSettings& settings,
+                                              LoudnessGain* gain, RenderResult* failure) {
+  PieceSettings adjusted = settings;
+  adjusted.loudness.on = false;
+  PieceGain* group = kind == PieceKind::Speech      ? &adjusted.text
+                     : kind == PieceKind::Recording ? &adjusted.recording
+                                                    : &adjusted.music;
+  *group = PieceGain{};
+  LoudnessMeter meter;
+  const RenderResult measured = RenderSourceInto(path, kind, playTimeSeconds, adjusted, meter);
+  if (measured == RenderResult::OutOfMemory) {
+    *failure = measured;
+    return std::nullopt;
+  }
+  *gain = ChooseLoudnessGain(meter.Result(), settings.loudness);
+  return adjusted;
+}
+
+}  // namespace
+
 RenderResult RenderSoundFile(const std::filesystem::path& path, PieceKind kind,
                              int32_t playTimeSeconds, const PieceSettings& settings,
                              ByteSink& sink) {
+  if (settings.loudness.on && SourceTypeOf(path) != SourceType::Unknown) {
+    RenderResult failure = RenderResult::NothingAdded;
+    LoudnessGain gain;
+    const std::optional<PieceSettings> adjusted =
+        LoudnessAdjusted(path, kind, playTimeSeconds, settings, &gain, &failure);
+    if (!adjusted) return failure;
+    PieceEncoder encoder(sink);
+    LoudnessGainSink gained(encoder, gain);
+    return RenderSourceInto(path, kind, playTimeSeconds, *adjusted, gained);
+  }
   switch (SourceTypeOf(path)) {
     case SourceType::Mp3: return RenderMp3Source(path, kind, playTimeSeconds, settings, sink);
     case SourceType::Wav: return RenderWavSource(path, kind, settings, sink);

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "audio/loudness.h"
 #include "audio/pcm.h"
 #include "audio/piece_encoder.h"
 
@@ -36,6 +37,9 @@ struct PieceSettings {
   PieceGain recording;
   bool musicFade = false;
   int32_t fadeSeconds = 0;  // 1..10 in the settings
+  // When on, every sound file piece is brought to the target loudness and the
+  // three gain groups are not used.
+  LoudnessSettings loudness;
 };
 
 enum class RenderResult {
@@ -63,6 +67,8 @@ const PieceGain& PieceGainOf(const PieceSettings& settings, PieceKind kind);
 // Renders a source file by its ending: MP3 with RenderMp3Source (playTime
 // used), WAV with RenderWavSource, any other ending adds nothing
 // (UnsupportedType). This is the call the output job makes per sound piece.
+// With loudness normalisation on, the piece is first rendered into a
+// LoudnessMeter and then encoded with the gain that meter calls for.
 RenderResult RenderSoundFile(const std::filesystem::path& path, PieceKind kind,
                              int32_t playTimeSeconds, const PieceSettings& settings,
                              ByteSink& sink);

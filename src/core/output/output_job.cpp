@@ -13,7 +13,9 @@
 #include <thread>
 
 #include "audio/piece_encoder.h"
+#include "audio/mp3_frame.h"
 #include "output/marker_walk.h"
+#include "output/timeline.h"
 #include "speech/voice_slots.h"
 #include "util/atomic_file.h"
 #include "util/temp_registry.h"
@@ -30,6 +32,8 @@ OutputJobSettings OutputSettingsFrom(const SettingsRecord& record) {
   s.pieces.recording = gain(record.recordingGain);
   s.pieces.musicFade = record.fadeOn;
   s.pieces.fadeSeconds = record.fadeSeconds;
+  s.pieces.loudness.on = record.loudnessOn;
+  s.pieces.loudness.targetLufs = record.loudnessTarget;
   return s;
 }
 
@@ -43,6 +47,7 @@ struct PieceSpec {
   PieceKind kind = PieceKind::Speech;
   int32_t playTime = 0;
   int end = 0;  // progress position once the piece is written
+  PieceTiming timing;
 };
 
 struct Piece {
@@ -50,6 +55,8 @@ struct Piece {
   MemorySink bytes;
   RenderResult result = RenderResult::NothingAdded;
   bool done = false;
+  bool measureOnly = false;
+  PieceCount count;  // measure only: what reached the encoder
   // A sentence said again: the earlier piece, written again in place of this one.
   std::shared_ptr<const Piece> same;
   bool dropped = false;  // never started: the job was aborted first
@@ -58,6 +65,10 @@ struct Piece {
 RenderResult Render(Piece& piece, const PieceSettings& settings) {
   if (piece.same) return RenderResult::NothingAdded;
   const PieceSpec& s = piece.spec;
+  if (piece.measureOnly) {
+    return CountPiece(s.source == PieceSpec::Source::kSilence, s.milliseconds, s.path, s.kind, s.playTime,
+                      &piece.count);
+  }
   if (s.source == PieceSpec::Source::kSilence) return RenderSilence(s.milliseconds, piece.bytes);
   return RenderSoundFile(s.path, s.kind, s.playTime, settings, piece.bytes);
 }
@@ -269,8 +280,12 @@ class Job {
     const int workers = threads == 1 ? 0 : threads;
     const size_t window = threads == 1 ? 1 : static_cast<size_t>(4 * threads);
 
-    AtomicFileWriter out(job_.output);
-    if (!out.ok()) return Fail(out.error());
+    std::optional<AtomicFileWriter> out;
+    if (!job_.measureOnly) {
+      out.emplace(job_.output);
+      if (!out->ok()) return Fail(out->error());
+    }
+    visits_.assign(job_.segments.size(), 0);
     // A sentence is synthesised before the window has room for its piece, so
     // up to `window` earlier pieces may still read their files: one file more
     // keeps the file being written apart from all of them.
@@ -295,6 +310,7 @@ class Job {
         const std::optional<std::u16string> key = reuse.Key(*r);
         std::shared_ptr<const Piece> same = key ? reuse.Take(*key) : nullptr;
         std::optional<PieceSpec> spec = same ? SpeechSpec(*r) : Prepare(*r, speechFiles, submitted);
+        if (spec) NoteTiming(*spec, *r, walk.index());
         Advance((r->start + r->end) / 2);
         if (abort_.load()) {
           aborted = true;
@@ -305,6 +321,7 @@ class Job {
         while (pipeline.InFlight() >= window && !failed_) WriteFront(pipeline, out, true, result);
         auto piece = std::make_shared<Piece>();
         piece->spec = std::move(*spec);
+        piece->measureOnly = job_.measureOnly;
         piece->same = std::move(same);
         if (key && !piece->same) reuse.Keep(*key, piece);
         pipeline.Submit(std::move(piece));
@@ -320,7 +337,13 @@ class Job {
       result.status = aborted ? OutputStatus::kAborted : OutputStatus::kFinished;
     }
     if (failed_) return Fail(error_);
-    if (!out.Commit()) return Fail(out.error());
+    if (job_.requireSound && result.pieces == 0 && result.status == OutputStatus::kFinished) {
+      OutputResult empty = Fail("nothing to render");
+      empty.empty = true;
+      return empty;
+    }
+    if (out && !out->Commit()) return Fail(out->error());
+    result.frames = frames_;
     return result;
   }
 
@@ -345,7 +368,7 @@ class Job {
 
   // Writes the oldest piece if it is done (or waits for it). False when
   // nothing was written.
-  bool WriteFront(PiecePipeline& pipeline, AtomicFileWriter& out, bool wait, OutputResult& result) {
+  bool WriteFront(PiecePipeline& pipeline, std::optional<AtomicFileWriter>& out, bool wait, OutputResult& result) {
     auto piece = pipeline.TakeFront(wait);
     if (!piece || piece->dropped) return false;
     // An earlier piece said again is written before this one is: it is done.
@@ -353,12 +376,13 @@ class Job {
     switch (sound.result) {
       case RenderResult::Rendered: {
         const auto& bytes = sound.bytes.bytes();
-        if (!out.Write(bytes.data(), bytes.size())) {
+        if (out && !out->Write(bytes.data(), bytes.size())) {
           failed_ = true;
-          error_ = out.error();
+          error_ = out->error();
           return false;
         }
         ++result.pieces;
+        ReportTiming(*piece, sound);
         Advance(piece->spec.end);
         break;
       }
@@ -435,6 +459,35 @@ class Job {
     }
   }
 
+  // The record and pass a piece comes from, kept with the piece until it is written.
+  void NoteTiming(PieceSpec& spec, const Segment& r, size_t index) {
+    if (index < visits_.size()) ++visits_[index];
+    PieceTiming& t = spec.timing;
+    t.record = index;
+    t.segment = r;
+    t.pass = index < visits_.size() ? visits_[index] : 1;
+    t.voiceSlot = r.kind == kSegSpeech ? VoiceSlotForSentence(r.param, r.chinese != 0) : 0;
+    if (spec.source == PieceSpec::Source::kFile) t.source = spec.path;
+  }
+
+  // The piece's place in the MP3: its frames counted in the bytes written, or
+  // as the encoder would write them when only measuring.
+  // `sound` is the piece whose bytes were written (an earlier one for a
+  // sentence said again).
+  void ReportTiming(Piece& piece, const Piece& sound) {
+    PieceTiming& t = piece.spec.timing;
+    t.firstFrame = frames_;
+    if (piece.measureOnly) {
+      t.frames = sound.count.mp3Frames;
+      t.sourceRate = sound.count.sampleRate;
+    } else {
+      const auto& bytes = sound.bytes.bytes();
+      t.frames = ScanMp3Frames(bytes.data(), bytes.size()).frames.size();
+    }
+    frames_ += t.frames;
+    if (callbacks_.piece) callbacks_.piece(t);
+  }
+
   static fs::path MediaPath(const fs::path& overlay, const fs::path& folder, const std::u16string& name) {
     const fs::path file = PathFromU16(name);
     std::error_code ec;
@@ -448,6 +501,8 @@ class Job {
   const OutputCallbacks& callbacks_;
   std::vector<Voice> installed_;
   int high_ = 0;
+  uint64_t frames_ = 0;
+  std::vector<int> visits_;  // times each record was reached by the walk
   bool failed_ = false;
   std::string error_;
 };

@@ -50,6 +50,24 @@ struct OutputJob {
   std::filesystem::path overlayRecordFolder;
   OutputJobSettings settings;
   int threads = 0;                 // encoding threads; 0 = one per core
+  // Measure only: every piece is rendered up to the encoder and its MP3 frames
+  // are counted as the encoder would write them; no file is written.
+  bool measureOnly = false;
+  // A job that would write no piece at all fails (OutputResult::empty) and
+  // leaves no file, instead of writing an empty one.
+  bool requireSound = false;
+};
+
+// One piece as it stands in the MP3, reported in order once it is written.
+struct PieceTiming {
+  size_t record = 0;        // index of its record in the segment list
+  Segment segment;          // the record as rendered (voice after a swap)
+  int pass = 1;             // which reading of a repeated span, from 1
+  int voiceSlot = 0;        // speech: the voice slot that spoke it
+  uint64_t firstFrame = 0;  // MP3 frames before the piece
+  uint64_t frames = 0;      // MP3 frames of the piece (1152 samples at 44100 Hz each)
+  uint32_t sourceRate = 0;  // sample rate of the piece's source PCM
+  std::filesystem::path source;  // the file it was made from (empty for a pause)
 };
 
 struct OutputCallbacks {
@@ -57,6 +75,8 @@ struct OutputCallbacks {
   std::function<void(int start, int end)> segment;
   // The progress position, a character position that only grows.
   std::function<void(int position)> progress;
+  // Every piece written, in order (called on the job's thread).
+  std::function<void(const PieceTiming&)> piece;
 };
 
 enum class OutputStatus { kFinished, kAborted, kFailed };
@@ -65,6 +85,8 @@ struct OutputResult {
   OutputStatus status = OutputStatus::kFinished;
   std::string error;  // why it failed
   int pieces = 0;     // pieces written to the file
+  uint64_t frames = 0;  // MP3 frames written (1152 samples at 44100 Hz each)
+  bool empty = false;   // failed because nothing would be written (requireSound)
 };
 
 // Runs the job on the calling thread (which it may block for as long as the

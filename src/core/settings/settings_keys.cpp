@@ -36,6 +36,9 @@ std::vector<SettingKey> BuildTable() {
       {kRecordingAutoGain, SettingType::kFlag, 1, {}}, {kRecordingFixedGain, SettingType::kFlag, 1, {}},
       {kRecordingGain, SettingType::kInteger, 200, {}}, {kFadeOn, SettingType::kFlag, 1, {}},
       {kFadeSeconds, SettingType::kInteger, 3, {}},
+      {kLoudnessOn, SettingType::kFlag, 0, {}},
+      {kLoudnessTarget, SettingType::kInteger, kDefaultLoudnessTarget, {}},
+      {kSubtitlesOn, SettingType::kFlag, 0, {}},
   };
   t.insert(t.end(), std::begin(rest), std::end(rest));
   return t;

@@ -26,6 +26,10 @@ inline constexpr std::u16string_view kRecordingFixedGain = u"录音指定增益"
 inline constexpr std::u16string_view kRecordingGain = u"录音增益";
 inline constexpr std::u16string_view kFadeOn = u"音乐淡入淡出";
 inline constexpr std::u16string_view kFadeSeconds = u"淡入淡出时间";
+// Keys this program adds; tools that know only the keys above ignore them.
+inline constexpr std::u16string_view kLoudnessOn = u"响度均衡";
+inline constexpr std::u16string_view kLoudnessTarget = u"目标响度";
+inline constexpr std::u16string_view kSubtitlesOn = u"输出字幕";
 }  // namespace setting_keys
 
 enum class SettingType { kInteger, kFlag, kString };
@@ -50,6 +54,10 @@ struct VoiceSlotKeys {
 
 inline constexpr int kDefaultRate = 0;
 inline constexpr int kDefaultVolume = 100;
+// Loudness normalisation: the target in LUFS (whole units) and its range.
+inline constexpr int kDefaultLoudnessTarget = -16;
+inline constexpr int kMinLoudnessTarget = -36;
+inline constexpr int kMaxLoudnessTarget = -9;
 
 // The keys of slot 1..8; nullptr outside that range.
 const VoiceSlotKeys* VoiceSlotKeysOf(int slot);

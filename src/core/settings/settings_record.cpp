@@ -93,6 +93,9 @@ void SettingsRecord::Load(const IniDocument& doc) {
   recordingGain = LoadGain(doc, kRecordingGainKeys);
   fadeOn = ReadInt(doc, kFadeOn) != 0;
   fadeSeconds = ReadInt(doc, kFadeSeconds);
+  loudnessOn = ReadInt(doc, kLoudnessOn) != 0;
+  loudnessTarget = std::clamp(ReadInt(doc, kLoudnessTarget), kMinLoudnessTarget, kMaxLoudnessTarget);
+  subtitlesOn = ReadInt(doc, kSubtitlesOn) != 0;
   for (int slot = 1; slot <= kVoiceSlotCount; ++slot) {
     const VoiceSlotKeys* keys = VoiceSlotKeysOf(slot);
     SlotAt(slot)->voice = doc.GetString(kSettingsSection, keys->voice, keys->defaultVoice);
@@ -112,6 +115,10 @@ void SettingsRecord::AppendSave(IniBatch* batch) const {
     batch->SetInt(kSettingsSection, keys->speed, s.rate);
     batch->SetInt(kSettingsSection, keys->volume, s.volume);
   }
+  // This program's own keys come last, after the keys every reader knows.
+  batch->SetInt(kSettingsSection, kLoudnessOn, loudnessOn ? 1 : 0);
+  batch->SetInt(kSettingsSection, kLoudnessTarget, loudnessTarget);
+  batch->SetInt(kSettingsSection, kSubtitlesOn, subtitlesOn ? 1 : 0);
 }
 
 bool SettingsRecord::Save(IniStore& store) const {

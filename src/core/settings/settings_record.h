@@ -45,6 +45,9 @@ struct SettingsRecord {
   GainGroup recordingGain;
   bool fadeOn = false;
   int fadeSeconds = 0;  // 1..10 when edited; kept as stored at load
+  bool loudnessOn = false;                    // loudness normalisation instead of the gains
+  int loudnessTarget = kDefaultLoudnessTarget;  // LUFS, clamped at load
+  bool subtitlesOn = false;                   // LRC and SRT files with every MP3
 
   // The defaults of every key (what a missing setup.ini gives).
   SettingsRecord();

@@ -104,7 +104,9 @@ class OutputCommandTest : public QObject {
     const OutputResult result = Output(fromWindow);
     QCOMPARE(result.status, OutputStatus::kFinished);
     QCOMPARE(result.pieces, 5);
-    QCOMPARE(dialogs_->informations, QStringList{Q(kOutputDoneTitle) + u'|' + Q(kOutputDoneMessage)});
+    // The completion message tells the programme's length, that of the file.
+    QCOMPARE(dialogs_->informations, QStringList{Q(kOutputDoneTitle) + u'|' + Q(kOutputDoneMessage) + u'\n' +
+                                                 ProgrammeLengthText(double(result.frames) * 1152 / 44100)});
     QVERIFY(!panel_->ProgressDialog()->isVisible());
     // The editor's selection is back where it was.
     QCOMPARE(window_->Editor().Document().Selection(), (std::pair<int, int>{2, 3}));
