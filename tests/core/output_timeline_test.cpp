@@ -65,6 +65,9 @@ TEST(OutputTimeline, SentencesSplitAtTheirEndsWithMarksAndBreaksRemoved) {
                                                 u"你好。", u"再见"}));
   EXPECT_EQ(spans[0].offset, 0);
   EXPECT_TRUE(SplitSentences(u" \r\n\uFFFC ").empty());
+  texts.clear();
+  for (const auto& s : SplitSentences(u"Where is Mr.  Smith going? Ask Dr. Li. I am Mr.")) texts.push_back(s.text);
+  EXPECT_EQ(texts, (std::vector<std::u16string>{u"Where is Mr. Smith going?", u"Ask Dr. Li.", u"I am Mr."}));
   EXPECT_EQ(FormatDuration(59.5), "1:00");
   EXPECT_EQ(FormatDuration(3725), "1:02:05");
 }

@@ -64,7 +64,8 @@ struct Timeline {
 };
 
 // The sentences of a speech record's text: split after sentence-ending
-// punctuation (。？！； and . ? ! ; before a blank or the end); a line break
+// punctuation (。？！； and . ? ! ; before a blank or the end; not the point of
+// a title such as "Mr." or "Dr."); a line break
 // inside a sentence is a blank; U+FFFC removed, blanks collapsed, empty
 // sentences dropped. Offsets are UTF-16
 // positions in `text`.
