@@ -101,13 +101,10 @@ inline constexpr int kFadeEditId = 1036;
 // Loudness normalisation (replaces the three gains while on) and subtitles
 // written beside every MP3.
 inline constexpr int kLoudnessBoxId = 1041;
-inline constexpr std::u16string_view kLoudnessBoxText = u"响度均衡(EBU R128),目标:";
+inline constexpr std::u16string_view kLoudnessBoxText = u"响度均衡(EBU R128):";
 inline constexpr int kLoudnessTargetId = 1042;
 inline constexpr std::u16string_view kLoudnessUnit = u" LUFS";
 inline constexpr int kSubtitlesBoxId = 1043;
 inline constexpr std::u16string_view kSubtitlesBoxText = u"同时输出字幕文件(LRC、SRT)";
-// Computes the programme's length without writing anything.
-inline constexpr int kMeasureLengthId = 1044;
-inline constexpr std::u16string_view kMeasureLengthText = u"计算节目时长(&L)";
 
 }  // namespace aurisona::panel

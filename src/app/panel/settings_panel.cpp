@@ -340,11 +340,6 @@ void SettingsPanel::BuildLoudnessAndSubtitles(QWidget* output, QGridLayout* grid
   subtitlesBox_ = new QCheckBox(Qs(kSubtitlesBoxText), output);
   SetId(subtitlesBox_, kSubtitlesBoxId);
   grid->addWidget(subtitlesBox_, row + 1, 0, 1, 5, Qt::AlignLeft);
-  auto* measure = new QPushButton(Qs(kMeasureLengthText), output);
-  SetId(measure, kMeasureLengthId);
-  measure->setAutoDefault(false);
-  connect(measure, &QPushButton::clicked, this, [this] { emit commandRequested(kMeasureLengthId); });
-  grid->addWidget(measure, row + 2, 0, 1, 5, Qt::AlignLeft);
 
   connect(loudnessBox_, &QCheckBox::toggled, this, [this](bool on) {
     record_.loudnessOn = on;

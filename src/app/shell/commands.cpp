@@ -19,6 +19,7 @@ constexpr CommandInfo kCommands[] = {
     {cmd::kPreviewPart, u"试听部分(&N)", u"从光标所在位置的内容开始试听。", nullptr, R::kEditable, 0},
     {cmd::kPreviewButton, nullptr, u"试用当前完整的内容", u"试听", R::kAlways, 0},
     {cmd::kOutputMp3, u"输出MP3(&O)...", u"将完整的内容输出到一个MP3文件。", nullptr, R::kEditable, 0},
+    {cmd::kMeasureLength, u"计算节目时长(&L)", u"计算输出MP3的总时长，显示在状态栏。", nullptr, R::kEditable, 0},
     {cmd::kExit, u"退出(&X)", u"退出应用程序；提示保存文档", u"退出", R::kAlways, 0},
     // Edit
     {cmd::kUndo, u"撤消(&U)\tCtrl+Z", u"撤消最后一步操作", u"撤消", R::kUndo, kCmdUndo},
@@ -79,7 +80,7 @@ constexpr MenuEntry End() { return {K::kEndMenu, 0, nullptr}; }
 constexpr MenuEntry kMenuBar[] = {
     Begin(u"文件(&F)"),
     Item(cmd::kNew), Item(cmd::kOpen), Item(cmd::kSave), Item(cmd::kSaveAs), Separator(),
-    Item(cmd::kPreviewAll), Item(cmd::kOutputMp3), Separator(),
+    Item(cmd::kPreviewAll), Item(cmd::kOutputMp3), Item(cmd::kMeasureLength), Separator(),
     Item(cmd::kExit),
     End(),
     Begin(u"编辑(&E)"),
@@ -116,7 +117,8 @@ constexpr MenuEntry kMenuBar[] = {
 };
 
 // Drop-down menus of the toolbar, in the order of kDropMenus.
-constexpr MenuEntry kPreviewMenu[] = {Item(cmd::kPreviewAll), Item(cmd::kPreviewPart), Item(cmd::kOutputMp3)};
+constexpr MenuEntry kPreviewMenu[] = {Item(cmd::kPreviewAll), Item(cmd::kPreviewPart), Item(cmd::kOutputMp3),
+                                      Item(cmd::kMeasureLength)};
 constexpr MenuEntry kMaleMenu[] = {Item(cmd::kMale), Item(cmd::kMale1)};
 constexpr MenuEntry kFemaleMenu[] = {Item(cmd::kFemale), Item(cmd::kFemale1, u"女声1(&1)")};
 constexpr MenuEntry kPauseMenu[] = {

@@ -483,6 +483,9 @@ void MainWindow::ExecuteCommand(int id) {
     case cmd::kOutputMp3:
       PostPanelCommand(panel_cmd::kOutputMp3);
       break;
+    case cmd::kMeasureLength:
+      PostPanelCommand(panel_cmd::kMeasureLength);
+      break;
     case cmd::kExit:
       QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
       break;

@@ -98,7 +98,7 @@ void PanelController::HandleCommand(int panelCommand) {
     case panel_cmd::kOutputMp3:
       if (!preview_->InProgress()) StartOutput();
       break;
-    case panel::kMeasureLengthId:
+    case panel_cmd::kMeasureLength:
       if (!preview_->InProgress()) StartMeasure();
       break;
     case panel_cmd::kPreviewAll:

@@ -138,7 +138,7 @@ class PanelExtrasTest : public QObject {
       QCOMPARE(r.status, OutputStatus::kFinished);
       measured = seconds;
     };
-    Click(Control<QPushButton>(panel::kMeasureLengthId));
+    window_->ExecuteCommand(cmd::kMeasureLength);
     QVERIFY(QTest::qWaitFor([&] { return measured >= 0; }, 60000));
     QVERIFY(measured > 2.0);
     QVERIFY(pane->isVisible());
