@@ -41,22 +41,6 @@ std::vector<std::string> CuesReadByFfmpeg(const fs::path& file) {
   return texts;
 }
 
-// Onsets: the first sample of each stretch of sound after 30 ms of quiet.
-std::vector<double> SoundOnsets(const testing::DecodedMp3& audio) {
-  const int threshold = std::max(testing::PeakOf(audio, 0, audio.frames()) / 20, 64);
-  std::vector<double> onsets;
-  size_t quiet = 44100;
-  for (size_t i = 0; i < audio.frames(); ++i) {
-    if (std::abs(int(audio.samples[2 * i])) >= threshold) {
-      if (quiet >= 1323) onsets.push_back(double(i) / 44100);
-      quiet = 0;
-    } else {
-      ++quiet;
-    }
-  }
-  return onsets;
-}
-
 class SubtitlesCliTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { shared_ = new TempDir; }

@@ -185,6 +185,25 @@ inline int PeakOf(const DecodedMp3& audio, size_t from, size_t to) {
   return peak;
 }
 
+// The first sample (in seconds) of each stretch of sound after at least 30 ms
+// of quiet in the left channel of 44100 Hz audio: a piece ends and the next
+// begins with about 38 ms of it.
+inline std::vector<double> SoundOnsets(const DecodedMp3& audio) {
+  const size_t ch = size_t(std::max(audio.channels, 1));
+  const int threshold = std::max(PeakOf(audio, 0, audio.frames()) / 20, 64);
+  std::vector<double> onsets;
+  size_t quiet = 44100;
+  for (size_t i = 0; i < audio.frames(); ++i) {
+    if (std::abs(int(audio.samples[ch * i])) >= threshold) {
+      if (quiet >= 1323) onsets.push_back(double(i) / 44100);
+      quiet = 0;
+    } else {
+      ++quiet;
+    }
+  }
+  return onsets;
+}
+
 // A speech engine whose sentences are sine tones at 22050 Hz: the voice sets
 // the pitch (male 300 Hz, female 600 Hz; voice set 1: 450 and 900 Hz), the
 // text the length (40 ms per UTF-16 unit). Voice names: "ZhM", "ZhF", "EnM",

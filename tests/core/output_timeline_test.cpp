@@ -72,24 +72,6 @@ TEST(OutputTimeline, SentencesSplitAtTheirEndsWithMarksAndBreaksRemoved) {
   EXPECT_EQ(FormatDuration(3725), "1:02:05");
 }
 
-// The first sample of each stretch of sound after at least 30 ms of quiet
-// (a piece ends and the next begins with about 38 ms of it).
-std::vector<double> SoundOnsets(const DecodedMp3& audio) {
-  int peak = testing::PeakOf(audio, 0, audio.frames());
-  const int threshold = std::max(peak / 20, 64);
-  std::vector<double> onsets;
-  size_t quiet = 44100;
-  for (size_t i = 0; i < audio.frames(); ++i) {
-    if (std::abs(int(audio.samples[2 * i])) >= threshold) {
-      if (quiet >= 1323) onsets.push_back(double(i) / 44100);
-      quiet = 0;
-    } else {
-      ++quiet;
-    }
-  }
-  return onsets;
-}
-
 class OutputTimelineJob : public ::testing::Test {
  protected:
   void SetUp() override {
