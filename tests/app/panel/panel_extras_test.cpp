@@ -56,25 +56,9 @@ class PanelExtrasTest : public QObject {
     QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
   }
 
-  void Load(const std::u16string& tagged) {
-    ScriptDocument& doc = window_->Editor().Document();
-    doc.SetSelection(0, -1);
-    TaggedTextReader(doc, window_->Media().lists(), tagged, true, false);
-    QCoreApplication::processEvents();
-  }
+  void Load(const std::u16string& tagged) { LoadTagged(*window_, tagged); }
 
-  OutputResult Output(const QString& target) {
-    panel_->askOutputPath = [target] { return target; };
-    OutputResult result;
-    bool done = false;
-    panel_->outputFinished = [&](const OutputResult& r) {
-      result = r;
-      done = true;
-    };
-    window_->ExecuteCommand(cmd::kOutputMp3);
-    if (!QTest::qWaitFor([&] { return done; }, 120000)) qFatal("the output job did not end");
-    return result;
-  }
+  OutputResult Output(const QString& target) { return RunOutput(*window_, *panel_, target); }
 
  private slots:
   void init() {

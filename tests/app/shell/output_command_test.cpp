@@ -49,26 +49,10 @@ class OutputCommandTest : public QObject {
     window_->InstallSettingsPanel(std::move(panel));
   }
 
-  void Load(const std::u16string& tagged) {
-    ScriptDocument& doc = window_->Editor().Document();
-    doc.SetSelection(0, -1);
-    TaggedTextReader(doc, window_->Media().lists(), tagged, true, false);
-    QCoreApplication::processEvents();
-  }
+  void Load(const std::u16string& tagged) { LoadTagged(*window_, tagged); }
 
   // Runs the output command and waits for the job to end.
-  OutputResult Output(const QString& target) {
-    panel_->askOutputPath = [target] { return target; };
-    OutputResult result;
-    bool done = false;
-    panel_->outputFinished = [&](const OutputResult& r) {
-      result = r;
-      done = true;
-    };
-    window_->ExecuteCommand(cmd::kOutputMp3);
-    if (!QTest::qWaitFor([&] { return done; }, 120000)) qFatal("the output job did not end");
-    return result;
-  }
+  OutputResult Output(const QString& target) { return RunOutput(*window_, *panel_, target); }
 
  private slots:
   void init() {

@@ -175,12 +175,7 @@ class PreviewTest : public QObject {
   PreviewEngine& Engine() { return panel_->Preview(); }
   QPushButton* Button(int id) { return qobject_cast<QPushButton*>(panel_->Panel().Control(id)); }
 
-  void Load(const std::u16string& tagged) {
-    ScriptDocument& doc = window_->Editor().Document();
-    doc.SetSelection(0, -1);
-    TaggedTextReader(doc, window_->Media().lists(), tagged, true, false);
-    QCoreApplication::processEvents();
-  }
+  void Load(const std::u16string& tagged) { LoadTagged(*window_, tagged); }
 
   void Observe() {
     clock_.start();
