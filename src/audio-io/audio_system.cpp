@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace aurisona {
 namespace {
@@ -110,6 +111,51 @@ class OutputKeeper {
     return stream_ != nullptr;
   }
 
+  void Park(std::unique_ptr<ParkedStream> stream) {
+    std::vector<std::unique_ptr<ParkedStream>> closing;
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      if (quit_) {
+        closing.push_back(std::move(stream));
+      } else {
+        parked_.push_back({std::move(stream), std::chrono::steady_clock::now()});
+        while (parked_.size() > kMaxParkedStreams) {
+          closing.push_back(std::move(parked_.front().stream));
+          parked_.erase(parked_.begin());
+        }
+        if (!thread_.joinable()) thread_ = std::thread(&OutputKeeper::Run, this);
+      }
+    }
+    wake_.notify_all();
+    closing.clear();  // outside the lock: letting a stream go takes time
+  }
+
+  std::unique_ptr<ParkedStream> Take(int channels, uint32_t sampleRate) {
+    std::vector<std::unique_ptr<ParkedStream>> closing;
+    std::unique_ptr<ParkedStream> taken;
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      for (size_t i = parked_.size(); i-- > 0;) {
+        ParkedStream& stream = *parked_[i].stream;
+        if (stream.channels() != channels || stream.sampleRate() != sampleRate) continue;
+        std::unique_ptr<ParkedStream> found = std::move(parked_[i].stream);
+        parked_.erase(parked_.begin() + std::ptrdiff_t(i));
+        if (found->Running()) {
+          taken = std::move(found);
+          break;
+        }
+        closing.push_back(std::move(found));
+      }
+    }
+    closing.clear();
+    return taken;
+  }
+
+  size_t ParkedCount() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return parked_.size();
+  }
+
  private:
   OutputKeeper() = default;
   ~OutputKeeper() {
@@ -165,6 +211,29 @@ class OutputKeeper {
     Pa_CloseStream(stream);
   }
 
+  // Lets go of the parked streams unused for kParkedIdle, or all of them;
+  // returns when the next one is due (time_point::max() when none is).
+  std::chrono::steady_clock::time_point DropParked(std::unique_lock<std::mutex>& lock, bool all) {
+    std::vector<std::unique_ptr<ParkedStream>> closing;
+    const auto now = std::chrono::steady_clock::now();
+    auto next = std::chrono::steady_clock::time_point::max();
+    for (size_t i = 0; i < parked_.size();) {
+      if (all || now >= parked_[i].since + kParkedIdle) {
+        closing.push_back(std::move(parked_[i].stream));
+        parked_.erase(parked_.begin() + std::ptrdiff_t(i));
+      } else {
+        next = std::min(next, parked_[i].since + kParkedIdle);
+        ++i;
+      }
+    }
+    if (!closing.empty()) {
+      lock.unlock();
+      closing.clear();
+      lock.lock();
+    }
+    return next;
+  }
+
   void Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!quit_) {
@@ -186,28 +255,43 @@ class OutputKeeper {
         stream_ = opened;
         continue;
       }
-      if (holds_ == 0 && stream_ != nullptr) {
+      if (holds_ == 0 && (stream_ != nullptr || !parked_.empty())) {
         const auto until = lastRelease_ + kOutputLinger;
         if (std::chrono::steady_clock::now() >= until) {
           PaStream* closing = stream_;
           stream_ = nullptr;
-          lock.unlock();
-          Close(closing);
-          lock.lock();
+          DropParked(lock, true);
+          if (closing != nullptr) {
+            lock.unlock();
+            Close(closing);
+            lock.lock();
+          }
           continue;
         }
         wake_.wait_until(lock, until);
         continue;
       }
-      wake_.wait(lock);
+      const auto due = DropParked(lock, false);
+      if (quit_) break;
+      if (due == std::chrono::steady_clock::time_point::max()) {
+        wake_.wait(lock);
+      } else {
+        wake_.wait_until(lock, due);
+      }
     }
-    if (stream_ != nullptr) {
-      PaStream* closing = stream_;
-      stream_ = nullptr;
+    PaStream* closing = stream_;
+    stream_ = nullptr;
+    DropParked(lock, true);
+    if (closing != nullptr) {
       lock.unlock();
       Close(closing);
     }
   }
+
+  struct Parked {
+    std::unique_ptr<ParkedStream> stream;
+    std::chrono::steady_clock::time_point since;
+  };
 
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -216,6 +300,7 @@ class OutputKeeper {
   bool quit_ = false;
   std::chrono::steady_clock::time_point lastRelease_{};
   PaStream* stream_ = nullptr;
+  std::vector<Parked> parked_;
   bool raised_ = false;  // written by the silent stream's callback thread only
   std::thread thread_;
 };
@@ -227,5 +312,15 @@ void HoldSoundOutput() { OutputKeeper::Get().Hold(); }
 void ReleaseSoundOutput() { OutputKeeper::Get().Release(); }
 
 bool SoundOutputKeptAwake() { return OutputKeeper::Get().Awake(); }
+
+void ParkStream(std::unique_ptr<ParkedStream> stream) {
+  if (stream) OutputKeeper::Get().Park(std::move(stream));
+}
+
+std::unique_ptr<ParkedStream> TakeParkedStream(int channels, uint32_t sampleRate) {
+  return OutputKeeper::Get().Take(channels, sampleRate);
+}
+
+size_t ParkedStreamCount() { return OutputKeeper::Get().ParkedCount(); }
 
 }  // namespace aurisona

@@ -16,6 +16,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <memory>
 #include <mutex>
 
 namespace aurisona {
@@ -40,6 +42,27 @@ class SoundOutputHold {
   SoundOutputHold(const SoundOutputHold&) = delete;
   SoundOutputHold& operator=(const SoundOutputHold&) = delete;
 };
+
+// A player's stream that stays connected after its sound has been handed over,
+// playing silence: the next sound of the same format goes into it at once,
+// without the time a new stream takes to open and to be heard. Parked streams
+// are kept as long as the silent stream above (and at most kParkedIdle unused),
+// kMaxParkedStreams of them, the oldest let go first.
+class ParkedStream {
+ public:
+  virtual ~ParkedStream() = default;  // lets the stream go, once what it holds has been heard
+  virtual int channels() const = 0;
+  virtual uint32_t sampleRate() const = 0;
+  // False once the stream has broken off.
+  virtual bool Running() const = 0;
+};
+inline constexpr size_t kMaxParkedStreams = 4;
+inline constexpr std::chrono::seconds kParkedIdle{120};
+void ParkStream(std::unique_ptr<ParkedStream> stream);
+// The newest parked stream of this format that still runs, or null.
+std::unique_ptr<ParkedStream> TakeParkedStream(int channels, uint32_t sampleRate);
+// Parked streams now (for tests).
+size_t ParkedStreamCount();
 
 // Serialises opening and closing of PortAudio streams across the process.
 std::mutex& StreamSetupLock();

@@ -199,8 +199,11 @@ void SoundFilePlayer::Finish(bool played) {
     while (player_.QueuedCount() > 0 && Running() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
     }
+    // The end is reported when the last byte will have been heard by the time
+    // a byte written now is: what follows is then heard without a gap.
     const uint64_t consumed = player_.ConsumedBytes();
-    while (player_.HeardBytes() < consumed && Running() && std::chrono::steady_clock::now() < deadline) {
+    while (player_.HeardBytes(player_.OutputLatency()) < consumed && Running() &&
+           std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
     }
   }

@@ -69,9 +69,10 @@ void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int 
     }
   };
 
-  // The device opens while the first words are synthesised, at the rate
-  // voices usually speak; a voice of another rate opens it again.
-  player_.SetFormat(1, kUsualSampleRate);
+  // The device opens while the first words are synthesised, at the rate the
+  // last sentence was spoken at (a parked stream of that rate is taken again);
+  // a voice of another rate opens it again.
+  player_.SetFormat(1, openRate_);
   player_.SetBufferCount(kBufferCount);
   opened = player_.Open();
   const SpeechSink sink = [&](const SpeechChunk& chunk) {
@@ -81,6 +82,7 @@ void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int 
       player_.Abort();
       player_.SetFormat(1, chunkRate);
       opened = player_.Open();
+      openRate_ = chunkRate;
     }
     if (!opened) return false;
     samples.insert(samples.end(), chunk.samples.begin(), chunk.samples.end());
@@ -102,7 +104,10 @@ void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int 
       report(false);
     }
     const auto deadline = std::chrono::steady_clock::now() + kMaxTail;
-    while (player_.HeardBytes() / 2 < samples.size() && Live() && std::chrono::steady_clock::now() < deadline) {
+    // Ended when the last sample will have been heard by the time a sample
+    // written now is: what follows is then heard without a gap.
+    while (player_.HeardBytes(player_.OutputLatency()) / 2 < samples.size() && Live() &&
+           std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
       report(false);
     }

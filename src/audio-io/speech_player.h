@@ -74,6 +74,7 @@ class SpeechPlayer {
   std::u16string text_;
   bool speaking_ = false;
   bool everSpoke_ = false;
+  uint32_t openRate_ = kUsualSampleRate;  // speech thread only
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <thread>
 #include <vector>
 
 #include "audio-io/audio_system.h"
+#include "audio-io/stream_resampler.h"
 
 namespace aurisona {
 
@@ -17,14 +20,185 @@ namespace {
 // Latency asked of the device: enough to ride out a busy machine.
 constexpr double kSuggestedLatencySeconds = 0.05;
 constexpr size_t kHistory = 64;
+// The stream's rate when the device does not tell its own.
+constexpr uint32_t kFallbackRate = 44100;
 }  // namespace
 
-// What exists while the device is open.
-struct WavePlayer::Device {
+// The stream, its buffers and the queue its callback reads. Parked between
+// players, it keeps running and plays silence.
+struct WavePlayer::Device final : ParkedStream {
+  explicit Device(uint32_t deviceRate) : rate(deviceRate) {}
+
+  ~Device() override {
+    if (stream == nullptr) return;
+    if (!killed) PlayOut(std::chrono::seconds(1));
+    Pa_AbortStream(stream);
+    std::lock_guard<std::mutex> setup(StreamSetupLock());
+    Pa_CloseStream(stream);
+  }
+
+  int channels() const override { return 2; }
+  uint32_t sampleRate() const override { return rate; }
+  bool Running() const override { return stream != nullptr && Pa_IsStreamActive(stream) == 1; }
+
+  // Empty buffers for the next player, whose sound is `sourceChannels` x
+  // `sourceRate`, and `leadIn` frames of silence before its first byte. False
+  // when the buffers cannot be allocated.
+  bool Prepare(int count, int sourceChannels, uint32_t sourceRate, size_t leadIn) {
+    StreamResampler next;
+    next.Prepare(sourceChannels, sourceRate, rate);
+    std::lock_guard<std::mutex> guard(lock);
+    if (count != bufferCount || !block) {
+      block.reset(new (std::nothrow) uint8_t[size_t(count) * kBufferBytes]());
+      if (!block) {
+        bufferCount = 0;
+        return false;
+      }
+      bufferCount = count;
+      lengths.assign(size_t(count), 0);
+    }
+    resampler = std::move(next);
+    sourceFrameBytes = size_t(resampler.channels()) * 2;
+    source = sourceRate;
+    queued = 0;
+    head = 0;
+    headOffset = 0;
+    consumed = 0;
+    firstConsumed = {};
+    leadInLeft = leadIn;
+    historyNext = 0;
+    historyCount = 0;
+    return true;
+  }
+
+  uint8_t* Buffer(int index) { return block.get() + size_t(index) * kBufferBytes; }
+
+  static int OnDevice(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
+                      PaStreamCallbackFlags, void* self) {
+    auto* device = static_cast<Device*>(self);
+    if (!device->raised) {
+      device->raised = true;
+      RaiseToRealtimePriority();
+    }
+    double dac = 0;
+    if (time != nullptr) {
+      // Some streams report no delay (PortAudio's ALSA host API through a
+      // rate converter gives the callback's own time): the latency the stream
+      // was opened with stands in for it.
+      const double reported = time->outputBufferDacTime - time->currentTime;
+      const double latency = time->outputBufferDacTime > 0 && reported > 0 ? reported : device->openedLatency;
+      dac = time->currentTime + latency;
+      device->latency.store(latency, std::memory_order_relaxed);
+    }
+    device->Fill(static_cast<int16_t*>(output), frames, dac);
+    return paContinue;
+  }
+
+  // Takes up to `want` queued bytes into `to`; returns how many it took.
+  size_t Take(uint8_t* to, size_t want) {
+    size_t got = 0;
+    while (got < want && queued > 0) {
+      const size_t length = lengths[size_t(head)];
+      const size_t take = std::min(want - got, length - headOffset);
+      std::memcpy(to + got, Buffer(head) + headOffset, take);
+      got += take;
+      headOffset += take;
+      if (headOffset >= length) {
+        headOffset = 0;
+        head = (head + 1) % bufferCount;
+        --queued;
+      }
+    }
+    return got;
+  }
+
+  void Fill(int16_t* out, size_t frames, double dacTime) {
+    std::lock_guard<std::mutex> guard(lock);
+    const uint64_t before = consumed;
+    // The lead-in: silence before the first written byte.
+    const size_t lead = std::min(leadInLeft, frames);
+    std::memset(out, 0, lead * 4);
+    leadInLeft -= lead;
+    out += 2 * lead;
+    frames -= lead;
+    dacTime += double(lead) / double(rate);
+    if (frames == 0) return;
+    resampler.Produce(out, frames, [&](int16_t* frame) {
+      if (queued == 0) return false;
+      uint8_t bytes[4] = {0, 0, 0, 0};
+      // A frame cut short by the end of what was written ends in silence.
+      consumed += Take(bytes, sourceFrameBytes);
+      std::memcpy(frame, bytes, sourceFrameBytes);
+      return true;
+    });
+    const uint64_t done = consumed - before;
+    if (done > 0) {
+      if (before == 0) firstConsumed = std::chrono::steady_clock::now();
+      history[historyNext] = {dacTime, before, done};
+      historyNext = (historyNext + 1) % kHistory;
+      historyCount = std::min(historyCount + 1, kHistory);
+    }
+  }
+
+  bool QueueLocked(int index, size_t length) {
+    if (queued >= bufferCount) return false;
+    lengths[size_t(index)] = length;
+    ++queued;
+    return true;
+  }
+
+  uint64_t Consumed() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return consumed;
+  }
+
+  uint64_t Heard(double ahead) const {
+    // The device's reported latency leaves out the sound server's own (a
+    // PipeWire graph cycle, a PulseAudio sink's block): a margin covers it.
+    const double at = Pa_GetStreamTime(stream) + ahead - double(kServerMargin.count()) / 1000.0;
+    std::lock_guard<std::mutex> guard(lock);
+    // The newest callback whose first frame has reached the loudspeaker by then.
+    for (size_t i = 0; i < historyCount; ++i) {
+      const Moment& m = history[(historyNext + kHistory - 1 - i) % kHistory];
+      if (m.dacTime <= at) {
+        const double elapsed = (at - m.dacTime) * source * double(sourceFrameBytes);
+        const uint64_t into = elapsed >= double(m.bytes) ? m.bytes : uint64_t(elapsed);
+        return m.before + into - into % sourceFrameBytes;
+      }
+    }
+    // Nothing heard yet, or the history is too short to tell.
+    return historyCount == kHistory ? history[historyNext].before : 0;
+  }
+
+  // Waits, up to `limit`, until every consumed byte has been heard.
+  void PlayOut(std::chrono::milliseconds limit) const {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const uint64_t all = Consumed();
+    while (Heard(0) < all && Running() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(kHeardPollStep);
+    }
+  }
+
+  const uint32_t rate;  // the stream's: stereo at the device's own rate
   PaStream* stream = nullptr;
+  bool killed = false;   // let go at once, without playing out
+  bool raised = false;   // the callback thread's priority has been seen to (callback only)
+  double openedLatency = 0;        // seconds, as the stream was opened
+  std::atomic<double> latency{0};  // seconds from a callback to its first frame being heard
+
+  mutable std::mutex lock;  // guards the rest
+  StreamResampler resampler;         // the player's sound to the stream's format
+  size_t sourceFrameBytes = 2;
+  uint32_t source = 8000;            // the player's rate
   std::unique_ptr<uint8_t[]> block;  // bufferCount areas of kBufferBytes
+  int bufferCount = 0;
   std::vector<size_t> lengths;       // bytes queued in each buffer
-  size_t frameBytes = 2;
+  int queued = 0;                    // buffers queued, oldest at head
+  int head = 0;                      // buffer the device reads next
+  size_t headOffset = 0;             // bytes of head already consumed
+  uint64_t consumed = 0;
+  size_t leadInLeft = 0;             // bytes of the lead-in still to play
+  std::chrono::steady_clock::time_point firstConsumed{};
 
   // When the consumed bytes are heard: per callback, the time its first frame
   // reaches the loudspeaker and the range of written bytes it carried.
@@ -36,24 +210,6 @@ struct WavePlayer::Device {
   std::array<Moment, kHistory> history{};
   size_t historyNext = 0;
   size_t historyCount = 0;
-
-  uint8_t* Buffer(int index) { return block.get() + size_t(index) * kBufferBytes; }
-
-  bool raised = false;  // the callback thread's priority has been seen to
-
-  static int OnDevice(const void*, void* output, unsigned long frames,
-                      const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags, void* self) {
-    auto* player = static_cast<WavePlayer*>(self);
-    if (!player->device_->raised) {
-      player->device_->raised = true;
-      RaiseToRealtimePriority();
-    }
-    const double dac = time != nullptr && time->outputBufferDacTime > 0 ? time->outputBufferDacTime
-                       : time != nullptr                                ? time->currentTime
-                                                                        : 0;
-    player->Fill(static_cast<uint8_t*>(output), frames * player->device_->frameBytes, dac);
-    return paContinue;
-  }
 };
 
 WavePlayer::WavePlayer() = default;
@@ -70,109 +226,70 @@ void WavePlayer::SetBufferCount(int count) { bufferCount_ = std::max(count, 2); 
 bool WavePlayer::Open() {
   if (device_) return false;
   if (sampleRate_ == 0 || !EnsureAudioSystem()) return false;
-  auto device = std::unique_ptr<Device>(new (std::nothrow) Device);
-  if (!device) return false;
-  device->block.reset(new (std::nothrow) uint8_t[size_t(bufferCount_) * kBufferBytes]());
-  if (!device->block) return false;
-  device->lengths.assign(size_t(bufferCount_), 0);
-  device->frameBytes = size_t(channels_) * 2;
-
-  const PaDeviceIndex output = Pa_GetDefaultOutputDevice();
-  if (output == paNoDevice) return false;
-  const PaDeviceInfo* info = Pa_GetDeviceInfo(output);
-  PaStreamParameters parameters{};
-  parameters.device = output;
-  parameters.channelCount = channels_;
-  parameters.sampleFormat = paInt16;
-  parameters.suggestedLatency =
-      std::max(kSuggestedLatencySeconds, info != nullptr ? info->defaultLowOutputLatency : 0.0);
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    queued_ = 0;
-    head_ = 0;
-    headOffset_ = 0;
-    consumed_ = 0;
-    firstConsumed_ = {};
-    leadInLeft_ = size_t(uint64_t(sampleRate_) * uint64_t(kLeadIn.count()) / 1000) * device->frameBytes;
-  }
   current_ = 0;
   fill_ = 0;
-  device_ = std::move(device);
   // Held before the stream opens, so that the server is kept awake across the
   // gap to whatever plays next.
   HoldSoundOutput();
-  std::unique_lock<std::mutex> setup(StreamSetupLock());
-  PaStream* stream = nullptr;
-  if (Pa_OpenStream(&stream, nullptr, &parameters, sampleRate_, paFramesPerBufferUnspecified,
-                    paNoFlag, &Device::OnDevice, this) != paNoError) {
-    setup.unlock();
-    device_.reset();
+  // Every stream is stereo at the device's own rate, whatever the sound's
+  // format: the sound server converts nothing, and a parked stream serves
+  // every sound.
+  const PaDeviceIndex output = Pa_GetDefaultOutputDevice();
+  const PaDeviceInfo* info = output != paNoDevice ? Pa_GetDeviceInfo(output) : nullptr;
+  const auto deviceRate = static_cast<uint32_t>(
+      info != nullptr && info->defaultSampleRate >= 8000 && info->defaultSampleRate <= 384000 ? std::lround(info->defaultSampleRate)
+                                                                                              : kFallbackRate);
+  if (std::unique_ptr<ParkedStream> parked = TakeParkedStream(2, deviceRate)) {
+    if (auto* reused = dynamic_cast<Device*>(parked.get())) {
+      parked.release();
+      std::unique_ptr<Device> device(reused);
+      if (device->Prepare(bufferCount_, channels_, sampleRate_, 0)) {
+        device_ = std::move(device);
+        return true;
+      }
+    }
+  }
+
+  auto device = std::unique_ptr<Device>(new (std::nothrow) Device(deviceRate));
+  const size_t leadIn = size_t(uint64_t(deviceRate) * uint64_t(kLeadIn.count()) / 1000);
+  if (output == paNoDevice || !device || !device->Prepare(bufferCount_, channels_, sampleRate_, leadIn)) {
     ReleaseSoundOutput();
     return false;
   }
-  device_->stream = stream;
+  PaStreamParameters parameters{};
+  parameters.device = output;
+  parameters.channelCount = 2;
+  parameters.sampleFormat = paInt16;
+  parameters.suggestedLatency =
+      std::max(kSuggestedLatencySeconds, info != nullptr ? info->defaultLowOutputLatency : 0.0);
+  std::unique_lock<std::mutex> setup(StreamSetupLock());
+  PaStream* stream = nullptr;
+  if (Pa_OpenStream(&stream, nullptr, &parameters, deviceRate, paFramesPerBufferUnspecified, paNoFlag,
+                    &Device::OnDevice, device.get()) != paNoError) {
+    setup.unlock();
+    ReleaseSoundOutput();
+    return false;
+  }
+  const PaStreamInfo* opened = Pa_GetStreamInfo(stream);
+  device->openedLatency = opened != nullptr && opened->outputLatency > 0 ? opened->outputLatency : parameters.suggestedLatency;
   if (Pa_StartStream(stream) != paNoError) {
     Pa_CloseStream(stream);
     setup.unlock();
-    device_.reset();
     ReleaseSoundOutput();
     return false;
   }
-  return true;
-}
-
-int WavePlayer::Fill(uint8_t* out, size_t bytes, double dacTime) {
-  std::lock_guard<std::mutex> guard(lock_);
-  Device& device = *device_;
-  const uint64_t before = consumed_;
-  // The lead-in: silence before the first written byte.
-  size_t lead = std::min(leadInLeft_, bytes);
-  lead -= lead % device.frameBytes;
-  std::memset(out, 0, lead);
-  leadInLeft_ -= lead;
-  if (leadInLeft_ > 0) return 0;
-  out += lead;
-  bytes -= lead;
-  dacTime += double(lead / device.frameBytes) / double(sampleRate_);
-  size_t done = 0;
-  while (done < bytes && queued_ > 0) {
-    const size_t length = device.lengths[size_t(head_)];
-    const size_t take = std::min(bytes - done, length - headOffset_);
-    std::memcpy(out + done, device.Buffer(head_) + headOffset_, take);
-    done += take;
-    headOffset_ += take;
-    if (headOffset_ >= length) {
-      headOffset_ = 0;
-      head_ = (head_ + 1) % bufferCount_;
-      --queued_;
-    }
-  }
-  if (done < bytes) std::memset(out + done, 0, bytes - done);
-  if (done > 0) {
-    if (consumed_ == 0) firstConsumed_ = std::chrono::steady_clock::now();
-    consumed_ += done;
-    device.history[device.historyNext] = {dacTime, before, done};
-    device.historyNext = (device.historyNext + 1) % kHistory;
-    device.historyCount = std::min(device.historyCount + 1, kHistory);
-  }
-  return 0;
-}
-
-bool WavePlayer::QueueCurrentLocked() {
-  if (queued_ >= bufferCount_) return false;
-  device_->lengths[size_t(current_)] = fill_;
-  ++queued_;
-  current_ = (current_ + 1) % bufferCount_;
-  fill_ = 0;
+  device->stream = stream;
+  device_ = std::move(device);
   return true;
 }
 
 bool WavePlayer::Write(const void* bytes, size_t length) {
   if (!device_) return false;
   if (length == 0) return true;
+  Device& device = *device_;
   {
-    std::lock_guard<std::mutex> guard(lock_);
-    const size_t room = size_t(bufferCount_ - queued_) * kBufferBytes - fill_;
+    std::lock_guard<std::mutex> guard(device.lock);
+    const size_t room = size_t(device.bufferCount - device.queued) * kBufferBytes - fill_;
     if (length > room) return false;
   }
   const auto* from = static_cast<const uint8_t*>(bytes);
@@ -180,13 +297,16 @@ bool WavePlayer::Write(const void* bytes, size_t length) {
     // The buffer being filled is never one the device reads: the room check
     // above leaves it free until it is queued.
     const size_t take = std::min(length, kBufferBytes - fill_);
-    std::memcpy(device_->Buffer(current_) + fill_, from, take);
+    std::memcpy(device.Buffer(current_) + fill_, from, take);
     fill_ += take;
     from += take;
     length -= take;
     if (fill_ == kBufferBytes) {
-      std::lock_guard<std::mutex> guard(lock_);
-      QueueCurrentLocked();
+      std::lock_guard<std::mutex> guard(device.lock);
+      if (device.QueueLocked(current_, fill_)) {
+        current_ = (current_ + 1) % device.bufferCount;
+        fill_ = 0;
+      }
     }
   }
   return true;
@@ -195,8 +315,11 @@ bool WavePlayer::Write(const void* bytes, size_t length) {
 bool WavePlayer::Flush() {
   if (!device_) return false;
   if (fill_ == 0) return true;
-  std::lock_guard<std::mutex> guard(lock_);
-  return QueueCurrentLocked();
+  std::lock_guard<std::mutex> guard(device_->lock);
+  if (!device_->QueueLocked(current_, fill_)) return false;
+  current_ = (current_ + 1) % device_->bufferCount;
+  fill_ = 0;
+  return true;
 }
 
 void WavePlayer::Close() {
@@ -204,35 +327,37 @@ void WavePlayer::Close() {
   Flush();
   const auto deadline = std::chrono::steady_clock::now() + kDrainSteps * kDrainStep;
   while (QueuedCount() > 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kPollStep);
-  // Wait until the last byte has been heard (within what is left of the drain
-  // time), then let the stream go at once. Draining it instead would wait on
-  // the sound server's buffering, which has nothing more of ours to play.
+  // Until the last byte will have been heard by the time a byte written now
+  // is: whatever plays next then follows without a gap. The stream is parked
+  // and plays out the rest; draining it instead would wait on the sound
+  // server's buffering, which has nothing more of ours to play.
   const uint64_t consumed = ConsumedBytes();
-  while (HeardBytes() < consumed && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(kHeardPollStep);
-  }
-  Release();
+  const auto heard = [&] { return QueuedCount() == 0 && HeardBytes(OutputLatency()) >= consumed; };
+  while (!heard() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kHeardPollStep);
+  Release(heard() && device_->Running());
 }
 
 void WavePlayer::Abort() {
   if (!device_) return;
-  Release();
+  Release(QueuedCount() == 0 && HeardBytes() >= ConsumedBytes() && device_->Running());
 }
 
-void WavePlayer::Release() {
-  Pa_AbortStream(device_->stream);
+void WavePlayer::Release(bool park) {
   {
-    std::lock_guard<std::mutex> setup(StreamSetupLock());
-    Pa_CloseStream(device_->stream);
+    std::lock_guard<std::mutex> guard(device_->lock);
+    lastConsumed_ = device_->consumed;
+    lastFirstConsumed_ = device_->firstConsumed;
+    device_->queued = 0;
+    device_->head = 0;
+    device_->headOffset = 0;
+  }
+  if (park) {
+    ParkStream(std::move(device_));
+  } else {
+    device_->killed = true;
+    device_.reset();
   }
   ReleaseSoundOutput();
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    queued_ = 0;
-    head_ = 0;
-    headOffset_ = 0;
-  }
-  device_.reset();
   current_ = 0;
   fill_ = 0;
 }
@@ -241,43 +366,32 @@ bool WavePlayer::IsOpen() const { return device_ != nullptr; }
 
 size_t WavePlayer::WritableBytes() const {
   if (!device_) return 0;
-  std::lock_guard<std::mutex> guard(lock_);
-  return size_t(bufferCount_ - queued_) * kBufferBytes - fill_;
+  std::lock_guard<std::mutex> guard(device_->lock);
+  return size_t(device_->bufferCount - device_->queued) * kBufferBytes - fill_;
 }
 
 int WavePlayer::QueuedCount() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return queued_;
+  if (!device_) return 0;
+  std::lock_guard<std::mutex> guard(device_->lock);
+  return device_->queued;
 }
 
-uint64_t WavePlayer::ConsumedBytes() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return consumed_;
+uint64_t WavePlayer::ConsumedBytes() const { return device_ ? device_->Consumed() : lastConsumed_; }
+
+uint64_t WavePlayer::HeardBytes(std::chrono::microseconds ahead) const {
+  if (!device_) return lastConsumed_;
+  return device_->Heard(double(ahead.count()) / 1e6);
 }
 
-uint64_t WavePlayer::HeardBytes() const {
-  if (!device_) return ConsumedBytes();
-  // The device's reported latency leaves out the sound server's own (a
-  // PipeWire graph cycle, a PulseAudio sink's block): a margin covers it.
-  const double now = Pa_GetStreamTime(device_->stream) - double(kServerMargin.count()) / 1000.0;
-  std::lock_guard<std::mutex> guard(lock_);
-  const Device& device = *device_;
-  // The newest callback whose first frame has reached the loudspeaker.
-  for (size_t i = 0; i < device.historyCount; ++i) {
-    const Device::Moment& m = device.history[(device.historyNext + kHistory - 1 - i) % kHistory];
-    if (m.dacTime <= now) {
-      const double elapsed = (now - m.dacTime) * sampleRate_ * double(device.frameBytes);
-      const uint64_t into = elapsed >= double(m.bytes) ? m.bytes : uint64_t(elapsed);
-      return m.before + into - into % device.frameBytes;
-    }
-  }
-  // Nothing heard yet, or the history is too short to tell.
-  return device.historyCount == kHistory ? device.history[device.historyNext].before : 0;
+std::chrono::microseconds WavePlayer::OutputLatency() const {
+  if (!device_) return std::chrono::microseconds{0};
+  return std::chrono::microseconds(int64_t(device_->latency.load(std::memory_order_relaxed) * 1e6));
 }
 
 std::chrono::steady_clock::time_point WavePlayer::FirstConsumedAt() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return firstConsumed_;
+  if (!device_) return lastFirstConsumed_;
+  std::lock_guard<std::mutex> guard(device_->lock);
+  return device_->firstConsumed;
 }
 
 }  // namespace aurisona

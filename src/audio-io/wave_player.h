@@ -1,6 +1,10 @@
 // One stream to the default sound output: 16-bit PCM written in pieces of any
 // length, cut into buffers of 8192 bytes that the device consumes in order.
 //
+// A stream whose sound has been handed over is parked (see audio_system.h) and
+// taken again by the next player of the same format: sounds played one after
+// another then follow each other without a stream being opened in between.
+//
 // The owner writes on one thread; the device's callback copies the queued
 // buffers out and counts each one off as it is consumed. Write never waits: the
 // owner keeps the queued count below the buffer count (the sound file player
@@ -12,7 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 namespace aurisona {
 
@@ -26,9 +29,10 @@ class WavePlayer {
   static constexpr std::chrono::milliseconds kDrainStep{30};
   static constexpr std::chrono::milliseconds kPollStep{10};
   static constexpr std::chrono::milliseconds kHeardPollStep{2};
-  // Silence played before the first written byte. A sound server that renders
-  // ahead (an ordinary PulseAudio null sink) rewinds when a stream connects and
-  // may drop what the stream first gave it: only this silence is lost then.
+  // Silence played before the first written byte of a newly opened stream. A
+  // sound server that renders ahead (an ordinary PulseAudio null sink) rewinds
+  // when a stream connects and may drop what the stream first gave it: only
+  // this silence is lost then. A parked stream taken again needs none.
   static constexpr std::chrono::milliseconds kLeadIn{50};
   // Latency of the sound server beyond what the device reports, counted in
   // HeardBytes.
@@ -48,7 +52,8 @@ class WavePlayer {
   int bufferCount() const { return bufferCount_; }
 
   // Opens and starts the default output device with empty buffers (the device
-  // plays silence until the first buffer is queued, and kLeadIn at least). False when already open,
+  // plays silence until the first buffer is queued, and kLeadIn at least when
+  // the stream is new), or takes a parked stream of the format. False when already open,
   // when there is no output device or it refuses the format, or when the buffers
   // cannot be allocated.
   bool Open();
@@ -63,12 +68,15 @@ class WavePlayer {
   bool Flush();
 
   // Flushes, waits up to kDrainSteps * kDrainStep (3 s) for the queue to empty
-  // and for its last byte to be heard, and closes the device. Nothing when not
-  // open.
+  // and for its last byte to be heard as soon as anything written now would be
+  // (HeardBytes(OutputLatency())), then parks the stream, which plays out what
+  // it holds. Given up after those 3 s, the stream is let go instead. Nothing
+  // when not open.
   void Close();
 
-  // Discards everything queued and closes the device at once: silence follows
-  // immediately. Nothing when not open.
+  // Discards everything queued and lets the device go at once: silence follows
+  // immediately. A stream that holds nothing unheard is parked. Nothing when
+  // not open.
   void Abort();
 
   bool IsOpen() const;
@@ -78,31 +86,28 @@ class WavePlayer {
   int QueuedCount() const;
   // Bytes the device has consumed since Open.
   uint64_t ConsumedBytes() const;
-  // Bytes already heard: consumed bytes whose time at the loudspeaker has come,
-  // as the device reports its latency, plus kServerMargin.
-  uint64_t HeardBytes() const;
+  // Bytes heard `ahead` from now: consumed bytes whose time at the loudspeaker
+  // has come by then, as the device reports its latency, plus kServerMargin.
+  uint64_t HeardBytes(std::chrono::microseconds ahead = std::chrono::microseconds{0}) const;
+  // How long a byte written now takes to be heard, as the device last reported
+  // it (0 before it has reported).
+  std::chrono::microseconds OutputLatency() const;
   // When the device first consumed written bytes since Open (time_point{} before).
   std::chrono::steady_clock::time_point FirstConsumedAt() const;
 
  private:
   struct Device;
-  int Fill(uint8_t* out, size_t bytes, double dacTime);
-  void Release();
-  bool QueueCurrentLocked();
+  void Release(bool park);
 
   int channels_ = 1;
   uint32_t sampleRate_ = 8000;
   int bufferCount_ = kDefaultBufferCount;
 
-  std::unique_ptr<Device> device_;  // the stream and the buffers while open
-
-  mutable std::mutex lock_;  // guards what the callback shares with the owner:
-  int queued_ = 0;           // buffers queued, oldest at head_
-  int head_ = 0;             // buffer the device reads next
-  size_t headOffset_ = 0;    // bytes of head_ already consumed
-  uint64_t consumed_ = 0;
-  size_t leadInLeft_ = 0;    // bytes of the lead-in still to play
-  std::chrono::steady_clock::time_point firstConsumed_{};
+  // The stream, its buffers and what its callback shares with the owner, while open.
+  std::unique_ptr<Device> device_;
+  // Counts of the last stream, kept once it has been let go.
+  uint64_t lastConsumed_ = 0;
+  std::chrono::steady_clock::time_point lastFirstConsumed_{};
 
   // Owner side only.
   int current_ = 0;   // buffer being filled
