@@ -2,7 +2,7 @@
 // frame by frame as a device callback asks for it, so that every sound goes out
 // through a stream of one format whatever its own.
 //
-// Rates are converted with a windowed-sinc filter (Blackman window, 12 source
+// Rates are converted with a windowed-sinc filter (Blackman window, 24 source
 // samples each side when raising the rate, more when lowering it; pass band to
 // 0.9 of the lower Nyquist frequency). Equal rates pass through unfiltered.
 // Prepare allocates; Produce does not and may run on a device callback.
@@ -17,7 +17,7 @@ namespace aurisona {
 
 class StreamResampler {
  public:
-  static constexpr int kHalfTaps = 12;
+  static constexpr int kHalfTaps = 24;
   static constexpr int kPhases = 256;
 
   // For `channels` (1 or 2) at `from` Hz in, stereo at `to` Hz out; forgets
@@ -26,7 +26,7 @@ class StreamResampler {
 
   int channels() const { return channels_; }
   // Source frames the filter holds back: how far the output lags the input.
-  int delayFrames() const { return direct_ ? 0 : half_; }
+  int delayFrames() const { return direct_ ? 0 : half_ + 1; }
 
   // Writes `frames` stereo frames to `out`. `next(int16_t* frame)` gives the
   // next source frame (channels() samples) and returns false when there is

@@ -385,7 +385,8 @@ uint64_t WavePlayer::HeardBytes(std::chrono::microseconds ahead) const {
 
 std::chrono::microseconds WavePlayer::OutputLatency() const {
   if (!device_) return std::chrono::microseconds{0};
-  return std::chrono::microseconds(int64_t(device_->latency.load(std::memory_order_relaxed) * 1e6));
+  return std::chrono::microseconds(int64_t(device_->latency.load(std::memory_order_relaxed) * 1e6)) +
+         std::chrono::duration_cast<std::chrono::microseconds>(kServerMargin);
 }
 
 std::chrono::steady_clock::time_point WavePlayer::FirstConsumedAt() const {

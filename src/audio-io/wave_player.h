@@ -89,8 +89,8 @@ class WavePlayer {
   // Bytes heard `ahead` from now: consumed bytes whose time at the loudspeaker
   // has come by then, as the device reports its latency, plus kServerMargin.
   uint64_t HeardBytes(std::chrono::microseconds ahead = std::chrono::microseconds{0}) const;
-  // How long a byte written now takes to be heard, as the device last reported
-  // it (0 before it has reported).
+  // How long a byte written now takes to be heard: the device's latency as it
+  // last reported it, plus kServerMargin (0 while not open).
   std::chrono::microseconds OutputLatency() const;
   // When the device first consumed written bytes since Open (time_point{} before).
   std::chrono::steady_clock::time_point FirstConsumedAt() const;

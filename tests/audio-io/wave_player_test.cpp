@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "audio-io/audio_system.h"
 #include "audio-io/device_test_util.h"
 #include "audio-io/wave_player.h"
 #include "core/test_util.h"
@@ -89,6 +90,50 @@ TEST_F(WavePlayerTest, CloseGivesUpAfterThreeSeconds) {
   EXPECT_GE(took, 2900ms);
   EXPECT_LT(took, 4500ms);
   EXPECT_FALSE(player.IsOpen());
+}
+
+TEST_F(WavePlayerTest, TheNextSoundOfAnyFormatTakesTheStreamTheLastOneLeft) {
+  const size_t before = ParkedStreamCount();
+  MonitorRecording monitor(dir_.path());
+  ASSERT_TRUE(monitor.started());
+  WavePlayer first;
+  first.SetFormat(2, testing::kSinkRate);
+  ASSERT_TRUE(first.Open());
+  const auto samples = Pattern(3000);
+  ASSERT_TRUE(first.Write(samples.data(), samples.size() * 2));
+  first.Close();
+  EXPECT_EQ(ParkedStreamCount(), before + 1);
+
+  // Speech at 16 kHz mono goes into the same stream; so does the pattern again.
+  WavePlayer second;
+  second.SetFormat(1, 16000);
+  ASSERT_TRUE(second.Open());
+  EXPECT_EQ(ParkedStreamCount(), before);
+  const std::vector<int16_t> quiet(1600, 0);
+  ASSERT_TRUE(second.Write(quiet.data(), quiet.size() * 2));
+  second.Close();
+  EXPECT_EQ(second.ConsumedBytes(), quiet.size() * 2);
+  ASSERT_TRUE(first.Open());
+  EXPECT_EQ(ParkedStreamCount(), before);
+  ASSERT_TRUE(first.Write(samples.data(), samples.size() * 2));
+  first.Close();
+  // Both patterns heard whole and unchanged.
+  const auto heard = SoundingFrames(monitor.Finish());
+  ASSERT_EQ(heard.size(), 6000u);
+  EXPECT_TRUE(testing::IsPatternRun({heard.begin(), heard.begin() + 3000}, 3000));
+  EXPECT_TRUE(testing::IsPatternRun({heard.begin() + 3000, heard.end()}, 3000));
+
+  // A stream cut off with sound still to play is let go, not parked.
+  ASSERT_TRUE(first.Open());
+  const std::vector<char> long_(6 * WavePlayer::kBufferBytes, 9);
+  ASSERT_TRUE(first.Write(long_.data(), long_.size()));
+  first.Flush();
+  first.Abort();
+  EXPECT_EQ(ParkedStreamCount(), before);
+
+  // Once nothing has held the output for a while, parked streams go too.
+  EXPECT_TRUE(testing::WaitUntil([] { return ParkedStreamCount() == 0 && !SoundOutputKeptAwake(); },
+                                 kOutputLinger + 3s));
 }
 
 }  // namespace
