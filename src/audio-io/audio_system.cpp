@@ -151,6 +151,23 @@ class OutputKeeper {
     return taken;
   }
 
+  void Silence() {
+    std::vector<std::unique_ptr<ParkedStream>> closing;
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      for (size_t i = 0; i < parked_.size();) {
+        if (parked_[i].stream->Sounding()) {
+          closing.push_back(std::move(parked_[i].stream));
+          parked_.erase(parked_.begin() + std::ptrdiff_t(i));
+        } else {
+          ++i;
+        }
+      }
+    }
+    for (auto& stream : closing) stream->Kill();
+    closing.clear();
+  }
+
   size_t ParkedCount() {
     std::lock_guard<std::mutex> guard(mutex_);
     return parked_.size();
@@ -322,5 +339,7 @@ std::unique_ptr<ParkedStream> TakeParkedStream(int channels, uint32_t sampleRate
 }
 
 size_t ParkedStreamCount() { return OutputKeeper::Get().ParkedCount(); }
+
+void SilenceParkedStreams() { OutputKeeper::Get().Silence(); }
 
 }  // namespace aurisona

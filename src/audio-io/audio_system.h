@@ -55,6 +55,10 @@ class ParkedStream {
   virtual uint32_t sampleRate() const = 0;
   // False once the stream has broken off.
   virtual bool Running() const = 0;
+  // True while sound given to it has yet to be heard.
+  virtual bool Sounding() const = 0;
+  // Lets the stream go at once when it is destroyed, without playing out.
+  virtual void Kill() = 0;
 };
 inline constexpr size_t kMaxParkedStreams = 4;
 inline constexpr std::chrono::seconds kParkedIdle{120};
@@ -63,6 +67,9 @@ void ParkStream(std::unique_ptr<ParkedStream> stream);
 std::unique_ptr<ParkedStream> TakeParkedStream(int channels, uint32_t sampleRate);
 // Parked streams now (for tests).
 size_t ParkedStreamCount();
+// Silences at once what parked streams still hold (the end of the last sound,
+// reported ended a moment before it is heard): a user's Stop.
+void SilenceParkedStreams();
 
 // Serialises opening and closing of PortAudio streams across the process.
 std::mutex& StreamSetupLock();

@@ -207,7 +207,9 @@ void SoundFilePlayer::Finish(bool played) {
       std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
     }
   }
-  if (Running()) {
+  // Cut off when the wait above gave up (a stream that broke off, or one
+  // that never played its sound); Close would only wait again.
+  if (Running() && player_.QueuedCount() == 0 && player_.HeardBytes(player_.OutputLatency()) >= player_.ConsumedBytes()) {
     player_.Close();
   } else {
     player_.Abort();

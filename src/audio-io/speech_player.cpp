@@ -112,7 +112,9 @@ void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int 
       report(false);
     }
   }
-  if (Live()) {
+  // Cut off when the wait above gave up (a stream that broke off); Close
+  // would only wait again.
+  if (Live() && player_.QueuedCount() == 0 && player_.HeardBytes(player_.OutputLatency()) / 2 >= samples.size()) {
     player_.Close();
   } else {
     player_.Abort();

@@ -40,24 +40,31 @@ struct WavePlayer::Device final : ParkedStream {
   int channels() const override { return 2; }
   uint32_t sampleRate() const override { return rate; }
   bool Running() const override { return stream != nullptr && Pa_IsStreamActive(stream) == 1; }
+  bool Sounding() const override { return Running() && Heard(0) < Consumed(); }
+  void Kill() override { killed = true; }
 
   // Empty buffers for the next player, whose sound is `sourceChannels` x
-  // `sourceRate`, and `leadIn` frames of silence before its first byte. False
+  // `sourceRate`, and at least `leadIn` frames of silence before its first
+  // byte (a stream opened a moment ago keeps what is left of its own). False
   // when the buffers cannot be allocated.
   bool Prepare(int count, int sourceChannels, uint32_t sourceRate, size_t leadIn) {
+    // Everything that allocates is made before the callback's lock is taken.
     StreamResampler next;
     next.Prepare(sourceChannels, sourceRate, rate);
-    std::lock_guard<std::mutex> guard(lock);
+    std::unique_ptr<uint8_t[]> newBlock;
+    std::vector<size_t> newLengths;
     if (count != bufferCount || !block) {
-      block.reset(new (std::nothrow) uint8_t[size_t(count) * kBufferBytes]());
-      if (!block) {
-        bufferCount = 0;
-        return false;
-      }
-      bufferCount = count;
-      lengths.assign(size_t(count), 0);
+      newBlock.reset(new (std::nothrow) uint8_t[size_t(count) * kBufferBytes]());
+      if (!newBlock) return false;
+      newLengths.assign(size_t(count), 0);
     }
-    resampler = std::move(next);
+    std::lock_guard<std::mutex> guard(lock);
+    if (newBlock) {
+      std::swap(block, newBlock);
+      std::swap(lengths, newLengths);
+      bufferCount = count;
+    }
+    std::swap(resampler, next);
     sourceFrameBytes = size_t(resampler.channels()) * 2;
     source = sourceRate;
     queued = 0;
@@ -65,7 +72,7 @@ struct WavePlayer::Device final : ParkedStream {
     headOffset = 0;
     consumed = 0;
     firstConsumed = {};
-    leadInLeft = leadIn;
+    leadInLeft = std::max(leadIn, leadInLeft);
     historyNext = 0;
     historyCount = 0;
     return true;
@@ -155,14 +162,17 @@ struct WavePlayer::Device final : ParkedStream {
   uint64_t Heard(double ahead) const {
     // The device's reported latency leaves out the sound server's own (a
     // PipeWire graph cycle, a PulseAudio sink's block): a margin covers it.
-    const double at = Pa_GetStreamTime(stream) + ahead - double(kServerMargin.count()) / 1000.0;
+    const double now = Pa_GetStreamTime(stream) + ahead - double(kServerMargin.count()) / 1000.0;
     std::lock_guard<std::mutex> guard(lock);
+    // A byte leaves the rate converter that long after it was consumed.
+    const double at = now - double(resampler.delayFrames()) / double(source);
     // The newest callback whose first frame has reached the loudspeaker by then.
     for (size_t i = 0; i < historyCount; ++i) {
       const Moment& m = history[(historyNext + kHistory - 1 - i) % kHistory];
       if (m.dacTime <= at) {
         const double elapsed = (at - m.dacTime) * source * double(sourceFrameBytes);
-        const uint64_t into = elapsed >= double(m.bytes) ? m.bytes : uint64_t(elapsed);
+        if (elapsed >= double(m.bytes)) return m.before + m.bytes;
+        const auto into = uint64_t(elapsed);
         return m.before + into - into % sourceFrameBytes;
       }
     }
@@ -197,7 +207,7 @@ struct WavePlayer::Device final : ParkedStream {
   int head = 0;                      // buffer the device reads next
   size_t headOffset = 0;             // bytes of head already consumed
   uint64_t consumed = 0;
-  size_t leadInLeft = 0;             // bytes of the lead-in still to play
+  size_t leadInLeft = 0;             // frames of the lead-in still to play
   std::chrono::steady_clock::time_point firstConsumed{};
 
   // When the consumed bytes are heard: per callback, the time its first frame
@@ -244,6 +254,7 @@ bool WavePlayer::Open() {
       parked.release();
       std::unique_ptr<Device> device(reused);
       if (device->Prepare(bufferCount_, channels_, sampleRate_, 0)) {
+        std::lock_guard<std::mutex> state(stateLock_);
         device_ = std::move(device);
         return true;
       }
@@ -279,6 +290,7 @@ bool WavePlayer::Open() {
     return false;
   }
   device->stream = stream;
+  std::lock_guard<std::mutex> state(stateLock_);
   device_ = std::move(device);
   return true;
 }
@@ -326,14 +338,15 @@ void WavePlayer::Close() {
   if (!device_) return;
   Flush();
   const auto deadline = std::chrono::steady_clock::now() + kDrainSteps * kDrainStep;
-  while (QueuedCount() > 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kPollStep);
+  const auto waiting = [&] { return std::chrono::steady_clock::now() < deadline && device_->Running(); };
+  while (QueuedCount() > 0 && waiting()) std::this_thread::sleep_for(kPollStep);
   // Until the last byte will have been heard by the time a byte written now
   // is: whatever plays next then follows without a gap. The stream is parked
   // and plays out the rest; draining it instead would wait on the sound
   // server's buffering, which has nothing more of ours to play.
   const uint64_t consumed = ConsumedBytes();
   const auto heard = [&] { return QueuedCount() == 0 && HeardBytes(OutputLatency()) >= consumed; };
-  while (!heard() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kHeardPollStep);
+  while (!heard() && waiting()) std::this_thread::sleep_for(kHeardPollStep);
   Release(heard() && device_->Running());
 }
 
@@ -343,53 +356,69 @@ void WavePlayer::Abort() {
 }
 
 void WavePlayer::Release(bool park) {
+  std::unique_ptr<Device> device;
   {
+    std::lock_guard<std::mutex> state(stateLock_);
     std::lock_guard<std::mutex> guard(device_->lock);
     lastConsumed_ = device_->consumed;
     lastFirstConsumed_ = device_->firstConsumed;
     device_->queued = 0;
     device_->head = 0;
     device_->headOffset = 0;
+    device = std::move(device_);
   }
   if (park) {
-    ParkStream(std::move(device_));
+    ParkStream(std::move(device));
   } else {
-    device_->killed = true;
-    device_.reset();
+    device->killed = true;
+    device.reset();
   }
   ReleaseSoundOutput();
   current_ = 0;
   fill_ = 0;
 }
 
-bool WavePlayer::IsOpen() const { return device_ != nullptr; }
+// What other threads may ask while the owner opens and lets go of the device.
+
+bool WavePlayer::IsOpen() const {
+  std::lock_guard<std::mutex> state(stateLock_);
+  return device_ != nullptr;
+}
 
 size_t WavePlayer::WritableBytes() const {
+  std::lock_guard<std::mutex> state(stateLock_);
   if (!device_) return 0;
   std::lock_guard<std::mutex> guard(device_->lock);
   return size_t(device_->bufferCount - device_->queued) * kBufferBytes - fill_;
 }
 
 int WavePlayer::QueuedCount() const {
+  std::lock_guard<std::mutex> state(stateLock_);
   if (!device_) return 0;
   std::lock_guard<std::mutex> guard(device_->lock);
   return device_->queued;
 }
 
-uint64_t WavePlayer::ConsumedBytes() const { return device_ ? device_->Consumed() : lastConsumed_; }
+uint64_t WavePlayer::ConsumedBytes() const {
+  std::lock_guard<std::mutex> state(stateLock_);
+  return device_ ? device_->Consumed() : lastConsumed_;
+}
 
 uint64_t WavePlayer::HeardBytes(std::chrono::microseconds ahead) const {
+  std::lock_guard<std::mutex> state(stateLock_);
   if (!device_) return lastConsumed_;
   return device_->Heard(double(ahead.count()) / 1e6);
 }
 
 std::chrono::microseconds WavePlayer::OutputLatency() const {
+  std::lock_guard<std::mutex> state(stateLock_);
   if (!device_) return std::chrono::microseconds{0};
   return std::chrono::microseconds(int64_t(device_->latency.load(std::memory_order_relaxed) * 1e6)) +
          std::chrono::duration_cast<std::chrono::microseconds>(kServerMargin);
 }
 
 std::chrono::steady_clock::time_point WavePlayer::FirstConsumedAt() const {
+  std::lock_guard<std::mutex> state(stateLock_);
   if (!device_) return lastFirstConsumed_;
   std::lock_guard<std::mutex> guard(device_->lock);
   return device_->firstConsumed;

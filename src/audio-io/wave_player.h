@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 namespace aurisona {
 
@@ -103,6 +104,9 @@ class WavePlayer {
   uint32_t sampleRate_ = 8000;
   int bufferCount_ = kDefaultBufferCount;
 
+  // Guards device_ and the last counts against other threads' questions;
+  // only the owner changes them.
+  mutable std::mutex stateLock_;
   // The stream, its buffers and what its callback shares with the owner, while open.
   std::unique_ptr<Device> device_;
   // Counts of the last stream, kept once it has been let go.

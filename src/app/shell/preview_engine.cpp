@@ -218,6 +218,8 @@ void PreviewEngine::Stop() {
   }
   if (player_.IsRunning()) player_.Stop();
   EndPreview();
+  // The end of the last sound may still be on its way to the loudspeaker.
+  SilenceParkedStreams();
 }
 
 void PreviewEngine::EndPreview() {
