@@ -13,10 +13,76 @@ constexpr std::chrono::milliseconds kPollStep{10};
 constexpr std::chrono::milliseconds kMaxTail{1500};
 }  // namespace
 
+// A sentence synthesised ahead.
+struct SpeechPlayer::Ahead {
+  std::u16string text;
+  std::u16string voice;
+  int rate = 0;
+  int volume = 0;
+  std::atomic<bool> cancel{false};
+  SynthesisStatus status = SynthesisStatus::kStopped;  // set by its thread
+  SpeechAudio audio;
+
+  bool Matches(std::u16string_view t, std::u16string_view v, int r, int vol) const {
+    return text == t && voice == v && rate == r && volume == vol;
+  }
+};
+
 SpeechPlayer::SpeechPlayer(SpeechEngine& engine, SpeechEvents events)
     : engine_(engine), events_(std::move(events)) {}
 
-SpeechPlayer::~SpeechPlayer() { Stop(); }
+SpeechPlayer::~SpeechPlayer() {
+  Stop();
+  DropPrefetch();
+}
+
+void SpeechPlayer::DropPrefetch() {
+  {
+    // Under the lock its thread waits with, so that the wake-up is not lost.
+    std::lock_guard<std::mutex> guard(engineTurn_);
+    if (ahead_) ahead_->cancel = true;
+  }
+  engineFree_.notify_all();
+  if (aheadThread_.joinable()) aheadThread_.join();
+  ahead_.reset();
+}
+
+void SpeechPlayer::Synthesised() {
+  {
+    std::lock_guard<std::mutex> guard(engineTurn_);
+    synthesising_ = false;
+  }
+  engineFree_.notify_all();
+}
+
+void SpeechPlayer::Prefetch(std::u16string_view text, std::u16string_view voiceName, int rate, int volume) {
+  if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) return;
+  if (ahead_ && ahead_->Matches(text, voiceName, rate, volume)) return;
+  DropPrefetch();
+  if (text.empty()) return;
+  auto ahead = std::make_shared<Ahead>();
+  ahead->text.assign(text);
+  ahead->voice.assign(voiceName);
+  ahead->rate = rate;
+  ahead->volume = volume;
+  ahead_ = ahead;
+  aheadThread_ = std::thread([this, ahead] {
+    // After the sentence being synthesised now, which is heard first.
+    {
+      std::unique_lock<std::mutex> lock(engineTurn_);
+      engineFree_.wait(lock, [&] { return !synthesising_ || ahead->cancel.load(); });
+    }
+    if (ahead->cancel) return;
+    const SpeechSink sink = [&](const SpeechChunk& chunk) {
+      if (ahead->cancel) return false;
+      ahead->audio.sample_rate = chunk.sample_rate;
+      ahead->audio.samples.insert(ahead->audio.samples.end(), chunk.samples.begin(), chunk.samples.end());
+      ahead->audio.words.insert(ahead->audio.words.end(), chunk.words.begin(), chunk.words.end());
+      return true;
+    };
+    ahead->status = engine_.Synthesize(ahead->text, ahead->voice, ahead->rate, ahead->volume, sink, nullptr);
+  });
+}
 
 void SpeechPlayer::Stop() {
   stop_ = true;
@@ -31,6 +97,7 @@ void SpeechPlayer::Stop() {
 
 void SpeechPlayer::ReleaseVoice() {
   Stop();
+  DropPrefetch();
   speaking_ = false;
 }
 
@@ -38,15 +105,32 @@ bool SpeechPlayer::Speak(std::u16string_view text, std::u16string_view voiceName
   if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) return false;
   Stop();
   speaking_ = false;
+  // The sentence prefetched for this Speak is taken (once its synthesis is
+  // done); any other is of no more use.
+  std::shared_ptr<Ahead> ready;
+  if (ahead_ && !text.empty() && ahead_->Matches(text, voiceName, rate, volume)) {
+    if (aheadThread_.joinable()) aheadThread_.join();
+    if (ahead_->status == SynthesisStatus::kOk) ready = ahead_;
+    ahead_.reset();
+  } else {
+    DropPrefetch();
+  }
   if (text.empty()) return everSpoke_;
   text_.assign(text);
   speaking_ = true;
   everSpoke_ = true;
-  thread_ = std::thread(&SpeechPlayer::Run, this, std::u16string(text), std::u16string(voiceName), rate, volume);
+  if (!ready) {
+    // A Prefetch made after this waits until this sentence is synthesised.
+    std::lock_guard<std::mutex> guard(engineTurn_);
+    synthesising_ = true;
+  }
+  thread_ = std::thread(&SpeechPlayer::Run, this, std::u16string(text), std::u16string(voiceName), rate, volume,
+                        std::move(ready));
   return true;
 }
 
-void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int volume) {
+void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int volume,
+                       std::shared_ptr<Ahead> ready) {
   std::vector<int16_t> samples;
   std::vector<WordBoundary> words;
   size_t written = 0;    // samples handed to the device
@@ -91,7 +175,12 @@ void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int 
     report(false);
     return Live();
   };
-  engine_.Synthesize(text, voice, rate, volume, sink, nullptr);
+  if (ready) {
+    sink(SpeechChunk{ready->audio.sample_rate, ready->audio.samples, ready->audio.words});
+  } else {
+    engine_.Synthesize(text, voice, rate, volume, sink, nullptr);
+    Synthesised();
+  }
 
   if (opened && Live()) {
     while (written < samples.size() && Live()) {

@@ -9,7 +9,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -50,11 +52,19 @@ class SpeechPlayer {
   // spoken, true otherwise (failures later are reported as SpeechEnd::kNotSpoken).
   bool Speak(std::u16string_view text, std::u16string_view voiceName, int rate, int volume);
 
+  // Synthesises a sentence that is to be spoken next (the next record of a
+  // preview) while something else plays, so that its Speak with the same
+  // text, voice, rate and volume is heard at once instead of after its
+  // synthesis. It waits for the sentence being synthesised now; a Speak of
+  // other words, ReleaseVoice or another Prefetch discards it.
+  void Prefetch(std::u16string_view text, std::u16string_view voiceName, int rate, int volume);
+
   // Silences speech at once; returns when the speech thread has released the
   // device. No event is reported after it returns.
   void Stop();
 
-  // Ends speaking: stops, and clears the speaking flag.
+  // Ends speaking: stops, discards a prefetched sentence, and clears the
+  // speaking flag.
   void ReleaseVoice();
 
   // From a Speak with a text until the next Speak or ReleaseVoice; the end of a
@@ -65,7 +75,12 @@ class SpeechPlayer {
   const std::u16string& spokenText() const { return text_; }
 
  private:
-  void Run(std::u16string text, std::u16string voice, int rate, int volume);
+  struct Ahead;
+  // Speaks on the speech thread: `ready` holds the sentence's audio when it was
+  // prefetched, else the engine synthesises it.
+  void Run(std::u16string text, std::u16string voice, int rate, int volume, std::shared_ptr<Ahead> ready);
+  void DropPrefetch();
+  void Synthesised();
   bool Live() const { return !stop_.load(); }
 
   SpeechEngine& engine_;
@@ -77,6 +92,13 @@ class SpeechPlayer {
   uint32_t openRate_ = kUsualSampleRate;  // speech thread only
   std::atomic<bool> stop_{false};
   std::thread thread_;
+
+  // The prefetched sentence, and its thread (started and joined by the owner).
+  std::shared_ptr<Ahead> ahead_;
+  std::thread aheadThread_;
+  std::mutex engineTurn_;               // guards synthesising_
+  std::condition_variable engineFree_;
+  bool synthesising_ = false;           // the speech thread has the engine
 };
 
 }  // namespace aurisona

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <vector>
 
 #include "audio-io/device_test_util.h"
 #include "audio-io/speech_player.h"
@@ -111,6 +112,95 @@ TEST_F(SpeechPlayerTest, ReleaseVoiceSilencesAtOnce) {
   EXPECT_LT(sounding, size_t(testing::kSinkRate * 2 * 1.5));
   // An empty text now only stops, and says a voice had spoken.
   EXPECT_TRUE(player.Speak(u"", kVoice, 0, 100));
+}
+
+// The real engine, with each synthesis noted: its text, and when it began and ended.
+class NotingEngine final : public SpeechEngine {
+ public:
+  struct Call {
+    std::u16string text;
+    Clock::time_point begin, end;
+  };
+  std::vector<Voice> ListVoices() override { return inner_.ListVoices(); }
+  bool IsReady() const override { return inner_.IsReady(); }
+  SynthesisStatus Synthesize(std::u16string_view text, std::u16string_view voice, int rate, int volume,
+                             const SpeechSink& sink, Voice* used) override {
+    const auto begin = Clock::now();
+    const SynthesisStatus status = inner_.Synthesize(text, voice, rate, volume, sink, used);
+    std::lock_guard<std::mutex> guard(lock_);
+    calls_.push_back({std::u16string(text), begin, Clock::now()});
+    return status;
+  }
+  std::vector<Call> Calls() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return calls_;
+  }
+
+ private:
+  EspeakSpeechEngine inner_;
+  std::mutex lock_;
+  std::vector<Call> calls_;
+};
+
+TEST_F(SpeechPlayerTest, APrefetchedSentenceIsSpokenWithoutBeingSynthesisedAgain) {
+  const std::u16string first = u"The first sentence is spoken now.";
+  const std::u16string second = u"The second one is synthesised while the first is heard.";
+  NotingEngine engine;
+  SpeechAudio audio;
+  ASSERT_EQ(engine.SynthesizeAll(second, kVoice, 0, 100, &audio), SynthesisStatus::kOk);
+  Heard heard;
+  SpeechPlayer player(engine, heard.Events());
+  testing::MonitorRecording monitor(dir_.path());
+  ASSERT_TRUE(monitor.started());
+
+  ASSERT_TRUE(player.Speak(first, kVoice, 0, 100));
+  player.Prefetch(second, kVoice, 0, 100);
+  ASSERT_TRUE(testing::WaitUntil([&] { return heard.EndCount() == 1; }, 15s));
+  const size_t firstWords = heard.WordCount();
+  const auto secondSpoken = Clock::now();
+  ASSERT_TRUE(player.Speak(second, kVoice, 0, 100));
+  ASSERT_TRUE(testing::WaitUntil([&] { return heard.EndCount() == 2; }, 15s));
+  monitor.Finish();
+
+  // One synthesis each, the second after the first (which is heard first).
+  const auto calls = engine.Calls();
+  ASSERT_EQ(calls.size(), 3u);  // the measurement above, then the two sentences
+  EXPECT_EQ(calls[1].text, first);
+  EXPECT_EQ(calls[2].text, second);
+  EXPECT_GE(calls[2].begin, calls[1].end);
+  EXPECT_LT(calls[2].end, secondSpoken);  // done while the first was heard
+  // The second sentence's words all reported, in order, and its end once.
+  std::lock_guard<std::mutex> guard(heard.lock);
+  ASSERT_EQ(heard.words.size() - firstWords, audio.words.size());
+  for (size_t i = 0; i < audio.words.size(); ++i) {
+    EXPECT_EQ(heard.words[firstWords + i].first.offset, audio.words[i].offset) << i;
+    EXPECT_EQ(heard.words[firstWords + i].first.length, audio.words[i].length) << i;
+  }
+  EXPECT_EQ(heard.ends[1].first, SpeechEnd::kSpoken);
+}
+
+TEST_F(SpeechPlayerTest, APrefetchThatIsNotSpokenIsDropped) {
+  NotingEngine engine;
+  Heard heard;
+  SpeechPlayer player(engine, heard.Events());
+  player.Prefetch(u"Never heard.", kVoice, 0, 100);
+  // Another sentence comes instead: it is synthesised and spoken.
+  ASSERT_TRUE(player.Speak(u"Heard instead.", kVoice, 0, 100));
+  ASSERT_TRUE(testing::WaitUntil([&] { return heard.EndCount() == 1; }, 15s));
+  // The same words at another rate are another sentence too.
+  player.Prefetch(u"Heard instead.", kVoice, 5, 100);
+  ASSERT_TRUE(player.Speak(u"Heard instead.", kVoice, 0, 100));
+  ASSERT_TRUE(testing::WaitUntil([&] { return heard.EndCount() == 2; }, 15s));
+  // Dropped at the end of speaking, in the middle of its synthesis or before.
+  player.Prefetch(u"This one is dropped while it may still be synthesised.", kVoice, 0, 100);
+  const auto release = Clock::now();
+  player.ReleaseVoice();
+  EXPECT_LT(Clock::now() - release, 500ms);
+  size_t spoken = 0;
+  for (const auto& call : engine.Calls()) spoken += call.text == u"Heard instead.";
+  EXPECT_EQ(spoken, 2u);
+  std::lock_guard<std::mutex> guard(heard.lock);
+  EXPECT_EQ(heard.ends.size(), 2u);
 }
 
 }  // namespace

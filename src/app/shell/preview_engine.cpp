@@ -104,9 +104,21 @@ bool PreviewEngine::PlayNext() {
     const size_t index = walk_->index();
     const bool playing = PlayRecord(*record);
     if (playing && recordStarted) recordStarted(segments_[index], index);
+    if (playing) PrefetchAfter(index);
     return playing;
   }
   return false;
+}
+
+void PreviewEngine::PrefetchAfter(size_t index) {
+  // The record that follows in the list is usually the next one played; when
+  // the walk goes elsewhere (a repeat, a no-read span, a swapped voice) the
+  // sentence prefetched is not the one spoken and is dropped.
+  if (index + 1 >= segments_.size() || segments_[index + 1].kind != kSegSpeech) return;
+  const Segment& next = segments_[index + 1];
+  const VoiceSlot voice =
+      panel_.VoiceSlotQuery(VoiceSlotForSentence(next.param, next.chinese == 1)).value_or(VoiceSlot{});
+  speech_->Prefetch(next.text, voice.voice, voice.rate, voice.volume);
 }
 
 bool PreviewEngine::PlayFile(const std::filesystem::path& path, int playTime, int fade) {

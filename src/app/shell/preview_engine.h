@@ -65,6 +65,9 @@ class PreviewEngine final : public QObject {
   // done or the record failed to start (its message has been shown then).
   bool PlayNext();
   bool PlayRecord(Segment& record);
+  // Lets the speech synthesise the record after `index` while this one plays,
+  // when it is a sentence.
+  void PrefetchAfter(size_t index);
   bool PlayFile(const std::filesystem::path& path, int playTime, int fade);
   void Advance();
   void Stop();
