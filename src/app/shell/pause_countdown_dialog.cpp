@@ -48,12 +48,14 @@ QString PauseCountdownDialog::StartText(int milliseconds) {
 }
 
 void PauseCountdownDialog::Start(int milliseconds) {
+  // The pause counts from now: showing the dialog the first time takes a
+  // while, which must not lengthen it.
+  pauseTimer_.start(std::max(milliseconds, 0));
+  secondTimer_.start();
   remaining_ = milliseconds;
   label_->setText(StartText(milliseconds));
   CentreOverAnchor();
   if (anchor_ == nullptr || !anchor_->isMinimized()) show();
-  pauseTimer_.start(std::max(milliseconds, 0));
-  secondTimer_.start();
 }
 
 void PauseCountdownDialog::Cancel() {
