@@ -192,25 +192,12 @@ void SoundFilePlayer::RunMp3(std::filesystem::path path, int32_t playTimeSeconds
 }
 
 void SoundFilePlayer::Finish(bool played) {
-  if (Running() && player_.IsOpen()) {
-    // Until the last byte has been heard; Stop cuts the wait short.
-    player_.Flush();
-    const auto deadline = std::chrono::steady_clock::now() + WavePlayer::kDrainSteps * WavePlayer::kDrainStep;
-    while (player_.QueuedCount() > 0 && Running() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
-    }
-    // The end is reported when the last byte will have been heard by the time
-    // a byte written now is: what follows is then heard without a gap.
-    const uint64_t consumed = player_.ConsumedBytes();
-    while (player_.HeardBytes(player_.OutputLatency()) < consumed && Running() &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
-    }
-  }
-  // Cut off when the wait above gave up (a stream that broke off, or one
-  // that never played its sound); Close would only wait again.
-  if (Running() && player_.QueuedCount() == 0 && player_.HeardBytes(player_.OutputLatency()) >= player_.ConsumedBytes()) {
-    player_.Close();
+  // The end is reported when the last byte will have been heard by the time
+  // a byte written now is: what follows is then heard without a gap. Stop
+  // cuts the wait short.
+  if (Running()) {
+    player_.Finish(std::chrono::steady_clock::now() + WavePlayer::kDrainSteps * WavePlayer::kDrainStep,
+                   [this] { return Running(); });
   } else {
     player_.Abort();
   }

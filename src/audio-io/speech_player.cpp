@@ -192,19 +192,12 @@ void SpeechPlayer::Run(std::u16string text, std::u16string voice, int rate, int 
       std::this_thread::sleep_for(kPollStep);
       report(false);
     }
-    const auto deadline = std::chrono::steady_clock::now() + kMaxTail;
     // Ended when the last sample will have been heard by the time a sample
     // written now is: what follows is then heard without a gap.
-    while (player_.HeardBytes(player_.OutputLatency()) / 2 < samples.size() && Live() &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(WavePlayer::kHeardPollStep);
+    player_.Finish(std::chrono::steady_clock::now() + kMaxTail, [&] {
       report(false);
-    }
-  }
-  // Cut off when the wait above gave up (a stream that broke off); Close
-  // would only wait again.
-  if (Live() && player_.QueuedCount() == 0 && player_.HeardBytes(player_.OutputLatency()) / 2 >= samples.size()) {
-    player_.Close();
+      return Live();
+    });
   } else {
     player_.Abort();
   }

@@ -335,10 +335,15 @@ bool WavePlayer::Flush() {
 }
 
 void WavePlayer::Close() {
-  if (!device_) return;
+  Finish(std::chrono::steady_clock::now() + kDrainSteps * kDrainStep, [] { return true; });
+}
+
+bool WavePlayer::Finish(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& goOn) {
+  if (!device_) return false;
   Flush();
-  const auto deadline = std::chrono::steady_clock::now() + kDrainSteps * kDrainStep;
-  const auto waiting = [&] { return std::chrono::steady_clock::now() < deadline && device_->Running(); };
+  const auto waiting = [&] {
+    return std::chrono::steady_clock::now() < deadline && device_->Running() && goOn();
+  };
   while (QueuedCount() > 0 && waiting()) std::this_thread::sleep_for(kPollStep);
   // Until the last byte will have been heard by the time a byte written now
   // is: whatever plays next then follows without a gap. The stream is parked
@@ -347,7 +352,9 @@ void WavePlayer::Close() {
   const uint64_t consumed = ConsumedBytes();
   const auto heard = [&] { return QueuedCount() == 0 && HeardBytes(OutputLatency()) >= consumed; };
   while (!heard() && waiting()) std::this_thread::sleep_for(kHeardPollStep);
-  Release(heard() && device_->Running());
+  const bool ended = heard() && device_->Running() && goOn();
+  Release(ended);
+  return ended;
 }
 
 void WavePlayer::Abort() {

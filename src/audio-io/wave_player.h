@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -74,6 +75,12 @@ class WavePlayer {
   // it holds. Given up after those 3 s, the stream is let go instead. Nothing
   // when not open.
   void Close();
+
+  // Close with a deadline of the caller's and a question asked while it waits
+  // (`goOn` false cuts the wait short): when the wait ends before the sound
+  // has been heard, the device is let go at once, as Abort does. Returns
+  // whether the sound was heard to its end.
+  bool Finish(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& goOn);
 
   // Discards everything queued and lets the device go at once: silence follows
   // immediately. A stream that holds nothing unheard is parked. Nothing when
