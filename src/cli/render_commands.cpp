@@ -54,8 +54,9 @@ class ScratchFolder {
     const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
     if (ec) return;  // TMPDIR names no folder
     std::string tmpl = (temp / "aurisona-render-XXXXXX").string();
-    if (mkdtemp(tmpl.data())) path_ = tmpl;
-    ticket_ = TempTicket(path_, true);
+    uint64_t ticket = 0;
+    if (CreateRegisteredTemp(tmpl, 0, true, &ticket) == 0) path_ = tmpl;
+    ticket_ = TempTicket::Adopt(ticket);
   }
   ~ScratchFolder() {
     std::error_code ec;

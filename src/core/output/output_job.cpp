@@ -83,11 +83,12 @@ class SpeechFiles {
       const fs::path temp = fs::temp_directory_path(ec);
       if (ec) continue;  // TMPDIR names no folder
       std::string tmpl = (temp / "aurisona-speech-XXXXXX.wav").string();
-      const int fd = mkstemps(tmpl.data(), 4);
+      uint64_t ticket = 0;
+      const int fd = CreateRegisteredTemp(tmpl, 4, false, &ticket);
       if (fd < 0) continue;
       ::close(fd);
       paths_.push_back(tmpl);
-      tickets_.emplace_back(paths_.back());
+      tickets_.push_back(TempTicket::Adopt(ticket));
     }
   }
   ~SpeechFiles() {

@@ -56,12 +56,11 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path target, Options options
   std::filesystem::path dir = target_.parent_path();
   if (dir.empty()) dir = ".";
   temp_ = (dir / ("." + target_.filename().string() + ".XXXXXX")).string();
-  fd_ = mkstemp(temp_.data());
+  fd_ = CreateRegisteredTemp(temp_, 0, false, &tempTicket_);
   if (fd_ < 0) {
     error_ = std::string("cannot create a file in ") + dir.string() + ": " + std::strerror(errno);
     return;
   }
-  tempTicket_ = RegisterTemp(temp_);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {

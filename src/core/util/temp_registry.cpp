@@ -1,5 +1,7 @@
 #include "util/temp_registry.h"
 
+#include <stdlib.h>
+
 #include <map>
 #include <mutex>
 
@@ -54,6 +56,26 @@ uint64_t RegisterTemp(const std::filesystem::path& path, bool folder) {
   const uint64_t ticket = gNext++;
   Registry().emplace(ticket, Entry{path, folder});
   return ticket;
+}
+
+int CreateRegisteredTemp(std::string& pattern, int suffixLength, bool folder, uint64_t* ticket) {
+  *ticket = 0;
+  std::lock_guard guard(RegistryLock());
+  int fd = 0;
+  if (folder) {
+    if (mkdtemp(pattern.data()) == nullptr) return -1;
+  } else {
+    fd = mkstemps(pattern.data(), suffixLength);
+    if (fd < 0) return -1;
+  }
+  if (gClosed) {
+    // The process is ending: made and removed at once, as RegisterTemp does.
+    RemoveEntry(Entry{pattern, folder});
+    return fd;
+  }
+  *ticket = gNext++;
+  Registry().emplace(*ticket, Entry{pattern, folder});
+  return fd;
 }
 
 void UnregisterTemp(uint64_t ticket) {

@@ -4,12 +4,20 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace aurisona {
 
 // Registers a temporary file (or, with `folder`, a folder removed with all it
 // holds). Returns a ticket for UnregisterTemp; 0 when nothing was registered.
 uint64_t RegisterTemp(const std::filesystem::path& path, bool folder = false);
+// Creates a file (mkstemps: `pattern` ends in XXXXXX and `suffixLength` more
+// characters, which are replaced by the name made) or, with `folder`, a folder
+// (mkdtemp) and registers it, both under the registry's lock, so that a stop
+// cannot come between them and leave it behind. Returns the open descriptor
+// of the file (0 for a folder) and sets `ticket`; -1 when nothing was made.
+// Once the process is ending, what is made is removed at once (ticket 0).
+int CreateRegisteredTemp(std::string& pattern, int suffixLength, bool folder, uint64_t* ticket);
 // The owner has removed or kept the file itself.
 void UnregisterTemp(uint64_t ticket);
 // Removes every registered file and folder (newest first); the owners must
@@ -25,6 +33,12 @@ class TempTicket {
   TempTicket() = default;
   explicit TempTicket(const std::filesystem::path& path, bool folder = false) : ticket_(RegisterTemp(path, folder)) {}
   ~TempTicket() { UnregisterTemp(ticket_); }
+  // Takes over a ticket of CreateRegisteredTemp.
+  static TempTicket Adopt(uint64_t ticket) {
+    TempTicket adopted;
+    adopted.ticket_ = ticket;
+    return adopted;
+  }
   TempTicket(TempTicket&& other) noexcept : ticket_(other.ticket_) { other.ticket_ = 0; }
   TempTicket& operator=(TempTicket&& other) noexcept {
     if (this != &other) {
