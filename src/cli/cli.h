@@ -11,6 +11,7 @@
 #include "media/media_library.h"
 #include "output/output_job.h"
 #include "output/timeline.h"
+#include "reading/reading_engine.h"
 #include "script/memory_document.h"
 #include "settings/settings_record.h"
 #include "speech/composite_engine.h"
@@ -55,10 +56,14 @@ struct RenderSetup {
   std::optional<MediaLibrary> library;
   std::unique_ptr<ScratchFolder> scratch;
   MemoryScriptDocument document;
-  std::unique_ptr<SpeechEngine> speech = CreateSpeechEngine();
+  std::unique_ptr<ReadingSpeechEngine> speech = std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine());
   SettingsRecord record;
   OutputJob job;
 };
+
+// The data directory's readings dictionary; each line that cannot be taken is reported
+// on standard error ("aurisona-cli: FILE:LINE: reason") and skipped.
+std::shared_ptr<const ReadingDictionary> LoadReadings(const DataDirectory& directory);
 
 // Opens `script` and prepares the job (without its output path). False after
 // reporting the failure; *exitCode then holds the exit code.
@@ -76,6 +81,7 @@ int ConvertCommand(int argc, char** argv);
 int RenderCommand(int argc, char** argv);
 int TimelineCommand(int argc, char** argv);
 int VoicesCommand(int argc, char** argv);
+int SpokenCommand(int argc, char** argv);
 int PlayCommand(int argc, char** argv);
 int RecordCommand(int argc, char** argv);
 

@@ -43,6 +43,11 @@ const Command kCommands[] = {
      "print the segments of a script (.txt or .lsn), one JSON object a line;\n"
      "compiler messages go to standard error\n",
      {}, {}, 1, 1, nullptr},
+    {"spoken", aurisona::cli::SpokenCommand, "IN",
+     "print how each sentence of a script will be read, one JSON object a line: the\n"
+     "voice slot, the language (zh or en), the sentence as written and the words the\n"
+     "speech engine is handed (after the readings dictionary and the number rules)\n",
+     {}, {}, 1, 1, nullptr},
     {"convert", aurisona::cli::ConvertCommand, "IN OUT",
      "open IN as the application does and save OUT by its ending (.lsn or .txt)\n",
      {}, {}, 2, 2, nullptr},

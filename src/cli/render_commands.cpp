@@ -84,10 +84,25 @@ void ResolveVoiceSlots(SettingsRecord& record, const std::vector<Voice>& voices)
   }
 }
 
+std::shared_ptr<const ReadingDictionary> LoadReadings(const DataDirectory& directory) {
+  std::vector<DictionaryProblem> problems;
+  const std::filesystem::path path = directory.Readings();
+  auto dictionary = std::make_shared<const ReadingDictionary>(ReadingDictionary::Load(path, &problems));
+  for (const DictionaryProblem& p : problems) {
+    if (p.line > 0) {
+      std::fprintf(stderr, "aurisona-cli: %s:%d: %s; line skipped\n", path.c_str(), p.line, p.reason.c_str());
+    } else {
+      std::fprintf(stderr, "aurisona-cli: %s: %s; no readings used\n", path.c_str(), p.reason.c_str());
+    }
+  }
+  return dictionary;
+}
+
 bool PrepareRender(const Args& args, const std::string& script, RenderSetup* setup, int* exitCode) {
   setup->library.emplace(OpenDataDirectory(args));
   MediaLibrary& library = *setup->library;
   library.Build();
+  setup->speech->SetDictionary(LoadReadings(library.directory()));
 
   // The document's own clips and recordings go to a scratch folder, so that
   // rendering never changes the data directory.

@@ -7,7 +7,10 @@
 #include "files/document_files.h"
 #include "media/media_library.h"
 #include "script/compiler.h"
+#include "output/timeline.h"
+#include "reading/read_aloud.h"
 #include "script/memory_document.h"
+#include "speech/voice_slots.h"
 #include "util/text.h"
 
 namespace aurisona::cli {
@@ -69,6 +72,32 @@ int CompileCommand(int argc, char** argv) {
                 s.chinese, s.start, s.end, JsonString(s.text).c_str());
   }
   return std::ferror(stdout) ? Fail("cannot write the segments") : 0;
+}
+
+int SpokenCommand(int argc, char** argv) {
+  HandleStopSignals();
+  Args args;
+  std::string error;
+  if (!ParseArgs(argc, argv, 2, {"--data-dir"}, {}, &args, &error)) return Fail(error);
+  if (args.positional.size() != 1) return Fail("usage: aurisona-cli spoken IN [--data-dir DIR]");
+  MediaLibrary library(OpenDataDirectory(args));
+  library.Build();
+  const std::shared_ptr<const ReadingDictionary> readings = LoadReadings(library.directory());
+  MemoryScriptDocument doc;
+  if (!OpenScript(args.positional[0], library, false, doc)) return 1;
+  std::vector<Segment> segments;
+  ScriptCompiler(doc, library.lists(), segments, ReportToStderr());
+  for (const Segment& s : segments) {
+    if (s.kind != kSegSpeech) continue;
+    const ReadingLanguage language = s.chinese ? ReadingLanguage::kMandarin : ReadingLanguage::kEnglish;
+    for (const SentenceSpan& sentence : SplitSentences(s.text)) {
+      const SpokenText spoken = ReadAloud(sentence.text, readings.get(), language);
+      std::printf("{\"voice\":%d,\"language\":\"%s\",\"written\":%s,\"spoken\":%s}\n",
+                  VoiceSlotForSentence(s.param, s.chinese != 0), s.chinese ? "zh" : "en",
+                  JsonString(sentence.text).c_str(), JsonString(spoken.text).c_str());
+    }
+  }
+  return std::fflush(stdout) != 0 || std::ferror(stdout) ? Fail("cannot write the sentences") : 0;
 }
 
 int ConvertCommand(int argc, char** argv) {

@@ -42,6 +42,8 @@ class DataDirectory {
   std::filesystem::path Music() const { return root_ / "Music"; }
   std::filesystem::path Record() const { return root_ / "Record"; }
   std::filesystem::path Sound() const { return root_ / "Sound"; }
+  // The user's readings dictionary (written = spoken, one entry a line).
+  std::filesystem::path Readings() const { return root_ / "readings.txt"; }
 
   // Creates the data directory (with its parents), then Music, Record and Sound
   // in that order. Failures are ignored; the result says which folders are new.

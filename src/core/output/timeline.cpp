@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "reading/read_aloud.h"
+
 namespace aurisona {
 
 namespace {
@@ -40,25 +42,11 @@ bool IsBlankChar(char16_t c) {
 }
 // Full-width punctuation ends a sentence by itself; ASCII punctuation only
 // before a blank or the end, so "3.5" and "e.g" stay whole.
-// "Mr." in "Mr. Smith": the point of a title before a name ends no sentence.
-bool IsTitlePoint(std::u16string_view text, size_t i) {
-  static constexpr std::u16string_view kTitles[] = {u"Mr", u"Mrs", u"Ms", u"Dr", u"Prof", u"St", u"Mt", u"Jr", u"Sr"};
-  if (text[i] != u'.') return false;
-  size_t begin = i;
-  auto letter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
-  while (begin > 0 && letter(text[begin - 1])) --begin;
-  const std::u16string_view word = text.substr(begin, i - begin);
-  for (const std::u16string_view title : kTitles) {
-    if (word == title) return true;
-  }
-  return false;
-}
-
 bool EndsSentenceAt(std::u16string_view text, size_t i) {
   const char16_t c = text[i];
   if (!IsSentenceStop(c)) return false;
   if (c > 0x7F) return true;
-  if (IsTitlePoint(text, i)) return false;
+  if (IsAbbreviationPoint(text, i)) return false;  // "Mr. Smith", "e.g. this"
   return i + 1 >= text.size() || IsBlankChar(text[i + 1]) || IsSentenceStop(text[i + 1]) || text[i + 1] == u'"';
 }
 

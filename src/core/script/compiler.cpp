@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "reading/read_aloud.h"
+
 namespace aurisona {
 namespace {
 
@@ -36,8 +38,9 @@ class Compiler {
       }
       if (IsIgnorablePunctuation(c)) continue;
       if (IsChineseCharacter(c)) chinese_ = 1;
-      if (c == u'.' && IsDecimalPoint(i)) {
-        // "3.5", "$2.50", "10.30": the number is read whole.
+      if (c == u'.' && (IsDecimalPoint(i) || IsAbbreviationPoint(text_, static_cast<size_t>(i)))) {
+        // "3.5", "$2.50", "10.30": the number is read whole; "Mr. Smith", "9 a.m. to"
+        // and "e.g. this" go on too.
       } else if (c == u'.' || c == u'?' || c == u'!' || c == u';' || c == u'"') {
         Break(i);
       } else if (c == u'\r' || c == u'\n') {
@@ -198,7 +201,11 @@ class Compiler {
     if (!out_.empty()) {
       Segment& last = out_.back();
       if (last.kind == kSegSpeech && last.param == voice_ && last.chinese == chinese_) {
-        last.text.push_back(u' ');
+        // Runs are joined by one blank: the next run usually starts with its own.
+        auto blank = [](char16_t c) { return c == u' ' || c == u'\r' || c == u'\n'; };
+        if (run.empty() || last.text.empty() || !(blank(run.front()) || blank(last.text.back()))) {
+          last.text.push_back(u' ');
+        }
         last.text += run;
         last.end += static_cast<int32_t>(run.size());
         return;
