@@ -36,11 +36,11 @@ TEST(ScriptCompilerTest, SentencesSplitByLanguageAndMergeBySameVoice) {
   EXPECT_EQ(c->segments[1].chinese, 1);
   EXPECT_EQ(c->segments[1].start, 12);
   EXPECT_EQ(c->segments[1].end, 16);
-  EXPECT_EQ(c->segments[2].text, u"Good.  Bye!");
-  // " Good." and " Bye!" are English again: a new segment, then merged.
+  EXPECT_EQ(c->segments[2].text, u"Good. Bye!");
+  // " Good." and " Bye!" are English again: a new segment, then merged with one blank.
   c = Compile(u"One. Two. Three");
   ASSERT_EQ(c->segments.size(), 1u);
-  EXPECT_EQ(c->segments[0].text, u"One.  Two.  Three");
+  EXPECT_EQ(c->segments[0].text, u"One. Two. Three");
   EXPECT_EQ(c->segments[0].start, 0);
   EXPECT_EQ(c->segments[0].end, 15);
 }
@@ -50,13 +50,36 @@ TEST(ScriptCompilerTest, BreakCharactersAndLineBreaks) {
   // The female voice starts a new segment; the male runs merge.
   ASSERT_EQ(c->segments.size(), 2u);
   EXPECT_EQ(c->segments[0].param, 0);
-  EXPECT_EQ(c->segments[0].text, u" Mr.  Smith said \" hi\" \r");
+  EXPECT_EQ(c->segments[0].text, u" Mr. Smith said \" hi\"\r");
   EXPECT_EQ(c->segments[1].param, 1);
   EXPECT_EQ(c->segments[1].text, u" ok");
   // No break at all: one run at the end.
   c = Compile(u"no break here");
   ASSERT_EQ(c->segments.size(), 1u);
   EXPECT_EQ(c->segments[0].text, u"no break here");
+}
+
+// The point of a title or an abbreviation ends no run, so a title stays with the name
+// after it (and in its language); before a capital letter, a line break or a Chinese
+// character "a.m." and "etc." still end one. Runs are joined by one blank.
+TEST(ScriptCompilerTest, PointOfATitleOrAbbreviation) {
+  struct {
+    std::u16string script;
+    std::vector<std::u16string> segments;
+  } const cases[] = {
+      {u"Mr. Li来了。", {u"Mr. Li来了。"}},
+      {u"请Dr. Wang和Mrs. Brown回答。", {u"请Dr. Wang和Mrs. Brown回答。"}},
+      {u"Come at 9 a.m. 我们走。", {u"Come at 9 a.m.", u" 我们走。"}},
+      {u"Dr. Smith met him at 9 a.m. Then e.g. 5.", {u"Dr. Smith met him at 9 a.m. Then e.g. 5."}},
+      {u"No. 5 路车。", {u"No. 5 路车。"}},
+      {u"No. 好的。", {u"No.", u" 好的。"}},
+  };
+  for (const auto& c : cases) {
+    auto compiled = Compile(c.script);
+    std::vector<std::u16string> texts;
+    for (const Segment& segment : compiled->segments) texts.push_back(segment.text);
+    EXPECT_EQ(texts, c.segments);
+  }
 }
 
 TEST(ScriptCompilerTest, PointBetweenDigitsKeepsTheNumberWhole) {
@@ -74,7 +97,7 @@ TEST(ScriptCompilerTest, PointBetweenDigitsKeepsTheNumberWhole) {
   // A digit on one side only, a space, a full-width digit or a second point still break.
   c = Compile(u"<男>.5 5. 6 7.a 1..2 \uFF13.4");
   ASSERT_EQ(c->segments.size(), 1u);
-  EXPECT_EQ(c->segments[0].text, u" . 5 5.  6 7. a 1. .2 \uFF13. 4");
+  EXPECT_EQ(c->segments[0].text, u" . 5 5. 6 7. a 1. .2 \uFF13. 4");
   // The "1.5" of an English run next to a Chinese character.
   c = Compile(u"Mr. Li 1.5");
   EXPECT_EQ(c->segments.back().text.substr(c->segments.back().text.size() - 3), u"1.5");

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "output/output_job.h"
+#include "reading/reading_engine.h"
 #include "shell/settings_panel_port.h"
 
 class QLabel;
@@ -90,7 +91,7 @@ class PanelController final : public QObject, public SettingsPanelPort {
   QString AskOutputPathWithDialog();
 
   MainWindow& window_;
-  std::unique_ptr<SpeechEngine> speech_;
+  std::unique_ptr<ReadingSpeechEngine> speech_;
   std::unique_ptr<SettingsPanel> panel_;
   PreviewEngine* preview_ = nullptr;  // a child of the panel
   OutputProgressDialog* progress_ = nullptr;
