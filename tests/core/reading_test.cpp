@@ -46,7 +46,7 @@ TEST(ReadingTest, EnglishMoney) {
       {"£3, ¥20 and €5.", "three pounds, twenty yuan and five euros."},
       {"The coat is £45.99.", "The coat is forty five pounds ninety nine."},
       {"They paid $1 and 50p.", "They paid one dollar and fifty pence."},
-      {"A ruler is 1.50.", "A ruler is one fifty."},
+      {"A ruler is 1.50, a bottle 1.25 litres.", "A ruler is one fifty, a bottle one point two five litres."},
       {"It made $5 million.", "It made five million dollars."},
   });
 }
@@ -55,7 +55,8 @@ TEST(ReadingTest, EnglishPhoneNumbersAndCodes) {
   ExpectReadings({
       {"My number is 8765 4321.", "My number is eight seven six five, four three two one."},
       {"Call 120 now.", "Call one two zero now."},
-      {"Ring 555-0123.", "Ring five five five, zero one two three."},
+      {"Ring 555-0123 or 010-6253 7148.", "Ring five five five, zero one two three or zero one zero, six two five three, seven one four eight."},
+      {"Dial 120 or 110, not 110 people.", "Dial one two zero or one one zero, not one hundred and ten people."},
       {"Dial 13912345678.", "Dial one three nine one two three four five six seven eight."},
       {"Go to Room 302.", "Go to Room three oh two."},
       {"Flight CA1234 on A4 paper.", "Flight C A one two three four on A four paper."},
@@ -67,9 +68,9 @@ TEST(ReadingTest, EnglishYearsAndDates) {
       {"He was born in 1998.", "He was born in nineteen ninety eight."},
       {"In 2024 and in 2005.", "In twenty twenty four and in two thousand and five."},
       {"The exam is on 3 May.", "The exam is on the third of May."},
-      {"It happened on May 3rd, 1998.", "It happened on May third, nineteen ninety eight."},
+      {"It happened on May 3rd, 1998.", "It happened on May the third, nineteen ninety eight."},
       {"From 1990-2000 in the 1990s.", "From nineteen ninety to two thousand in the nineteen nineties."},
-      {"See you on Jan. 5.", "See you on January fifth."},
+      {"See you on Jan. 5, or 3rd May.", "See you on January the fifth, or the third of May."},
       {"There are 1500 students.", "There are one thousand five hundred students."},
   });
 }
@@ -81,6 +82,7 @@ TEST(ReadingTest, EnglishTitlesAndAbbreviations) {
       {"He lives at No. 5 Park Rd. with Ms. White.", "He lives at number five Park Road with Miz White."},
       {"Mr. and Mrs. Brown watch TV in the UK. OK.", "Mister and Missus Brown watch TV in the UK. OK."},
       {"Bring food, e.g. bread, i.e. something, etc.", "Bring food, for example bread, that is something, et cetera."},
+      {"It is on Fri., Jan. 21st.", "It is on Friday, January the twenty first."},
       {"No, I don't.", "No, I don't."},
   });
 }
@@ -113,7 +115,9 @@ TEST(ReadingTest, MandarinKinds) {
       {"第5段，第7至9题，6月7日，1.5小时，0.5米。", "第五段，第七至九题，六月七日，一点五小时，零点五米。"},
       {"我有2个苹果，花了200元，走了2000米。", "我有两个苹果，花了两百元，走了两千米。"},
       {"气温-5℃，速度60km/h。", "气温零下五摄氏度，速度每小时六十公里。"},
-      {"房间是302室，共1005人。", "房间是三零二室，共一千零五人。"},
+      {"房间是302室，共1005人，读2遍。", "房间是三零二室，共一千零五人，读两遍。"},
+      {"电话8765 4321，航班CA1831，长120cm，售价1,200元。", "电话八七六五，四三二幺，航班CA幺八三幺，长一百二十厘米，售价一千两百元。"},
+      {"以3-0结束，第3-5题。", "以三比零结束，第三至五题。"},
   });
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/test_util.h"
+#include "support/recogniser.h"
 #include "speech/composite_engine.h"
 #include "speech/voice.h"
 #include "util/text.h"
@@ -18,6 +19,9 @@ namespace aurisona {
 namespace {
 
 using testing::TempDir;
+using testing::Transcribe;
+using testing::WordErrorRate;
+using testing::Words;
 using testing::WriteBytes;
 
 struct Sentence {
@@ -53,34 +57,6 @@ const Sentence kSentences[] = {
      "you will now hear a short talk about the history of the city"},
 };
 
-std::vector<std::string> Words(const std::string& text) {
-  std::string clean;
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    clean += (std::isalnum(u) || c == '\'') ? static_cast<char>(std::tolower(u)) : ' ';
-  }
-  std::istringstream in(clean);
-  std::vector<std::string> words;
-  for (std::string w; in >> w;) words.push_back(w);
-  return words;
-}
-
-// Word edit distance (substitutions, insertions, deletions) over the reference's length.
-double WordErrorRate(const std::vector<std::string>& ref, const std::vector<std::string>& hyp) {
-  std::vector<size_t> row(hyp.size() + 1);
-  for (size_t j = 0; j <= hyp.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= ref.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= hyp.size(); ++j) {
-      const size_t up = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (ref[i - 1] == hyp[j - 1] ? 0 : 1)});
-      diagonal = up;
-    }
-  }
-  return ref.empty() ? 0.0 : static_cast<double>(row[hyp.size()]) / static_cast<double>(ref.size());
-}
-
 TEST(SpeechIntelligibilityTest, WordErrorRateMeasuresEdits) {
   EXPECT_DOUBLE_EQ(WordErrorRate(Words("a b c d"), Words("A, b c d.")), 0.0);
   EXPECT_DOUBLE_EQ(WordErrorRate(Words("a b c d"), Words("a x c")), 0.5);
@@ -88,20 +64,8 @@ TEST(SpeechIntelligibilityTest, WordErrorRateMeasuresEdits) {
   EXPECT_DOUBLE_EQ(WordErrorRate(Words("a b c d"), Words("b c d")), 0.25);
 }
 
-std::string Transcribe(const std::filesystem::path& wav) {
-  const std::string command =
-      "pocketsphinx_continuous -infile '" + wav.string() + "' -logfn /dev/null 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return {};
-  std::string out;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
 TEST(SpeechIntelligibilityTest, DefaultEnglishVoicesAreUnderstood) {
-  ASSERT_EQ(std::system("command -v pocketsphinx_continuous >/dev/null"), 0)
+  ASSERT_TRUE(testing::HaveRecogniser())
       << "pocketsphinx is not installed (scripts/setup.sh)";
   const auto engine = CreateSpeechEngine();
   const VoiceSlotLists lists = DistributeVoices(engine->ListVoices());

@@ -60,8 +60,9 @@ std::u16string DigitsOf(uint64_t n) {
   return s;
 }
 
-// 0 < n < 10000 as one group of four places; `full` keeps a leading 一 before 十.
-std::u16string ChineseGroup(uint64_t n, bool full) {
+// 0 < n < 10000 as one group of four places; `full` keeps a leading 一 before 十;
+// `liang` reads 2 before 千 and 百 as 两.
+std::u16string ChineseGroup(uint64_t n, bool full, bool liang) {
   static constexpr std::u16string_view kPlaces[] = {u"千", u"百", u"十", u""};
   std::u16string out;
   bool zero = false;
@@ -74,7 +75,11 @@ std::u16string ChineseGroup(uint64_t n, bool full) {
     }
     if (zero) out += u"零";
     zero = false;
-    if (!(k == 2 && d == 1 && out.empty() && !full)) out.push_back(kChineseDigits[d]);
+    if (liang && d == 2 && k < 2) {
+      out += u"两";
+    } else if (!(k == 2 && d == 1 && out.empty() && !full)) {
+      out.push_back(kChineseDigits[d]);
+    }
     out += kPlaces[k];
   }
   return out;
@@ -200,7 +205,7 @@ std::u16string ChineseCardinal(uint64_t n, bool liang) {
     // A gap before a group, or a group below a thousand after a higher one, takes 零.
     if (!out.empty() && (zero || part < 1000)) out += u"零";
     zero = false;
-    out += ChineseGroup(part, !out.empty());
+    out += ChineseGroup(part, !out.empty(), liang);
     out += kGroups[g];
   }
   if (liang && out.size() >= 2 && out[0] == u'二' &&

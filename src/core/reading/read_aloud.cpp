@@ -243,7 +243,8 @@ class EnglishReader : public Reader {
   std::u16string Meridiem(char16_t ap) const { return ap == u'a' ? u"a.m." : u"p.m."; }
 
   // Minutes after the hour: "o'clock", "oh five", "thirty".
-  static std::u16string Minutes(uint64_t mm, bool oclock) {
+  static std::u16string Minutes(uint64_t mm, bool oclock, uint64_t h = 0) {
+    if (mm == 0 && h > 12) return oclock ? u" hundred" : u"";  // 17:00 seventeen hundred
     if (mm == 0) return oclock ? u" o'clock" : u"";
     if (mm < 10) return u" oh " + EnglishCardinal(mm);
     return u" " + EnglishCardinal(mm);
@@ -253,7 +254,7 @@ class EnglishReader : public Reader {
   int Time(int a, uint64_t h, uint64_t mm, int e) {
     int me = 0;
     const char16_t ap = MeridiemAt(e, &me);
-    std::u16string words = EnglishCardinal(h) + Minutes(mm, ap == 0);
+    std::u16string words = EnglishCardinal(h) + Minutes(mm, ap == 0, h);
     if (ap != 0) {
       words += u" " + Meridiem(ap);
       e = me;
@@ -343,12 +344,12 @@ class EnglishReader : public Reader {
   // Digit groups joined by "-" or single blanks: a phone number, or a range of years.
   int Groups(int a) {
     std::vector<std::pair<int, int>> groups{{a, DigitsEnd(a)}};
-    char16_t sep = 0;
+    char16_t sep = 0;  // u' ' when every separator is a blank
     while (true) {
       const int e = groups.back().second;
       const char16_t c = At(e);
-      if ((c == u'-' || c == 0x2013 || c == u' ') && IsDigit(At(e + 1)) && (sep == 0 || sep == c)) {
-        sep = c;
+      if ((c == u'-' || c == 0x2013 || c == u' ') && IsDigit(At(e + 1))) {
+        sep = (sep == 0 || sep == c) ? c : u'-';
         groups.push_back({e + 1, DigitsEnd(e + 1)});
       } else {
         break;
@@ -381,6 +382,7 @@ class EnglishReader : public Reader {
       words += EnglishDigits(Span(b, e));
     }
     Say(words, a, end, true);
+    phone_ = true;
     return end;
   }
 
@@ -425,7 +427,8 @@ class EnglishReader : public Reader {
         return Time(i, n, mm, fe);
       }
       std::u16string words;
-      if (!unit && frac.size() == 2 && n > 0 && !grouped && !(At(fe) == u'.' && IsDigit(At(fe + 1)))) {
+      if (!unit && frac.size() == 2 && n > 0 && !grouped && !(At(fe) == u'.' && IsDigit(At(fe + 1))) &&
+          !MeasureWordAt(fe)) {
         // "1.50", "10.30": a price or a time read in pairs
         words = EnglishCardinal(n) + Minutes(mm, false);
       } else {
@@ -454,6 +457,16 @@ class EnglishReader : public Reader {
     if (!grouped && IsLetter(At(e)) && IsLetter(At(e + 1)) && !IsLetter(At(e + 2))) {
       const std::u16string suffix = Lowered(Span(e, e + 2));
       if (suffix == u"st" || suffix == u"nd" || suffix == u"rd" || suffix == u"th") {
+        const int ms = SkipBlanks(e + 2);
+        const int me = LettersEnd(ms);
+        const int month = ms > e + 2 ? MonthIndex(Span(ms, me), true) : -1;
+        if (month >= 0 && !IsLetter(At(me))) {
+          int end = me;
+          if (At(end) == u'.' && MonthIndex(Span(ms, me), false) < 0) ++end;
+          Say(u"the " + EnglishOrdinal(n) + u" of " + std::u16string(kMonths[static_cast<size_t>(month)]), i, end, true);
+          year_context_ = true;
+          return end;
+        }
         Say(EnglishOrdinal(n), i, e + 2, true);
         year_context_ = true;
         return e + 2;
@@ -496,8 +509,9 @@ class EnglishReader : public Reader {
                       (after_range && last_was_year_))) {
       words = EnglishYear(n);
       last_was_year_ = true;
-    } else if (!grouped && len >= 3 && OneOf(prev, kPhoneWords)) {
+    } else if (!grouped && len >= 3 && (OneOf(prev, kPhoneWords) || (phone_ && (prev == u"and" || prev == u"or")))) {
       words = EnglishDigits(digits);
+      phone_ = true;
     } else if (!grouped && len >= 3 && OneOf(prev, kCodeWords)) {
       words = EnglishDigits(digits, u"oh");
     } else if (!grouped && ((len >= 2 && digits[0] == u'0') || len >= 7)) {
@@ -575,6 +589,16 @@ class EnglishReader : public Reader {
       Say(u"number", i, after, false);
       return after;
     }
+    static constexpr std::pair<std::u16string_view, std::u16string_view> kWeekdays[] = {
+        {u"Mon", u"Monday"},   {u"Tue", u"Tuesday"},  {u"Tues", u"Tuesday"}, {u"Wed", u"Wednesday"},
+        {u"Thu", u"Thursday"}, {u"Thur", u"Thursday"}, {u"Thurs", u"Thursday"}, {u"Fri", u"Friday"},
+        {u"Sat", u"Saturday"}, {u"Sun", u"Sunday"}};
+    for (const auto& [w, full] : kWeekdays) {
+      if (word == w && point) {
+        Say(full, i, after, false);
+        return after;
+      }
+    }
     const std::u16string lower = Lowered(word);
     if (lower == u"etc" && point) {
       Say(EndsSentenceAfter(after) ? u"et cetera." : u"et cetera", i, after, false);
@@ -603,7 +627,7 @@ class EnglishReader : public Reader {
         const std::u16string suffix = Lowered(Span(de, std::min(de + 2, limit_)));
         if ((suffix == u"st" || suffix == u"nd" || suffix == u"rd" || suffix == u"th") && !IsLetter(At(de + 2))) de2 += 2;
         if (!IsLetter(At(de2))) {
-          words += u" " + EnglishOrdinal(day);
+          words += u" the " + EnglishOrdinal(day);
           end = de2;
           year_context_ = true;
         }
@@ -638,15 +662,33 @@ class EnglishReader : public Reader {
     return we;
   }
 
+  // A word of measure after a number: "1.25 litres" is read with "point".
+  bool MeasureWordAt(int k) const {
+    static constexpr std::array<std::u16string_view, 18> kMeasures = {
+        u"litre", u"liter", u"metre", u"meter", u"gram", u"kilo", u"mile", u"hour", u"minute",
+        u"second", u"percent", u"degree", u"point", u"inch", u"feet", u"foot", u"time", u"kilogram"};
+    const int s = SkipBlanks(k);
+    if (s == k) return false;
+    const std::u16string w = Lowered(Span(s, LettersEnd(s)));
+    for (const size_t cut : {size_t{0}, size_t{1}, size_t{2}}) {  // "litre", "litres", "inches"
+      if (w.size() <= cut + 2) continue;
+      const std::u16string stem = w.substr(0, w.size() - cut);
+      if (OneOf(std::u16string_view(stem), kMeasures)) return true;
+      if (stem.size() > 5 && (stem.ends_with(u"metre") || stem.ends_with(u"meter"))) return true;
+    }
+    return false;
+  }
+
   bool year_context_ = false;
   bool last_was_year_ = false;
+  bool phone_ = false;  // a phone number was read: "and 110" is one too
 };
 
 // ---------------------------------------------------------------------------
 // Mandarin
 
 constexpr std::u16string_view kMeasureWords =
-    u"个本只张件位条次天年岁周块元支双台辆杯瓶碗节门所家种份把间座层倍名头匹架艘首篇句幅";
+    u"个本只张件位条次天年岁周块元支双台辆杯瓶碗节门所家种份把间座层倍名头匹架艘首篇句幅遍趟场回声段道";
 constexpr std::u16string_view kAfterNumberNotQuantity = u"个元块人米名岁年月日号次页题分秒斤克路层楼班";
 
 class MandarinReader : public Reader {
@@ -739,7 +781,9 @@ class MandarinReader : public Reader {
     const bool number_after = IsDigit(At(n)) || (IsCurrencySign(At(n)) && IsDigit(At(n + 1)));
     if (!number_after) return -1;
     if (last_number_) {
-      Say(u"至", i, n, false);
+      // "以3-0结束", "比分2-1": a score
+      const bool score = score_context_ && At(i) == u'-';
+      Say(score ? u"比" : u"至", i, n, false);
       return n;
     }
     if (At(i) == u'-' || At(i) == 0x2212) {
@@ -775,23 +819,33 @@ class MandarinReader : public Reader {
     uint64_t n = 0;
     if (!ParseDigits(digits, &n)) return -1;
     const size_t len = digits.size();
+    if (!last_number_) score_context_ = AfterWord(i, {u"以", u"比分", u"比"});
 
     // Phone numbers and codes in groups: 010-65432100; years in a range before 年.
-    if (!grouped && (At(e) == u'-' || At(e) == 0x2013) && IsDigit(At(e + 1))) {
+    auto group_separator = [&](int k) {
+      const char16_t c = At(k);
+      return (c == u'-' || c == 0x2013 || c == u' ') && IsDigit(At(k + 1));
+    };
+    if (!grouped && group_separator(e)) {
       std::vector<std::pair<int, int>> groups{{i, e}};
-      while ((At(groups.back().second) == u'-' || At(groups.back().second) == 0x2013) &&
-             IsDigit(At(groups.back().second + 1))) {
+      bool blanks_only = true;
+      while (group_separator(groups.back().second)) {
+        blanks_only = blanks_only && At(groups.back().second) == u' ';
         const int b = groups.back().second + 1;
         groups.push_back({b, DigitsEnd(b)});
       }
       const int end = groups.back().second;
       size_t total = 0;
-      for (const auto& [b, ge2] : groups) total += static_cast<size_t>(ge2 - b);
+      size_t shortest = 99;
+      for (const auto& [b, ge2] : groups) {
+        total += static_cast<size_t>(ge2 - b);
+        shortest = std::min(shortest, static_cast<size_t>(ge2 - b));
+      }
       if (groups.size() == 2 && e - i == 4 && end - groups[1].first == 4 && At(SkipBlanks(end)) == u'年') {
         Say(ChineseDigits(Span(i, e)) + u"至" + ChineseDigits(Span(groups[1].first, end)), i, end, true);
         return end;
       }
-      if (total >= 7 || (At(i) == u'0' && total >= 6)) {
+      if ((total >= 7 && shortest >= (blanks_only ? 3u : 2u)) || (!blanks_only && At(i) == u'0' && total >= 6)) {
         std::u16string words;
         for (const auto& [b, ge2] : groups) {
           if (!words.empty()) words += u"，";
@@ -835,7 +889,9 @@ class MandarinReader : public Reader {
     } else if (!grouped && len >= 3 &&
                AfterWord(i, {u"电话", u"号码", u"拨打", u"拨", u"打", u"热线", u"手机", u"call"})) {
       words = ChineseDigits(digits, true);
-    } else if (!grouped && (digits == u"110" || digits == u"119" || digits == u"120" ||
+    } else if (!grouped && len >= 3 && i > 0 && IsLetter(t_[static_cast<size_t>(i) - 1])) {
+      words = ChineseDigits(digits, true);  // CA幺八三幺
+    } else if (!grouped && !IsLetter(At(SkipBlanks(e))) && (digits == u"110" || digits == u"119" || digits == u"120" ||
                             digits == u"122" || digits == u"114" || digits == u"12315") &&
                kAfterNumberNotQuantity.find(At(SkipBlanks(e))) == std::u16string_view::npos &&
                !IsDigit(At(e)) && At(e) != u'%' && At(e) != 0xFF05) {
@@ -879,6 +935,8 @@ class MandarinReader : public Reader {
     Say(words, i, e, true);
     return e;
   }
+
+  bool score_context_ = false;
 };
 
 bool HasHan(std::u16string_view text) {
@@ -898,6 +956,7 @@ bool IsAbbreviationPoint(std::u16string_view text, size_t i) {
   size_t b = i;
   while (b > 0 && IsLetter(text[b - 1])) --b;
   if (b == i) return false;
+  if (at(i + 1) == u',' || at(i + 1) == u';' || at(i + 1) == u':') return true;  // "Fri., Jan. 21st"
   const std::u16string_view word = text.substr(b, i - b);
   size_t n = i + 1;
   while (n < text.size() && IsBlank(text[n])) ++n;
@@ -906,7 +965,9 @@ bool IsAbbreviationPoint(std::u16string_view text, size_t i) {
   const bool dotted = word.size() == 1 && b >= 2 && text[b - 1] == u'.' && IsLetter(text[b - 2]);
   static constexpr std::array<std::u16string_view, 8> kTitles = {
       u"Mr", u"Mrs", u"Ms", u"Dr", u"Prof", u"St", u"Mt", u"Jr"};
-  if (OneOf(word, kTitles)) {
+  static constexpr std::array<std::u16string_view, 10> kWeekdays = {
+      u"Mon", u"Tue", u"Tues", u"Wed", u"Thu", u"Thur", u"Thurs", u"Fri", u"Sat", u"Sun"};
+  if (OneOf(word, kTitles) || OneOf(word, kWeekdays)) {
     // A title goes on to a name; "Baker St. near" goes on too.
     return n > i + 1 && n < text.size() && next != u'\r' && next != u'\n';
   }
