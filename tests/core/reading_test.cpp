@@ -35,6 +35,7 @@ TEST(ReadingTest, EnglishTimes) {
       {"Let's meet at 10.30 tomorrow.", "Let's meet at ten thirty tomorrow."},
       {"Open 9:30-11:00.", "Open nine thirty to eleven o'clock."},
       {"School starts at 8 a.m. sharp.", "School starts at eight a.m. sharp."},
+      {"From 10am-12pm, at 3pm.", "From ten a.m. to twelve p.m., at three p.m."},
       {"It was 14:45.", "It was fourteen forty five."},
   });
 }
@@ -58,7 +59,8 @@ TEST(ReadingTest, EnglishPhoneNumbersAndCodes) {
       {"Ring 555-0123 or 010-6253 7148.", "Ring five five five, zero one two three or zero one zero, six two five three, seven one four eight."},
       {"Dial 120 or 110, not 110 people.", "Dial one two zero or one one zero, not one hundred and ten people."},
       {"Dial 13912345678.", "Dial one three nine one two three four five six seven eight."},
-      {"Go to Room 302.", "Go to Room three oh two."},
+      {"Go to Room 302 at No.1 Middle School.", "Go to Room three oh two at number one Middle School."},
+      {"Tel: 6543-2109.", "telephone: six five four three, two one zero nine."},
       {"Flight CA1234 on A4 paper.", "Flight C A one two three four on A four paper."},
   });
 }
@@ -113,7 +115,7 @@ TEST(ReadingTest, MandarinKinds) {
       {"比分是2:1。", "比分是二比一。"},
       {"Mr. Li来了。", "Mister Li来了。"},
       {"第5段，第7至9题，6月7日，1.5小时，0.5米。", "第五段，第七至九题，六月七日，一点五小时，零点五米。"},
-      {"我有2个苹果，花了200元，走了2000米。", "我有两个苹果，花了两百元，走了两千米。"},
+      {"我有2个苹果，花了200元，走了2000米，2人一组。", "我有两个苹果，花了两百元，走了两千米，两人一组。"},
       {"气温-5℃，速度60km/h。", "气温零下五摄氏度，速度每小时六十公里。"},
       {"房间是302室，共1005人，读2遍。", "房间是三零二室，共一千零五人，读两遍。"},
       {"电话8765 4321，航班CA1831，长120cm，售价1,200元。", "电话八七六五，四三二幺，航班CA幺八三幺，长一百二十厘米，售价一千两百元。"},

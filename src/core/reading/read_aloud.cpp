@@ -172,7 +172,9 @@ class Reader {
   // A number at a token start: not glued to a letter, digit or decimal point before it.
   bool NumberStart(int i) const {
     const char16_t p = i > 0 ? t_[static_cast<size_t>(i) - 1] : u' ';
-    return !IsDigit(p) && p != u'.' && p != u',';
+    const char16_t pp = i > 1 ? t_[static_cast<size_t>(i) - 2] : u' ';
+    // "No.1" starts a number; the "5" of "3.5" or "1,500" does not.
+    return !IsDigit(p) && !((p == u'.' || p == u',') && IsDigit(pp));
   }
 
   std::u16string_view t_;
@@ -604,6 +606,10 @@ class EnglishReader : public Reader {
       Say(EndsSentenceAfter(after) ? u"et cetera." : u"et cetera", i, after, false);
       return after;
     }
+    if (lower == u"tel" && (point || At(we) == u':')) {
+      Say(u"telephone", i, we, false);
+      return we;
+    }
     if (lower == u"vs") {
       Say(u"versus", i, after, false);
       return after;
@@ -688,7 +694,7 @@ class EnglishReader : public Reader {
 // Mandarin
 
 constexpr std::u16string_view kMeasureWords =
-    u"个本只张件位条次天年岁周块元支双台辆杯瓶碗节门所家种份把间座层倍名头匹架艘首篇句幅遍趟场回声段道";
+    u"个本只张件位条次天年岁周块元支双台辆杯瓶碗节门所家种份把间座层倍名头匹架艘首篇句幅遍趟场回声段道人米克斤公小";
 constexpr std::u16string_view kAfterNumberNotQuantity = u"个元块人米名岁年月日号次页题分秒斤克路层楼班";
 
 class MandarinReader : public Reader {
