@@ -55,8 +55,11 @@ constexpr CommandInfo kCommands[] = {
      kCmdAltRepeat},
     // Settings
     {cmd::kSettingsPanel, u"语音参数设置(&S)", u"显示或隐藏左侧语音设置面板", u"显隐设置面板", R::kAlways, 0},
+    {cmd::kReadingsDictionary, u"朗读词典(&D)...", u"指定词语的读法，并试听", nullptr, R::kAlways, 0},
     // View
     {cmd::kStatusBar, u"状态栏(&S)", u"显示或隐藏状态栏", u"显隐状态栏", R::kAlways, 0},
+    {cmd::kShowSpoken, u"查看朗读文本(&R)...", u"列出所选内容（未选时全部内容）每一句实际朗读的文字", nullptr,
+     R::kAlways, 0},
     {cmd::kSkinSystem, u"系统默认(&N)", u"使用WINDOWS系统界面", nullptr, R::kAlways, 0},
     {cmd::kSkinBlack, u"神秘黑色(&1)", u"", nullptr, R::kAlways, 0},
     {cmd::kSkinChina, u"喜庆中国(&2)", u"", nullptr, R::kAlways, 0},
@@ -103,9 +106,11 @@ constexpr MenuEntry kMenuBar[] = {
     Begin(u"设置(&S)"),
     {K::kToneMenu, 0, u"选择提示音(&T)"},
     Item(cmd::kSettingsPanel),
+    Item(cmd::kReadingsDictionary),
     End(),
     Begin(u"查看(&V)"),
     Item(cmd::kStatusBar),
+    Item(cmd::kShowSpoken),
     Begin(u"界面皮肤(&S)"),
     Item(cmd::kSkinSystem), Item(cmd::kSkinBlack), Item(cmd::kSkinChina), Item(cmd::kSkinGolden),
     Item(cmd::kSkinMetal),

@@ -18,6 +18,8 @@ inline constexpr int kPreviewPart = 32825;
 inline constexpr int kPreviewButton = 32820;
 inline constexpr int kOutputMp3 = 32822;
 inline constexpr int kMeasureLength = 32901;  // the programme's length into the status bar
+inline constexpr int kReadingsDictionary = 32902;
+inline constexpr int kShowSpoken = 32903;  // how each sentence of the selection is read
 inline constexpr int kExit = 57665;
 inline constexpr int kUndo = 57643;
 inline constexpr int kCut = 57635;
@@ -69,6 +71,8 @@ inline constexpr int kPreviewAll = 1008;
 inline constexpr int kPreviewFromCaret = 1026;
 inline constexpr int kOutputMp3 = 1009;
 inline constexpr int kMeasureLength = 1044;
+inline constexpr int kReadingsDictionary = 1045;
+inline constexpr int kShowSpoken = 1046;
 }  // namespace panel_cmd
 
 // When a command is enabled.

@@ -486,6 +486,12 @@ void MainWindow::ExecuteCommand(int id) {
     case cmd::kMeasureLength:
       PostPanelCommand(panel_cmd::kMeasureLength);
       break;
+    case cmd::kReadingsDictionary:
+      PostPanelCommand(panel_cmd::kReadingsDictionary);
+      break;
+    case cmd::kShowSpoken:
+      PostPanelCommand(panel_cmd::kShowSpoken);
+      break;
     case cmd::kExit:
       QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
       break;

@@ -19,6 +19,7 @@
 #include "shell/editor_port.h"
 #include "shell/main_window.h"
 #include "shell/preview_engine.h"
+#include "shell/reading_dialogs.h"
 #include "output/subtitles.h"
 #include "output/timeline.h"
 #include "speech/composite_engine.h"
@@ -109,9 +110,46 @@ void PanelController::HandleCommand(int panelCommand) {
     case panel_cmd::kPreviewFromCaret:
       preview_->StartOrStop(std::max(0, window_.Editor().Document().Selection().first));
       break;
+    case panel_cmd::kReadingsDictionary:
+      ShowDictionaryDialog();
+      break;
+    case panel_cmd::kShowSpoken:
+      ShowSpokenDialog();
+      break;
     default:
       break;
   }
+}
+
+ReadingsDictionaryDialog* PanelController::DictionaryDialog() const { return dictionaryDialog_.data(); }
+SpokenTextDialog* PanelController::SpokenDialog() const { return spokenDialog_.data(); }
+
+void PanelController::ShowDictionaryDialog() {
+  if (dictionaryDialog_) {
+    dictionaryDialog_->raise();
+    dictionaryDialog_->activateWindow();
+    return;
+  }
+  dictionaryDialog_ = new ReadingsDictionaryDialog(
+      window_.Media().directory().Readings(), window_.Dialogs(),
+      [this](int slot) { return panel_->VoiceSlotQuery(slot); }, &window_);
+  dictionaryDialog_->setAttribute(Qt::WA_DeleteOnClose);
+  // From the next sentence on, render, preview, timeline and the length measure read with it.
+  dictionaryDialog_->applied = [this](std::shared_ptr<const ReadingDictionary> dictionary) {
+    speech_->SetDictionary(std::move(dictionary));
+  };
+  dictionaryDialog_->open();
+}
+
+void PanelController::ShowSpokenDialog() {
+  if (spokenDialog_) spokenDialog_->close();
+  ScriptDocument& doc = window_.Editor().Document();
+  const auto [start, end] = doc.Selection();
+  const std::shared_ptr<const ReadingDictionary> dictionary = speech_->Dictionary();
+  const std::vector<SpokenRow> rows = SpokenRows(doc, window_.Media().lists(), dictionary.get(), start, end);
+  spokenDialog_ = new SpokenTextDialog(rows, start == end, &window_);
+  spokenDialog_->setAttribute(Qt::WA_DeleteOnClose);
+  spokenDialog_->show();
 }
 
 QString PanelController::AskOutputPathWithDialog() {

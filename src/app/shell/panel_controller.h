@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <atomic>
@@ -29,6 +30,8 @@ namespace aurisona::shell {
 
 class MainWindow;
 class PreviewEngine;
+class ReadingsDictionaryDialog;
+class SpokenTextDialog;
 
 // The modeless progress dialog of the output: its text, the abort button and
 // the progress bar. Enter and Esc are ignored, so the abort button stays.
@@ -71,6 +74,10 @@ class PanelController final : public QObject, public SettingsPanelPort {
   bool IsOutputRunning() const { return worker_.joinable(); }
   OutputProgressDialog* ProgressDialog() const { return progress_; }
   PreviewEngine& Preview() { return *preview_; }
+  ReadingSpeechEngine& Speech() { return *speech_; }
+  // The dialogs of the reading commands while they are open.
+  ReadingsDictionaryDialog* DictionaryDialog() const;
+  SpokenTextDialog* SpokenDialog() const;
   // The MP3 path to write; by default the save dialog. Tests replace it.
   std::function<QString()> askOutputPath;
   // Called on the user-interface thread when an output job has ended.
@@ -89,12 +96,16 @@ class PanelController final : public QObject, public SettingsPanelPort {
   OutputJob PrepareJob(OutputCallbacks* callbacks);
   void RestoreEditor();
   QString AskOutputPathWithDialog();
+  void ShowDictionaryDialog();
+  void ShowSpokenDialog();
 
   MainWindow& window_;
   std::unique_ptr<ReadingSpeechEngine> speech_;
   std::unique_ptr<SettingsPanel> panel_;
   PreviewEngine* preview_ = nullptr;  // a child of the panel
   OutputProgressDialog* progress_ = nullptr;
+  QPointer<ReadingsDictionaryDialog> dictionaryDialog_;
+  QPointer<SpokenTextDialog> spokenDialog_;
   std::atomic<bool> abort_{false};
   std::thread worker_;
   int savedStart_ = 0;

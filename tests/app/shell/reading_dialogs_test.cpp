@@ -1,0 +1,311 @@
+// The reading commands of the main window: the readings dictionary dialog (entries
+// added, changed and removed with the keyboard and mouse, refused entries, damaged
+// lines listed and kept, the file written and handed to the engine) and the view of
+// what the engine reads for each sentence of the selection.
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "reading/readings_dictionary.h"
+#include "settings/ini_store.h"
+#include "settings/settings_keys.h"
+#include "shell/reading_dialogs.h"
+#include "shell/scripted_dialogs.h"
+#include "shell/shell_test_util.h"
+
+using namespace aurisona;
+using namespace aurisona::shell;
+
+class ReadingDialogsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> temp_;
+  DataDirectory data_;
+  ScriptedDialogs* dialogs_ = nullptr;
+  std::unique_ptr<MainWindow> window_;
+  PanelController* panel_ = nullptr;
+
+  QString ReadingsPath() const { return QString::fromStdString(data_.Readings().string()); }
+
+  void WriteReadings(const QByteArray& text) {
+    QFile file(ReadingsPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+  }
+
+  void MakeWindow() {
+    IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0);
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    dialogs_ = dialogs.get();
+    window_ = std::make_unique<MainWindow>(data_, QString(), std::move(dialogs));
+    auto panel = std::make_unique<PanelController>(*window_);
+    panel_ = panel.get();
+    window_->InstallSettingsPanel(std::move(panel));
+    window_->show();
+  }
+
+  ReadingsDictionaryDialog* OpenDictionary() {
+    window_->ExecuteCommand(cmd::kReadingsDictionary);
+    if (!QTest::qWaitFor([&] { return panel_->DictionaryDialog() != nullptr; })) return nullptr;
+    ReadingsDictionaryDialog* dialog = panel_->DictionaryDialog();
+    QApplication::setActiveWindow(dialog);
+    return dialog;
+  }
+
+  // Types an entry into the two fields as the user does.
+  static void Type(ReadingsDictionaryDialog* dialog, const QString& written, const QString& spoken) {
+    for (QLineEdit* edit : {dialog->WrittenEdit(), dialog->SpokenEdit()}) {
+      edit->setFocus();
+      edit->selectAll();
+      QTest::keyClick(edit, Qt::Key_Delete);
+    }
+    TypeText(dialog->WrittenEdit(), written);
+    TypeText(dialog->SpokenEdit(), spoken);
+  }
+
+  // Key presses carrying each character, Chinese ones too.
+  static void TypeText(QWidget* widget, const QString& text) {
+    for (QChar c : text) {
+      QTest::sendKeyEvent(QTest::Click, widget, c.unicode() < 128 ? Qt::Key(QChar(c).toUpper().unicode()) : Qt::Key_unknown,
+                          QString(c), Qt::NoModifier);
+    }
+  }
+
+  static void ClickRow(ReadingsDictionaryDialog* dialog, int row) {
+    QTableWidget* table = dialog->Table();
+    const QRect rect = table->visualItemRect(table->item(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rect.center());
+  }
+
+  static QStringList Rows(QTableWidget* table) {
+    QStringList rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+      QStringList cells;
+      for (int column = 0; column < table->columnCount(); ++column) cells << table->item(row, column)->text();
+      rows << cells.join(u'|');
+    }
+    return rows;
+  }
+
+  std::vector<ReadingDictionary::Entry> FileEntries(std::vector<DictionaryProblem>* problems = nullptr) {
+    return ReadingDictionary::Load(data_.Readings(), problems).entries();
+  }
+
+ private slots:
+  void init() {
+    temp_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(temp_->isValid());
+    data_ = PrepareTestHome(*temp_);
+  }
+
+  void cleanup() {
+    window_.reset();
+    temp_.reset();
+  }
+
+  void entriesAreAddedChangedRemovedAndSaved() {
+    WriteReadings("TA = teaching assistant\nNo = Number\n");
+    MakeWindow();
+    ReadingsDictionaryDialog* dialog = OpenDictionary();
+    QVERIFY(dialog);
+    QCOMPARE(Rows(dialog->Table()), QStringList({"TA|teaching assistant", "No|Number"}));
+
+    // Add with Enter in the reading field, then with the button.
+    Type(dialog, "PE", "P E");
+    QTest::keyClick(dialog->SpokenEdit(), Qt::Key_Return);
+    Type(dialog, QStringLiteral("重庆"), QStringLiteral("崇庆"));
+    QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
+    // Change the row clicked: its fields are filled, the reading retyped.
+    ClickRow(dialog, 1);
+    QCOMPARE(dialog->WrittenEdit()->text(), QStringLiteral("No"));
+    dialog->SpokenEdit()->selectAll();
+    TypeText(dialog->SpokenEdit(), "number");
+    QTest::mouseClick(dialog->ChangeButton(), Qt::LeftButton);
+    // Remove the first.
+    ClickRow(dialog, 0);
+    QTest::mouseClick(dialog->RemoveButton(), Qt::LeftButton);
+    QCOMPARE(Rows(dialog->Table()), QStringList({"No|number", "PE|P E", QStringLiteral("重庆|崇庆")}));
+    QVERIFY(dialogs_->errors.isEmpty());
+    // Until OK the engine keeps the dictionary it had.
+    QCOMPARE(panel_->Speech().Spoken(u"Ask the TA.").text, std::u16string(u"Ask the teaching assistant."));
+
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+    QTRY_VERIFY(panel_->DictionaryDialog() == nullptr);
+    const std::vector<ReadingDictionary::Entry> expected = {
+        {u"No", u"number"}, {u"PE", u"P E"}, {u"重庆", u"崇庆"}};
+    QCOMPARE(FileEntries(), expected);
+    // The engine reads with it at once.
+    QCOMPARE(panel_->Speech().Spoken(u"Go to No 5 for PE.").text, std::u16string(u"Go to number five for P E."));
+    QCOMPARE(panel_->Speech().Spoken(u"Ask the TA.").text, std::u16string(u"Ask the TA."));
+  }
+
+  void cancelChangesNothing() {
+    WriteReadings("Dr = Doctor\n");
+    MakeWindow();
+    ReadingsDictionaryDialog* dialog = OpenDictionary();
+    QVERIFY(dialog);
+    Type(dialog, "PE", "P E");
+    QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QTRY_VERIFY(panel_->DictionaryDialog() == nullptr);
+    QCOMPARE(ReadFile(ReadingsPath()), QByteArray("Dr = Doctor\n"));
+    QCOMPARE(panel_->Speech().Dictionary()->entries().size(), size_t{1});
+  }
+
+  void invalidEntriesAreRefused_data() {
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("spoken");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("empty written") << "" << "x" << QStringLiteral("不能采用这一条：写法为空。");
+    QTest::newRow("= in written") << "a=b" << "x" << QStringLiteral("不能采用这一条：写法中不能有“=”。");
+    QTest::newRow("too long") << QString(101, u'a') << "x"
+                              << QStringLiteral("不能采用这一条：写法超过100个字符。");
+    QTest::newRow("same word") << "dr" << "x" << QStringLiteral("词典中已有“Dr”，请选中它再修改。");
+  }
+
+  void invalidEntriesAreRefused() {
+    QFETCH(QString, written);
+    QFETCH(QString, spoken);
+    QFETCH(QString, error);
+    WriteReadings("Dr = Doctor\n");
+    MakeWindow();
+    ReadingsDictionaryDialog* dialog = OpenDictionary();
+    QVERIFY(dialog);
+    Type(dialog, written, spoken);
+    QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
+    QCOMPARE(dialogs_->errors, QStringList{error});
+    QCOMPARE(dialog->Table()->rowCount(), 1);
+  }
+
+  void damagedLinesAreListedAndKept() {
+    WriteReadings("# mine\nDr = Doctor\nbroken line\n= nothing\nSt = Saint\n");
+    MakeWindow();
+    ReadingsDictionaryDialog* dialog = OpenDictionary();
+    QVERIFY(dialog);
+    QCOMPARE(Rows(dialog->Table()), QStringList({"Dr|Doctor", "St|Saint"}));
+    QListWidget* list = dialog->ProblemList();
+    QVERIFY(list->isVisible());
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("第3行：写法与读法之间缺少“=”"));
+    QCOMPARE(list->item(1)->text(), QStringLiteral("第4行：写法为空"));
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+    QTRY_VERIFY(panel_->DictionaryDialog() == nullptr);
+    // Saved, the damaged lines stay as comments and the file now reads cleanly.
+    const QByteArray saved = ReadFile(ReadingsPath());
+    QVERIFY(saved.contains("# broken line\n"));
+    QVERIFY(saved.contains("# = nothing\n"));
+    std::vector<DictionaryProblem> problems;
+    QCOMPARE(FileEntries(&problems).size(), size_t{2});
+    QVERIFY(problems.empty());
+  }
+
+  void unwritableFileNamesPathAndReason() {
+    MakeWindow();
+    ReadingsDictionaryDialog* dialog = OpenDictionary();
+    QVERIFY(dialog);
+    // A folder where the file should be cannot be replaced.
+    QVERIFY(QDir().mkpath(ReadingsPath()));
+    Type(dialog, "PE", "P E");
+    QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY2(dialogs_->errors.first().startsWith(QStringLiteral("无法保存朗读词典 ") + ReadingsPath() + u'：'),
+             qPrintable(dialogs_->errors.first()));
+    QVERIFY(panel_->DictionaryDialog() != nullptr);  // still open, nothing lost
+    QVERIFY(panel_->Speech().Dictionary()->empty());
+  }
+
+  void playedEntryIsReadWithTheDictionaryBeingEdited_data() {
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("spoken");
+    QTest::addColumn<int>("slot");
+    QTest::newRow("latin") << "Dr" << "Doctor" << 3;
+    QTest::newRow("chinese") << QStringLiteral("重庆") << QStringLiteral("崇庆") << 1;
+  }
+
+  void playedEntryIsReadWithTheDictionaryBeingEdited() {
+    QFETCH(QString, written);
+    QFETCH(QString, spoken);
+    QFETCH(int, slot);
+    MakeWindow();
+    ReadingsDictionaryDialog* dialog = OpenDictionary();
+    QVERIFY(dialog);
+    int playedSlot = 0;
+    std::u16string played;
+    dialog->played = [&](int s, const std::u16string& text) {
+      playedSlot = s;
+      played = text;
+    };
+    Type(dialog, written, spoken);
+    QTest::mouseClick(dialog->PlayButton(), Qt::LeftButton);
+    QCOMPARE(playedSlot, slot);
+    QCOMPARE(QString::fromStdU16String(played), spoken);
+  }
+
+  void spokenViewListsTheSelectionsSentences_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("selected");  // empty: nothing selected
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("english") << "<男>Dr. Smith at 10.30. See you." << "Dr. Smith"
+                             << QStringList{QStringLiteral("3 英文男声|英文|Dr. Smith at 10.30.|Doctor Smith at ten thirty.")};
+    QTest::newRow("chinese") << QStringLiteral("<女>会议8:30开始。") << ""
+                             << QStringList{QStringLiteral("2 中文女声|中文|会议8:30开始。|会议八点三十分开始。")};
+  }
+
+  void spokenViewListsTheSelectionsSentences() {
+    QFETCH(QString, script);
+    QFETCH(QString, selected);
+    QFETCH(QStringList, rows);
+    MakeWindow();
+    LoadTagged(*window_, script.toStdU16String());
+    ScriptDocument& doc = window_->Editor().Document();
+    if (!selected.isEmpty()) {
+      const int at = static_cast<int>(doc.Text(0, -1).find(selected.toStdU16String()));
+      QVERIFY(at >= 0);
+      doc.SetSelection(at, at + static_cast<int>(selected.size()));
+    } else {
+      doc.SetSelection(0, 0);
+    }
+    const std::u16string before = doc.Text(0, -1);
+    window_->ExecuteCommand(cmd::kShowSpoken);
+    QTRY_VERIFY(panel_->SpokenDialog() != nullptr);
+    SpokenTextDialog* dialog = panel_->SpokenDialog();
+    QStringList shown = Rows(dialog->Table());
+    // "See you." is a sentence of the same run: the selection's run is listed whole.
+    if (!selected.isEmpty()) {
+      QCOMPARE(shown.size(), 2);
+      QCOMPARE(shown.last(), QStringLiteral("3 英文男声|英文|See you.|See you."));
+      shown.removeLast();
+    }
+    QCOMPARE(shown, rows);
+    QVERIFY(dialog->Table()->editTriggers() == QAbstractItemView::NoEditTriggers);
+    QCOMPARE(doc.Text(0, -1), before);  // the view compiles a copy
+    // Ctrl+C copies the selected row as tab-separated text.
+    dialog->Table()->setFocus();
+    dialog->Table()->selectRow(0);
+    QTest::keyClick(dialog->Table(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), rows.first().replace(u'|', u'\t') + u'\n');
+  }
+
+  void spokenViewLeavesOutRunsOutsideTheSelection() {
+    MakeWindow();
+    LoadTagged(*window_, u"<男>Room 5.\r<女>我们9:00见。\r<男>Call 120.");
+    ScriptDocument& doc = window_->Editor().Document();
+    const int at = static_cast<int>(doc.Text(0, -1).find(u"我们"));
+    doc.SetSelection(at, at + 2);
+    window_->ExecuteCommand(cmd::kShowSpoken);
+    QTRY_VERIFY(panel_->SpokenDialog() != nullptr);
+    QCOMPARE(Rows(panel_->SpokenDialog()->Table()),
+             QStringList{QStringLiteral("2 中文女声|中文|我们9:00见。|我们九点见。")});
+  }
+};
+
+QTEST_MAIN(ReadingDialogsTest)
+#include "reading_dialogs_test.moc"
