@@ -4,6 +4,7 @@
 // command. Usage and help go to standard output when asked for with --help,
 // errors to standard error. Exit codes: 0 done, 1 failed, 2 usage error,
 // 130 interrupted.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "aurisona_version.h"
 #include "cli.h"
+#include "standard_output.h"
 
 namespace {
 
@@ -72,17 +74,22 @@ const Command kCommands[] = {
      {"--seconds"}, {}, 1, 1, "--seconds"},
 };
 
-void PrintUsage(std::FILE* out) {
-  std::fputs("usage: aurisona-cli COMMAND [ARGS] [--data-dir DIR] [--quiet]\n"
-             "       aurisona-cli COMMAND --help\n"
-             "       aurisona-cli --version\ncommands:\n",
-             out);
-  for (const Command& c : kCommands) std::fprintf(out, "  %-9s %s\n", c.name, c.usage);
-  std::fputs(kGlobalHelp, out);
+std::string Usage() {
+  std::string text =
+      "usage: aurisona-cli COMMAND [ARGS] [--data-dir DIR] [--quiet]\n"
+      "       aurisona-cli COMMAND --help\n"
+      "       aurisona-cli --version\ncommands:\n";
+  for (const Command& c : kCommands) {
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-9s %s\n", c.name, c.usage);
+    text += line;
+  }
+  return text + kGlobalHelp;
 }
 
-void PrintCommandHelp(const Command& c) {
-  std::printf("usage: aurisona-cli %s %s [--data-dir DIR] [--quiet]\n%s%s", c.name, c.usage, c.help, kGlobalHelp);
+std::string CommandHelp(const Command& c) {
+  return std::string("usage: aurisona-cli ") + c.name + " " + c.usage + " [--data-dir DIR] [--quiet]\n" + c.help +
+         kGlobalHelp;
 }
 
 bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
@@ -90,6 +97,9 @@ bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::st
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file-size limit (ulimit -f) makes a write fail like a full disk, with a
+  // message and the temporary files removed, instead of killing the process.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Global options before the command move behind it, where every command
   // accepts them.
   std::vector<char*> globals;
@@ -107,16 +117,16 @@ int main(int argc, char** argv) {
     }
   }
   if (at >= argc) {
-    PrintUsage(stderr);
+    std::fputs(Usage().c_str(), stderr);
     return kExitUsage;
   }
   if (IsHelp(argv[at])) {
-    PrintUsage(stdout);
-    return kExitDone;
+    aurisona::cli::Out(Usage());
+    return aurisona::cli::FinishOutput(kExitDone);
   }
   if (std::strcmp(argv[at], "--version") == 0) {
-    std::printf("aurisona-cli %s\n", AURISONA_VERSION);
-    return kExitDone;
+    aurisona::cli::Out(std::string("aurisona-cli ") + AURISONA_VERSION + "\n");
+    return aurisona::cli::FinishOutput(kExitDone);
   }
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[at], command.name) != 0) continue;
@@ -129,8 +139,8 @@ int main(int argc, char** argv) {
       args.push_back(argv[i]);
     }
     if (help) {
-      PrintCommandHelp(command);
-      return kExitDone;
+      aurisona::cli::Out(CommandHelp(command));
+      return aurisona::cli::FinishOutput(kExitDone);
     }
     // Behind a "--" they would be taken for positional arguments.
     if (positionalOnly) {
@@ -149,9 +159,10 @@ int main(int argc, char** argv) {
       return aurisona::cli::UsageError(std::string("usage: aurisona-cli ") + command.name + " " + command.usage);
     }
     args.push_back(nullptr);
-    return command.run(static_cast<int>(args.size() - 1), args.data());
+    // Whatever a command printed must have reached standard output.
+    return aurisona::cli::FinishOutput(command.run(static_cast<int>(args.size() - 1), args.data()));
   }
   std::fprintf(stderr, "aurisona-cli: unknown command %s\n", argv[at]);
-  PrintUsage(stderr);
+  std::fputs(Usage().c_str(), stderr);
   return kExitUsage;
 }

@@ -4,6 +4,7 @@
 #include "cli.h"
 #include "output_target.h"
 #include "signals.h"
+#include "standard_output.h"
 #include "files/document_files.h"
 #include "media/media_library.h"
 #include "script/compiler.h"
@@ -64,11 +65,14 @@ int CompileCommand(int argc, char** argv) {
   }
   std::vector<Segment> segments;
   ScriptCompiler(doc, library.lists(), segments, ReportToStderr());
+  ReportMissingMedia(args.positional[0], segments, library.lists());
   for (const Segment& s : segments) {
-    std::printf("{\"kind\":%d,\"param\":%d,\"chinese\":%d,\"start\":%d,\"end\":%d,\"text\":%s}\n", s.kind, s.param,
-                s.chinese, s.start, s.end, JsonString(s.text).c_str());
+    char head[128];
+    std::snprintf(head, sizeof head, "{\"kind\":%d,\"param\":%d,\"chinese\":%d,\"start\":%d,\"end\":%d,\"text\":",
+                  s.kind, s.param, s.chinese, s.start, s.end);
+    if (!Out(head + JsonString(s.text) + "}\n")) break;
   }
-  return std::ferror(stdout) ? Fail("cannot write the segments") : 0;
+  return kExitDone;
 }
 
 int ConvertCommand(int argc, char** argv) {
