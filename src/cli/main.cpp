@@ -6,6 +6,7 @@
 // 130 interrupted.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -92,6 +93,18 @@ std::string CommandHelp(const Command& c) {
          kGlobalHelp;
 }
 
+// eSpeak NG sets up a sound output even to synthesise into memory, and its
+// sound library connects to PulseAudio, which makes folders in $HOME and
+// $TMPDIR and writes files there. Commands that play and record nothing
+// point the client library at no server, no cookie and no runtime folder, so
+// that it touches nothing.
+void KeepAwayFromTheSoundServer() {
+  setenv("PULSE_SERVER", "unix:/dev/null/none", 1);
+  setenv("PULSE_COOKIE", "/dev/null", 1);
+  setenv("PULSE_RUNTIME_PATH", "/dev/null/none", 1);
+  setenv("PULSE_CLIENTCONFIG", "/dev/null", 1);
+}
+
 bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
 
 }  // namespace
@@ -159,6 +172,9 @@ int main(int argc, char** argv) {
       return aurisona::cli::UsageError(std::string("usage: aurisona-cli ") + command.name + " " + command.usage);
     }
     args.push_back(nullptr);
+    if (command.run != aurisona::cli::PlayCommand && command.run != aurisona::cli::RecordCommand) {
+      KeepAwayFromTheSoundServer();
+    }
     // Whatever a command printed must have reached standard output.
     return aurisona::cli::FinishOutput(command.run(static_cast<int>(args.size() - 1), args.data()));
   }

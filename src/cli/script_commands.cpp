@@ -7,6 +7,7 @@
 #include "standard_output.h"
 #include "files/document_files.h"
 #include "media/media_library.h"
+#include "media/missing_media.h"
 #include "script/compiler.h"
 #include "script/memory_document.h"
 #include "util/text.h"
@@ -91,6 +92,14 @@ int ConvertCommand(int argc, char** argv) {
   if (!opened.mediaProblems.empty()) {
     return Fail(args.positional[0] + ": " + MediaProblemsLine(opened.mediaProblems) + "; " +
                 args.positional[1] + " not written");
+  }
+  // Tags naming clips that are not there keep their names; they are reported.
+  std::vector<MissingMedia> missing;
+  for (const auto& name : library.lists().missingMusic) missing.push_back({name, true, 0});
+  for (const auto& name : library.lists().missingRecordings) missing.push_back({name, false, 0});
+  if (!missing.empty()) {
+    std::fprintf(stderr, "aurisona-cli: %s: %s%s\n", args.positional[0].c_str(),
+                 Utf8(kMediaMissingMessage).c_str(), MissingMediaNames(missing).c_str());
   }
   DocumentMedia media{library.directory().Music(), library.directory().Record(), &library.lists(), {}, true};
   const SaveResult saved = SaveDocumentByName(args.positional[1], doc, media, ReportToStderr());

@@ -2,10 +2,12 @@
 // would render for ever.
 #include <gtest/gtest.h>
 
+#include "media/missing_media.h"
 #include "script/compiler.h"
 #include "script/marks.h"
 #include "script/memory_document.h"
 #include "script/tagged_text.h"
+#include "util/text.h"
 
 namespace aurisona {
 namespace {
@@ -68,6 +70,58 @@ TEST(RobustScriptTest, ANameSpeltExactlyComesBeforeOneThatDiffersInCase) {
   EXPECT_EQ(marks[2].param, 0);  // no exact name: the first that differs in case
   EXPECT_EQ(marks[3].param, 1);
   EXPECT_EQ(marks[4].param, 0);
+}
+
+
+TEST(RobustScriptTest, AClipNotInItsListKeepsItsNameAndAnExactNameBeatsAPrefix) {
+  struct Case {
+    std::vector<std::u16string> music;
+    std::u16string tagged;
+    std::u16string written;              // the tagged text written back
+    std::vector<std::u16string> clips;   // the names the compiled segments play
+    std::vector<std::u16string> missing;
+  };
+  const Case cases[] = {
+      {{u"theme.mp3"}, u"<音乐:intro.mp3>", u"<音乐:intro.mp3>", {u"intro.mp3"}, {u"intro.mp3"}},
+      {{}, u"<音乐:intro.mp3>", u"<音乐:intro.mp3>", {u"intro.mp3"}, {u"intro.mp3"}},
+      {{u"x.wav", u"x.wav.mp3"}, u"<音乐:x.wav.mp3>", u"<音乐:x.wav.mp3>", {u"x.wav.mp3"}, {}},
+      {{u"x.wav.mp3", u"x.wav"}, u"<音乐:x.wav>", u"<音乐:x.wav>", {u"x.wav"}, {}},
+      {{u"x.wav"}, u"<音乐:x.wav.mp3>", u"<音乐:x.wav.mp3>", {u"x.wav.mp3"}, {u"x.wav.mp3"}},
+      // A name holding ">" is found whole; text after the tag stays text.
+      {{u"a", u"a>b.mp3"}, u"<音乐:a>b.mp3>c", u"<音乐:a>b.mp3>c", {u"a>b.mp3"}, {}},
+      {{u"a.mp3"}, u"<音乐:a.mp3> x>", u"<音乐:a.mp3> x>", {u"a.mp3"}, {}},
+      // Twice the same missing name is one entry; another is another.
+      {{}, u"<音乐:m.mp3><音乐:n.mp3><音乐:m.mp3>", u"<音乐:m.mp3><音乐:n.mp3><音乐:m.mp3>",
+       {u"m.mp3", u"n.mp3", u"m.mp3"}, {u"m.mp3", u"n.mp3"}},
+  };
+  for (const Case& c : cases) {
+    MemoryScriptDocument doc;
+    MediaLists lists;
+    lists.music = c.music;
+    TaggedTextReader(doc, lists, c.tagged, false, false);
+    EXPECT_EQ(TaggedTextWriter(doc, lists, 0, -1), c.written) << Utf16ToUtf8(c.tagged);
+    std::vector<Segment> segments;
+    ScriptCompiler(doc, lists, segments);
+    std::vector<std::u16string> clips;
+    for (const Segment& s : segments) {
+      if (s.kind == kSegMusic) clips.push_back(s.text);
+    }
+    EXPECT_EQ(clips, c.clips) << Utf16ToUtf8(c.tagged);
+    std::vector<std::u16string> missing;
+    for (const MissingMedia& m : FindMissingMedia(segments, lists)) missing.push_back(m.name);
+    EXPECT_EQ(missing, c.missing) << Utf16ToUtf8(c.tagged);
+  }
+  // The same works for recordings, and a clip put into the folder later is found by its name.
+  MemoryScriptDocument doc;
+  MediaLists lists;
+  TaggedTextReader(doc, lists, u"<录音:talk.wav>", false, false);
+  EXPECT_EQ(TaggedTextWriter(doc, lists, 0, -1), u"<录音:talk.wav>");
+  lists.recordings = {u"other.wav", u"talk.wav"};
+  std::vector<Segment> segments;
+  ScriptCompiler(doc, lists, segments);
+  ASSERT_EQ(segments.size(), 1u);
+  EXPECT_EQ(segments[0].text, u"talk.wav");
+  EXPECT_TRUE(FindMissingMedia(segments, lists).empty());
 }
 
 }  // namespace
