@@ -200,7 +200,7 @@ TEST_F(RobustCliTest, AClipThatIsAFifoADeviceOrNoSoundFailsTheRenderByName) {
   for (const char* clip : {"fifo.mp3", "zero.wav", "noise.wav", "noise.mp3"}) fs::remove(Data() / "Music" / clip);
 }
 
-TEST_F(RobustCliTest, CtrlCWhileConvertPutsMediaInPlaceLeavesNoTemporaryFile) {
+TEST_F(RobustCliTest, CtrlCWhileConvertPutsMediaInPlaceLosesNoFileAndLeavesNoTemporaryFile) {
   // 3000 recordings, each flushed to disk as it is put into the Record folder.
   std::string records;
   for (int k = 0; k < 3000; ++k) {
@@ -215,6 +215,9 @@ TEST_F(RobustCliTest, CtrlCWhileConvertPutsMediaInPlaceLeavesNoTemporaryFile) {
                                    ToUtf16Le(text) + std::string(2, '\0'));
   ASSERT_EQ(Cli("compile " + P("none.txt")).exitCode, 1);  // the data directory is set up
   const fs::path data = Data();
+  // The user's own recordings of those names: each is kept aside as the
+  // document's takes its place, whenever the signal comes.
+  for (int k = 0; k < 3000; ++k) WriteBytes(data / "Record" / ("c" + std::to_string(k) + ".wav"), "USER " + std::to_string(k));
   const pid_t child = Start({"convert", P("many.lsn"), P("out.lsn"), "--data-dir", data.string()});
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   size_t extracted = 0;
@@ -222,12 +225,20 @@ TEST_F(RobustCliTest, CtrlCWhileConvertPutsMediaInPlaceLeavesNoTemporaryFile) {
     std::error_code ec;
     extracted = 0;
     for (auto it = fs::directory_iterator(data / "Record", ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-      ++extracted;
+      if (it->path().extension() == ".bak") ++extracted;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   kill(child, SIGINT);
   const int code = Wait(child);
+  for (int k = 0; k < 3000; ++k) {
+    const fs::path clip = data / "Record" / ("c" + std::to_string(k) + ".wav");
+    ASSERT_TRUE(fs::exists(clip)) << clip;  // never missing, not even for a moment
+    const std::string user = "USER " + std::to_string(k);
+    if (ReadBytes(clip) != user) {
+      ASSERT_EQ(ReadBytes(fs::path(clip.string() + ".bak")), user) << clip;
+    }
+  }
   if (code == 0) GTEST_SKIP() << "the conversion ended before the signal";
   EXPECT_EQ(code, 130) << ReadBytes(dir / "err.txt");
   EXPECT_FALSE(fs::exists(dir / "out.lsn"));
