@@ -39,6 +39,7 @@ struct Command {
   size_t minPositional;
   size_t maxPositional;
   const char* required;  // an option it cannot do without, or nullptr
+  bool soundDevice = false;  // plays or records: may reach the sound server
 };
 
 const Command kCommands[] = {
@@ -69,10 +70,10 @@ const Command kCommands[] = {
      "play a WAV or MP3 file on the sound output\n"
      "  --play-time S   stop after S seconds (MP3)\n"
      "  --fade S        fade in and out over S seconds\n",
-     {"--play-time", "--fade"}, {}, 1, 1, nullptr},
+     {"--play-time", "--fade"}, {}, 1, 1, nullptr, true},
     {"record", aurisona::cli::RecordCommand, "NAME --seconds S",
      "record S seconds from the sound input into NAME.wav in the Record folder\n",
-     {"--seconds"}, {}, 1, 1, "--seconds"},
+     {"--seconds"}, {}, 1, 1, "--seconds", true},
 };
 
 std::string Usage() {
@@ -172,9 +173,7 @@ int main(int argc, char** argv) {
       return aurisona::cli::UsageError(std::string("usage: aurisona-cli ") + command.name + " " + command.usage);
     }
     args.push_back(nullptr);
-    if (command.run != aurisona::cli::PlayCommand && command.run != aurisona::cli::RecordCommand) {
-      KeepAwayFromTheSoundServer();
-    }
+    if (!command.soundDevice) KeepAwayFromTheSoundServer();
     // Whatever a command printed must have reached standard output.
     return aurisona::cli::FinishOutput(command.run(static_cast<int>(args.size() - 1), args.data()));
   }
