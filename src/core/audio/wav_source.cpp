@@ -19,74 +19,6 @@ namespace aurisona {
 
 namespace {
 
-// What a channel of a file with more than two gives the left and the right
-// output: left and right channels their own side, every other one (centre,
-// low-frequency, back centre, top centre) both at -3 dB.
-struct ChannelWeights {
-  float left = 0;
-  float right = 0;
-};
-
-enum class Side { kLeft, kRight, kBoth };
-
-Side SideOfMapped(int position) {
-  switch (position) {
-    case SF_CHANNEL_MAP_LEFT:
-    case SF_CHANNEL_MAP_FRONT_LEFT:
-    case SF_CHANNEL_MAP_REAR_LEFT:
-    case SF_CHANNEL_MAP_SIDE_LEFT:
-    case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
-    case SF_CHANNEL_MAP_TOP_FRONT_LEFT:
-    case SF_CHANNEL_MAP_TOP_REAR_LEFT:
-      return Side::kLeft;
-    case SF_CHANNEL_MAP_RIGHT:
-    case SF_CHANNEL_MAP_FRONT_RIGHT:
-    case SF_CHANNEL_MAP_REAR_RIGHT:
-    case SF_CHANNEL_MAP_SIDE_RIGHT:
-    case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
-    case SF_CHANNEL_MAP_TOP_FRONT_RIGHT:
-    case SF_CHANNEL_MAP_TOP_REAR_RIGHT:
-      return Side::kRight;
-    default:
-      return Side::kBoth;
-  }
-}
-
-// Without a channel map, the order WAVE files use: FL FR FC LFE BL BR FLC FRC
-// BC SL SR TC TFL TFC TFR TBL TBC TBR.
-Side SideOfIndex(uint32_t index) {
-  switch (index) {
-    case 0: case 4: case 6: case 9: case 12: case 15: return Side::kLeft;
-    case 1: case 5: case 7: case 10: case 14: case 17: return Side::kRight;
-    default: return Side::kBoth;
-  }
-}
-
-// Every channel mixed into two, scaled so that channels of unrelated sound
-// keep their loudness together (the square root of the summed squares).
-std::vector<ChannelWeights> DownmixWeights(SNDFILE* file, uint32_t channels) {
-  std::vector<int> map(channels, 0);
-  const bool mapped = sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
-                                 static_cast<int>(map.size() * sizeof(int))) == SF_TRUE;
-  std::vector<ChannelWeights> weights(channels);
-  double left = 0;
-  double right = 0;
-  for (uint32_t c = 0; c < channels; ++c) {
-    const Side side = mapped ? SideOfMapped(map[c]) : SideOfIndex(c);
-    const float both = static_cast<float>(M_SQRT1_2);
-    weights[c] = side == Side::kLeft ? ChannelWeights{1, 0} : side == Side::kRight ? ChannelWeights{0, 1}
-                                                                                   : ChannelWeights{both, both};
-    left += double{weights[c].left} * weights[c].left;
-    right += double{weights[c].right} * weights[c].right;
-  }
-  const float scale = static_cast<float>(1.0 / std::sqrt(std::max({left, right, 1.0})));
-  for (auto& w : weights) {
-    w.left *= scale;
-    w.right *= scale;
-  }
-  return weights;
-}
-
 // Reads a WAV file's frames as one (mono) or two channels, every channel of
 // a larger file mixed in, at a rate the encoder takes: a rate below
 // kMinPieceSampleRate is raised by a whole factor (linear interpolation), one
@@ -94,11 +26,11 @@ std::vector<ChannelWeights> DownmixWeights(SNDFILE* file, uint32_t channels) {
 class WavReader {
  public:
   WavReader(SNDFILE* file, uint32_t channels, uint32_t rate)
-      : file_(file), channels_(channels), keep_(channels == 1 ? 1 : 2) {
+      : file_(file), channels_(channels), keep_(channels == 1 ? 1 : 2), mixer_(file, channels) {
     if (rate < kMinPieceSampleRate) up_ = (kMinPieceSampleRate + rate - 1) / rate;
     if (rate > kMaxPieceSampleRate) down_ = (rate + kMaxPieceSampleRate - 1) / kMaxPieceSampleRate;
     outputRate_ = rate * up_ / down_;
-    if (channels_ > 2) weights_ = DownmixWeights(file, channels_);
+
   }
 
   uint32_t keep() const { return keep_; }
@@ -159,24 +91,7 @@ class WavReader {
   }
 
  private:
-  void Mix(size_t frames) {
-    const float* in = scratch_.get();
-    float* out = mixed_.get();
-    if (channels_ <= 2) {
-      std::copy(in, in + frames * channels_, out);
-      return;
-    }
-    for (size_t i = 0; i < frames; ++i) {
-      float left = 0;
-      float right = 0;
-      for (uint32_t c = 0; c < channels_; ++c) {
-        left += in[i * channels_ + c] * weights_[c].left;
-        right += in[i * channels_ + c] * weights_[c].right;
-      }
-      out[2 * i] = left;
-      out[2 * i + 1] = right;
-    }
-  }
+  void Mix(size_t frames) { mixer_.Mix(scratch_.get(), frames, mixed_.get()); }
 
   SNDFILE* file_;
   uint32_t channels_;
@@ -184,7 +99,7 @@ class WavReader {
   uint32_t up_ = 1;
   uint32_t down_ = 1;
   uint32_t outputRate_ = 0;
-  std::vector<ChannelWeights> weights_;
+  ChannelMixer mixer_;
   std::unique_ptr<float[]> scratch_;
   std::unique_ptr<float[]> mixed_;
   float previous_[2] = {0, 0};
