@@ -350,10 +350,6 @@ TEST_F(RobustCliTest, AFailedWriteToStandardOutputIsAnError) {
 }
 
 TEST_F(RobustCliTest, AnOutputThatIsTheScriptOrAnotherOutputIsRefused) {
-  WriteBytes(dir / "s.txt", "<暂停1秒>");
-  fs::create_symlink(dir / "s.txt", dir / "link.mp3");
-  ASSERT_EQ(link((dir / "s.txt").c_str(), (dir / "hard.mp3").c_str()), 0);
-  WriteBytes(dir / "s.lrc", "<暂停1秒>");
   const std::string script = P("s.txt");
   const std::pair<std::string, std::string> cases[] = {
       {script, "-o " + P("s.txt")},
@@ -365,6 +361,11 @@ TEST_F(RobustCliTest, AnOutputThatIsTheScriptOrAnotherOutputIsRefused) {
       {P("s.lrc"), "-o " + P("s.mp3") + " --lrc"},  // the subtitles would replace the script
   };
   for (const auto& [in, options] : cases) {
+    for (const char* name : {"s.txt", "s.lrc", "link.mp3", "hard.mp3"}) fs::remove(dir / name);
+    WriteBytes(dir / "s.txt", "<暂停1秒>");
+    WriteBytes(dir / "s.lrc", "<暂停1秒>");
+    fs::create_symlink(dir / "s.txt", dir / "link.mp3");
+    ASSERT_EQ(link((dir / "s.txt").c_str(), (dir / "hard.mp3").c_str()), 0);
     const CliRun run = Cli("render " + in + " " + options + " --quiet");
     EXPECT_EQ(run.exitCode, 1) << options;
     EXPECT_EQ(Lines(run.err), 1u) << options << ": " << run.err;
