@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "audio/pcm.h"
@@ -23,20 +24,22 @@ constexpr size_t kChunkBytes = WavePlayer::kBufferBytes;
 
 }  // namespace
 
-// An open WAV file: 16-bit samples of its first one or two channels.
+// An open WAV file as 16-bit samples of one or two channels (a file with
+// more has every channel mixed in, as in the output).
 struct SoundFilePlayer::WavSource {
   std::unique_ptr<WavFile> wav;
   SNDFILE* file = nullptr;
   uint32_t channels = 0;  // in the file
   uint32_t keep = 0;      // played: 1 or 2
   std::vector<float> scratch;
+  std::vector<float> mixed;
+  std::optional<ChannelMixer> mixer;
 
   size_t Read(int16_t* out, size_t frames) {
     const sf_count_t got = sf_readf_float(file, scratch.data(), static_cast<sf_count_t>(frames));
     if (got <= 0) return 0;
-    for (sf_count_t i = 0; i < got; ++i) {
-      for (uint32_t c = 0; c < keep; ++c) out[size_t(i) * keep + c] = FloatToPcm16(scratch[size_t(i) * channels + c]);
-    }
+    mixer->Mix(scratch.data(), static_cast<size_t>(got), mixed.data());
+    for (size_t i = 0; i < static_cast<size_t>(got) * keep; ++i) out[i] = FloatToPcm16(mixed[i]);
     return static_cast<size_t>(got);
   }
 };
@@ -133,6 +136,8 @@ int SoundFilePlayer::Play(const std::filesystem::path& path, PlaybackCompletion 
       }
       const uint32_t fadeLength = ComputeFadeLength(source->keep, rate, fadeSeconds, limit);
       source->scratch.resize(kChunkBytes / frameBytes * source->channels);
+      source->mixed.resize(kChunkBytes / frameBytes * source->keep);
+      source->mixer.emplace(source->file, source->channels);
 
       player_.SetFormat(static_cast<int>(source->keep), rate);
       player_.SetBufferCount(BufferCountFor(static_cast<int>(source->keep), rate, kWavBufferCount));

@@ -4,13 +4,16 @@
 // command. Usage and help go to standard output when asked for with --help,
 // errors to standard error. Exit codes: 0 done, 1 failed, 2 usage error,
 // 130 interrupted.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "aurisona_version.h"
 #include "cli.h"
+#include "standard_output.h"
 
 namespace {
 
@@ -36,6 +39,7 @@ struct Command {
   size_t minPositional;
   size_t maxPositional;
   const char* required;  // an option it cannot do without, or nullptr
+  bool soundDevice = false;  // plays or records: may reach the sound server
 };
 
 const Command kCommands[] = {
@@ -71,23 +75,40 @@ const Command kCommands[] = {
      "play a WAV or MP3 file on the sound output\n"
      "  --play-time S   stop after S seconds (MP3)\n"
      "  --fade S        fade in and out over S seconds\n",
-     {"--play-time", "--fade"}, {}, 1, 1, nullptr},
+     {"--play-time", "--fade"}, {}, 1, 1, nullptr, true},
     {"record", aurisona::cli::RecordCommand, "NAME --seconds S",
      "record S seconds from the sound input into NAME.wav in the Record folder\n",
-     {"--seconds"}, {}, 1, 1, "--seconds"},
+     {"--seconds"}, {}, 1, 1, "--seconds", true},
 };
 
-void PrintUsage(std::FILE* out) {
-  std::fputs("usage: aurisona-cli COMMAND [ARGS] [--data-dir DIR] [--quiet]\n"
-             "       aurisona-cli COMMAND --help\n"
-             "       aurisona-cli --version\ncommands:\n",
-             out);
-  for (const Command& c : kCommands) std::fprintf(out, "  %-9s %s\n", c.name, c.usage);
-  std::fputs(kGlobalHelp, out);
+std::string Usage() {
+  std::string text =
+      "usage: aurisona-cli COMMAND [ARGS] [--data-dir DIR] [--quiet]\n"
+      "       aurisona-cli COMMAND --help\n"
+      "       aurisona-cli --version\ncommands:\n";
+  for (const Command& c : kCommands) {
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-9s %s\n", c.name, c.usage);
+    text += line;
+  }
+  return text + kGlobalHelp;
 }
 
-void PrintCommandHelp(const Command& c) {
-  std::printf("usage: aurisona-cli %s %s [--data-dir DIR] [--quiet]\n%s%s", c.name, c.usage, c.help, kGlobalHelp);
+std::string CommandHelp(const Command& c) {
+  return std::string("usage: aurisona-cli ") + c.name + " " + c.usage + " [--data-dir DIR] [--quiet]\n" + c.help +
+         kGlobalHelp;
+}
+
+// eSpeak NG sets up a sound output even to synthesise into memory, and its
+// sound library connects to PulseAudio, which makes folders in $HOME and
+// $TMPDIR and writes files there. Commands that play and record nothing
+// point the client library at no server, no cookie and no runtime folder, so
+// that it touches nothing.
+void KeepAwayFromTheSoundServer() {
+  setenv("PULSE_SERVER", "unix:/dev/null/none", 1);
+  setenv("PULSE_COOKIE", "/dev/null", 1);
+  setenv("PULSE_RUNTIME_PATH", "/dev/null/none", 1);
+  setenv("PULSE_CLIENTCONFIG", "/dev/null", 1);
 }
 
 bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
@@ -95,6 +116,9 @@ bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::st
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file-size limit (ulimit -f) makes a write fail like a full disk, with a
+  // message and the temporary files removed, instead of killing the process.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Global options before the command move behind it, where every command
   // accepts them.
   std::vector<char*> globals;
@@ -112,16 +136,16 @@ int main(int argc, char** argv) {
     }
   }
   if (at >= argc) {
-    PrintUsage(stderr);
+    std::fputs(Usage().c_str(), stderr);
     return kExitUsage;
   }
   if (IsHelp(argv[at])) {
-    PrintUsage(stdout);
-    return kExitDone;
+    aurisona::cli::Out(Usage());
+    return aurisona::cli::FinishOutput(kExitDone);
   }
   if (std::strcmp(argv[at], "--version") == 0) {
-    std::printf("aurisona-cli %s\n", AURISONA_VERSION);
-    return kExitDone;
+    aurisona::cli::Out(std::string("aurisona-cli ") + AURISONA_VERSION + "\n");
+    return aurisona::cli::FinishOutput(kExitDone);
   }
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[at], command.name) != 0) continue;
@@ -134,8 +158,8 @@ int main(int argc, char** argv) {
       args.push_back(argv[i]);
     }
     if (help) {
-      PrintCommandHelp(command);
-      return kExitDone;
+      aurisona::cli::Out(CommandHelp(command));
+      return aurisona::cli::FinishOutput(kExitDone);
     }
     // Behind a "--" they would be taken for positional arguments.
     if (positionalOnly) {
@@ -154,9 +178,11 @@ int main(int argc, char** argv) {
       return aurisona::cli::UsageError(std::string("usage: aurisona-cli ") + command.name + " " + command.usage);
     }
     args.push_back(nullptr);
-    return command.run(static_cast<int>(args.size() - 1), args.data());
+    if (!command.soundDevice) KeepAwayFromTheSoundServer();
+    // Whatever a command printed must have reached standard output.
+    return aurisona::cli::FinishOutput(command.run(static_cast<int>(args.size() - 1), args.data()));
   }
   std::fprintf(stderr, "aurisona-cli: unknown command %s\n", argv[at]);
-  PrintUsage(stderr);
+  std::fputs(Usage().c_str(), stderr);
   return kExitUsage;
 }

@@ -1,5 +1,8 @@
 #include "output_target.h"
 
+#include <cstdio>
+
+#include "media/missing_media.h"
 #include "util/atomic_file.h"
 #include "util/text.h"
 
@@ -20,6 +23,17 @@ bool CheckOutputTarget(const std::filesystem::path& path, std::string* why) {
   return true;
 }
 
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  if (std::filesystem::exists(a, ec) && std::filesystem::exists(b, ec)) {
+    const bool same = std::filesystem::equivalent(a, b, ec);
+    if (!ec) return same;
+  }
+  const std::filesystem::path ca = std::filesystem::weakly_canonical(std::filesystem::absolute(a, ec), ec);
+  const std::filesystem::path cb = std::filesystem::weakly_canonical(std::filesystem::absolute(b, ec), ec);
+  return !ca.empty() && ca == cb;
+}
+
 std::string MediaProblemsLine(const std::vector<MediaProblem>& problems) {
   if (problems.empty()) return {};
   std::string line = Utf16ToUtf8(kMediaNotWrittenMessage);
@@ -33,6 +47,15 @@ std::string MediaProblemsLine(const std::vector<MediaProblem>& problems) {
     line += name + " (" + problems[k].reason + ")";
   }
   return line;
+}
+
+bool ReportMissingMedia(const std::string& script, const std::vector<Segment>& segments, const MediaLists& lists,
+                        std::string_view consequence) {
+  const std::vector<MissingMedia> missing = FindMissingMedia(segments, lists);
+  if (missing.empty()) return false;
+  std::fprintf(stderr, "aurisona-cli: %s: %s%s%.*s\n", script.c_str(), Utf16ToUtf8(kMediaMissingMessage).c_str(),
+               MissingMediaNames(missing).c_str(), static_cast<int>(consequence.size()), consequence.data());
+  return true;
 }
 
 }  // namespace aurisona::cli

@@ -7,6 +7,7 @@
 #include "cli.h"
 #include "output_target.h"
 #include "signals.h"
+#include "standard_output.h"
 #include "files/document_files.h"
 #include "media/media_library.h"
 #include "output/output_job.h"
@@ -68,6 +69,30 @@ class ScratchFolder {
   std::filesystem::path path_;
   TempTicket ticket_;
 };
+
+namespace {
+
+// The files a render writes are neither the script nor one another.
+bool OutputsApart(const std::string& script, const std::string& mp3, bool lrc, bool srt, std::string* why) {
+  std::vector<std::filesystem::path> outputs = {mp3};
+  if (lrc) outputs.push_back(LrcPathFor(mp3));
+  if (srt) outputs.push_back(SrtPathFor(mp3));
+  for (size_t k = 0; k < outputs.size(); ++k) {
+    if (SameFile(outputs[k], script)) {
+      *why = outputs[k].string() + ": is the script " + script + "; choose another output name";
+      return false;
+    }
+    for (size_t j = 0; j < k; ++j) {
+      if (SameFile(outputs[k], outputs[j])) {
+        *why = outputs[k].string() + ": the MP3 and its subtitles would be one file; choose another output name";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
 
 RenderSetup::RenderSetup() = default;
 RenderSetup::~RenderSetup() = default;
@@ -141,6 +166,11 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
   ScriptCompiler(doc, library.lists(), job.segments, [](CompilerMessage m, int position) {
     std::fprintf(stderr, "aurisona-cli: %s (position %d)\n", Utf16ToUtf8(CompilerMessageText(m)).c_str(), position);
   });
+  // A clip that is not there is never left out or replaced by another.
+  if (ReportMissingMedia(script, job.segments, library.lists(), "; nothing rendered")) {
+    *exitCode = kExitFailed;
+    return false;
+  }
   job.musicFolder = library.directory().Music();
   job.recordFolder = library.directory().Record();
   job.overlayMusicFolder = scratch / "Music";
@@ -175,6 +205,10 @@ int RenderCommand(int argc, char** argv) {
   const auto output = args.Option("--output");
   if (args.positional.size() != 1 || !output || output->empty()) return UsageError("render needs IN and -o OUT.mp3");
   if (std::string why; !CheckOutputTarget(*output, &why)) return Fail(why);
+  // Only the files asked for here: the panel's subtitle switch is the application's.
+  const bool lrc = args.Flag("--lrc");
+  const bool srt = args.Flag("--srt");
+  if (std::string why; !OutputsApart(args.positional[0], *output, lrc, srt, &why)) return Fail(why);
   RenderSetup setup;
   int exitCode = 1;
   if (!PrepareRender(args, args.positional[0], &setup, &exitCode)) return exitCode;
@@ -182,9 +216,6 @@ int RenderCommand(int argc, char** argv) {
   OutputJob job = std::move(setup.job);
   job.output = *output;
   job.requireSound = true;
-  // Only the files asked for here: the panel's subtitle switch is the application's.
-  const bool lrc = args.Flag("--lrc");
-  const bool srt = args.Flag("--srt");
 
   ProgressBar bar(!args.Flag("--quiet") && isatty(STDERR_FILENO), setup.document.Length());
   OutputCallbacks callbacks;
@@ -225,8 +256,10 @@ int VoicesCommand(int argc, char** argv) {
   const std::vector<Voice> voices = CreateSpeechEngine()->ListVoices();
   if (voices.empty()) return Fail("no voices: the speech engine cannot be started");
   for (const Voice& v : voices) {
-    std::printf("{\"name\":%s,\"gender\":%s,\"language\":%s,\"display\":%s}\n", JsonString(v.name).c_str(),
-                JsonString(v.gender).c_str(), JsonString(v.language).c_str(), JsonString(v.display_name).c_str());
+    if (!Out("{\"name\":" + JsonString(v.name) + ",\"gender\":" + JsonString(v.gender) + ",\"language\":" +
+             JsonString(v.language) + ",\"display\":" + JsonString(v.display_name) + "}\n")) {
+      break;  // main() reports the failed write
+    }
   }
   return 0;
 }

@@ -4,8 +4,10 @@
 #include "cli.h"
 #include "output_target.h"
 #include "signals.h"
+#include "standard_output.h"
 #include "files/document_files.h"
 #include "media/media_library.h"
+#include "media/missing_media.h"
 #include "script/compiler.h"
 #include "output/timeline.h"
 #include "reading/read_aloud.h"
@@ -67,11 +69,14 @@ int CompileCommand(int argc, char** argv) {
   }
   std::vector<Segment> segments;
   ScriptCompiler(doc, library.lists(), segments, ReportToStderr());
+  ReportMissingMedia(args.positional[0], segments, library.lists());
   for (const Segment& s : segments) {
-    std::printf("{\"kind\":%d,\"param\":%d,\"chinese\":%d,\"start\":%d,\"end\":%d,\"text\":%s}\n", s.kind, s.param,
-                s.chinese, s.start, s.end, JsonString(s.text).c_str());
+    char head[128];
+    std::snprintf(head, sizeof head, "{\"kind\":%d,\"param\":%d,\"chinese\":%d,\"start\":%d,\"end\":%d,\"text\":",
+                  s.kind, s.param, s.chinese, s.start, s.end);
+    if (!Out(head + JsonString(s.text) + "}\n")) break;
   }
-  return std::ferror(stdout) ? Fail("cannot write the segments") : 0;
+  return kExitDone;
 }
 
 int SpokenCommand(int argc, char** argv) {
@@ -92,12 +97,13 @@ int SpokenCommand(int argc, char** argv) {
     const ReadingLanguage language = s.chinese ? ReadingLanguage::kMandarin : ReadingLanguage::kEnglish;
     for (const SentenceSpan& sentence : SplitSentences(s.text)) {
       const SpokenText spoken = ReadAloud(sentence.text, readings.get(), language);
-      std::printf("{\"voice\":%d,\"language\":\"%s\",\"written\":%s,\"spoken\":%s}\n",
-                  VoiceSlotForSentence(s.param, s.chinese != 0), s.chinese ? "zh" : "en",
-                  JsonString(sentence.text).c_str(), JsonString(spoken.text).c_str());
+      const std::string line = "{\"voice\":" + std::to_string(VoiceSlotForSentence(s.param, s.chinese != 0)) +
+                               ",\"language\":\"" + (s.chinese ? "zh" : "en") + "\",\"written\":" +
+                               JsonString(sentence.text) + ",\"spoken\":" + JsonString(spoken.text) + "}\n";
+      if (!Out(line)) return 1;
     }
   }
-  return std::fflush(stdout) != 0 || std::ferror(stdout) ? Fail("cannot write the sentences") : 0;
+  return 0;
 }
 
 int ConvertCommand(int argc, char** argv) {
@@ -116,6 +122,14 @@ int ConvertCommand(int argc, char** argv) {
   if (!opened.mediaProblems.empty()) {
     return Fail(args.positional[0] + ": " + MediaProblemsLine(opened.mediaProblems) + "; " +
                 args.positional[1] + " not written");
+  }
+  // Tags naming clips that are not there keep their names; they are reported.
+  std::vector<MissingMedia> missing;
+  for (const auto& name : library.lists().missingMusic) missing.push_back({name, true, 0});
+  for (const auto& name : library.lists().missingRecordings) missing.push_back({name, false, 0});
+  if (!missing.empty()) {
+    std::fprintf(stderr, "aurisona-cli: %s: %s%s\n", args.positional[0].c_str(),
+                 Utf8(kMediaMissingMessage).c_str(), MissingMediaNames(missing).c_str());
   }
   DocumentMedia media{library.directory().Music(), library.directory().Record(), &library.lists(), {}, true};
   const SaveResult saved = SaveDocumentByName(args.positional[1], doc, media, ReportToStderr());

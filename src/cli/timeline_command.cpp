@@ -3,6 +3,7 @@
 
 #include "cli.h"
 #include "signals.h"
+#include "standard_output.h"
 #include "util/text.h"
 
 namespace aurisona::cli {
@@ -18,7 +19,7 @@ const char* KindName(int32_t kind) {
   }
 }
 
-void PrintEntry(const TimelineEntry& e) {
+bool PrintEntry(const TimelineEntry& e) {
   const Segment& s = e.piece.segment;
   std::string line = std::string("{\"kind\":\"") + KindName(s.kind) + "\"";
   if (s.kind == kSegSpeech) {
@@ -42,7 +43,7 @@ void PrintEntry(const TimelineEntry& e) {
     }
     line += "]";
   }
-  std::printf("%s}\n", line.c_str());
+  return Out(line + "}\n");
 }
 
 }  // namespace
@@ -62,9 +63,13 @@ int TimelineCommand(int argc, char** argv) {
   const OutputResult result = RunInterruptible(std::move(job), *setup.speech, {}, &timeline);
   if (result.status == OutputStatus::kFailed) return Fail("cannot measure the script (" + result.error + ")");
   if (result.status == OutputStatus::kAborted) return kExitInterrupted;
-  for (const TimelineEntry& e : timeline.entries) PrintEntry(e);
-  std::printf("{\"total\":%.3f,\"frames\":%llu,\"duration\":%s}\n", timeline.seconds(),
-              static_cast<unsigned long long>(timeline.frames), JsonString(FormatDuration(timeline.seconds())).c_str());
+  for (const TimelineEntry& e : timeline.entries) {
+    if (!PrintEntry(e)) return kExitDone;  // main() reports the failed write
+  }
+  char total[96];
+  std::snprintf(total, sizeof total, "{\"total\":%.3f,\"frames\":%llu,\"duration\":", timeline.seconds(),
+                static_cast<unsigned long long>(timeline.frames));
+  Out(total + JsonString(FormatDuration(timeline.seconds())) + "}\n");
   return kExitDone;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "audio/mp3_frame.h"
@@ -292,14 +293,14 @@ TEST(AudioRenderWav, GainGroupFollowsThePieceKind) {
 TEST(AudioRenderWav, AutomaticGainOnSilenceAndFullScale) {
   TempDir dir;
   PieceSettings settings;
-  settings.recording.automatic = true;
+  settings.text.automatic = true;  // speech keeps its samples as they are before the gain
   WriteWav(dir / "z.wav", 22050, 1, SF_FORMAT_PCM_16, std::vector<int16_t>(3000, 0));
   CaptureSink silent;
-  ASSERT_EQ(RenderWavSource(dir / "z.wav", PieceKind::Recording, settings, silent), RenderResult::Rendered);
+  ASSERT_EQ(RenderWavSource(dir / "z.wav", PieceKind::Speech, settings, silent), RenderResult::Rendered);
   EXPECT_EQ(silent.samples, std::vector<int16_t>(6000, 0));
   WriteWav(dir / "f.wav", 22050, 1, SF_FORMAT_PCM_16, {100, -32768, 32767});
   CaptureSink full;
-  ASSERT_EQ(RenderWavSource(dir / "f.wav", PieceKind::Recording, settings, full), RenderResult::Rendered);
+  ASSERT_EQ(RenderWavSource(dir / "f.wav", PieceKind::Speech, settings, full), RenderResult::Rendered);
   EXPECT_EQ(full.samples, (std::vector<int16_t>{99, 99, -32440, -32440, 32439, 32439}));  // G = 99
 }
 
@@ -375,12 +376,30 @@ TEST(AudioRenderWav, SixteenBitStereoIsBitExact) {
   EXPECT_EQ(capture.samples, all);
 }
 
-TEST(AudioRenderWav, MoreThanTwoChannelsGiveTheFirstTwo) {
+TEST(AudioRenderWav, EveryChannelOfALargerFileIsMixedIn) {
   TempDir dir;
-  WriteWav(dir / "q.wav", 48000, 4, SF_FORMAT_PCM_16, {1, 2, 3, 4, 5, 6, 7, 8});
-  CaptureSink capture;
-  ASSERT_EQ(RenderWavSource(dir / "q.wav", PieceKind::Speech, NoGain(), capture), RenderResult::Rendered);
-  EXPECT_EQ(capture.samples, (std::vector<int16_t>{1, 2, 5, 6}));
+  // Channels in the WAVE order FL FR FC LFE BL BR; one frame each, 8000 on one channel.
+  struct Case {
+    int channels;
+    int loud;  // the channel that sounds
+    int16_t left, right;
+  };
+  // Left and right channels their own side, the others both at -3 dB; all
+  // scaled by 1/sqrt(summed squares of a side) so unrelated channels keep their loudness.
+  const Case cases[] = {
+      {4, 0, 5657, 0},  {4, 1, 0, 5657},  {4, 2, 4000, 4000}, {4, 3, 4000, 4000},
+      {6, 2, 3266, 3266}, {6, 3, 3266, 3266}, {6, 4, 4619, 0},  {6, 5, 0, 4619},
+  };
+  for (const Case& c : cases) {
+    std::vector<int16_t> frame(size_t(c.channels), 0);
+    frame[size_t(c.loud)] = 8000;
+    WriteWav(dir / "q.wav", 48000, c.channels, SF_FORMAT_PCM_16, frame);
+    CaptureSink capture;
+    ASSERT_EQ(RenderWavSource(dir / "q.wav", PieceKind::Speech, NoGain(), capture), RenderResult::Rendered);
+    ASSERT_EQ(capture.samples.size(), 2u);
+    EXPECT_NEAR(capture.samples[0], c.left, 1) << c.channels << " channels, " << c.loud;
+    EXPECT_NEAR(capture.samples[1], c.right, 1) << c.channels << " channels, " << c.loud;
+  }
 }
 
 std::string Le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
@@ -394,29 +413,32 @@ std::string HandWav(uint16_t channels, uint32_t rate, uint32_t declaredData, con
   return "RIFF" + Le32(uint32_t(body.size())) + body;
 }
 
-TEST(AudioRenderWav, BadFilesAddNothing) {
+TEST(AudioRenderWav, BadFilesAddNothingAndAreUndecodable) {
   TempDir dir;
   const std::string pcm(4000, '\x11');
-  const std::pair<const char*, std::string> files[] = {
-      {"empty.wav", ""},
-      {"short.wav", "RIFF"},
-      {"header.wav", HandWav(1, 8000, 4000, pcm).substr(0, 30)},
-      {"nodata.wav", HandWav(1, 8000, 0, "")},
-      {"zerochannels.wav", HandWav(0, 8000, 4000, pcm)},
-      {"zerorate.wav", HandWav(1, 0, 4000, pcm)},
-      {"slowrate.wav", HandWav(1, 1, 4000, pcm)},
-      {"fastrate.wav", HandWav(2, 4000000000u, 4000, pcm)},
-      {"text.wav", "just some text, not a sound file at all"},
-      {"aiff.wav", "FORM\0\0\0\x20" "AIFFCOMM" + std::string(40, '\0')},
+  const auto undecodable = RenderResult::Undecodable;
+  const std::tuple<const char*, std::string, RenderResult> files[] = {
+      {"empty.wav", "", undecodable},
+      {"short.wav", "RIFF", undecodable},
+      {"header.wav", HandWav(1, 8000, 4000, pcm).substr(0, 30), undecodable},
+      {"nodata.wav", HandWav(1, 8000, 0, ""), RenderResult::NothingAdded},  // a sound of no length
+      {"zerochannels.wav", HandWav(0, 8000, 4000, pcm), undecodable},
+      {"zerorate.wav", HandWav(1, 0, 4000, pcm), undecodable},
+      {"slowrate.wav", HandWav(1, 1, 4000, pcm), undecodable},
+      {"999hz.wav", HandWav(1, 999, 4000, pcm), undecodable},
+      {"768khz.wav", HandWav(1, 768000, 4000, pcm), undecodable},
+      {"fastrate.wav", HandWav(2, 4000000000u, 4000, pcm), undecodable},
+      {"text.wav", "just some text, not a sound file at all", undecodable},
+      {"aiff.wav", "FORM\0\0\0\x20" "AIFFCOMM" + std::string(40, '\0'), undecodable},
   };
-  for (const auto& [name, bytes] : files) {
+  for (const auto& [name, bytes, result] : files) {
     WriteBytes(dir / name, bytes);
     MemorySink sink;
-    EXPECT_EQ(RenderWavSource(dir / name, PieceKind::Speech, NoGain(), sink), RenderResult::NothingAdded) << name;
+    EXPECT_EQ(RenderWavSource(dir / name, PieceKind::Speech, NoGain(), sink), result) << name;
     EXPECT_TRUE(sink.bytes().empty()) << name;
   }
   MemorySink sink;
-  EXPECT_EQ(RenderWavSource(dir / "missing.wav", PieceKind::Speech, NoGain(), sink), RenderResult::NothingAdded);
+  EXPECT_EQ(RenderWavSource(dir / "missing.wav", PieceKind::Speech, NoGain(), sink), undecodable);
 }
 
 TEST(AudioRenderWav, OversizedDeclaredDataUsesWhatIsThere) {
@@ -480,9 +502,9 @@ TEST_F(AudioRenderMp3, PlayTimeCutsExactlyAndFadesOutAtTheCut) {
 
 TEST_F(AudioRenderMp3, AutomaticGainUsesTheMeasuredPeak) {
   PieceSettings settings;
-  settings.music.automatic = true;
+  settings.text.automatic = true;  // speech keeps its samples as they are before the gain
   CaptureSink capture;
-  ASSERT_EQ(RenderMp3Source(dir_ / "clip.mp3", PieceKind::PromptTone, 2, settings, capture), RenderResult::Rendered);
+  ASSERT_EQ(RenderMp3Source(dir_ / "clip.mp3", PieceKind::Speech, 2, settings, capture), RenderResult::Rendered);
   std::vector<int16_t> expected = Reference(2 * 44100 * 2);
   const int32_t peak = UpdatePeak(0, expected.data(), expected.size());
   ApplyGain(expected.data(), expected.size(), 3276700 / peak);
@@ -535,11 +557,11 @@ TEST_F(AudioRenderMp3, DamagedAndForeignDataIsSafe) {
   for (const auto& [name, bytes] : files) {
     WriteBytes(dir_ / name, bytes);
     MemorySink sink;
-    EXPECT_EQ(RenderMp3Source(dir_ / name, PieceKind::Music, 0, NoGain(), sink), RenderResult::NothingAdded) << name;
+    EXPECT_EQ(RenderMp3Source(dir_ / name, PieceKind::Music, 0, NoGain(), sink), RenderResult::Undecodable) << name;
     EXPECT_TRUE(sink.bytes().empty()) << name;
   }
   MemorySink sink;
-  EXPECT_EQ(RenderMp3Source(dir_ / "missing.mp3", PieceKind::Music, 0, NoGain(), sink), RenderResult::NothingAdded);
+  EXPECT_EQ(RenderMp3Source(dir_ / "missing.mp3", PieceKind::Music, 0, NoGain(), sink), RenderResult::Undecodable);
 }
 
 TEST_F(AudioRenderMp3, MonoStreamIsWidenedAndAFormatChangeEndsThePiece) {

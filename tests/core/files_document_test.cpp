@@ -152,10 +152,19 @@ TEST_F(DocumentFilesTest, TextFilesInEveryEncoding) {
   WriteBytes(dir / "u8.txt", Utf16ToUtf8(text));
   WriteBytes(dir / "bom8.txt", "\xEF\xBB\xBF" + Utf16ToUtf8(text));
   WriteBytes(dir / "gb.dat", "<\xC4\xD0>\xD6\xD0\xCE\xC4 text\r\nline2");  // GB18030, any ending
-  for (const char* name : {"u16.txt", "u8.txt", "bom8.txt", "gb.dat"}) {
+  // Lines of both: each is read in its own encoding.
+  WriteBytes(dir / "mixed.txt", Utf16ToUtf8(u"<男>中文 text\r\n") + "line2\xD6\xD0\xCE\xC4\r\n" +
+                                    Utf16ToUtf8(u"第三行"));
+  WriteBytes(dir / "bommixed.txt", "\xEF\xBB\xBF" + Utf16ToUtf8(u"<男>中文 text\r\n") + "line2\xD6\xD0\xCE\xC4");
+  const std::pair<const char*, std::u16string> files[] = {
+      {"u16.txt", u"<男>中文 text\rline2"},      {"u8.txt", u"<男>中文 text\rline2"},
+      {"bom8.txt", u"<男>中文 text\rline2"},     {"gb.dat", u"<男>中文 text\rline2"},
+      {"mixed.txt", u"<男>中文 text\rline2中文\r第三行"}, {"bommixed.txt", u"<男>中文 text\rline2中文"},
+  };
+  for (const auto& [name, expected] : files) {
     MemoryScriptDocument d;
     ASSERT_EQ(OpenDocument(dir / name, d, media).status, OpenStatus::kOpened) << name;
-    EXPECT_EQ(TaggedTextWriter(d, lists, 0, -1), u"<男>中文 text\rline2") << name;
+    EXPECT_EQ(TaggedTextWriter(d, lists, 0, -1), expected) << name;
   }
 }
 

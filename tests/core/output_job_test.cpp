@@ -144,11 +144,13 @@ TEST_F(OutputJobTest, CallbacksFollowTheWalkAndProgressOnlyGrows) {
                             Pause(300, 5, 6),
                             Say(1, u"yo", 0, 6, 9),
                             Seg(kSegRepeatEnd, 2, 9, 10),
-                            Seg(kSegMusic, 0, 10, 11, u"missing.mp3"),
-                            Seg(kSegRecording, 0, 11, 12, u"take.ogg"),
+                            Seg(kSegMusic, 0, 10, 11, u"clip.mp3"),
+                            Seg(kSegRecording, 0, 11, 12, u"take.wav"),
                             Seg(kSegNoReadBegin, 0, 12, 13),
                             Seg(kSegNoReadEnd, 0, 20, 21),
                             Pause(100, 21, 23)};
+  WriteBytes(dir / "Music" / "clip.mp3", Mp3Of(Sine(4410, 2, 441, 44100, 10000)));
+  WriteBytes(dir / "Record" / "take.wav", WavBytes(Sine(4410, 1, 441, 44100, 10000), 44100, 1));
   for (int threads : {1, 2}) {
     std::vector<std::pair<int, int>> selected;
     std::vector<int> progress;
@@ -157,7 +159,7 @@ TEST_F(OutputJobTest, CallbacksFollowTheWalkAndProgressOnlyGrows) {
     callbacks.progress = [&](int position) { progress.push_back(position); };
     const OutputResult result = Run(Job(list, threads), callbacks);
     ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
-    EXPECT_EQ(result.pieces, 6);
+    EXPECT_EQ(result.pieces, 8);
     EXPECT_EQ(selected, (std::vector<std::pair<int, int>>{
                             {1, 4}, {5, 6}, {6, 9}, {5, 6}, {6, 9}, {10, 11}, {11, 12}, {21, 23}}));
     ASSERT_FALSE(progress.empty());
@@ -175,7 +177,8 @@ TEST_F(OutputJobTest, CallbacksFollowTheWalkAndProgressOnlyGrows) {
   std::vector<int> progress;
   OutputCallbacks callbacks;
   callbacks.progress = [&](int position) { progress.push_back(position); };
-  ASSERT_EQ(Run(Job({Pause(100, 0, 3), Seg(kSegMusic, 0, 40, 60, u"missing.wav")}), callbacks).status,
+  WriteBytes(dir / "Record" / "nodata.wav", WavBytes({}, 44100, 2));  // a recording of no length
+  ASSERT_EQ(Run(Job({Pause(100, 0, 3), Seg(kSegRecording, 0, 40, 60, u"nodata.wav")}), callbacks).status,
             OutputStatus::kFinished);
   EXPECT_EQ(progress, (std::vector<int>{1, 3, 50}));
 }
@@ -259,7 +262,7 @@ TEST_F(OutputJobTest, PlayTimeCutsAnMp3Clip) {
   ExpectFrames(PieceFrames(clipFrames));  // a play time beyond the clip plays it whole
 }
 
-TEST_F(OutputJobTest, BadSourcesAddNothingAndTheJobGoesOn) {
+TEST_F(OutputJobTest, APieceThatCannotBeMadeFailsTheJobByNameAndAnEmptyOneAddsNothing) {
   const std::string clip = Mp3Of(Sine(44100, 2, 441, 44100, 10000));
   WriteBytes(dir / "Music" / "empty.wav", "");
   WriteBytes(dir / "Music" / "empty.mp3", "");
@@ -267,22 +270,39 @@ TEST_F(OutputJobTest, BadSourcesAddNothingAndTheJobGoesOn) {
   WriteBytes(dir / "Music" / "short.mp3", clip.substr(0, 200));
   WriteBytes(dir / "Record" / "nodata.wav", WavBytes({}, 44100, 2));
   WriteBytes(dir / "Record" / "riff.wav", WavBytes(Sine(100, 2, 441, 44100, 1000), 44100, 2).substr(0, 30));
+  WriteBytes(dir / "Record" / "take.ogg", clip);
   fs::create_directories(dir / "Music" / "folder.wav");
-  OutputJob job = Job({Pause(100), Seg(kSegMusic, 0, 0, 0, u"missing.mp3"), Seg(kSegMusic, 0, 0, 0, u"empty.wav"),
-                       Seg(kSegMusic, 0, 0, 0, u"empty.mp3"), Seg(kSegMusic, 0, 0, 0, u"text.mp3"),
-                       Seg(kSegMusic, 0, 0, 0, u"short.mp3"), Seg(kSegMusic, 0, 0, 0, u"folder.wav"),
-                       Seg(kSegRecording, 0, 0, 0, u"nodata.wav"), Seg(kSegRecording, 0, 0, 0, u"riff.wav"),
-                       Seg(kSegRecording, 0, 0, 0, u"take.ogg"), Seg(kSegPromptTone, 0, 0, 0),
-                       Say(0, u"spoken by nobody", 1), Seg(42, 0, 0, 0), Pause(100)});
-  job.settings.voices[0].voice = u"Fail";
-  job.settings.pieces.recording.automatic = true;
-  job.settings.pieces.musicFade = true;
-  job.settings.pieces.fadeSeconds = 3;
-  const OutputResult result = Run(std::move(job));
+  // Each would leave a hole in the programme: the job fails, names it and writes nothing.
+  const std::pair<Segment, std::string> bad[] = {
+      {Seg(kSegMusic, 0, 0, 0, u"missing.mp3"), "missing.mp3: missing"},
+      {Seg(kSegMusic, 0, 0, 0, u"empty.wav"), "empty.wav: cannot be decoded"},
+      {Seg(kSegMusic, 0, 0, 0, u"empty.mp3"), "empty.mp3: cannot be decoded"},
+      {Seg(kSegMusic, 0, 0, 0, u"text.mp3"), "text.mp3: cannot be decoded"},
+      {Seg(kSegMusic, 0, 0, 0, u"short.mp3"), "short.mp3: cannot be decoded"},
+      {Seg(kSegMusic, 0, 0, 0, u"folder.wav"), "folder.wav: cannot be decoded"},
+      {Seg(kSegRecording, 0, 0, 0, u"riff.wav"), "riff.wav: cannot be decoded"},
+      {Seg(kSegRecording, 0, 0, 0, u"take.ogg"), "take.ogg: not a WAV or MP3 file"},
+      {Say(0, u"spoken by nobody", 1), "cannot say: spoken by nobody"},
+  };
+  for (const auto& [segment, why] : bad) {
+    for (int threads : {1, 2}) {
+      OutputJob job = Job({Pause(100), segment, Pause(100)}, threads);
+      job.settings.voices[0].voice = u"Fail";
+      WriteBytes(dir / "out.mp3", "old");
+      const OutputResult result = Run(std::move(job));
+      EXPECT_EQ(result.status, OutputStatus::kFailed) << why;
+      EXPECT_NE(result.error.find(why), std::string::npos) << result.error;
+      EXPECT_EQ(Out(), "old") << why;
+    }
+  }
+  // A recording of no length, a prompt tone when there is none and a record
+  // of an unknown kind add nothing, and the job goes on.
+  const OutputResult result = Run(Job({Pause(100), Seg(kSegRecording, 0, 0, 0, u"nodata.wav"),
+                                       Seg(kSegPromptTone, 0, 0, 0), Seg(42, 0, 0, 0), Pause(100)}));
   ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
   EXPECT_EQ(result.pieces, 2);
   const DecodedMp3 decoded = ExpectFrames(2 * PieceFrames(4410));
-  for (int16_t s : decoded.samples) ASSERT_EQ(s, 0);
+  for (int16_t v : decoded.samples) ASSERT_EQ(v, 0);
 
   // A script without sound gives an empty file, and success.
   WriteBytes(dir / "out.mp3", "old");
@@ -330,6 +350,7 @@ TEST_F(OutputJobTest, ThreadsDoNotChangeTheBytes) {
 }
 
 TEST_F(OutputJobTest, AbortKeepsTheFinishedPiecesAsAPlayableFile) {
+  WriteBytes(dir / "Music" / "clip.mp3", Mp3Of(Sine(2 * 44100, 2, 441, 44100, 10000)));
   ASSERT_EQ(Run(Job(LongScript(), 1)).status, OutputStatus::kFinished);
   const std::string full = Out();
   for (int threads : {1, 2}) {

@@ -59,7 +59,7 @@ TEST_F(SubtitlesCliTest, EverySentenceIsTimedAtItsSoundInBothFormats) {
   // A sentence with brackets and a line break inside, an alternating repeat of
   // two passes, Chinese after English, a tone between.
   WriteBytes(dir / "exam [A].txt",
-             "<男>Good morning. [Tom] asks (at 8:30) where\r\nthe station is.<暂停0.5秒>"
+             "<男>Good morning. [Tom] asks (at 8:30)\xC2\x85where\r\nthe station is.<暂停0.5秒>"
              "<重复2:2><男>Is it far?<暂停0.3秒><结束2><提示音><女>请听第一段对话。");
   const std::string script = (dir / "exam [A].txt").string();
   const CliRun run = Cli("render '" + script + "' -o " + (dir / "out.mp3").string() + " --lrc --srt --quiet");

@@ -187,7 +187,7 @@ TEST_F(OutputTimelineJob, MeasuredTimelineIsTheRenderedOne) {
 
 TEST_F(OutputTimelineJob, AScriptWithoutSoundWritesNoFileWhenSoundIsRequired) {
   OutputJob job = Job();
-  job.segments = {Seg(kSegMusic, 0, u"missing.wav"), Seg(kSegNoReadBegin, 0), Seg(kSegNoReadEnd, 0)};
+  job.segments = {Seg(kSegNoReadBegin, 0), Seg(kSegNoReadEnd, 0)};
   job.requireSound = true;
   WriteBytes(dir / "out.mp3", "old");
   const OutputResult result = RunOutputJob(std::move(job), engine, abort);

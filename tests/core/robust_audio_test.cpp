@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sndfile.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <future>
 
 #include "audio/piece_encoder.h"
@@ -81,6 +83,88 @@ TEST(RobustAudioTest, FifosAndDevicesAddNothingAndBlockNobody) {
   ::close(keepWav);
   ASSERT_TRUE(finished) << "a render waited on a FIFO or read a device";
   EXPECT_EQ(renders.get(), 0u);
+}
+
+
+TEST(RobustAudioTest, EverySampleRateFrom1To384kHzAndEveryCodecLibsndfileReadsIsHeard) {
+  TempDir dir;
+  struct Case {
+    std::string name;
+    int rate;
+    int format;  // libsndfile's sub-format
+  };
+  const Case cases[] = {
+      {"1k.wav", 1000, SF_FORMAT_PCM_16},      {"4k.wav", 4000, SF_FORMAT_PCM_16},
+      {"7999.wav", 7999, SF_FORMAT_PCM_16},    {"8k.wav", 8000, SF_FORMAT_PCM_16},
+      {"192k.wav", 192000, SF_FORMAT_PCM_16},  {"200k.wav", 200000, SF_FORMAT_FLOAT},
+      {"384k.wav", 384000, SF_FORMAT_PCM_24},  {"gsm.wav", 8000, SF_FORMAT_GSM610},
+      {"ima.wav", 22050, SF_FORMAT_IMA_ADPCM}, {"ulaw.wav", 11025, SF_FORMAT_ULAW},
+  };
+  for (const Case& c : cases) {
+    // One second of 300 Hz.
+    std::vector<double> tone(size_t(c.rate));
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = 0.37 * std::sin(2 * M_PI * 300 * double(i) / c.rate);
+    SF_INFO info{};
+    info.samplerate = c.rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | c.format;
+    SNDFILE* file = sf_open((dir / c.name).c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << c.name << ": " << sf_strerror(nullptr);
+    sf_write_double(file, tone.data(), sf_count_t(tone.size()));
+    sf_close(file);
+    MemorySink sink;
+    ASSERT_EQ(RenderSoundFile(dir / c.name, PieceKind::Recording, 0, PieceSettings{}, sink), RenderResult::Rendered)
+        << c.name;
+    const auto audio = testing::DecodeMp3Bytes(std::string(sink.bytes().begin(), sink.bytes().end()));
+    const auto bursts = testing::FindBursts(audio);
+    ASSERT_EQ(bursts.size(), 1u) << c.name;
+    EXPECT_NEAR(bursts[0].seconds(), 1.0, 0.05) << c.name;  // GSM rings on a little
+    EXPECT_NEAR(bursts[0].hz, 300, 6) << c.name;
+  }
+}
+
+TEST(RobustAudioTest, DcAndInfrasoundAreNotRaisedByAMeasuredGain) {
+  TempDir dir;
+  auto wave = [](double dc, double hz, double amplitude) {
+    std::vector<int16_t> samples(44100);
+    for (size_t i = 0; i < samples.size(); ++i) {
+      samples[i] = int16_t(std::lround(32768 * (dc + amplitude * std::sin(2 * M_PI * hz * double(i) / 44100))));
+    }
+    return samples;
+  };
+  PieceSettings automatic;
+  automatic.recording.automatic = true;
+  PieceSettings loudness;
+  loudness.loudness.on = true;
+  struct Case {
+    const char* what;
+    std::vector<int16_t> samples;
+    const PieceSettings* settings;
+    int maxPeak;     // of the output
+    int minPeak;
+  };
+  const Case cases[] = {
+      {"DC at -40 dBFS", wave(0.01, 0, 0), &automatic, 50, 0},
+      {"5 Hz at -26 dBFS", wave(0, 5, 0.05), &automatic, 1640, 0},
+      {"5 Hz at -26 dBFS, loudness", wave(0, 5, 0.05), &loudness, 1640, 0},
+      {"DC at -40 dBFS, loudness", wave(0.01, 0, 0), &loudness, 50, 0},
+      // What is heard is raised to full scale; the offset under it is gone.
+      {"1 kHz at -12 dBFS over DC at -12 dBFS", wave(0.25, 1000, 0.25), &automatic, 32767, 30000},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(dir / "r.wav", testing::WavBytes(c.samples, 44100, 1));
+    MemorySink sink;
+    const RenderResult result = RenderSoundFile(dir / "r.wav", PieceKind::Recording, 0, *c.settings, sink);
+    ASSERT_EQ(result, RenderResult::Rendered) << c.what;
+    const auto audio = testing::DecodeMp3Bytes(std::string(sink.bytes().begin(), sink.bytes().end()));
+    ASSERT_GT(audio.frames(), 40000u) << c.what;
+    const int peak = testing::PeakOf(audio, 0, audio.frames());
+    EXPECT_LE(peak, c.maxPeak) << c.what;
+    EXPECT_GE(peak, c.minPeak) << c.what;
+    double sum = 0;
+    for (const int16_t v : audio.samples) sum += v;
+    EXPECT_LT(std::abs(sum / double(audio.samples.size())), 100) << c.what << ": what remains of the offset";
+  }
 }
 
 }  // namespace

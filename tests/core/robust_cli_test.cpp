@@ -2,6 +2,7 @@
 // clips that cannot be written, signals at awkward times.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,12 +55,16 @@ class RobustCliTest : public ::testing::Test {
   std::string P(const std::string& name) const { return (dir / name).string(); }
 
   // Starts the tool with TMPDIR set to a private folder; returns its pid.
-  pid_t Start(const std::vector<std::string>& args, const std::string& tmpdir = "") {
+  // With `fileSizeLimit`, no file may grow beyond that many bytes (ulimit -f).
+  pid_t Start(const std::vector<std::string>& args, const std::string& tmpdir = "",
+              rlim_t fileSizeLimit = RLIM_INFINITY) {
     fs::create_directories(dir / "tmp");
     const std::string temp = tmpdir.empty() ? P("tmp") : tmpdir;
     const pid_t child = fork();
     if (child == 0) {
       setenv("TMPDIR", temp.c_str(), 1);
+      const rlimit limit{fileSizeLimit, fileSizeLimit};
+      if (fileSizeLimit != RLIM_INFINITY && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
       if (!freopen(P("err.txt").c_str(), "w", stderr)) _exit(126);
       std::vector<char*> argv{const_cast<char*>(AURISONA_CLI_PATH)};
       for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -157,42 +162,45 @@ TEST_F(RobustCliTest, DevicesProcFilesAndAnEmptyDataDirAreOneLineErrors) {
 TEST_F(RobustCliTest, AClipTheDocumentCannotPutInPlaceFailsConvertAndRender) {
   ASSERT_EQ(Cli("compile " + P("none.txt")).exitCode, 1);  // the data directory is set up
   const std::string clip = testing::Mp3Of(testing::Sine(44100, 2, 441, 44100, 10000));
-  // The user's own a.mp3 cannot be moved aside: a folder holds its .bak name.
-  WriteBytes(Data() / "Music" / "a.mp3", "USER'S CLIP");
-  fs::create_directories(Data() / "Music" / "a.mp3.bak" / "x");
-  WriteBytes(dir / "d.lsn", Lsn(u"a.mp3", clip, u"<音乐:a.mp3>"));
-  const CliRun convert = Cli("convert " + P("d.lsn") + " " + P("out.lsn"));
-  EXPECT_EQ(convert.exitCode, 1);
-  EXPECT_NE(convert.err.find("a.mp3"), std::string::npos) << convert.err;
-  EXPECT_EQ(Lines(convert.err), 1u) << convert.err;
-  EXPECT_FALSE(fs::exists(dir / "out.lsn"));
-  EXPECT_EQ(ReadBytes(Data() / "Music" / "a.mp3"), "USER'S CLIP");
-  fs::remove_all(Data() / "Music" / "a.mp3.bak");
-  fs::remove(Data() / "Music" / "a.mp3");
-
-  // A name longer than the file system allows, in render's scratch folder.
+  // A name longer than the file system allows, in the Music folder and in
+  // render's scratch folder.
   std::u16string name(116, u'听');
   name += u".mp3";
   WriteBytes(dir / "long.lsn", Lsn(name, clip, u"<音乐:" + name + u">"));
+  const CliRun convert = Cli("convert " + P("long.lsn") + " " + P("out.lsn"));
+  EXPECT_EQ(convert.exitCode, 1);
+  EXPECT_NE(convert.err.find(Utf16ToUtf8(name)), std::string::npos) << convert.err;
+  EXPECT_EQ(Lines(convert.err), 1u) << convert.err;
+  EXPECT_FALSE(fs::exists(dir / "out.lsn"));
+
   const CliRun render = Cli("render " + P("long.lsn") + " -o " + P("out.mp3") + " --quiet");
   EXPECT_EQ(render.exitCode, 1);
   EXPECT_EQ(Lines(render.err), 1u) << render.err;
   EXPECT_FALSE(fs::exists(dir / "out.mp3"));
 }
 
-TEST_F(RobustCliTest, AMusicClipThatIsAFifoOrADeviceDoesNotHangTheRender) {
+TEST_F(RobustCliTest, AClipThatIsAFifoADeviceOrNoSoundFailsTheRenderByName) {
   ASSERT_EQ(Cli("compile " + P("none.txt")).exitCode, 1);
   ASSERT_EQ(mkfifo((Data() / "Music" / "fifo.mp3").c_str(), 0600), 0);
   fs::create_symlink("/dev/zero", Data() / "Music" / "zero.wav");
-  WriteBytes(dir / "s.txt", "<音乐:fifo.mp3><音乐:zero.wav><暂停1秒>");
-  const CliRun run = Cli("render " + P("s.txt") + " -o " + P("out.mp3") + " --quiet");
-  fs::remove(Data() / "Music" / "fifo.mp3");
-  fs::remove(Data() / "Music" / "zero.wav");
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(testing::WalkFrames(ReadBytes(dir / "out.mp3")).frames, testing::PieceFrames(44100));
+  std::string noise(100000, '\0');
+  std::srand(3);
+  for (char& c : noise) c = char(std::rand());
+  WriteBytes(Data() / "Music" / "noise.wav", "RIFF\x10\0\0\0WAVE" + noise);
+  WriteBytes(Data() / "Music" / "noise.mp3", noise);
+  for (const char* clip : {"fifo.mp3", "zero.wav", "noise.wav", "noise.mp3"}) {
+    WriteBytes(dir / "s.txt", std::string("<音乐:") + clip + "><暂停1秒>");
+    const CliRun run = Cli("render " + P("s.txt") + " -o " + P("out.mp3") + " --quiet");
+    // Neither is read, and the programme is not made without it.
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find(clip), std::string::npos) << run.err;
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "out.mp3"));
+  }
+  for (const char* clip : {"fifo.mp3", "zero.wav", "noise.wav", "noise.mp3"}) fs::remove(Data() / "Music" / clip);
 }
 
-TEST_F(RobustCliTest, CtrlCWhileConvertPutsMediaInPlaceLeavesNoTemporaryFile) {
+TEST_F(RobustCliTest, CtrlCWhileConvertPutsMediaInPlaceLosesNoFileAndLeavesNoTemporaryFile) {
   // 3000 recordings, each flushed to disk as it is put into the Record folder.
   std::string records;
   for (int k = 0; k < 3000; ++k) {
@@ -207,6 +215,9 @@ TEST_F(RobustCliTest, CtrlCWhileConvertPutsMediaInPlaceLeavesNoTemporaryFile) {
                                    ToUtf16Le(text) + std::string(2, '\0'));
   ASSERT_EQ(Cli("compile " + P("none.txt")).exitCode, 1);  // the data directory is set up
   const fs::path data = Data();
+  // The user's own recordings of those names: each is kept aside as the
+  // document's takes its place, whenever the signal comes.
+  for (int k = 0; k < 3000; ++k) WriteBytes(data / "Record" / ("c" + std::to_string(k) + ".wav"), "USER " + std::to_string(k));
   const pid_t child = Start({"convert", P("many.lsn"), P("out.lsn"), "--data-dir", data.string()});
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   size_t extracted = 0;
@@ -214,12 +225,20 @@ TEST_F(RobustCliTest, CtrlCWhileConvertPutsMediaInPlaceLeavesNoTemporaryFile) {
     std::error_code ec;
     extracted = 0;
     for (auto it = fs::directory_iterator(data / "Record", ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-      ++extracted;
+      if (it->path().extension() == ".bak") ++extracted;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   kill(child, SIGINT);
   const int code = Wait(child);
+  for (int k = 0; k < 3000; ++k) {
+    const fs::path clip = data / "Record" / ("c" + std::to_string(k) + ".wav");
+    ASSERT_TRUE(fs::exists(clip)) << clip;  // never missing, not even for a moment
+    const std::string user = "USER " + std::to_string(k);
+    if (ReadBytes(clip) != user) {
+      ASSERT_EQ(ReadBytes(fs::path(clip.string() + ".bak")), user) << clip;
+    }
+  }
   if (code == 0) GTEST_SKIP() << "the conversion ended before the signal";
   EXPECT_EQ(code, 130) << ReadBytes(dir / "err.txt");
   EXPECT_FALSE(fs::exists(dir / "out.lsn"));
@@ -270,6 +289,134 @@ TEST_F(RobustCliTest, SignalsDuringARenderLeaveNoTemporaryFiles) {
   EXPECT_EQ(Wait(child), 130);
   EXPECT_TRUE(fs::is_empty(dir / "tmp")) << Names(dir / "tmp").front();
   for (const std::string& name : Names(dir.path())) EXPECT_NE(name.front(), '.') << name;
+}
+
+
+TEST_F(RobustCliTest, AClipThatIsNotThereIsNamedAndNeverReplacedByAnother) {
+  ASSERT_EQ(Cli("compile " + P("none.txt")).exitCode, 1);  // the data directory is set up
+  const std::string wav = testing::WavBytes(testing::Sine(4410, 1, 440, 22050, 8000), 22050, 1);
+  const std::string mp3 = testing::Mp3Of(testing::Sine(4410, 2, 440, 44100, 8000));
+  struct Case {
+    std::vector<std::string> music;  // put into the Music folder, in this order
+    std::string tag;
+    std::string name;  // the clip the mark stands for
+    bool missing;
+  };
+  const Case cases[] = {
+      {{}, "<音乐:intro.mp3>", "intro.mp3", true},
+      {{}, "<录音:talk.wav>", "talk.wav", true},
+      // An exact name wins over one that is a prefix of it, whatever the folder's order.
+      {{"x.wav", "x.wav.mp3"}, "<音乐:x.wav.mp3>", "x.wav.mp3", false},
+      {{"x.wav.mp3", "x.wav"}, "<音乐:x.wav.mp3>", "x.wav.mp3", false},
+      {{"x.wav.mp3", "x.wav"}, "<音乐:x.wav>", "x.wav", false},
+      {{"x.wav"}, "<音乐:x.wav.mp3>", "x.wav.mp3", true},
+      {{"Y.mp3"}, "<音乐:y.MP3>", "Y.mp3", false},
+  };
+  for (const Case& c : cases) {
+    for (const std::string& name : c.music) WriteBytes(Data() / "Music" / name, name.ends_with(".mp3") ? mp3 : wav);
+    WriteBytes(dir / "s.txt", c.tag + "<暂停0.5秒>");
+    const CliRun compile = Cli("compile " + P("s.txt"));
+    EXPECT_EQ(compile.exitCode, 0) << c.tag << compile.err;
+    EXPECT_NE(compile.out.find("\"text\":\"" + c.name + "\""), std::string::npos) << c.tag << compile.out;
+    EXPECT_EQ(compile.err.find(c.name) != std::string::npos, c.missing) << c.tag << compile.err;
+
+    const CliRun render = Cli("render " + P("s.txt") + " -o " + P("out.mp3") + " --quiet");
+    EXPECT_EQ(render.exitCode, c.missing ? 1 : 0) << c.tag << render.err;
+    EXPECT_EQ(fs::exists(dir / "out.mp3"), !c.missing) << c.tag;
+    if (c.missing) {
+      EXPECT_NE(render.err.find(c.name), std::string::npos) << c.tag << render.err;
+    }
+
+    // convert writes the mark back with its own name.
+    ASSERT_EQ(Cli("convert " + P("s.txt") + " " + P("out.txt")).exitCode, 0) << c.tag;
+    const std::string saved = ReadBytes(dir / "out.txt");
+    const std::string tag = Utf16ToUtf8(FromUtf16Le(saved.substr(2)));
+    EXPECT_EQ(tag.rfind(c.tag.substr(0, c.tag.find(':') + 1) + c.name + ">", 0), 0u) << c.tag << " " << tag;
+    fs::remove(dir / "out.mp3");
+    for (const std::string& name : c.music) fs::remove(Data() / "Music" / name);
+  }
+}
+
+TEST_F(RobustCliTest, AFailedWriteToStandardOutputIsAnError) {
+  WriteBytes(dir / "s.txt", "<暂停1秒>");
+  for (const std::string& command : {"compile " + P("s.txt"), "timeline " + P("s.txt"), std::string("voices"),
+                                    std::string("--help"), std::string("render --help"), std::string("--version")}) {
+    const CliRun run = Cli(command + " >/dev/full");
+    EXPECT_EQ(run.exitCode, 1) << command;
+    EXPECT_EQ(Lines(run.err), 1u) << command << ": " << run.err;
+    EXPECT_NE(run.err.find("standard output"), std::string::npos) << command << ": " << run.err;
+    EXPECT_EQ(Cli(command + " >/dev/null").exitCode, 0) << command;
+  }
+}
+
+TEST_F(RobustCliTest, AnOutputThatIsTheScriptOrAnotherOutputIsRefused) {
+  const std::string script = P("s.txt");
+  const std::pair<std::string, std::string> cases[] = {
+      {script, "-o " + P("s.txt")},
+      {script, "-o " + P("link.mp3")},
+      {script, "-o " + P("hard.mp3")},
+      {script, "-o " + (dir / "." / "s.txt").string()},
+      {script, "-o " + P("x.lrc") + " --lrc"},
+      {script, "-o " + P("x.srt") + " --lrc --srt"},
+      {P("s.lrc"), "-o " + P("s.mp3") + " --lrc"},  // the subtitles would replace the script
+  };
+  for (const auto& [in, options] : cases) {
+    for (const char* name : {"s.txt", "s.lrc", "link.mp3", "hard.mp3"}) fs::remove(dir / name);
+    WriteBytes(dir / "s.txt", "<暂停1秒>");
+    WriteBytes(dir / "s.lrc", "<暂停1秒>");
+    fs::create_symlink(dir / "s.txt", dir / "link.mp3");
+    ASSERT_EQ(link((dir / "s.txt").c_str(), (dir / "hard.mp3").c_str()), 0);
+    const CliRun run = Cli("render " + in + " " + options + " --quiet");
+    EXPECT_EQ(run.exitCode, 1) << options;
+    EXPECT_EQ(Lines(run.err), 1u) << options << ": " << run.err;
+    EXPECT_EQ(ReadBytes(dir / "s.txt"), "<暂停1秒>") << options;
+    EXPECT_EQ(ReadBytes(dir / "s.lrc"), "<暂停1秒>") << options;
+    EXPECT_FALSE(fs::exists(dir / "x.lrc") || fs::exists(dir / "x.srt") || fs::exists(dir / "s.mp3")) << options;
+  }
+}
+
+TEST_F(RobustCliTest, AFileSizeLimitOrAFullTemporaryFolderFailsTheRenderWithItsReason) {
+  // Under ulimit -f: a piece that cannot be written is an error, never a
+  // sentence left out; the process is not killed, and leaves nothing behind.
+  std::string longSentence = "This sentence is long enough that its speech file cannot be written";
+  for (int k = 0; k < 4; ++k) longSentence += ", and it goes on and on";
+  struct Case {
+    std::string script;
+    rlim_t limit;
+  };
+  const Case cases[] = {
+      {"Hi.<暂停0.1秒>" + longSentence + ".", 120 * 1024},  // the short sentence fits, the long one does not
+      {"Hello.", 2048},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(dir / "s.txt", c.script);
+    const pid_t child =
+        Start({"render", P("s.txt"), "-o", P("out.mp3"), "--quiet", "--data-dir", Data().string()}, "", c.limit);
+    EXPECT_EQ(Wait(child), 1) << c.limit << ": " << ReadBytes(dir / "err.txt");
+    // The sound library eSpeak NG loads may complain first that its (anonymous)
+    // memory pool cannot be made; the program's own message is one line.
+    const std::string err = ReadBytes(dir / "err.txt");
+    ASSERT_NE(err.find("aurisona-cli:"), std::string::npos) << err;
+    EXPECT_EQ(Lines(err.substr(err.find("aurisona-cli:"))), 1u) << err;
+    EXPECT_FALSE(fs::exists(dir / "out.mp3"));
+    EXPECT_TRUE(fs::is_empty(dir / "tmp")) << Names(dir / "tmp").front();
+    for (const std::string& name : Names(dir.path())) EXPECT_NE(name.front(), '.') << name;
+  }
+}
+
+TEST_F(RobustCliTest, AHeadlessCommandLeavesTheSoundServerAlone) {
+  WriteBytes(dir / "s.txt", "Hello. 你好。");
+  fs::create_directories(dir / "home");
+  const std::string env = "env -u XDG_RUNTIME_DIR HOME=" + P("home") + " TMPDIR=" + P("tmp") + " ";
+  fs::create_directories(dir / "tmp");
+  const std::string cli = AURISONA_CLI_PATH;
+  for (const std::string& command : {"render " + P("s.txt") + " -o " + P("out.mp3") + " --quiet",
+                                    "timeline " + P("s.txt"), std::string("voices")}) {
+    const int status = std::system((env + cli + " " + command + " --data-dir " + Data().string() + " >/dev/null 2>&1").c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 0) << command;
+    EXPECT_TRUE(fs::is_empty(dir / "home")) << command << ": " << Names(dir / "home").front();
+    EXPECT_TRUE(fs::is_empty(dir / "tmp")) << command << ": " << Names(dir / "tmp").front();
+  }
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 // would render for ever.
 #include <gtest/gtest.h>
 
+#include "media/missing_media.h"
 #include "script/compiler.h"
 #include "script/marks.h"
 #include "script/memory_document.h"
 #include "script/tagged_text.h"
+#include "util/text.h"
 
 namespace aurisona {
 namespace {
@@ -68,6 +70,41 @@ TEST(RobustScriptTest, ANameSpeltExactlyComesBeforeOneThatDiffersInCase) {
   EXPECT_EQ(marks[2].param, 0);  // no exact name: the first that differs in case
   EXPECT_EQ(marks[3].param, 1);
   EXPECT_EQ(marks[4].param, 0);
+}
+
+
+TEST(RobustScriptTest, NamesHoldingACloseBracketAndMissingNamesKeepTheirPlace) {
+  // (Missing clips and exact names against prefixes: RobustCliTest, through the command line.)
+  struct Case {
+    std::vector<std::u16string> music;
+    std::u16string tagged;               // written back unchanged
+    std::vector<std::u16string> clips;   // the names the compiled segments play
+    std::vector<std::u16string> missing;
+  };
+  const Case cases[] = {
+      // A name holding ">" is found whole; text after the tag stays text.
+      {{u"a", u"a>b.mp3"}, u"<音乐:a>b.mp3>c", {u"a>b.mp3"}, {}},
+      {{u"a.mp3"}, u"<音乐:a.mp3> x>", {u"a.mp3"}, {}},
+      // The same missing name twice is one entry; another is another.
+      {{u"m.mp3.wav"}, u"<音乐:m.mp3><音乐:n.mp3><音乐:m.mp3>", {u"m.mp3", u"n.mp3", u"m.mp3"}, {u"m.mp3", u"n.mp3"}},
+  };
+  for (const Case& c : cases) {
+    MemoryScriptDocument doc;
+    MediaLists lists;
+    lists.music = c.music;
+    TaggedTextReader(doc, lists, c.tagged, false, false);
+    EXPECT_EQ(TaggedTextWriter(doc, lists, 0, -1), c.tagged) << Utf16ToUtf8(c.tagged);
+    std::vector<Segment> segments;
+    ScriptCompiler(doc, lists, segments);
+    std::vector<std::u16string> clips;
+    for (const Segment& s : segments) {
+      if (s.kind == kSegMusic) clips.push_back(s.text);
+    }
+    EXPECT_EQ(clips, c.clips) << Utf16ToUtf8(c.tagged);
+    std::vector<std::u16string> missing;
+    for (const MissingMedia& m : FindMissingMedia(segments, lists)) missing.push_back(m.name);
+    EXPECT_EQ(missing, c.missing) << Utf16ToUtf8(c.tagged);
+  }
 }
 
 }  // namespace

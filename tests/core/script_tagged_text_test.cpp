@@ -73,15 +73,17 @@ TEST(TaggedTextTest, RepeatCountsBelowTwoBecomeTwoAndLargeOnesStay) {
   EXPECT_TRUE(Read(u"<重复1:2              >").marks.empty());
 }
 
-TEST(TaggedTextTest, MediaNamesAreFoundByCaseInsensitivePrefix) {
+TEST(TaggedTextTest, MediaNamesAreFoundIgnoringCaseAndMissingOnesKeepTheirName) {
   MediaLists media;
   media.music = {u"A.MP3", u"b.mp3"};
   EXPECT_EQ(Read(u"<音乐:a.mp3>", media).marks.at(0), (MarkRecord{kMarkMusic, 0}));
   EXPECT_EQ(Read(u"<音乐:B.mp3>", media).marks.at(0), (MarkRecord{kMarkMusic, 1}));
   media.music = {u"b.mp3"};
-  EXPECT_EQ(Read(u"<音乐:a.mp3>", media).marks.at(0), (MarkRecord{kMarkMusic, 0}));
+  // Not in the list: the first missing name, not the first clip.
+  EXPECT_EQ(Read(u"<音乐:a.mp3>", media).marks.at(0), (MarkRecord{kMarkMusic, -1}));
+  EXPECT_EQ(media.missingMusic, std::vector<std::u16string>{u"a.mp3"});
   EXPECT_EQ(Read(u"<音乐>", media).marks.at(0), (MarkRecord{kMarkMusic, 0}));
-  EXPECT_EQ(Read(u"<录音:x.wav>", media).marks.at(0), (MarkRecord{kMarkRecording, 0}));
+  EXPECT_EQ(Read(u"<录音:x.wav>", media).marks.at(0), (MarkRecord{kMarkRecording, -1}));
   // No closing bracket: plain text.
   EXPECT_TRUE(Read(u"<音乐:a.mp3", media).marks.empty());
 }

@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "media/missing_media.h"
 #include "panel/settings_panel.h"
 #include "script/compiler.h"
 #include "shell/commands.h"
@@ -206,6 +207,17 @@ OutputJob PanelController::PrepareJob(OutputCallbacks* callbacks) {
   return job;
 }
 
+bool PanelController::ShowMissingMedia(const std::vector<Segment>& segments) {
+  const std::vector<MissingMedia> missing = FindMissingMedia(segments, window_.Media().lists());
+  if (missing.empty()) return false;
+  QString names;
+  for (const MissingMedia& m : missing) names += u'\n' + Q(m.name);
+  if (progress_) progress_->hide();
+  window_.Dialogs().ShowError(panel_.get(), Q(kMediaMissingMessage) + names);
+  RestoreEditor();
+  return true;
+}
+
 void PanelController::StartOutput() {
   if (worker_.joinable()) return;
   ScriptDocument& doc = window_.Editor().Document();
@@ -218,6 +230,7 @@ void PanelController::StartOutput() {
 
   OutputCallbacks callbacks;
   OutputJob job = PrepareJob(&callbacks);
+  if (ShowMissingMedia(job.segments)) return;
   job.output = std::filesystem::path(path.toStdString());
   const bool subtitles = panel_->Record().subtitlesOn;
   // The subtitles' title: the script's file name, else the MP3's.
@@ -249,6 +262,7 @@ void PanelController::StartMeasure() {
   }
   OutputCallbacks callbacks;
   OutputJob job = PrepareJob(&callbacks);
+  if (ShowMissingMedia(job.segments)) return;
   job.measureOnly = true;
   worker_ = std::thread([this, job = std::move(job), callbacks]() mutable {
     Timeline timeline;
@@ -280,7 +294,8 @@ void PanelController::FinishOutput(const OutputResult& result, double seconds, c
     window_.Dialogs().ShowInformation(panel_.get(), Q(kOutputDoneTitle),
                                       Q(kOutputDoneMessage) + u'\n' + ProgrammeLengthText(seconds));
   } else if (result.status == OutputStatus::kFailed) {
-    window_.Dialogs().ShowError(panel_.get(), Q(kOutputFailedMessage));
+    // The reason too: a clip that cannot be decoded is no matter of disk space.
+    window_.Dialogs().ShowError(panel_.get(), Q(kOutputFailedMessage) + u'\n' + QString::fromStdString(result.error));
   }
   if (!subtitleError.isEmpty()) window_.Dialogs().ShowError(panel_.get(), Q(kSubtitlesFailedMessage));
   RestoreEditor();

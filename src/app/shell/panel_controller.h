@@ -94,6 +94,9 @@ class PanelController final : public QObject, public SettingsPanelPort {
   // Compiles the editor's script into a job and shows the progress dialog;
   // the callbacks follow the job in the editor and the bar.
   OutputJob PrepareJob(OutputCallbacks* callbacks);
+  // Lists the clips and recordings the script names that are not there; true
+  // when there are any (then nothing is output).
+  bool ShowMissingMedia(const std::vector<Segment>& segments);
   void RestoreEditor();
   QString AskOutputPathWithDialog();
   void ShowDictionaryDialog();

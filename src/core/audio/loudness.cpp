@@ -24,6 +24,8 @@ constexpr double kMaxLimitingDb = 6.0;
 // Loudness is measured over at most this window for pieces shorter than one
 // gating block (libebur128 needs the window's length up front).
 constexpr unsigned long kShortWindowMs = 400;
+// Quieter than this is silence (the absolute gate of EBU R128).
+constexpr double kSilenceLufs = -70.0;
 
 }  // namespace
 
@@ -96,7 +98,9 @@ Loudness LoudnessMeter::Result() const {
 
 LoudnessGain ChooseLoudnessGain(const Loudness& measured, const LoudnessSettings& settings) {
   LoudnessGain g;
-  if (!measured.measured) return g;
+  // Under the absolute gate of EBU R128 nothing is heard: what is left of
+  // inaudible sound is not raised to the target.
+  if (!measured.measured || !(measured.lufs >= kSilenceLufs)) return g;
   double gainDb = settings.targetLufs - measured.lufs;
   // The largest sample allowed, under the ceiling by what inter-sample peaks
   // and the encoder may add.

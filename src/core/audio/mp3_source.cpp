@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <vector>
 
 #include "audio/piece_output.h"
 #include "audio/render.h"
@@ -142,20 +144,38 @@ RenderResult RenderMp3Source(const std::filesystem::path& path, PieceKind kind,
   // Regular files only, read no further than the size they had when opened.
   uint64_t fileSize = 0;
   StdioFile file = OpenRegularStream(path, nullptr, &fileSize);
-  if (!file) return RenderResult::NothingAdded;
+  if (!file) return RenderResult::Undecodable;
   Mpg123Ptr decoder = NewDecoder();
-  if (!decoder) return RenderResult::NothingAdded;
+  if (!decoder) return RenderResult::Undecodable;
   std::unique_ptr<unsigned char[]> input(new (std::nothrow) unsigned char[kInputBlockBytes]);
   std::unique_ptr<int16_t[]> measure(new (std::nothrow) int16_t[kMeasureBufferBytes / 2]);
   if (!input || !measure) return RenderResult::OutOfMemory;
   const long audioStart = AudioStart(file.get());
-  if (std::fseek(file.get(), audioStart, SEEK_SET) != 0) return RenderResult::NothingAdded;
+  if (std::fseek(file.get(), audioStart, SEEK_SET) != 0) return RenderResult::Undecodable;
 
   // Measuring pass: the length T, cut to the play time, and the peak.
   StreamFormat format;
   bool haveFormat = false;
   uint64_t total = 0;
   int32_t peak = 0;
+  // DC and infrasound go before the peak is taken: the filter is primed with
+  // the start of the stream, held back until there is enough of it.
+  const bool filter = RemovesInfrasound(settings, kind);
+  std::optional<InfrasoundFilter> primed;
+  std::optional<InfrasoundFilter> measuring;
+  std::vector<int16_t> head;
+  auto measureSamples = [&](int16_t* samples, size_t count) {
+    if (measuring) measuring->Process(samples, count);
+    peak = UpdatePeak(peak, samples, count);
+  };
+  auto primeNow = [&] {
+    const auto channels = static_cast<uint32_t>(format.channels);
+    primed.emplace(static_cast<uint32_t>(format.rate), channels);
+    primed->Prime(head.data(), head.size() / channels);
+    measuring = *primed;
+    measureSamples(head.data(), head.size());
+    head = {};
+  };
   const uint64_t audioBytes = fileSize > uint64_t(audioStart) ? fileSize - uint64_t(audioStart) : 0;
   DecodeStream(file.get(), audioBytes, decoder.get(), input.get(),
                reinterpret_cast<unsigned char*>(measure.get()), kMeasureBufferBytes, nullptr,
@@ -167,11 +187,21 @@ RenderResult RenderMp3Source(const std::filesystem::path& path, PieceKind kind,
                  }
                  limit -= limit % frameBytes;
                  const uint64_t take = std::min<uint64_t>(bytes, limit - total) & ~uint64_t{1};
-                 peak = UpdatePeak(peak, measure.get(), static_cast<size_t>(take / 2));
+                 const size_t count = static_cast<size_t>(take / 2);
+                 if (filter && !primed) {
+                   head.insert(head.end(), measure.get(), measure.get() + count);
+                   if (head.size() >= InfrasoundFilter::HeadFrames(static_cast<uint32_t>(format.rate)) *
+                                          static_cast<size_t>(format.channels)) {
+                     primeNow();
+                   }
+                 } else {
+                   measureSamples(measure.get(), count);
+                 }
                  total += take;
                  return total < limit;
                });
-  if (!haveFormat || total == 0) return RenderResult::NothingAdded;
+  if (!haveFormat || total == 0) return RenderResult::Undecodable;
+  if (filter && !primed) primeNow();
 
   PieceOutput output(sink);
   if (auto failure = output.Open(static_cast<uint32_t>(format.rate))) return *failure;
@@ -195,10 +225,12 @@ RenderResult RenderMp3Source(const std::filesystem::path& path, PieceKind kind,
   StreamFormat again;
   bool haveAgain = false;
   uint64_t position = 0;
+  std::optional<InfrasoundFilter> encoding = primed;
   DecodeStream(file.get(), audioBytes, decoder.get(), input.get(),
                reinterpret_cast<unsigned char*>(output.buffer()), room, &format, &again,
                &haveAgain, [&](unsigned char*, size_t bytes) {
                  const uint64_t take = std::min<uint64_t>(bytes, total - position) & ~uint64_t{1};
+                 if (encoding) encoding->Process(output.buffer(), static_cast<size_t>(take / 2));
                  if (take > 0 && !output.Emit(shape, static_cast<size_t>(take / 2), position)) {
                    return false;
                  }

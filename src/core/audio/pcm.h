@@ -3,8 +3,10 @@
 // together; stereo data is interleaved left, right.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace aurisona {
 
@@ -43,8 +45,40 @@ void WidenMonoToStereo(int16_t* buffer, size_t monoCount);
 int32_t UpdatePeak(int32_t peak, const int16_t* samples, size_t count);
 
 // The gain percent of a piece: automatic gain first (3276700 / peak, or 100
-// for a silent source), then the fixed percent, else 100.
+// for a source that is silent: a peak below kSilentPeak), then the fixed
+// percent, else 100.
 int32_t ChooseGainPercent(const PieceGain& group, int32_t peak);
+
+// The loudest a source may be and still count as silent for the automatic
+// gain (-60 dBFS): what is left of inaudible sound is not raised to full scale.
+inline constexpr int32_t kSilentPeak = 33;
+
+// Removes DC and infrasound: a fourth-order Butterworth high-pass at 20 Hz on
+// every channel of interleaved 16-bit PCM.
+class InfrasoundFilter {
+ public:
+  static constexpr double kCutoffHz = 20.0;
+  // Frames of the start of a piece Prime() wants: a quarter of a second.
+  static size_t HeadFrames(uint32_t sampleRate) { return sampleRate / 4 + 1; }
+
+  InfrasoundFilter(uint32_t sampleRate, uint32_t channels);
+  // Sets the state as if the sound had been going on before its start (the
+  // first `frames` frames mirrored about the first one), so that neither an
+  // offset nor the onset of a slow wave leaves a step to filter.
+  void Prime(const int16_t* head, size_t frames);
+  // Filters `count` interleaved samples in place.
+  void Process(int16_t* samples, size_t count);
+
+ private:
+  struct Section {
+    double b0, b1, b2, a1, a2;
+  };
+  double Step(uint32_t channel, double x);
+
+  uint32_t channels_;
+  std::array<Section, 2> sections_{};
+  std::vector<std::array<double, 4>> state_;  // per channel: z1, z2 of each section
+};
 
 // The fade length F in samples of the source's own layout:
 // channels * rate * seconds, but at most a quarter of `totalBytes` (so that

@@ -55,5 +55,8 @@ class PieceOutput {
 
 // A piece's gain group and whether the music fade applies to it.
 bool FadeApplies(const PieceSettings& settings, PieceKind kind);
+// Whether a piece loses its DC and infrasound: clips and recordings whose
+// gain is measured, before it is.
+bool RemovesInfrasound(const PieceSettings& settings, PieceKind kind);
 
 }  // namespace aurisona

@@ -17,6 +17,7 @@ RenderResult ResultOfFailure(SinkStatus status) {
   switch (status) {
     case SinkStatus::OutOfMemory: return RenderResult::OutOfMemory;
     case SinkStatus::WriteFailed: return RenderResult::WriteFailed;
+    case SinkStatus::Unsupported: return RenderResult::Undecodable;
     default: return RenderResult::NothingAdded;
   }
 }
@@ -44,6 +45,11 @@ bool FadeApplies(const PieceSettings& settings, PieceKind kind) {
   return settings.musicFade && kind == PieceKind::Music;
 }
 
+bool RemovesInfrasound(const PieceSettings& settings, PieceKind kind) {
+  return kind != PieceKind::Speech &&
+         (settings.removeInfrasound || settings.loudness.on || PieceGainOf(settings, kind).automatic);
+}
+
 namespace {
 
 RenderResult RenderSourceInto(const std::filesystem::path& path, PieceKind kind, int32_t playTimeSeconds,
@@ -64,6 +70,7 @@ std::optional<PieceSettings> LoudnessAdjusted(const std::filesystem::path& path,
                                               LoudnessGain* gain, RenderResult* failure) {
   PieceSettings adjusted = settings;
   adjusted.loudness.on = false;
+  adjusted.removeInfrasound = true;
   PieceGain* group = kind == PieceKind::Speech      ? &adjusted.text
                      : kind == PieceKind::Recording ? &adjusted.recording
                                                     : &adjusted.music;

@@ -40,11 +40,21 @@ struct PieceSettings {
   // When on, every sound file piece is brought to the target loudness and the
   // three gain groups are not used.
   LoudnessSettings loudness;
+  // Set where a measured gain comes after (the loudness gain): clips and
+  // recordings lose their DC and infrasound as under the automatic gain.
+  bool removeInfrasound = false;
 };
+
+// Sample rates of WAV sources that are read (and brought to a rate the
+// encoder takes); others are Undecodable.
+inline constexpr uint32_t kMinSourceSampleRate = 1000;
+inline constexpr uint32_t kMaxSourceSampleRate = 384000;
 
 enum class RenderResult {
   Rendered,         // the piece's MP3 frames were appended
-  NothingAdded,     // missing, unreadable, empty or unsupported source: nothing appended
+  NothingAdded,     // a source that holds no sound (a WAV of no frames, a pause of 0): nothing appended
+  Undecodable,      // missing, unreadable or undecodable source, or a sample rate outside
+                    // kMinSourceSampleRate..kMaxSourceSampleRate: nothing appended
   UnsupportedType,  // the path ends neither in ".mp3" nor ".wav": nothing appended
   OutOfMemory,      // a buffer could not be allocated: the job must end
   WriteFailed,      // the sink failed: the job must end and report the failure
@@ -73,9 +83,12 @@ RenderResult RenderSoundFile(const std::filesystem::path& path, PieceKind kind,
                              int32_t playTimeSeconds, const PieceSettings& settings,
                              ByteSink& sink);
 
-// A WAV file read through libsndfile: any PCM, float, A-law or mu-law data is
-// converted to 16 bits. Mono stays mono until widened; a file with more than
-// two channels contributes its first two (front left and right).
+// A WAV file read through libsndfile: whatever data it decodes is converted
+// to 16 bits. Mono stays mono until widened; a file with more than two
+// channels is mixed down to two, every channel in. Rates from
+// kMinSourceSampleRate to kMaxSourceSampleRate are read. Clips and
+// recordings whose gain is measured (automatic gain, loudness) lose their DC
+// and infrasound first; so do MP3 sources.
 RenderResult RenderWavSource(const std::filesystem::path& path, PieceKind kind,
                              const PieceSettings& settings, ByteSink& sink);
 RenderResult RenderWavSource(const std::filesystem::path& path, PieceKind kind,

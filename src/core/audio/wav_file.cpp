@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -38,6 +39,74 @@ bool ReadAt(int fd, unsigned char* out, size_t n, uint64_t offset) {
     done += static_cast<size_t>(got);
   }
   return true;
+}
+
+// What a channel of a file with more than two gives the left and the right
+// output: left and right channels their own side, every other one (centre,
+// low-frequency, back centre, top centre) both at -3 dB.
+struct ChannelWeights {
+  float left = 0;
+  float right = 0;
+};
+
+enum class Side { kLeft, kRight, kBoth };
+
+Side SideOfMapped(int position) {
+  switch (position) {
+    case SF_CHANNEL_MAP_LEFT:
+    case SF_CHANNEL_MAP_FRONT_LEFT:
+    case SF_CHANNEL_MAP_REAR_LEFT:
+    case SF_CHANNEL_MAP_SIDE_LEFT:
+    case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+    case SF_CHANNEL_MAP_TOP_FRONT_LEFT:
+    case SF_CHANNEL_MAP_TOP_REAR_LEFT:
+      return Side::kLeft;
+    case SF_CHANNEL_MAP_RIGHT:
+    case SF_CHANNEL_MAP_FRONT_RIGHT:
+    case SF_CHANNEL_MAP_REAR_RIGHT:
+    case SF_CHANNEL_MAP_SIDE_RIGHT:
+    case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+    case SF_CHANNEL_MAP_TOP_FRONT_RIGHT:
+    case SF_CHANNEL_MAP_TOP_REAR_RIGHT:
+      return Side::kRight;
+    default:
+      return Side::kBoth;
+  }
+}
+
+// Without a channel map, the order WAVE files use: FL FR FC LFE BL BR FLC FRC
+// BC SL SR TC TFL TFC TFR TBL TBC TBR.
+Side SideOfIndex(uint32_t index) {
+  switch (index) {
+    case 0: case 4: case 6: case 9: case 12: case 15: return Side::kLeft;
+    case 1: case 5: case 7: case 10: case 14: case 17: return Side::kRight;
+    default: return Side::kBoth;
+  }
+}
+
+// Every channel mixed into two, scaled so that channels of unrelated sound
+// keep their loudness together (the square root of the summed squares).
+std::vector<ChannelWeights> DownmixWeights(SNDFILE* file, uint32_t channels) {
+  std::vector<int> map(channels, 0);
+  const bool mapped = sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
+                                 static_cast<int>(map.size() * sizeof(int))) == SF_TRUE;
+  std::vector<ChannelWeights> weights(channels);
+  double left = 0;
+  double right = 0;
+  for (uint32_t c = 0; c < channels; ++c) {
+    const Side side = mapped ? SideOfMapped(map[c]) : SideOfIndex(c);
+    const float both = static_cast<float>(M_SQRT1_2);
+    weights[c] = side == Side::kLeft ? ChannelWeights{1, 0} : side == Side::kRight ? ChannelWeights{0, 1}
+                                                                                   : ChannelWeights{both, both};
+    left += double{weights[c].left} * weights[c].left;
+    right += double{weights[c].right} * weights[c].right;
+  }
+  const float scale = static_cast<float>(1.0 / std::sqrt(std::max({left, right, 1.0})));
+  for (auto& w : weights) {
+    w.left *= scale;
+    w.right *= scale;
+  }
+  return weights;
 }
 
 }  // namespace
@@ -154,6 +223,32 @@ std::unique_ptr<WavFile> WavFile::Open(const std::filesystem::path& path, SF_INF
 
 WavFile::~WavFile() {
   if (file_) sf_close(file_);
+}
+
+ChannelMixer::ChannelMixer(SNDFILE* file, uint32_t channels) : channels_(channels) {
+  if (channels_ > 2) {
+    for (const ChannelWeights& w : DownmixWeights(file, channels_)) {
+      left_.push_back(w.left);
+      right_.push_back(w.right);
+    }
+  }
+}
+
+void ChannelMixer::Mix(const float* in, size_t frames, float* out) const {
+  if (channels_ <= 2) {
+    std::copy(in, in + frames * channels_, out);
+    return;
+  }
+  for (size_t i = 0; i < frames; ++i) {
+    float left = 0;
+    float right = 0;
+    for (uint32_t c = 0; c < channels_; ++c) {
+      left += in[i * channels_ + c] * left_[c];
+      right += in[i * channels_ + c] * right_[c];
+    }
+    out[2 * i] = left;
+    out[2 * i + 1] = right;
+  }
 }
 
 }  // namespace aurisona

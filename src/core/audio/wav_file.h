@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 namespace aurisona {
 
@@ -29,6 +30,23 @@ class WavFile {
   WavFile() = default;
   std::unique_ptr<Source> source_;
   SNDFILE* file_ = nullptr;
+};
+
+// The channels of a WAV file as one (mono) or two: a file with more than two
+// is mixed down, every channel in (left and right channels to their side, the
+// others to both at -3 dB, scaled so that channels of unrelated sound keep
+// their loudness together), after its channel map or else the WAVE order.
+class ChannelMixer {
+ public:
+  ChannelMixer(SNDFILE* file, uint32_t channels);
+  uint32_t keep() const { return channels_ == 1 ? 1 : 2; }
+  // `frames` interleaved frames of the file's channels into keep() channels.
+  void Mix(const float* in, size_t frames, float* out) const;
+
+ private:
+  uint32_t channels_;
+  std::vector<float> left_;
+  std::vector<float> right_;
 };
 
 }  // namespace aurisona

@@ -1,5 +1,7 @@
 #include "files/document_files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -201,10 +203,12 @@ class LsnReader {
   enum class ExtractResult { kWritten, kNotWritten, kCutShort };
 
   // Copies `size` bytes into a new file at `target`. A file already there is
-  // kept as target.bak, unless this document put it there itself (a second
-  // record of the name): the .bak then holds the user's file and stays. When
-  // the old file cannot be moved aside, nothing is written. The new file
-  // appears only once it is complete.
+  // kept as target.bak (target.1.bak, target.2.bak, ... when that name holds
+  // something else), unless this document put it there itself (a second
+  // record of the name). The old file is linked to its .bak name before the
+  // new one replaces it in one step, so that at no moment is the name missing
+  // or the user's file only half kept, whenever the program is stopped. When
+  // it cannot be kept, nothing is written.
   ExtractResult Extract(const fs::path& target, uint32_t size, std::string* why) {
     AtomicFileWriter writer(target, {.durable = media_.durable, .followSymlinks = false});
     std::vector<char> piece(kCopyPiece);
@@ -221,27 +225,84 @@ class LsnReader {
       return ExtractResult::kNotWritten;
     }
     std::error_code ec;
-    fs::path backup = target;
-    backup += ".bak";
     const bool ours = written_.count(target) > 0;
-    bool moved = false;
-    if (!ours && fs::exists(fs::symlink_status(target, ec))) {
-      // rename() replaces an older .bak file in one step, and fails on a
-      // folder of that name: then the user's file stays where it is.
-      if (::rename(target.c_str(), backup.c_str()) != 0) {
-        *why = "cannot keep the existing " + target.filename().string() + " as " + backup.filename().string() +
-               ": " + std::strerror(errno);
-        return ExtractResult::kNotWritten;
-      }
-      moved = true;
+    fs::path made;  // a .bak made here, undone when the new file cannot be put in place
+    if (!ours && fs::exists(fs::symlink_status(target, ec)) && !KeepAside(target, &made, why)) {
+      return ExtractResult::kNotWritten;
     }
     if (!writer.Commit()) {
       *why = writer.error();
-      if (moved) ::rename(backup.c_str(), target.c_str());
+      if (!made.empty()) ::unlink(made.c_str());
       return ExtractResult::kNotWritten;
     }
     written_.insert(target);
     return ExtractResult::kWritten;
+  }
+
+  // Keeps the file at `target` under the first .bak name that is free or
+  // already holds the same bytes; `made` is the name linked here.
+  static bool KeepAside(const fs::path& target, fs::path* made, std::string* why) {
+    const std::optional<uint32_t> crc = RegularFileCrc32(target);
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(target, ec);
+    for (int n = 0; n < 1000; ++n) {
+      fs::path backup = target;
+      backup += n == 0 ? std::string(".bak") : "." + std::to_string(n) + ".bak";
+      const fs::file_status status = fs::symlink_status(backup, ec);
+      if (fs::exists(status)) {
+        std::error_code sizeError;
+        if (crc && fs::is_regular_file(status) && fs::file_size(backup, sizeError) == size && !sizeError &&
+            RegularFileCrc32(backup) == crc) {
+          return true;  // kept there already
+        }
+        continue;  // holds something else
+      }
+      if (::link(target.c_str(), backup.c_str()) == 0) {
+        *made = backup;
+        return true;
+      }
+      if (errno == EEXIST) continue;
+      // A file system without hard links: a copy, made only where nothing is.
+      if (CopyToNew(target, backup, why)) {
+        *made = backup;
+        return true;
+      }
+      return false;
+    }
+    *why = "cannot keep the existing " + target.filename().string() + ": every .bak name up to 999 is taken";
+    return false;
+  }
+
+  static bool CopyToNew(const fs::path& from, const fs::path& to, std::string* why) {
+    auto fail = [&](const char* what) {
+      *why = "cannot keep the existing " + from.filename().string() + " as " + to.filename().string() + " (" +
+             what + ": " + std::strerror(errno) + ")";
+      return false;
+    };
+    File in = OpenRegularStream(from);
+    if (!in) return fail("read");
+    const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return fail("create");
+    std::vector<char> buffer(65536);
+    bool ok = true;
+    size_t n;
+    while (ok && (n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
+      for (size_t at = 0; ok && at < n;) {
+        const ssize_t wrote = ::write(fd, buffer.data() + at, n - at);
+        if (wrote < 0 && errno == EINTR) continue;
+        ok = wrote > 0;
+        if (ok) at += static_cast<size_t>(wrote);
+      }
+    }
+    ok = ok && !std::ferror(in.get()) && ::fsync(fd) == 0;
+    const int saved = errno;
+    ::close(fd);
+    if (!ok) {
+      ::unlink(to.c_str());
+      errno = saved;
+      return fail("write");
+    }
+    return true;
   }
 
   std::set<fs::path> written_;  // files this document has put into the folders
@@ -260,11 +321,18 @@ std::u16string DecodeTextFile(std::string_view bytes) {
       static_cast<unsigned char>(bytes[1]) == 0xFE) {
     return FromUtf16Le(bytes.substr(2));
   }
-  if (IsValidUtf8(bytes)) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    return Utf8ToUtf16(bytes);
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  if (IsValidUtf8(bytes)) return Utf8ToUtf16(bytes);
+  // Decided line by line: a file put together from UTF-8 and GB18030 pieces
+  // keeps both readable.
+  std::u16string text;
+  while (!bytes.empty()) {
+    const size_t end = bytes.find('\n');
+    const std::string_view line = bytes.substr(0, end == std::string_view::npos ? bytes.size() : end + 1);
+    text += IsValidUtf8(line) ? Utf8ToUtf16(line) : Gb18030ToUtf16(line);
+    bytes.remove_prefix(line.size());
   }
-  return Gb18030ToUtf16(bytes);
+  return text;
 }
 
 OpenResult OpenDocument(const fs::path& path, ScriptDocument& doc, DocumentMedia& media) {

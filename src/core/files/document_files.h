@@ -79,7 +79,8 @@ inline constexpr std::u16string_view kMediaNotWrittenMessage =
 OpenResult OpenDocument(const std::filesystem::path& path, ScriptDocument& doc, DocumentMedia& media);
 
 // Decodes the bytes of a text file: UTF-16LE after a byte order mark, else
-// UTF-8 when valid (a UTF-8 byte order mark is dropped), else GB18030.
+// UTF-8 when valid (a UTF-8 byte order mark is dropped), else line by line:
+// each line UTF-8 when it is valid UTF-8, GB18030 when it is not.
 std::u16string DecodeTextFile(std::string_view bytes);
 
 struct SaveResult {

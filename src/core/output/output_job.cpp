@@ -19,6 +19,7 @@
 #include "speech/voice_slots.h"
 #include "util/atomic_file.h"
 #include "util/temp_registry.h"
+#include "util/text.h"
 
 namespace aurisona {
 namespace fs = std::filesystem;
@@ -387,9 +388,12 @@ class Job {
         Advance(piece->spec.end);
         break;
       }
+      case RenderResult::Undecodable:
       case RenderResult::UnsupportedType:
-        Advance(piece->spec.end);
-        break;
+        // A piece left out would make a wrong programme: the job fails.
+        failed_ = true;
+        error_ = Unreadable(piece->spec, sound.result);
+        return false;
       case RenderResult::NothingAdded:
         break;
       case RenderResult::OutOfMemory:
@@ -431,8 +435,14 @@ class Job {
         Select(leadingSpace ? r.start + 1 : r.start, r.end);
         spec.path = files.Fresh(number);
         SpeakOutcome outcome = SpeakOutcome::kSynthesisFailed;
-        if (!speech_.Speak(r.text, spec.path, voice.voice, voice.rate, voice.volume, &outcome) ||
-            outcome != SpeakOutcome::kWritten) {
+        if (!speech_.Speak(r.text, spec.path, voice.voice, voice.rate, voice.volume, &outcome)) {
+          outcome = SpeakOutcome::kNoEngine;
+        }
+        if (outcome == SpeakOutcome::kNothingToSpeak) return std::nullopt;
+        if (outcome != SpeakOutcome::kWritten) {
+          // A sentence left out would make a wrong programme: the job fails.
+          failed_ = true;
+          error_ = SpeechFailure(outcome, r.text);
           return std::nullopt;
         }
         spec.kind = PieceKind::Speech;
@@ -487,6 +497,30 @@ class Job {
     }
     frames_ += t.frames;
     if (callbacks_.piece) callbacks_.piece(t);
+  }
+
+  // Why a piece could not be made, naming its file.
+  static std::string Unreadable(const PieceSpec& spec, RenderResult result) {
+    const Segment& r = spec.timing.segment;
+    if (r.kind == kSegSpeech) return "a synthesised sentence cannot be read back: " + Utf16ToUtf8(r.text);
+    const std::string name =
+        (r.kind == kSegMusic || r.kind == kSegRecording) ? Utf16ToUtf8(r.text) : spec.path.filename().string();
+    std::error_code ec;
+    if (!fs::exists(spec.path, ec)) return name + ": missing";
+    if (result == RenderResult::UnsupportedType) return name + ": not a WAV or MP3 file";
+    return name + ": cannot be decoded (damaged, a kind of data that is not read, or a sample rate outside 1 to 384 kHz)";
+  }
+
+  static std::string SpeechFailure(SpeakOutcome outcome, const std::u16string& text) {
+    switch (outcome) {
+      case SpeakOutcome::kWriteFailed:
+        return "cannot write a synthesised sentence into the temporary folder (is TMPDIR full?): " +
+               Utf16ToUtf8(text);
+      case SpeakOutcome::kNoEngine:
+        return "no speech engine can be started";
+      default:
+        return "the speech engine cannot say: " + Utf16ToUtf8(text);
+    }
   }
 
   static fs::path MediaPath(const fs::path& overlay, const fs::path& folder, const std::u16string& name) {

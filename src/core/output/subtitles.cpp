@@ -16,7 +16,8 @@ namespace {
 std::string SubtitleLine(std::u16string_view text, bool lrc) {
   std::u16string out;
   for (char16_t c : text) {
-    if (c < 0x20 || c == 0x7F || c == 0x2028 || c == 0x2029) c = u' ';
+    // C0 and C1 controls (NEXT LINE, U+0085, among them) and the Unicode line breaks.
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) c = u' ';
     if (lrc && c == u'[') c = u'［';
     if (lrc && c == u']') c = u'］';
     if (!lrc && c == u'<') c = u'＜';

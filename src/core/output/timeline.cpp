@@ -36,7 +36,9 @@ class CountingSink final : public PcmSink {
 bool IsSentenceStop(char16_t c) {
   return c == u'。' || c == u'？' || c == u'！' || c == u'；' || c == u'.' || c == u'?' || c == u'!' || c == u';';
 }
-bool IsBreakChar(char16_t c) { return c == u'\r' || c == u'\n' || c == 0x2028 || c == 0x2029; }
+bool IsBreakChar(char16_t c) {
+  return c == u'\r' || c == u'\n' || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
 bool IsBlankChar(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f' || c == 0x3000 || c == 0xA0 || IsBreakChar(c);
 }

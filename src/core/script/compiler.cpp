@@ -142,16 +142,16 @@ class Compiler {
         }
         break;
       case kMarkMusic:
-        if (!media_.music.empty()) {
-          const size_t index = IndexIn(record.param, media_.music.size());
-          Append(kSegMusic, media_.PlayTimeAt(index), i, media_.music[index]);
+        // A name in neither list stays itself: the clip is missing, not replaced.
+        if (const std::u16string* name = media_.MusicName(record.param)) {
+          const bool listed = record.param >= 0 && static_cast<size_t>(record.param) < media_.music.size();
+          const int32_t playTime = listed ? media_.PlayTimeAt(static_cast<size_t>(record.param))
+                                          : media_.PlayTimeOf(*name);
+          Append(kSegMusic, playTime, i, *name);
         }
         break;
       case kMarkRecording:
-        if (!media_.recordings.empty()) {
-          const size_t index = IndexIn(record.param, media_.recordings.size());
-          Append(kSegRecording, 0, i, media_.recordings[index]);
-        }
+        if (const std::u16string* name = media_.RecordingName(record.param)) Append(kSegRecording, 0, i, *name);
         break;
       case kMarkPause: {
         const int32_t code = record.param;
@@ -164,10 +164,6 @@ class Compiler {
         break;
     }
     return i;
-  }
-
-  static size_t IndexIn(int32_t param, size_t size) {
-    return (param < 0 || static_cast<size_t>(param) >= size) ? 0 : static_cast<size_t>(param);
   }
 
   // A no-read begin at i: everything up to its end mark is skipped.

@@ -10,11 +10,6 @@
 namespace aurisona {
 namespace {
 
-const std::u16string& NameAt(const std::vector<std::u16string>& list, int32_t index) {
-  if (index < 0 || static_cast<size_t>(index) >= list.size()) return list.front();
-  return list[static_cast<size_t>(index)];
-}
-
 bool StartsWith(std::u16string_view text, size_t at, std::u16string_view what) {
   return text.size() >= at && text.size() - at >= what.size() && text.compare(at, what.size(), what) == 0;
 }
@@ -79,21 +74,30 @@ std::optional<double> ReadDecimal(std::u16string_view text, size_t pos) {
   return std::strtod(digits.c_str(), nullptr);
 }
 
-// The index of the first list entry that is a prefix of `rest`, exactly, else
-// ignoring the case of A-Z; 0 when none is.
-int32_t FindByPrefix(const std::vector<std::u16string>& list, std::u16string_view rest) {
-  // A name spelt exactly so comes first: "a.mp3" and "A.mp3" can both exist.
-  for (size_t k = 0; k < list.size(); ++k) {
-    const std::u16string& name = list[k];
-    if (name.size() <= rest.size() && rest.substr(0, name.size()) == name) return static_cast<int32_t>(k);
-  }
-  for (size_t k = 0; k < list.size(); ++k) {
-    const std::u16string& name = list[k];
-    if (name.size() <= rest.size() && EqualsIgnoreAsciiCase(rest.substr(0, name.size()), name)) {
-      return static_cast<int32_t>(k);
+// The list entry a media tag names, and the length of the name. `rest` is the
+// text after the colon, `window` the most characters the name may take. The
+// name runs to a ">"; as a file name may hold ">" itself, an entry followed by
+// one matches wherever it ends, the longest first, spelt exactly before
+// ignoring the case of A-Z ("a.mp3" and "A.mp3" can both exist). Nothing when
+// no entry is named there: the clip is missing, and no other stands for it.
+struct NameMatch {
+  int32_t index = 0;
+  size_t length = 0;
+};
+std::optional<NameMatch> FindByName(const std::vector<std::u16string>& list, std::u16string_view rest,
+                                    size_t window) {
+  std::optional<NameMatch> best;
+  for (const bool exact : {true, false}) {
+    for (size_t k = 0; k < list.size(); ++k) {
+      const std::u16string& name = list[k];
+      if (name.empty() || name.size() >= rest.size() || name.size() > window || rest[name.size()] != u'>') continue;
+      const std::u16string_view head = rest.substr(0, name.size());
+      if (!(exact ? head == name : EqualsIgnoreAsciiCase(head, name))) continue;
+      if (!best || name.size() > best->length) best = NameMatch{static_cast<int32_t>(k), name.size()};
     }
+    if (best) return best;
   }
-  return 0;
+  return std::nullopt;
 }
 
 struct Token {
@@ -120,14 +124,19 @@ constexpr FixedTag kLaterFixedTags[] = {
 };
 
 std::optional<Token> MatchMedia(std::u16string_view text, size_t i, std::u16string_view emptyTag,
-                                std::u16string_view prefix, int32_t kind,
-                                const std::vector<std::u16string>& list) {
+                                std::u16string_view prefix, int32_t kind, const MediaLists& media) {
+  const std::vector<std::u16string>& list = kind == kMarkMusic ? media.music : media.recordings;
   if (StartsWith(text, i, emptyTag)) return Token{emptyTag.size(), MarkRecord{kind, 0}};
   if (!StartsWith(text, i, prefix)) return std::nullopt;
   const size_t close = FindClose(text, i, 6, 259);
   if (close == std::u16string_view::npos) return std::nullopt;
-  const int32_t index = FindByPrefix(list, text.substr(i + prefix.size()));
-  return Token{close - i + 1, MarkRecord{kind, index}};
+  const size_t nameAt = i + prefix.size();
+  if (const auto match = FindByName(list, text.substr(nameAt), 259 - prefix.size())) {
+    return Token{prefix.size() + match->length + 1, MarkRecord{kind, match->index}};
+  }
+  const std::u16string name(text.substr(nameAt, close - nameAt));
+  const int32_t param = kind == kMarkMusic ? media.MissingMusicParam(name) : media.MissingRecordingParam(name);
+  return Token{close - i + 1, MarkRecord{kind, param}};
 }
 
 std::optional<Token> MatchRepeat(std::u16string_view text, size_t i, std::u16string_view prefix,
@@ -154,8 +163,8 @@ std::optional<Token> MatchTag(std::u16string_view text, size_t i, const MediaLis
     }
   }
   if (StartsWith(text, i, kTagPromptTone)) return Token{kTagPromptTone.size(), MarkRecord{kMarkPromptTone, 0}};
-  if (auto t = MatchMedia(text, i, kTagMusicEmpty, kTagMusicPrefix, kMarkMusic, media.music)) return t;
-  if (auto t = MatchMedia(text, i, kTagRecordingEmpty, kTagRecordingPrefix, kMarkRecording, media.recordings)) return t;
+  if (auto t = MatchMedia(text, i, kTagMusicEmpty, kTagMusicPrefix, kMarkMusic, media)) return t;
+  if (auto t = MatchMedia(text, i, kTagRecordingEmpty, kTagRecordingPrefix, kMarkRecording, media)) return t;
   if (auto t = MatchRepeat(text, i, kTagRepeatPrefix, kMarkRepeatBegin)) return t;
   if (auto t = MatchRepeat(text, i, kTagAltRepeatPrefix, kMarkAltRepeatBegin)) return t;
   for (const auto& fixed : kLaterFixedTags) {
@@ -179,12 +188,16 @@ std::u16string TagFor(const MarkRecord& record, const MediaLists& media) {
     case kMarkRepeatEnd: return std::u16string(kTagRepeatEnd);
     case kMarkAltRepeatBegin: return std::u16string(kTagAltRepeatPrefix) + IntToU16(record.param) + u">";
     case kMarkAltRepeatEnd: return std::u16string(kTagAltRepeatEnd);
-    case kMarkMusic:
-      if (media.music.empty()) return std::u16string(kTagMusicEmpty);
-      return std::u16string(kTagMusicPrefix) + NameAt(media.music, record.param) + u">";
-    case kMarkRecording:
-      if (media.recordings.empty()) return std::u16string(kTagRecordingEmpty);
-      return std::u16string(kTagRecordingPrefix) + NameAt(media.recordings, record.param) + u">";
+    case kMarkMusic: {
+      const std::u16string* name = media.MusicName(record.param);
+      if (!name) return std::u16string(kTagMusicEmpty);
+      return std::u16string(kTagMusicPrefix) + *name + u">";
+    }
+    case kMarkRecording: {
+      const std::u16string* name = media.RecordingName(record.param);
+      if (!name) return std::u16string(kTagRecordingEmpty);
+      return std::u16string(kTagRecordingPrefix) + *name + u">";
+    }
     case kMarkPause: return PauseTag(record.param);
     default: return {};
   }

@@ -10,8 +10,9 @@
 
 namespace aurisona {
 
-// The tag of one mark. Music and recording indices outside their list are
-// taken as 0; an empty list writes "<音乐>" / "<录音>".
+// The tag of one mark. A music or recording mark for a name in neither list
+// writes that name; other indices outside their list are taken as 0; an empty
+// list writes "<音乐>" / "<录音>".
 std::u16string TagFor(const MarkRecord& record, const MediaLists& media);
 
 // Writes [start, end) of the document as tagged text. An end of -1 or past the
@@ -20,7 +21,9 @@ std::u16string TaggedTextWriter(const ScriptDocument& doc, const MediaLists& med
                                 int end);
 
 // Inserts tagged text at the document's selection, turning every recognised
-// tag into a control mark. Text that is no tag stays text.
+// tag into a control mark. Text that is no tag stays text. A music or
+// recording tag naming a file in neither list keeps its name (it is added to
+// the lists' missing names).
 void TaggedTextReader(ScriptDocument& doc, const MediaLists& media, std::u16string_view text,
                       bool scrollToTop, bool undoable);
 
