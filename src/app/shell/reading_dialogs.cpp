@@ -390,7 +390,8 @@ SpokenTextDialog::SpokenTextDialog(const std::vector<SpokenRow>& rows, bool whol
     table_->setItem(row, 2, ReadOnlyItem(Q(rows[i].written)));
     table_->setItem(row, 3, ReadOnlyItem(Q(rows[i].spoken)));
   }
-  table_->resizeRowsToContents();
+  // Wrapped sentences take the height they need at the columns' width of the moment.
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   layout->addWidget(table_, 1);
 
   auto* copy = new QAction(table_);

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QFrame>
 #include <QVBoxLayout>
@@ -26,6 +27,7 @@
 #include "shell/panel_controller.h"
 #include "shell/pause_countdown_dialog.h"
 #include "shell/preview_engine.h"
+#include "shell/reading_dialogs.h"
 #include "script/tagged_text.h"
 #include "shell/shell_texts.h"
 #include "shell/skins.h"
@@ -159,6 +161,30 @@ void SavePanelPictures(Shooter& shooter, QWidget* pane, int skin) {
   frame.hide();
 }
 
+// The readings dictionary (with a line it could not read) and the spoken form of the script.
+void SaveReadingPictures(Shooter& shooter, MainWindow& window, PanelController& controller, int skin) {
+  const QString suffix = QStringLiteral("-skin%1").arg(skin);
+  const QString readings = QString::fromStdString(window.Media().directory().Readings().string());
+  const bool made = !QFile::exists(readings);
+  if (made) {
+    QFile file(readings);
+    if (file.open(QIODevice::WriteOnly)) file.write("Dr = Doctor\nPE = P E\n\xE9\x87\x8D\xE5\xBA\x86 = \xE5\xB4\x87\xE5\xBA\x86\nbroken line\n");
+  }
+  window.ExecuteCommand(cmd::kReadingsDictionary);
+  if (WaitFor([&] { return controller.DictionaryDialog() != nullptr; }, 2000)) {
+    shooter.Save(controller.DictionaryDialog(), QStringLiteral("dialog-readings") + suffix);
+    controller.DictionaryDialog()->reject();
+  }
+  if (made) QFile::remove(readings);
+  window.Editor().Document().SetSelection(0, 0);
+  window.ExecuteCommand(cmd::kShowSpoken);
+  if (WaitFor([&] { return controller.SpokenDialog() != nullptr; }, 2000)) {
+    shooter.Save(controller.SpokenDialog(), QStringLiteral("dialog-spoken") + suffix);
+    controller.SpokenDialog()->close();
+  }
+  Settle();
+}
+
 }  // namespace
 
 int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
@@ -187,6 +213,7 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
     music.show();
     shooter.Save(&music, QStringLiteral("dialog-music-skin%1").arg(skin));
     music.hide();
+    SaveReadingPictures(shooter, window, *controller, skin);
   }
 
   for (int skin : {kSystemSkin, kFirstBuiltInSkin + 1}) {
