@@ -44,6 +44,24 @@ TEST_F(CliScriptTest, CompileReportsRepairedMarksOnStandardError) {
   EXPECT_EQ(run.out, "{\"kind\":0,\"param\":0,\"chinese\":0,\"start\":0,\"end\":2,\"text\":\"a b\"}\n");
 }
 
+// spoken: one line per sentence with its slot, language, written and spoken form; the
+// data directory's readings dictionary first, its damaged lines named; a failed write fails.
+TEST_F(CliScriptTest, SpokenShowsHowEverySentenceIsRead) {
+  WriteBytes(dir / "s.txt", "<女>Dr. Smith left at 10.30. Call NASA.\n<男>会议8:30开始。");
+  std::filesystem::create_directories(dir / "data");
+  WriteBytes(dir / "data" / "readings.txt", "# mine\nnasa = N A S A\nbroken\n");
+  const std::string command = "spoken " + (dir / "s.txt").string() + " " + DataDir();
+  const CliRun run = Cli(command, dir);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "{\"voice\":4,\"language\":\"en\",\"written\":\"Dr. Smith left at 10.30.\",\"spoken\":\"Doctor Smith left "
+            "at ten thirty.\"}\n"
+            "{\"voice\":4,\"language\":\"en\",\"written\":\"Call NASA.\",\"spoken\":\"Call N A S A.\"}\n"
+            "{\"voice\":1,\"language\":\"zh\",\"written\":\"会议8:30开始。\",\"spoken\":\"会议八点三十分开始。\"}\n");
+  EXPECT_NE(run.err.find("readings.txt:3: "), std::string::npos) << run.err;
+  EXPECT_EQ(Cli(command + " >/dev/full", dir).exitCode, 1);
+}
+
 TEST_F(CliScriptTest, CompileOfAListeningDocumentPutsNothingIntoTheFolders) {
   const std::u16string name = u"clip.mp3";
   std::string lsn = std::string("lsn\x01", 4);
