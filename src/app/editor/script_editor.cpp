@@ -20,6 +20,7 @@
 #include "editor/editor_commands.h"
 #include "editor/editor_dialogs.h"
 #include "editor/mark_pictures.h"
+#include "editor/mark_spans.h"
 #include "script/tagged_text.h"
 
 namespace aurisona {
@@ -140,6 +141,24 @@ void FillMenu(QMenu* menu, const ContextMenuItem (&items)[N], ScriptEditor* edit
 }
 
 bool IsRepeatBegin(int kind) { return kind == kMarkRepeatBegin || kind == kMarkAltRepeatBegin; }
+
+QString WrapRefusalText(WrapVerdict verdict, bool repeat) {
+  switch (verdict) {
+    case WrapVerdict::kInsideNoRead:
+      return repeat ? editor_text::kRepeatInsideNoRead : editor_text::kNoReadInsideNoRead;
+    case WrapVerdict::kOverlapsRepeat:
+      return editor_text::kRepeatOverlapsRepeat;
+    case WrapVerdict::kAfterOpenRepeat:
+      return editor_text::kRepeatAfterOpenRepeat;
+    case WrapVerdict::kNoReadCrossesRepeat:
+      return editor_text::kNoReadCrossesRepeat;
+    case WrapVerdict::kAfterOpenNoRead:
+      return editor_text::kNoReadAfterOpenNoRead;
+    case WrapVerdict::kOk:
+      break;
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -572,6 +591,13 @@ bool ScriptEditor::Wrap(int beginKind) {
                           repeat ? editor_text::kSelectForRepeat : editor_text::kSelectForNoRead);
     return false;
   }
+  // The pair must pair as written: repeats never nest nor cross, a no-read
+  // span never cuts a repeat, nothing is wrapped where nothing is read.
+  const WrapPlan plan = PlanWrap(*this, beginKind, start, end);
+  if (plan.verdict != WrapVerdict::kOk) {
+    QMessageBox::critical(this, editor_text::kErrorTitle, WrapRefusalText(plan.verdict, repeat));
+    return false;
+  }
   int count = 0;
   const Stamp stamp = CurrentStamp();
   if (repeat) {
@@ -587,12 +613,23 @@ bool ScriptEditor::Wrap(int beginKind) {
   }
   if (IsReadOnly() || !Unchanged(stamp)) return false;
   {
-    // The end mark first, so that the start stays where it is.
     Batch batch(*this);
-    SetSelection(end, end);
+    int wrapStart = plan.start;
+    int wrapEnd = plan.end;
+    // Marks that would pair with the new ones go first, from the back.
+    for (auto it = plan.removals.rbegin(); it != plan.removals.rend(); ++it) {
+      SetSelection(*it, *it + 1);
+      ReplaceSelection(u"", true);
+      --wrapEnd;
+      if (*it < wrapStart) --wrapStart;
+    }
+    // The end mark first, so that the start stays where it is.
+    SetSelection(wrapEnd, wrapEnd);
     InsertMark(MarkRecord{beginKind + 1, count}, true);
-    SetSelection(start, start);
+    SetSelection(wrapStart, wrapStart);
     InsertMark(MarkRecord{beginKind, count}, true);
+    // What is wrapped now shows, the widened stretch too.
+    SetSelection(wrapStart, wrapEnd + 2);
   }
   SetModified(true);
   return true;
