@@ -734,7 +734,13 @@ void ScriptEditor::RefreshMark(int position) {
 QMimeData* ScriptEditor::createMimeDataFromSelection() const {
   auto* mime = new QMimeData;
   const auto [start, end] = Selection();
-  if (start < end) mime->setText(ToQString(TaggedText(start, end)));
+  if (start < end) {
+    // Plain text on a Linux desktop breaks lines with LF; the editor reads
+    // LF, CR and CR LF alike, so the marks come back the same.
+    std::u16string text = TaggedText(start, end);
+    std::replace(text.begin(), text.end(), u'\r', u'\n');
+    mime->setText(ToQString(text));
+  }
   return mime;
 }
 
