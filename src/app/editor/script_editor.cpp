@@ -180,7 +180,10 @@ ScriptEditor::ScriptEditor(QWidget* parent) : QTextEdit(parent) {
   document()->documentLayout()->registerHandler(kMarkObjectType, handler_);
 
   connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
-    if (removed != 0 || added != 0) ++changeCount_;
+    if (removed != 0 || added != 0) {
+      ++changeCount_;
+      emit scriptChanged();
+    }
   });
   connect(this, &QTextEdit::selectionChanged, this, &ScriptEditor::commandStateChanged);
   connect(this, &QTextEdit::undoAvailable, this, [this](bool available) {
@@ -727,6 +730,7 @@ bool ScriptEditor::MoveSelectionTo(int dropPosition) {
 void ScriptEditor::RefreshMark(int position) {
   document()->markContentsDirty(position, 1);
   viewport()->update();
+  emit scriptChanged();
 }
 
 // --- Events ------------------------------------------------------------------------

@@ -79,7 +79,8 @@ constexpr MenuEntry End() { return {K::kEndMenu, 0, nullptr}; }
 
 constexpr MenuEntry kMenuBar[] = {
     Begin(u"文件(&F)"),
-    Item(cmd::kNew), Item(cmd::kOpen), Item(cmd::kSave), Item(cmd::kSaveAs), Separator(),
+    Item(cmd::kNew), Item(cmd::kOpen), {K::kRecentMenu, 0, u"最近打开(&R)"}, Item(cmd::kSave), Item(cmd::kSaveAs),
+    Separator(),
     Item(cmd::kPreviewAll), Item(cmd::kOutputMp3), Item(cmd::kMeasureLength), Separator(),
     Item(cmd::kExit),
     End(),

@@ -95,7 +95,7 @@ std::span<const CommandInfo> CommandTable();
 const CommandInfo* FindCommand(int id);
 
 // Menu layout. A kCommand entry without text uses the command's menu text.
-enum class MenuEntryKind { kCommand, kSeparator, kBeginMenu, kEndMenu, kToneMenu };
+enum class MenuEntryKind { kCommand, kSeparator, kBeginMenu, kEndMenu, kToneMenu, kRecentMenu };
 struct MenuEntry {
   MenuEntryKind kind;
   int id;

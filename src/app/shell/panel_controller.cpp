@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include "shell/editor_port.h"
 #include "shell/main_window.h"
 #include "shell/preview_engine.h"
+#include "shell/shell_texts.h"
 #include "output/subtitles.h"
 #include "output/timeline.h"
 #include "speech/composite_engine.h"
@@ -40,6 +42,7 @@ OutputProgressDialog::OutputProgressDialog(QWidget* parent) : QDialog(parent) {
   setModal(false);
   auto* layout = new QVBoxLayout(this);
   auto* text = new QLabel(Q(kOutputProgressText), this);
+  text_ = text;
   bar_ = new QProgressBar(this);
   bar_->setObjectName(QStringLiteral("1014"));
   bar_->setTextVisible(false);
@@ -54,6 +57,13 @@ OutputProgressDialog::OutputProgressDialog(QWidget* parent) : QDialog(parent) {
   setMinimumWidth(360);
   connect(abort_, &QPushButton::clicked, this, &OutputProgressDialog::AbortRequested);
 }
+
+void OutputProgressDialog::ShowMeasuring(bool measuring) {
+  setWindowTitle(measuring ? QString::fromUtf16(text::kMeasureTitle) : QStringLiteral("输出MP3"));
+  text_->setText(measuring ? QString::fromUtf16(text::kMeasureProgress) : Q(kOutputProgressText));
+}
+
+QString OutputProgressDialog::Text() const { return text_->text(); }
 
 void OutputProgressDialog::keyPressEvent(QKeyEvent* event) {
   // Enter and Esc would close the dialog and take the abort button away.
@@ -118,6 +128,8 @@ QString PanelController::AskOutputPathWithDialog() {
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters({QStringLiteral("mp3文件(*.mp3)"), QStringLiteral("所有文件(*)")});
   dialog.setDefaultSuffix(QStringLiteral("mp3"));
+  // The document's name with .mp3, in the document's folder.
+  ProposeFile(&dialog, window_.ProposedOutputPath());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().constFirst();
 }
@@ -175,9 +187,12 @@ void PanelController::StartOutput() {
   }
   const QString path = askOutputPath ? askOutputPath() : QString();
   if (path.isEmpty()) return;
+  outputPath_ = QFileInfo(path).absoluteFilePath();
+  window_.RememberFolderOf(outputPath_);
 
   OutputCallbacks callbacks;
   OutputJob job = PrepareJob(&callbacks);
+  progress_->ShowMeasuring(false);
   job.output = std::filesystem::path(path.toStdString());
   const bool subtitles = panel_->Record().subtitlesOn;
   // The subtitles' title: the script's file name, else the MP3's.
@@ -209,6 +224,7 @@ void PanelController::StartMeasure() {
   }
   OutputCallbacks callbacks;
   OutputJob job = PrepareJob(&callbacks);
+  progress_->ShowMeasuring(true);
   job.measureOnly = true;
   worker_ = std::thread([this, job = std::move(job), callbacks]() mutable {
     Timeline timeline;
@@ -238,7 +254,8 @@ void PanelController::FinishOutput(const OutputResult& result, double seconds, c
   if (result.status != OutputStatus::kFailed) window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
   if (result.status == OutputStatus::kFinished) {
     window_.Dialogs().ShowInformation(panel_.get(), Q(kOutputDoneTitle),
-                                      Q(kOutputDoneMessage) + u'\n' + ProgrammeLengthText(seconds));
+                                      Q(kOutputDoneMessage) + u'\n' + outputPath_ + u'\n' +
+                                          ProgrammeLengthText(seconds));
   } else if (result.status == OutputStatus::kFailed) {
     window_.Dialogs().ShowError(panel_.get(), Q(kOutputFailedMessage));
   }
@@ -250,8 +267,12 @@ void PanelController::FinishOutput(const OutputResult& result, double seconds, c
 void PanelController::FinishMeasure(const OutputResult& result, double seconds) {
   if (worker_.joinable()) worker_.join();
   if (progress_) progress_->hide();
-  if (result.status == OutputStatus::kFinished) window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
   RestoreEditor();
+  if (result.status == OutputStatus::kFinished) {
+    window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
+    window_.Dialogs().ShowInformation(panel_.get(), QString::fromUtf16(text::kMeasureTitle),
+                                      ProgrammeLengthText(seconds));
+  }
   if (lengthMeasured) lengthMeasured(result, seconds);
 }
 

@@ -88,8 +88,9 @@ class OutputCommandTest : public QObject {
     const OutputResult result = Output(fromWindow);
     QCOMPARE(result.status, OutputStatus::kFinished);
     QCOMPARE(result.pieces, 5);
-    // The completion message tells the programme's length, that of the file.
+    // The completion message names the file and tells the programme's length, that of the file.
     QCOMPARE(dialogs_->informations, QStringList{Q(kOutputDoneTitle) + u'|' + Q(kOutputDoneMessage) + u'\n' +
+                                                 fromWindow + u'\n' +
                                                  ProgrammeLengthText(double(result.frames) * 1152 / 44100)});
     QVERIFY(!panel_->ProgressDialog()->isVisible());
     // The editor's selection is back where it was.
