@@ -15,6 +15,7 @@ inline constexpr int kSave = 57603;
 inline constexpr int kSaveAs = 57604;
 inline constexpr int kPreviewAll = 32826;
 inline constexpr int kPreviewPart = 32825;
+inline constexpr int kPreviewFromCaret = 32902;  // the same, named as the tips name it
 inline constexpr int kPreviewButton = 32820;
 inline constexpr int kOutputMp3 = 32822;
 inline constexpr int kMeasureLength = 32901;  // the programme's length into the status bar

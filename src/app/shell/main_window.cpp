@@ -496,6 +496,7 @@ void MainWindow::ExecuteCommand(int id) {
       PostPanelCommand(panel_cmd::kPreviewAll);
       break;
     case cmd::kPreviewPart:
+    case cmd::kPreviewFromCaret:
       previewMode_ = 0;
       PostPanelCommand(panel_cmd::kPreviewFromCaret);
       break;
