@@ -257,7 +257,10 @@ void PanelController::FinishOutput(const OutputResult& result, double seconds, c
                                       Q(kOutputDoneMessage) + u'\n' + outputPath_ + u'\n' +
                                           ProgrammeLengthText(seconds));
   } else if (result.status == OutputStatus::kFailed) {
-    window_.Dialogs().ShowError(panel_.get(), Q(kOutputFailedMessage));
+    // The message, then which file and why.
+    QString why = Q(kOutputFailedMessage) + u'\n' + outputPath_;
+    if (!result.error.empty()) why += QStringLiteral("：") + QString::fromStdString(result.error);
+    window_.Dialogs().ShowError(panel_.get(), why);
   }
   if (!subtitleError.isEmpty()) window_.Dialogs().ShowError(panel_.get(), Q(kSubtitlesFailedMessage));
   RestoreEditor();

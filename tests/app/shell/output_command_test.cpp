@@ -117,7 +117,10 @@ class OutputCommandTest : public QObject {
     const QString target = Path(QStringLiteral("missing/folder/out.mp3"));
     const OutputResult result = Output(target);
     QCOMPARE(result.status, OutputStatus::kFailed);
-    QCOMPARE(dialogs_->errors, QStringList{Q(kOutputFailedMessage)});
+    // The message, then the file and the reason on a line of their own.
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY2(dialogs_->errors[0].startsWith(Q(kOutputFailedMessage) + u'\n' + target + QStringLiteral("：")),
+             qPrintable(dialogs_->errors[0]));
     QVERIFY(dialogs_->informations.isEmpty());
     QVERIFY(!QFile::exists(target));
   }
