@@ -631,8 +631,8 @@ bool ScriptEditor::Wrap(int beginKind) {
     InsertMark(MarkRecord{beginKind + 1, count}, true);
     SetSelection(wrapStart, wrapStart);
     InsertMark(MarkRecord{beginKind, count}, true);
-    // What is wrapped now shows, the widened stretch too.
-    SetSelection(wrapStart, wrapEnd + 2);
+    // The caret behind the end mark: typing on goes after the wrapped stretch.
+    SetSelection(wrapEnd + 2, wrapEnd + 2);
   }
   SetModified(true);
   return true;

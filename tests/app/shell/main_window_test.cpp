@@ -609,6 +609,15 @@ class MainWindowTest : public QObject {
       const QString after = Q(TaggedTextWriter(doc, window->Media().lists(), 0, -1));
       QVERIFY2(after == (refused ? script : row.expected), qPrintable(QString::fromUtf8(row.name) + u' ' + after));
       QVERIFY2(window->Editor().IsModified() != refused, row.name);
+      if (!refused) {
+        // The caret stands behind the new end mark.
+        const int caret = doc.Selection().first;
+        QVERIFY2(doc.Selection().second == caret && caret > 0 && doc.MarkAt(caret - 1) &&
+                     doc.MarkAt(caret - 1)->kind == (row.command == noRead ? kMarkNoReadEnd
+                                                     : row.command == same ? kMarkRepeatEnd
+                                                                            : kMarkAltRepeatEnd),
+                 row.name);
+      }
 
       // Compiled afterwards: every pair pairs, nothing is repaired.
       std::vector<Segment> segments;
