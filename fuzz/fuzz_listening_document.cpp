@@ -1,5 +1,6 @@
 // Arbitrary bytes opened as a document (listening document or text file) in a
-// private folder: nothing may be written outside its Music and Record folders.
+// private folder, and recovered when damaged: nothing may be written outside
+// its Music and Record folders.
 #include <unistd.h>
 
 #include <cstddef>
@@ -41,7 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MediaLists lists;
   DocumentMedia media{root / "data" / "Music", root / "data" / "Record", &lists, {}};
   MemoryScriptDocument doc;
-  OpenDocument(input, doc, media);
+  if (OpenDocument(input, doc, media).status == OpenStatus::kDamaged) {
+    // What can be read of it is recovered; the text read is what the document holds.
+    RecoveryReport report;
+    const OpenResult recovered = RecoverDocument(input, doc, media, &report);
+    if ((recovered.status == OpenStatus::kOpened) != report.TextRead()) std::abort();
+  }
   // Only the input, the data folder and its two media folders may exist.
   for (const auto& entry : fs::directory_iterator(root)) {
     const auto name = entry.path().filename();

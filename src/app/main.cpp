@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
     std::printf("aurisona %s\n", AURISONA_VERSION);
     return 0;
   }
+  aurisona::shell::UseChineseFormats();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("aurisona"));
   QApplication::setApplicationDisplayName(QString());

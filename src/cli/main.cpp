@@ -52,9 +52,12 @@ const Command kCommands[] = {
      "voice slot, the language (zh or en), the sentence as written and the words the\n"
      "speech engine is handed (after the readings dictionary and the number rules)\n",
      {}, {}, 1, 1, nullptr},
-    {"convert", aurisona::cli::ConvertCommand, "IN OUT",
-     "open IN as the application does and save OUT by its ending (.lsn or .txt)\n",
-     {}, {}, 2, 2, nullptr},
+    {"convert", aurisona::cli::ConvertCommand, "IN OUT [--recover]",
+     "open IN as the application does and save OUT by its ending (.lsn or .txt)\n"
+     "  --recover   IN is a damaged listening document: keep what can be read (the\n"
+     "              script text and every whole clip or recording), say on standard\n"
+     "              error what was lost, and exit 0 when the script text was read\n",
+     {}, {"--recover"}, 2, 2, nullptr},
     {"render", aurisona::cli::RenderCommand, "IN -o OUT.mp3 [--threads N] [--lrc] [--srt]",
      "voice the script and write one MP3 file\n"
      "  -o, --output OUT.mp3  the MP3 to write (replaced only once complete)\n"

@@ -43,6 +43,53 @@ bool OpenScript(const std::filesystem::path& path, MediaLibrary& library, bool w
   return false;
 }
 
+// Opens a listening document, recovering what can be read when it is damaged,
+// and says on standard error what was lost. False (reported) when no script
+// text could be read.
+bool RecoverScript(const std::filesystem::path& path, MediaLibrary& library, MemoryScriptDocument& doc,
+                   OpenResult* opened) {
+  DocumentMedia media{library.directory().Music(), library.directory().Record(), &library.lists(),
+                      [&](const std::u16string& name, int32_t seconds) {
+                        library.store().SetInt(u"音乐播放时间", name, seconds);
+                      },
+                      true};
+  *opened = OpenDocument(path, doc, media);
+  if (opened->status == OpenStatus::kOpened) return true;
+  if (opened->status == OpenStatus::kCannotOpen) {
+    Fail(path.string() + ": " + Utf8(kOpenFailedMessage) + (opened->detail.empty() ? "" : " (" + opened->detail + ")"));
+    return false;
+  }
+  std::fprintf(stderr, "aurisona-cli: %s: %s (%s)\n", path.string().c_str(), Utf8(kDamagedMessage).c_str(),
+               opened->detail.c_str());
+  RecoveryReport report;
+  *opened = RecoverDocument(path, doc, media, &report);
+  if (opened->status == OpenStatus::kCannotOpen) {
+    Fail(path.string() + ": " + Utf8(kOpenFailedMessage) + " (" + opened->detail + ")");
+    return false;
+  }
+  if (!report.textFound) {
+    std::fprintf(stderr, "aurisona-cli: lost: the script text\n");
+  } else if (!report.textComplete) {
+    std::fprintf(stderr, "aurisona-cli: lost: the end of the script text (%zu characters read)\n",
+                 report.text.size());
+  }
+  for (const std::u16string& name : report.mediaLost) {
+    std::fprintf(stderr, "aurisona-cli: lost: %s\n", Utf8(name).c_str());
+  }
+  if (report.bytesLost > 0) {
+    std::fprintf(stderr, "aurisona-cli: lost: %llu bytes that no record could be read from\n",
+                 static_cast<unsigned long long>(report.bytesLost));
+  }
+  for (const std::u16string& name : report.mediaRecovered) {
+    std::fprintf(stderr, "aurisona-cli: recovered: %s\n", Utf8(name).c_str());
+  }
+  if (!report.TextRead()) {
+    Fail(path.string() + ": the script text cannot be recovered");
+    return false;
+  }
+  return true;
+}
+
 CompilerReport ReportToStderr() {
   return [](CompilerMessage message, int position) {
     std::fprintf(stderr, "aurisona-cli: %s (position %d)\n", Utf8(CompilerMessageText(message)).c_str(), position);
@@ -110,14 +157,18 @@ int ConvertCommand(int argc, char** argv) {
   HandleStopSignals();
   Args args;
   std::string error;
-  if (!ParseArgs(argc, argv, 2, {"--data-dir"}, {}, &args, &error)) return Fail(error);
-  if (args.positional.size() != 2) return Fail("usage: aurisona-cli convert IN OUT [--data-dir DIR]");
+  if (!ParseArgs(argc, argv, 2, {"--data-dir"}, {"--recover"}, &args, &error)) return Fail(error);
+  if (args.positional.size() != 2) return Fail("usage: aurisona-cli convert IN OUT [--recover] [--data-dir DIR]");
   if (std::string why; !CheckOutputTarget(args.positional[1], &why)) return Fail(why);
   MediaLibrary library(OpenDataDirectory(args));
   library.Build();
   MemoryScriptDocument doc;
   OpenResult opened;
-  if (!OpenScript(args.positional[0], library, true, doc, &opened)) return 1;
+  if (args.Flag("--recover")) {
+    if (!RecoverScript(args.positional[0], library, doc, &opened)) return 1;
+  } else if (!OpenScript(args.positional[0], library, true, doc, &opened)) {
+    return 1;
+  }
   // Saved now, the document would carry another clip of the name, or none.
   if (!opened.mediaProblems.empty()) {
     return Fail(args.positional[0] + ": " + MediaProblemsLine(opened.mediaProblems) + "; " +

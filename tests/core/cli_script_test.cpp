@@ -100,6 +100,45 @@ TEST_F(CliScriptTest, BadInputFailsWithOneLineAndChangesNothing) {
   EXPECT_NE(run.exitCode, 0);
 }
 
+// convert --recover keeps what a damaged document still holds and says what
+// was lost; without it the document is refused as before.
+TEST_F(CliScriptTest, ConvertRecoverKeepsWhatCanBeRead) {
+  auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  const std::string text = ToUtf16Le(u"听第一段对话。<男>Hello.") + std::string(2, '\0');
+  const std::string textRecord = u32(0) + u32(static_cast<uint32_t>(text.size())) + text;
+  // A recording record whose size runs past the document, then the text.
+  const std::string name = ToUtf16Le(u"gone.wav") + std::string(2, '\0');
+  const std::string broken = u32(3) + u32(0) + u32(18) + name + u32(0) + u32(1000) + "abc";
+  struct Case {
+    std::string bytes;
+    int recovered;  // exit code with --recover
+    const char* lost;
+    std::u16string written;  // the text file written
+  };
+  const Case cases[] = {
+      {std::string("lsn\x01", 4) + broken + textRecord, 0, "lost: gone.wav", u"听第一段对话。<男>Hello."},
+      {std::string("lsn\x01", 4) + textRecord.substr(0, 8 + 14), 0, "lost: the end of the script text",
+       u"听第一段对话。"},
+      {std::string("lsn\x01", 4) + broken, 1, "lost: the script text", u""},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(dir / "bad.lsn", c.bytes);
+    std::filesystem::remove(dir / "out.txt");
+    const std::string args = (dir / "bad.lsn").string() + " " + (dir / "out.txt").string() + " " + DataDir();
+    CliRun run = Cli("convert " + args, dir);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
+    run = Cli("convert --recover " + args, dir);
+    EXPECT_EQ(run.exitCode, c.recovered) << run.err;
+    EXPECT_NE(run.err.find("文件已损坏"), std::string::npos);
+    EXPECT_NE(run.err.find(c.lost), std::string::npos) << run.err;
+    EXPECT_EQ(std::filesystem::exists(dir / "out.txt"), c.recovered == 0);
+    if (c.recovered == 0) {
+      EXPECT_EQ(ReadBytes(dir / "out.txt"), "\xFF\xFE" + ToUtf16Le(c.written));
+    }
+  }
+}
+
 TEST_F(CliScriptTest, ConvertRoundTripsTheBundledSample) {
   const std::string sample = std::string(AURISONA_SOURCE_DIR) + "/resources/scripts/sample.txt";
   ASSERT_EQ(Cli("convert " + sample + " " + (dir / "s.lsn").string() + " " + DataDir(), dir).exitCode, 0);

@@ -146,6 +146,95 @@ TEST_F(DocumentFilesTest, DamagedDocumentsKeepTheScriptAndMediaReadSoFar) {
   EXPECT_FALSE(std::filesystem::exists(dir / "Record" / "second.wav"));
 }
 
+// A document cut at every record boundary (and inside the text record):
+// recovery gives back every whole clip and recording and the text read.
+TEST_F(DocumentFilesTest, RecoveryOfADocumentCutAtEveryRecordBoundary) {
+  const std::string magic("lsn\x01", 4);
+  const std::string music = MediaRecord(2, u"song.mp3", 7, "MUSIC");
+  const std::string recording = MediaRecord(3, u"me.wav", 0, "VOICE");
+  const std::u16string text = u"<男>Hello.\r\n听第一段";
+  const std::string whole = magic + music + recording + TextRecord(text);
+  const size_t textAt = magic.size() + music.size() + recording.size();
+  struct Cut {
+    size_t length;
+    std::u16string text;  // what is read of the text
+    bool read;            // script text was read
+    bool complete;
+    size_t recovered;  // whole media records
+  };
+  const Cut cuts[] = {
+      {magic.size(), u"", false, false, 0},
+      {magic.size() + 9, u"", false, false, 0},              // inside the first record's header
+      {magic.size() + music.size() - 2, u"", false, false, 0},  // inside its content
+      {magic.size() + music.size(), u"", false, false, 1},
+      {textAt, u"", false, false, 2},
+      {textAt + 4, u"", false, false, 2},  // the text record's kind only
+      {textAt + 8, u"", false, false, 2},  // its header, no text
+      {textAt + 8 + 2 * 6, text.substr(0, 6), true, false, 2},
+      {textAt + 8 + 2 * 6 + 1, text.substr(0, 6), true, false, 2},  // half a character
+      {whole.size() - 2, text, true, true, 2},                       // only the NUL missing
+      {whole.size(), text, true, true, 2},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.length);
+    std::filesystem::remove_all(dir / "Music");
+    std::filesystem::remove_all(dir / "Record");
+    std::filesystem::create_directories(dir / "Music");
+    std::filesystem::create_directories(dir / "Record");
+    lists = MediaLists{};
+    WriteBytes(dir / "cut.lsn", whole.substr(0, cut.length));
+    doc.SetSelection(0, -1);
+    TaggedTextReader(doc, lists, u"before", false, false);
+    RecoveryReport report;
+    const OpenResult r = RecoverDocument(dir / "cut.lsn", doc, media, &report);
+    EXPECT_EQ(r.status, cut.read ? OpenStatus::kOpened : OpenStatus::kDamaged);
+    EXPECT_EQ(report.TextRead(), cut.read);
+    EXPECT_EQ(report.textComplete, cut.complete);
+    EXPECT_EQ(report.text, cut.text);
+    EXPECT_EQ(report.mediaRecovered.size(), cut.recovered);
+    EXPECT_EQ(Script(), cut.read ? NormalizeLineBreaks(cut.text) : u"before");
+    EXPECT_EQ(std::filesystem::exists(dir / "Music" / "song.mp3"), cut.recovered >= 1);
+    EXPECT_EQ(std::filesystem::exists(dir / "Record" / "me.wav"), cut.recovered >= 2);
+    if (cut.recovered >= 1) {
+      EXPECT_EQ(ReadBytes(dir / "Music" / "song.mp3"), "MUSIC");
+      EXPECT_EQ(lists.music, std::vector<std::u16string>{u"song.mp3"});
+    }
+    // A media record cut inside is named as lost.
+    const bool cutInMedia = cut.length == magic.size() + music.size() - 2;
+    EXPECT_EQ(report.mediaLost, cutInMedia ? std::vector<std::u16string>{u"song.mp3"} : std::vector<std::u16string>{});
+  }
+}
+
+// Records behind a damaged one are found again by their CRC.
+TEST_F(DocumentFilesTest, RecoveryReadsOnBehindADamagedRecord) {
+  const std::string magic("lsn\x01", 4);
+  std::string music = MediaRecord(2, u"song.mp3", 7, "MUSIC");
+  const std::string recording = MediaRecord(3, u"me.wav", 0, "VOICE");
+  const std::string tail = recording + TextRecord(u"whole text");
+  std::string flipped = music;
+  flipped[flipped.size() - 1] ^= 0x20;  // content no longer matches its CRC
+  std::string resized = music;
+  resized[12 + 18 + 4] = 0x7F;  // a size that runs past the document
+  const std::string cases[] = {magic + flipped + tail, magic + resized + tail, magic + "\x09junk" + tail};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    WriteBytes(dir / "bad.lsn", cases[i]);
+    // (A changed clip alone is not seen when opening: only recovery checks the content.)
+    if (i > 0) {
+      EXPECT_EQ(OpenDocument(dir / "bad.lsn", doc, media).status, OpenStatus::kDamaged);
+    }
+    RecoveryReport report;
+    EXPECT_EQ(RecoverDocument(dir / "bad.lsn", doc, media, &report).status, OpenStatus::kOpened);
+    EXPECT_EQ(Script(), u"whole text");
+    EXPECT_TRUE(report.textComplete);
+    EXPECT_EQ(report.mediaRecovered, std::vector<std::u16string>{u"me.wav"});
+    EXPECT_EQ(report.mediaLost, i < 2 ? std::vector<std::u16string>{u"song.mp3"} : std::vector<std::u16string>{});
+    EXPECT_GT(report.bytesLost, 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Music" / "song.mp3"));
+    EXPECT_EQ(ReadBytes(dir / "Record" / "me.wav"), "VOICE");
+  }
+}
+
 TEST_F(DocumentFilesTest, TextFilesInEveryEncoding) {
   const std::u16string text = u"<男>中文 text\r\nline2";
   WriteBytes(dir / "u16.txt", "\xFF\xFE" + ToUtf16Le(text));
@@ -165,6 +254,16 @@ TEST_F(DocumentFilesTest, TextFilesInEveryEncoding) {
     MemoryScriptDocument d;
     ASSERT_EQ(OpenDocument(dir / name, d, media).status, OpenStatus::kOpened) << name;
     EXPECT_EQ(TaggedTextWriter(d, lists, 0, -1), expected) << name;
+  }
+  // An empty file, or a listening document with an empty script, replaces
+  // what the editor held by nothing.
+  WriteBytes(dir / "empty.txt", "");
+  WriteBytes(dir / "empty.lsn", std::string("lsn\x01", 4) + TextRecord(u""));
+  for (const char* name : {"empty.txt", "empty.lsn"}) {
+    MemoryScriptDocument d;
+    TaggedTextReader(d, lists, u"old <男>text", false, false);
+    ASSERT_EQ(OpenDocument(dir / name, d, media).status, OpenStatus::kOpened) << name;
+    EXPECT_EQ(d.Length(), 0) << name;
   }
 }
 

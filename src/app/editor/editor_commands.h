@@ -71,6 +71,18 @@ namespace editor_text {
 inline const QString kErrorTitle = QStringLiteral("错误");
 inline const QString kSelectForRepeat = QStringLiteral("请选中需要重复朗读的内容后，再使用重复功能！");
 inline const QString kSelectForNoRead = QStringLiteral("请选中需要禁止朗读的内容后，再使用该功能！");
+// A pair of marks that would not pair as written is refused with one of these.
+inline const QString kRepeatInsideNoRead =
+    QStringLiteral("选中的内容在禁读范围之内，不会被朗读，不能设置重复！");
+inline const QString kNoReadInsideNoRead = QStringLiteral("选中的内容已经在禁读范围之内，不会被朗读！");
+inline const QString kRepeatOverlapsRepeat = QStringLiteral(
+    "重复不能嵌套或交叉：选中的内容与已有的重复范围重叠，请重新选择！\n要修改重复次数，请双击重复开始标记。");
+inline const QString kRepeatAfterOpenRepeat = QStringLiteral(
+    "选中的内容前面有一个没有结束标记的重复标记，请先删除它或为它加上结束标记！");
+inline const QString kNoReadCrossesRepeat = QStringLiteral(
+    "禁读范围不能与重复范围交叉：请只选中重复范围之内的内容，或者选中整个重复范围！");
+inline const QString kNoReadAfterOpenNoRead = QStringLiteral(
+    "选中的内容前面有一个没有结束标记的禁读标记，请先删除它或为它加上结束标记！");
 inline const QString kBadPause = QStringLiteral("输入的数值错误，请输入0.1到30之间的数值！");
 inline const QString kPauseDialogTitle = QStringLiteral("暂停时间");
 inline const QString kRepeatDialogTitle = QStringLiteral("重复次数");

@@ -20,6 +20,7 @@
 #include "editor/editor_commands.h"
 #include "editor/editor_dialogs.h"
 #include "editor/mark_pictures.h"
+#include "editor/mark_spans.h"
 #include "script/tagged_text.h"
 
 namespace aurisona {
@@ -141,6 +142,24 @@ void FillMenu(QMenu* menu, const ContextMenuItem (&items)[N], ScriptEditor* edit
 
 bool IsRepeatBegin(int kind) { return kind == kMarkRepeatBegin || kind == kMarkAltRepeatBegin; }
 
+QString WrapRefusalText(WrapVerdict verdict, bool repeat) {
+  switch (verdict) {
+    case WrapVerdict::kInsideNoRead:
+      return repeat ? editor_text::kRepeatInsideNoRead : editor_text::kNoReadInsideNoRead;
+    case WrapVerdict::kOverlapsRepeat:
+      return editor_text::kRepeatOverlapsRepeat;
+    case WrapVerdict::kAfterOpenRepeat:
+      return editor_text::kRepeatAfterOpenRepeat;
+    case WrapVerdict::kNoReadCrossesRepeat:
+      return editor_text::kNoReadCrossesRepeat;
+    case WrapVerdict::kAfterOpenNoRead:
+      return editor_text::kNoReadAfterOpenNoRead;
+    case WrapVerdict::kOk:
+      break;
+  }
+  return {};
+}
+
 }  // namespace
 
 ScriptEditor::ScriptEditor(QWidget* parent) : QTextEdit(parent) {
@@ -161,7 +180,10 @@ ScriptEditor::ScriptEditor(QWidget* parent) : QTextEdit(parent) {
   document()->documentLayout()->registerHandler(kMarkObjectType, handler_);
 
   connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
-    if (removed != 0 || added != 0) ++changeCount_;
+    if (removed != 0 || added != 0) {
+      ++changeCount_;
+      emit scriptChanged();
+    }
   });
   connect(this, &QTextEdit::selectionChanged, this, &ScriptEditor::commandStateChanged);
   connect(this, &QTextEdit::undoAvailable, this, [this](bool available) {
@@ -572,6 +594,13 @@ bool ScriptEditor::Wrap(int beginKind) {
                           repeat ? editor_text::kSelectForRepeat : editor_text::kSelectForNoRead);
     return false;
   }
+  // The pair must pair as written: repeats never nest nor cross, a no-read
+  // span never cuts a repeat, nothing is wrapped where nothing is read.
+  const WrapPlan plan = PlanWrap(*this, beginKind, start, end);
+  if (plan.verdict != WrapVerdict::kOk) {
+    QMessageBox::critical(this, editor_text::kErrorTitle, WrapRefusalText(plan.verdict, repeat));
+    return false;
+  }
   int count = 0;
   const Stamp stamp = CurrentStamp();
   if (repeat) {
@@ -587,12 +616,23 @@ bool ScriptEditor::Wrap(int beginKind) {
   }
   if (IsReadOnly() || !Unchanged(stamp)) return false;
   {
-    // The end mark first, so that the start stays where it is.
     Batch batch(*this);
-    SetSelection(end, end);
+    int wrapStart = plan.start;
+    int wrapEnd = plan.end;
+    // Marks that would pair with the new ones go first, from the back.
+    for (auto it = plan.removals.rbegin(); it != plan.removals.rend(); ++it) {
+      SetSelection(*it, *it + 1);
+      ReplaceSelection(u"", true);
+      --wrapEnd;
+      if (*it < wrapStart) --wrapStart;
+    }
+    // The end mark first, so that the start stays where it is.
+    SetSelection(wrapEnd, wrapEnd);
     InsertMark(MarkRecord{beginKind + 1, count}, true);
-    SetSelection(start, start);
+    SetSelection(wrapStart, wrapStart);
     InsertMark(MarkRecord{beginKind, count}, true);
+    // The caret behind the end mark: typing on goes after the wrapped stretch.
+    SetSelection(wrapEnd + 2, wrapEnd + 2);
   }
   SetModified(true);
   return true;
@@ -690,6 +730,7 @@ bool ScriptEditor::MoveSelectionTo(int dropPosition) {
 void ScriptEditor::RefreshMark(int position) {
   document()->markContentsDirty(position, 1);
   viewport()->update();
+  emit scriptChanged();
 }
 
 // --- Events ------------------------------------------------------------------------
@@ -697,7 +738,13 @@ void ScriptEditor::RefreshMark(int position) {
 QMimeData* ScriptEditor::createMimeDataFromSelection() const {
   auto* mime = new QMimeData;
   const auto [start, end] = Selection();
-  if (start < end) mime->setText(ToQString(TaggedText(start, end)));
+  if (start < end) {
+    // Plain text on a Linux desktop breaks lines with LF; the editor reads
+    // LF, CR and CR LF alike, so the marks come back the same.
+    std::u16string text = TaggedText(start, end);
+    std::replace(text.begin(), text.end(), u'\r', u'\n');
+    mime->setText(ToQString(text));
+  }
   return mime;
 }
 

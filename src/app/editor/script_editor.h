@@ -161,6 +161,8 @@ class ScriptEditor : public QTextEdit, public ScriptDocument {
   // Selection, read-only state or undo availability changed: recompute the
   // enabled states of the commands.
   void commandStateChanged();
+  // The script changed: its text, or a mark's record (a repeat count, a clip).
+  void scriptChanged();
 
  protected:
   QMimeData* createMimeDataFromSelection() const override;

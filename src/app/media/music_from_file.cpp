@@ -51,9 +51,14 @@ QFileDialog* CreateMusicFileDialog(QWidget* parent) {
 }
 
 QString AskMusicFile(QWidget* parent) {
+  // The dialog starts where the last clip was chosen in this run.
+  static QString lastFolder;
   std::unique_ptr<QFileDialog> dialog(CreateMusicFileDialog(parent));
+  if (!lastFolder.isEmpty()) dialog->setDirectory(lastFolder);
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
-  return dialog->selectedFiles().constFirst();
+  const QString chosen = dialog->selectedFiles().constFirst();
+  lastFolder = QFileInfo(chosen).absolutePath();
+  return chosen;
 }
 
 std::optional<int> AddMusicFromFile(MediaLibrary& media, const QString& source, QWidget* parent,

@@ -149,6 +149,25 @@ int NumberEditWidth(const QLineEdit* edit) {
 
 }  // namespace
 
+QString VoiceEngineName(const Voice& voice) {
+  // The engines put their own name first in the display name.
+  struct Prefix {
+    std::u16string_view display;
+    const char16_t* engine;
+  };
+  static constexpr Prefix kEngines[] = {
+      {u"Festival", u"Festival"}, {u"Flite", u"Flite"}, {u"eSpeak", u"eSpeak NG"}};
+  for (const Prefix& p : kEngines) {
+    if (voice.display_name.starts_with(p.display)) return QString::fromUtf16(p.engine);
+  }
+  return {};
+}
+
+QString VoiceListLabel(const Voice& voice) {
+  const QString engine = VoiceEngineName(voice);
+  return engine.isEmpty() ? Qs(voice.name) : Qs(voice.name) + QStringLiteral(" · ") + engine;
+}
+
 SettingsPanel::SettingsPanel(const std::vector<Voice>& voices, std::filesystem::path settingsFile,
                              QWidget* parent)
     : QWidget(parent), store_(std::move(settingsFile)) {
@@ -298,7 +317,11 @@ void SettingsPanel::FillLists(const std::vector<Voice>& voices) {
   const VoiceSlotLists lists = DistributeVoices(voices);
   for (size_t i = 0; i < voiceRows_.size(); ++i) {
     QComboBox* list = voiceRows_[i].voice;
-    for (const std::u16string& name : lists[i]) list->addItem(Qs(name));
+    // Each entry shows its voice's engine; the name setup.ini stores is its data.
+    for (const std::u16string& name : lists[i]) {
+      const auto voice = std::find_if(voices.begin(), voices.end(), [&](const Voice& v) { return v.name == name; });
+      list->addItem(voice != voices.end() ? VoiceListLabel(*voice) : Qs(name), Qs(name));
+    }
     static_cast<VoiceList*>(list)->FitPopupToEntries();
   }
   FitColumns();
@@ -377,7 +400,7 @@ void SettingsPanel::Load() {
     QComboBox* list = voiceRows_[i].voice;
     std::vector<std::u16string> names;
     names.reserve(static_cast<size_t>(list->count()));
-    for (int e = 0; e < list->count(); ++e) names.push_back(U16Of(list->itemText(e)));
+    for (int e = 0; e < list->count(); ++e) names.push_back(U16Of(list->itemData(e).toString()));
     list->setCurrentIndex(SelectVoice(names, record_.VoiceSlotQuery(static_cast<int>(i) + 1)->voice));
   }
 }
@@ -425,7 +448,7 @@ std::optional<VoiceSlot> SettingsPanel::VoiceSlotQuery(int slot) const {
   if (slot < 1 || slot > kVoiceSlotCount) return std::nullopt;
   const VoiceRow& r = voiceRows_[static_cast<size_t>(slot - 1)];
   VoiceSlot result;
-  result.voice = U16Of(r.voice->currentText());
+  result.voice = U16Of(r.voice->currentData().toString());
   result.rate = r.speed->currentIndex() + kMinRate;
   result.volume = (r.volume->currentIndex() + 1) * kVolumeStep;
   return result;

@@ -31,6 +31,14 @@ namespace aurisona {
 
 class SpeechEngine;
 
+// The engine that speaks a voice, as its display name tells it ("Flite",
+// "eSpeak NG", "Festival"); empty when it does not say.
+QString VoiceEngineName(const Voice& voice);
+// What a voice list shows for a voice: its name and its engine, so that like
+// names from two engines ("美语女声 · Flite", "美音女声 · eSpeak NG") can be told
+// apart. The list entry's data is the name alone, which setup.ini stores.
+QString VoiceListLabel(const Voice& voice);
+
 class SettingsPanel : public QWidget {
   Q_OBJECT
 
@@ -46,7 +54,7 @@ class SettingsPanel : public QWidget {
   // not be written (the panel keeps its values).
   bool Save();
 
-  // What the controls of slot 1..8 show: the voice list's text, the speed
+  // What the controls of slot 1..8 show: the voice list's voice name, the speed
   // position - 10 and (volume position + 1) * 10. Nothing for other slots.
   std::optional<VoiceSlot> VoiceSlotQuery(int slot) const;
 

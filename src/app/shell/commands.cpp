@@ -17,6 +17,7 @@ constexpr CommandInfo kCommands[] = {
     {cmd::kSaveAs, u"另存为(&A)...", u"将活动文档以一个新文件名保存", u"另存为", R::kAlways, 0},
     {cmd::kPreviewAll, u"试听全部(&P)", u"试听当前完整的内容", u"试听", R::kEditable, 0},
     {cmd::kPreviewPart, u"试听部分(&N)", u"从光标所在位置的内容开始试听。", nullptr, R::kEditable, 0},
+    {cmd::kPreviewFromCaret, u"试听从光标处开始(&C)", u"从光标所在的句子或标记开始试听到结尾。", nullptr, R::kEditable, 0},
     {cmd::kPreviewButton, nullptr, u"试用当前完整的内容", u"试听", R::kAlways, 0},
     {cmd::kOutputMp3, u"输出MP3(&O)...", u"将完整的内容输出到一个MP3文件。", nullptr, R::kEditable, 0},
     {cmd::kMeasureLength, u"计算节目时长(&L)", u"计算输出MP3的总时长，显示在状态栏。", nullptr, R::kEditable, 0},
@@ -82,7 +83,8 @@ constexpr MenuEntry End() { return {K::kEndMenu, 0, nullptr}; }
 
 constexpr MenuEntry kMenuBar[] = {
     Begin(u"文件(&F)"),
-    Item(cmd::kNew), Item(cmd::kOpen), Item(cmd::kSave), Item(cmd::kSaveAs), Separator(),
+    Item(cmd::kNew), Item(cmd::kOpen), {K::kRecentMenu, 0, u"最近打开(&R)"}, Item(cmd::kSave), Item(cmd::kSaveAs),
+    Separator(),
     Item(cmd::kPreviewAll), Item(cmd::kOutputMp3), Item(cmd::kMeasureLength), Separator(),
     Item(cmd::kExit),
     End(),
@@ -122,7 +124,8 @@ constexpr MenuEntry kMenuBar[] = {
 };
 
 // Drop-down menus of the toolbar, in the order of kDropMenus.
-constexpr MenuEntry kPreviewMenu[] = {Item(cmd::kPreviewAll), Item(cmd::kPreviewPart), Item(cmd::kOutputMp3),
+constexpr MenuEntry kPreviewMenu[] = {Item(cmd::kPreviewAll),      Item(cmd::kPreviewPart),
+                                      Item(cmd::kPreviewFromCaret), Item(cmd::kOutputMp3),
                                       Item(cmd::kMeasureLength)};
 constexpr MenuEntry kMaleMenu[] = {Item(cmd::kMale), Item(cmd::kMale1)};
 constexpr MenuEntry kFemaleMenu[] = {Item(cmd::kFemale), Item(cmd::kFemale1, u"女声1(&1)")};

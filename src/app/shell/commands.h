@@ -15,11 +15,12 @@ inline constexpr int kSave = 57603;
 inline constexpr int kSaveAs = 57604;
 inline constexpr int kPreviewAll = 32826;
 inline constexpr int kPreviewPart = 32825;
+inline constexpr int kPreviewFromCaret = 32902;  // the same, named as the tips name it
 inline constexpr int kPreviewButton = 32820;
 inline constexpr int kOutputMp3 = 32822;
 inline constexpr int kMeasureLength = 32901;  // the programme's length into the status bar
-inline constexpr int kReadingsDictionary = 32902;
-inline constexpr int kShowSpoken = 32903;  // how each sentence of the selection is read
+inline constexpr int kReadingsDictionary = 32904;
+inline constexpr int kShowSpoken = 32905;  // how each sentence of the selection is read
 inline constexpr int kExit = 57665;
 inline constexpr int kUndo = 57643;
 inline constexpr int kCut = 57635;
@@ -99,7 +100,7 @@ std::span<const CommandInfo> CommandTable();
 const CommandInfo* FindCommand(int id);
 
 // Menu layout. A kCommand entry without text uses the command's menu text.
-enum class MenuEntryKind { kCommand, kSeparator, kBeginMenu, kEndMenu, kToneMenu };
+enum class MenuEntryKind { kCommand, kSeparator, kBeginMenu, kEndMenu, kToneMenu, kRecentMenu };
 struct MenuEntry {
   MenuEntryKind kind;
   int id;

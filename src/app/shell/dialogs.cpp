@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
@@ -65,19 +66,38 @@ QMessageBox* CreateSaveChangesBox(QWidget* parent) {
   return box;
 }
 
-QFileDialog* CreateOpenDialog(QWidget* parent) {
-  auto* dialog = new QFileDialog(parent, Q(text::kOpenDialogTitle), QString(), Q(text::kOpenFilter));
+QFileDialog* CreateOpenDialog(QWidget* parent, const QString& folder) {
+  auto* dialog = new QFileDialog(parent, Q(text::kOpenDialogTitle), folder, Q(text::kOpenFilter));
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   dialog->setFileMode(QFileDialog::ExistingFile);
   return dialog;
 }
 
-QFileDialog* CreateSaveDialog(QWidget* parent) {
+QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposed) {
   auto* dialog = new QFileDialog(parent, Q(text::kSaveDialogTitle), QString(), Q(text::kSaveFilter));
   dialog->setAcceptMode(QFileDialog::AcceptSave);
   dialog->setFileMode(QFileDialog::AnyFile);
   dialog->setDefaultSuffix(Q(text::kDefaultSuffix));
+  ProposeFile(dialog, proposed);
   return dialog;
+}
+
+void ProposeFile(QFileDialog* dialog, const QString& proposed) {
+  if (proposed.isEmpty()) return;
+  const QFileInfo info(proposed);
+  if (info.isDir()) {
+    dialog->setDirectory(proposed);
+    return;
+  }
+  dialog->setDirectory(info.absolutePath());
+  dialog->selectFile(info.fileName());
+}
+
+QMessageBox* CreateQuestionBox(QWidget* parent, const QString& title, const QString& text) {
+  auto* box = new QMessageBox(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box->setDefaultButton(QMessageBox::Yes);
+  LabelButtons(box);
+  return box;
 }
 
 QDialog* CreateAboutDialog(QWidget* parent) {
@@ -120,9 +140,17 @@ SaveAnswer QtDialogs::AskSaveChanges(QWidget* parent) {
   }
 }
 
-QString QtDialogs::AskOpenPath(QWidget* parent) { return RunFileDialog(CreateOpenDialog(parent)); }
+QString QtDialogs::AskOpenPath(QWidget* parent, const QString& folder) {
+  return RunFileDialog(CreateOpenDialog(parent, folder));
+}
 
-QString QtDialogs::AskSavePath(QWidget* parent) { return RunFileDialog(CreateSaveDialog(parent)); }
+QString QtDialogs::AskSavePath(QWidget* parent, const QString& proposed) {
+  return RunFileDialog(CreateSaveDialog(parent, proposed));
+}
+
+bool QtDialogs::AskYesNo(QWidget* parent, const QString& title, const QString& text) {
+  return RunAndDelete(CreateQuestionBox(parent, title, text)) == QMessageBox::Yes;
+}
 
 void QtDialogs::ShowError(QWidget* parent, const QString& message) {
   const QString title = QString::fromUtf16(kErrorTitle.data(), static_cast<qsizetype>(kErrorTitle.size()));

@@ -18,9 +18,13 @@ class DialogProvider {
   virtual ~DialogProvider() = default;
   // "是否保存当前内容？" with Yes, No and Cancel.
   virtual SaveAnswer AskSaveChanges(QWidget* parent) = 0;
-  // The open and save-as file dialogs; an empty path when cancelled.
-  virtual QString AskOpenPath(QWidget* parent) = 0;
-  virtual QString AskSavePath(QWidget* parent) = 0;
+  // The open and save-as file dialogs; an empty path when cancelled. The open
+  // dialog starts in `folder`, the save dialog proposes `proposed` (a folder,
+  // or a file name in its folder); either may be empty.
+  virtual QString AskOpenPath(QWidget* parent, const QString& folder) = 0;
+  virtual QString AskSavePath(QWidget* parent, const QString& proposed) = 0;
+  // A question with Yes and No and the question icon; true for Yes.
+  virtual bool AskYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
   // A message box: the error icon and title "错误", or the information icon.
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
   virtual void ShowInformation(QWidget* parent, const QString& title, const QString& text) = 0;
@@ -36,8 +40,9 @@ class DialogProvider {
 class QtDialogs final : public DialogProvider {
  public:
   SaveAnswer AskSaveChanges(QWidget* parent) override;
-  QString AskOpenPath(QWidget* parent) override;
-  QString AskSavePath(QWidget* parent) override;
+  QString AskOpenPath(QWidget* parent, const QString& folder) override;
+  QString AskSavePath(QWidget* parent, const QString& proposed) override;
+  bool AskYesNo(QWidget* parent, const QString& title, const QString& text) override;
   void ShowError(QWidget* parent, const QString& text) override;
   void ShowInformation(QWidget* parent, const QString& title, const QString& text) override;
   void ShowErrorTitled(QWidget* parent, const QString& title, const QString& text) override;
@@ -48,8 +53,12 @@ class QtDialogs final : public DialogProvider {
 QMessageBox* CreateMessageBox(QMessageBox::Icon icon, const QString& title, const QString& text,
                               QWidget* parent);
 QMessageBox* CreateSaveChangesBox(QWidget* parent);
-QFileDialog* CreateOpenDialog(QWidget* parent);
-QFileDialog* CreateSaveDialog(QWidget* parent);
+QFileDialog* CreateOpenDialog(QWidget* parent, const QString& folder = {});
+QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposed = {});
+QMessageBox* CreateQuestionBox(QWidget* parent, const QString& title, const QString& text);
+// Starts a file dialog in `proposed` (a folder), or in its folder with its
+// file name filled in.
+void ProposeFile(QFileDialog* dialog, const QString& proposed);
 QDialog* CreateAboutDialog(QWidget* parent);
 
 }  // namespace aurisona::shell

@@ -39,6 +39,8 @@ class EditorPort : public QObject {
   void StateChanged();
   // A pause was inserted with `remember` set.
   void PauseCodeRemembered(int code);
+  // The script changed (text or a mark's record).
+  void ScriptChanged();
 };
 
 }  // namespace aurisona::shell

@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -27,6 +28,7 @@
 
 #include "audio-io/sound_file_player.h"
 #include "script/bundled_texts.h"
+#include "script/memory_document.h"
 #include "script/marks.h"
 #include "editor/editor_commands.h"
 #include "media/media_hooks.h"
@@ -124,7 +126,6 @@ MainWindow::MainWindow(const DataDirectory& dataDirectory, const QString& comman
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()),
       tonePlayer_(std::make_unique<SoundFilePlayer>()) {
   g_instance = this;
-  setWindowTitle(Q(text::kAppTitle));
   setWindowIcon(AppIcon());
   resize(kInitialWidth, kInitialHeight);
   setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -136,8 +137,12 @@ MainWindow::MainWindow(const DataDirectory& dataDirectory, const QString& comman
                            [this] { return panel_ ? panel_->MusicFadeSeconds() : 0; });
   connect(editor_, &EditorPort::StateChanged, this, &MainWindow::UpdateCommandStates);
   connect(editor_, &EditorPort::PauseCodeRemembered, this, &MainWindow::SetPauseButton);
+  connect(editor_, &EditorPort::ScriptChanged, this, &MainWindow::MarkProgrammeLengthStale);
+  UpdateTitle();
 
   BuildMenuBar();
+  LoadRecent();
+  BuildRecentMenu();
   skin_ = ReadSkin(store_);
   ApplySkin(skin_);
   BuildToolbar();
@@ -215,6 +220,9 @@ void MainWindow::BuildMenu(QMenu* menu, std::span<const MenuEntry> entries, size
       case MenuEntryKind::kToneMenu:
         toneMenu_ = menu->addMenu(Q(entry.text));
         break;
+      case MenuEntryKind::kRecentMenu:
+        recentMenu_ = menu->addMenu(Q(entry.text));
+        break;
     }
   }
 }
@@ -289,8 +297,20 @@ void MainWindow::BuildToolbar() {
 }
 
 void MainWindow::ShowProgrammeLength(const QString& text) {
+  lengthStale_ = false;
   lengthPane_->setText(text);
+  lengthPane_->setToolTip(QString());
+  lengthPane_->setEnabled(true);
   lengthPane_->setVisible(!text.isEmpty());
+}
+
+void MainWindow::MarkProgrammeLengthStale() {
+  // The length was that of the script before this change.
+  if (lengthStale_ || lengthPane_->isHidden()) return;
+  lengthStale_ = true;
+  lengthPane_->setText(lengthPane_->text() + Q(text::kLengthStale));
+  lengthPane_->setToolTip(Q(text::kLengthStaleToolTip));
+  lengthPane_->setEnabled(false);
 }
 
 void MainWindow::BuildStatusBar() {
@@ -422,6 +442,8 @@ bool MainWindow::IsCommandEnabled(int id) const {
 }
 
 void MainWindow::UpdateCommandStates() {
+  setWindowModified(editor_->IsModified());
+  if (recentMenu_ != nullptr) recentMenu_->setEnabled(!editor_->IsReadOnly());
   for (auto it = actions_.cbegin(); it != actions_.cend(); ++it) {
     const int id = it.key();
     QAction* action = it.value();
@@ -474,6 +496,7 @@ void MainWindow::ExecuteCommand(int id) {
       PostPanelCommand(panel_cmd::kPreviewAll);
       break;
     case cmd::kPreviewPart:
+    case cmd::kPreviewFromCaret:
       previewMode_ = 0;
       PostPanelCommand(panel_cmd::kPreviewFromCaret);
       break;
@@ -601,9 +624,99 @@ DocumentMedia MainWindow::MakeDocumentMedia() {
 }
 
 void MainWindow::UpdateTitle() {
-  QString title = Q(text::kAppTitle);
-  if (!currentPath_.isEmpty()) title += QStringLiteral(" - [") + QFileInfo(currentPath_).fileName() + u']';
-  setWindowTitle(title);
+  // "[*]" shows the unsaved changes (setWindowModified).
+  const QString name = currentPath_.isEmpty() ? Q(text::kUntitled) : QFileInfo(currentPath_).fileName();
+  setWindowTitle(Q(text::kAppTitle) + QStringLiteral(" - [") + name + QStringLiteral("][*]"));
+  setWindowModified(editor_->IsModified());
+}
+
+// ---------------------------------------------------------------------------
+// 最近打开 and the folder last used
+
+namespace {
+
+std::u16string RecentKey(int index) {
+  return std::u16string(text::kRecentKeyPrefix) + QString::number(index + 1).toStdU16String();
+}
+
+}  // namespace
+
+void MainWindow::LoadRecent() {
+  recent_.clear();
+  for (int i = 0; i < text::kRecentCount; ++i) {
+    const QString path = QString::fromStdU16String(store_.GetString(kSettingsSection, RecentKey(i), u""));
+    if (!path.isEmpty() && !recent_.contains(path)) recent_ << path;
+  }
+  lastFolder_ = QString::fromStdU16String(store_.GetString(kSettingsSection, text::kLastFolderKey, u""));
+}
+
+void MainWindow::StoreRecent() {
+  IniBatch batch;
+  for (int i = 0; i < text::kRecentCount; ++i) {
+    batch.SetString(kSettingsSection, RecentKey(i), i < recent_.size() ? recent_.at(i).toStdU16String() : u"");
+  }
+  batch.SetString(kSettingsSection, text::kLastFolderKey, lastFolder_.toStdU16String());
+  store_.Write(batch);
+}
+
+void MainWindow::AddRecent(const QString& path) {
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  recent_.removeAll(absolute);
+  recent_.prepend(absolute);
+  while (recent_.size() > text::kRecentCount) recent_.removeLast();
+  lastFolder_ = QFileInfo(absolute).absolutePath();
+  StoreRecent();
+  BuildRecentMenu();
+}
+
+void MainWindow::RemoveRecent(const QString& path) {
+  if (recent_.removeAll(path) == 0) return;
+  StoreRecent();
+  BuildRecentMenu();
+}
+
+void MainWindow::RememberFolderOf(const QString& path) {
+  if (path.isEmpty()) return;
+  lastFolder_ = QFileInfo(path).absolutePath();
+  StoreRecent();
+}
+
+void MainWindow::BuildRecentMenu() {
+  if (recentMenu_ == nullptr) return;
+  recentMenu_->clear();
+  if (recent_.isEmpty()) {
+    recentMenu_->addAction(Q(text::kRecentEmpty))->setEnabled(false);
+    return;
+  }
+  for (int i = 0; i < recent_.size(); ++i) {
+    const QString path = recent_.at(i);
+    QAction* action = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+    action->setStatusTip(path);
+    action->setToolTip(path);
+    action->setData(path);
+    connect(action, &QAction::triggered, this, [this, path] { OpenRecent(path); });
+  }
+}
+
+void MainWindow::OpenRecent(const QString& path) {
+  if (editor_->IsReadOnly()) return;
+  if (!QFileInfo(path).isFile()) {
+    RemoveRecent(path);
+    dialogs_->ShowError(this, Q(text::kRecentMissing) + u'\n' + path);
+    return;
+  }
+  if (!SaveChangesPrompt()) return;
+  OpenDocumentFile(path);
+}
+
+QString MainWindow::ProposedOutputPath() const {
+  const QString source = !currentPath_.isEmpty() ? currentPath_ : recoveredFrom_;
+  if (!source.isEmpty()) {
+    const QFileInfo info(source);
+    return info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".mp3"));
+  }
+  const QString folder = lastFolder_.isEmpty() ? QDir::homePath() : lastFolder_;
+  return QDir(folder).filePath(Q(text::kUntitled) + QStringLiteral(".mp3"));
 }
 
 bool MainWindow::OpenDocumentFile(const QString& path) {
@@ -614,6 +727,8 @@ bool MainWindow::OpenDocumentFile(const QString& path) {
     case OpenStatus::kOpened:
       editor_->SetModified(false);
       currentPath_ = QFileInfo(path).absoluteFilePath();
+      recoveredFrom_.clear();
+      AddRecent(currentPath_);
       UpdateTitle();
       UpdateCommandStates();
       if (!result.mediaProblems.empty()) {
@@ -630,9 +745,46 @@ bool MainWindow::OpenDocumentFile(const QString& path) {
       // The editor keeps its content, and the file name stays as it was, so
       // that a later Save cannot overwrite the damaged file.
       dialogs_->ShowError(this, Q(kDamagedMessage));
-      return false;
+      return OfferRecovery(path, media);
   }
   return false;
+}
+
+bool MainWindow::OfferRecovery(const QString& path, DocumentMedia& media) {
+  // What can be read is found first without touching anything.
+  MemoryScriptDocument probe;
+  MediaLists lists = media_.lists();
+  DocumentMedia dryRun = media;
+  dryRun.lists = &lists;
+  dryRun.storePlayTime = {};
+  dryRun.writeMedia = false;
+  RecoveryReport found;
+  if (RecoverDocument(ToPath(path), probe, dryRun, &found).status != OpenStatus::kOpened) return false;
+
+  QStringList readable;
+  readable << (found.textComplete ? Q(text::kRecoverTextWhole)
+                                  : Q(text::kRecoverTextCut).arg(found.text.size()));
+  if (!found.mediaRecovered.empty()) readable << Q(text::kRecoverMedia).arg(found.mediaRecovered.size());
+  QStringList lost;
+  if (!found.textComplete) lost << Q(text::kRecoverLostTextEnd);
+  for (const std::u16string& name : found.mediaLost) lost << Q(name);
+  if (found.bytesLost > 0) lost << Q(text::kRecoverLostBytes).arg(found.bytesLost);
+  QString question = Q(text::kRecoverQuestion) + u'\n' + Q(text::kRecoverReadable) + readable.join(u'、');
+  if (!lost.isEmpty()) question += u'\n' + Q(text::kRecoverLost) + lost.join(u'、');
+  question += u'\n' + Q(text::kRecoverSaveHint);
+  if (!dialogs_->AskYesNo(this, Q(text::kRecoverTitle), question)) return false;
+
+  FocusEditor();
+  RecoveryReport report;
+  if (RecoverDocument(ToPath(path), editor_->Document(), media, &report).status != OpenStatus::kOpened) return false;
+  // An unsaved new document: Save asks for a name, so the damaged file stays.
+  currentPath_.clear();
+  recoveredFrom_ = QFileInfo(path).absoluteFilePath();
+  lastFolder_ = QFileInfo(recoveredFrom_).absolutePath();
+  editor_->SetModified(true);
+  UpdateTitle();
+  UpdateCommandStates();
+  return true;
 }
 
 bool MainWindow::SaveTo(const QString& path) {
@@ -641,7 +793,9 @@ bool MainWindow::SaveTo(const QString& path) {
   };
   const SaveResult result = SaveDocumentByName(ToPath(path), editor_->Document(), MakeDocumentMedia(), report);
   if (!result.ok) {
-    dialogs_->ShowError(this, Q(kCreateFailedMessage));
+    // The message, then which file and what the system said.
+    dialogs_->ShowError(this, Q(kCreateFailedMessage) + u'\n' + QFileInfo(path).absoluteFilePath() +
+                                  QStringLiteral("：") + QString::fromStdString(result.detail));
     return false;
   }
   editor_->SetModified(false);
@@ -657,10 +811,18 @@ bool MainWindow::Save() {
 }
 
 bool MainWindow::SaveAs() {
-  const QString path = dialogs_->AskSavePath(this);
+  QString proposed = currentPath_.isEmpty() ? lastFolder_ : currentPath_;
+  if (currentPath_.isEmpty() && !recoveredFrom_.isEmpty()) {
+    const QFileInfo damaged(recoveredFrom_);
+    proposed = damaged.absoluteDir().filePath(damaged.completeBaseName() + Q(text::kRecoveredSuffix) +
+                                              QStringLiteral(".lsn"));
+  }
+  const QString path = dialogs_->AskSavePath(this, proposed);
   if (path.isEmpty()) return false;
   if (!SaveTo(path)) return false;
   currentPath_ = QFileInfo(path).absoluteFilePath();
+  recoveredFrom_.clear();
+  AddRecent(currentPath_);
   UpdateTitle();
   return true;
 }
@@ -683,6 +845,7 @@ bool MainWindow::SaveChangesPrompt() {
 void MainWindow::NewDocument() {
   if (!SaveChangesPrompt()) return;
   currentPath_.clear();
+  recoveredFrom_.clear();
   FocusEditor();
   ScriptDocument& doc = editor_->Document();
   doc.SetSelection(0, -1);
@@ -694,7 +857,7 @@ void MainWindow::NewDocument() {
 
 void MainWindow::OpenCommand() {
   if (!SaveChangesPrompt()) return;
-  const QString path = dialogs_->AskOpenPath(this);
+  const QString path = dialogs_->AskOpenPath(this, lastFolder_);
   if (path.isEmpty()) return;
   OpenDocumentFile(path);
 }
@@ -702,6 +865,7 @@ void MainWindow::OpenCommand() {
 void MainWindow::ShowBuiltInText(const std::u16string& tagged) {
   if (!SaveChangesPrompt()) return;
   currentPath_.clear();
+  recoveredFrom_.clear();
   FocusEditor();
   ScriptDocument& doc = editor_->Document();
   doc.SetSelection(0, -1);

@@ -73,6 +73,18 @@ class MainWindow final : public QMainWindow {
   bool SaveChangesPrompt();
   void DropFiles(const QList<QUrl>& urls);
   QString CurrentPath() const { return currentPath_; }
+  // The documents of 文件 › 最近打开, newest first, and its menu.
+  const QStringList& RecentDocuments() const { return recent_; }
+  QMenu* RecentMenu() const { return recentMenu_; }
+  // Opens a document of that list; one that is gone leaves the list with a message.
+  void OpenRecent(const QString& path);
+  // The folder the file dialogs start in: the one last used.
+  QString LastFolder() const { return lastFolder_; }
+  // Where 输出MP3 proposes to write: the document's name with .mp3 in its
+  // folder (无标题.mp3 in the last folder for a new document).
+  QString ProposedOutputPath() const;
+  // The output's file dialog has been answered with `path`.
+  void RememberFolderOf(const QString& path);
 
   // State, for the other parts and for tests.
   EditorPort& Editor() { return *editor_; }
@@ -93,6 +105,8 @@ class MainWindow final : public QMainWindow {
   // The status bar's pane for the programme's length (hidden until known).
   QLabel* LengthPane() const { return lengthPane_; }
   void ShowProgrammeLength(const QString& text);
+  // Whether the length shown is from before the script last changed.
+  bool IsProgrammeLengthStale() const { return lengthStale_; }
   QTimer& FirstRunTimer() { return firstRunTimer_; }
   QTimer& TipTimer() { return tipTimer_; }
 
@@ -112,6 +126,7 @@ class MainWindow final : public QMainWindow {
   void BuildStatusBar();
   void BuildPanes();
   void ShowRandomTip();
+  void MarkProgrammeLengthStale();
   void OnFirstRunTimer();
 
   void ShowPanel(bool shown);
@@ -125,6 +140,14 @@ class MainWindow final : public QMainWindow {
   bool SaveTo(const QString& path);
   void ShowBuiltInText(const std::u16string& tagged);
   void UpdateTitle();
+  // Offers what can be read of a damaged listening document; true when it
+  // was opened.
+  bool OfferRecovery(const QString& path, DocumentMedia& media);
+  void LoadRecent();
+  void AddRecent(const QString& path);
+  void RemoveRecent(const QString& path);
+  void StoreRecent();
+  void BuildRecentMenu();
   DocumentMedia MakeDocumentMedia();
   void FocusEditor();
 
@@ -139,6 +162,10 @@ class MainWindow final : public QMainWindow {
   QMultiHash<int, QAction*> actions_;
   QHash<int, QToolButton*> toolButtons_;
   QMenu* toneMenu_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  QStringList recent_;
+  QString lastFolder_;
+  QString recoveredFrom_;  // the damaged document the unsaved one was recovered from
   QSplitter* splitter_ = nullptr;
   QFrame* paneContainer_ = nullptr;
   QVBoxLayout* paneLayout_ = nullptr;
@@ -155,6 +182,7 @@ class MainWindow final : public QMainWindow {
   int previewMode_ = 1;
   int lastPauseCode_ = 0;
   QString currentPath_;
+  bool lengthStale_ = false;
 };
 
 // The toolbar's text for a pause code: "0.1秒" ... "0.9秒", "1秒" ... "30秒".

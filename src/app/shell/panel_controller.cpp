@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include "shell/main_window.h"
 #include "shell/preview_engine.h"
 #include "shell/reading_dialogs.h"
+#include "shell/shell_texts.h"
 #include "output/subtitles.h"
 #include "output/timeline.h"
 #include "speech/composite_engine.h"
@@ -42,6 +44,7 @@ OutputProgressDialog::OutputProgressDialog(QWidget* parent) : QDialog(parent) {
   setModal(false);
   auto* layout = new QVBoxLayout(this);
   auto* text = new QLabel(Q(kOutputProgressText), this);
+  text_ = text;
   bar_ = new QProgressBar(this);
   bar_->setObjectName(QStringLiteral("1014"));
   bar_->setTextVisible(false);
@@ -56,6 +59,13 @@ OutputProgressDialog::OutputProgressDialog(QWidget* parent) : QDialog(parent) {
   setMinimumWidth(360);
   connect(abort_, &QPushButton::clicked, this, &OutputProgressDialog::AbortRequested);
 }
+
+void OutputProgressDialog::ShowMeasuring(bool measuring) {
+  setWindowTitle(measuring ? QString::fromUtf16(text::kMeasureTitle) : QStringLiteral("输出MP3"));
+  text_->setText(measuring ? QString::fromUtf16(text::kMeasureProgress) : Q(kOutputProgressText));
+}
+
+QString OutputProgressDialog::Text() const { return text_->text(); }
 
 void OutputProgressDialog::keyPressEvent(QKeyEvent* event) {
   // Enter and Esc would close the dialog and take the abort button away.
@@ -159,6 +169,8 @@ QString PanelController::AskOutputPathWithDialog() {
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters({QStringLiteral("mp3文件(*.mp3)"), QStringLiteral("所有文件(*)")});
   dialog.setDefaultSuffix(QStringLiteral("mp3"));
+  // The document's name with .mp3, in the document's folder.
+  ProposeFile(&dialog, window_.ProposedOutputPath());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().constFirst();
 }
@@ -227,10 +239,13 @@ void PanelController::StartOutput() {
   }
   const QString path = askOutputPath ? askOutputPath() : QString();
   if (path.isEmpty()) return;
+  outputPath_ = QFileInfo(path).absoluteFilePath();
+  window_.RememberFolderOf(outputPath_);
 
   OutputCallbacks callbacks;
   OutputJob job = PrepareJob(&callbacks);
   if (ShowMissingMedia(job.segments)) return;
+  progress_->ShowMeasuring(false);
   job.output = std::filesystem::path(path.toStdString());
   const bool subtitles = panel_->Record().subtitlesOn;
   // The subtitles' title: the script's file name, else the MP3's.
@@ -263,6 +278,7 @@ void PanelController::StartMeasure() {
   OutputCallbacks callbacks;
   OutputJob job = PrepareJob(&callbacks);
   if (ShowMissingMedia(job.segments)) return;
+  progress_->ShowMeasuring(true);
   job.measureOnly = true;
   worker_ = std::thread([this, job = std::move(job), callbacks]() mutable {
     Timeline timeline;
@@ -292,10 +308,13 @@ void PanelController::FinishOutput(const OutputResult& result, double seconds, c
   if (result.status != OutputStatus::kFailed) window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
   if (result.status == OutputStatus::kFinished) {
     window_.Dialogs().ShowInformation(panel_.get(), Q(kOutputDoneTitle),
-                                      Q(kOutputDoneMessage) + u'\n' + ProgrammeLengthText(seconds));
+                                      Q(kOutputDoneMessage) + u'\n' + outputPath_ + u'\n' +
+                                          ProgrammeLengthText(seconds));
   } else if (result.status == OutputStatus::kFailed) {
-    // The reason too: a clip that cannot be decoded is no matter of disk space.
-    window_.Dialogs().ShowError(panel_.get(), Q(kOutputFailedMessage) + u'\n' + QString::fromStdString(result.error));
+    // The message, then which file and why.
+    QString why = Q(kOutputFailedMessage) + u'\n' + outputPath_;
+    if (!result.error.empty()) why += QStringLiteral("：") + QString::fromStdString(result.error);
+    window_.Dialogs().ShowError(panel_.get(), why);
   }
   if (!subtitleError.isEmpty()) window_.Dialogs().ShowError(panel_.get(), Q(kSubtitlesFailedMessage));
   RestoreEditor();
@@ -305,8 +324,12 @@ void PanelController::FinishOutput(const OutputResult& result, double seconds, c
 void PanelController::FinishMeasure(const OutputResult& result, double seconds) {
   if (worker_.joinable()) worker_.join();
   if (progress_) progress_->hide();
-  if (result.status == OutputStatus::kFinished) window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
   RestoreEditor();
+  if (result.status == OutputStatus::kFinished) {
+    window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
+    window_.Dialogs().ShowInformation(panel_.get(), QString::fromUtf16(text::kMeasureTitle),
+                                      ProgrammeLengthText(seconds));
+  }
   if (lengthMeasured) lengthMeasured(result, seconds);
 }
 

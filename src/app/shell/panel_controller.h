@@ -41,6 +41,9 @@ class OutputProgressDialog final : public QDialog {
  public:
   explicit OutputProgressDialog(QWidget* parent);
   QProgressBar* Bar() const { return bar_; }
+  // What the dialog says: the output's text, or that the length is being measured.
+  void ShowMeasuring(bool measuring);
+  QString Text() const;
   QPushButton* AbortButton() const { return abort_; }
 
  signals:
@@ -51,6 +54,7 @@ class OutputProgressDialog final : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  QLabel* text_;
   QProgressBar* bar_;
   QPushButton* abort_;
 };
@@ -115,6 +119,7 @@ class PanelController final : public QObject, public SettingsPanelPort {
   int savedEnd_ = 0;
   int savedScroll_ = 0;
   int progressScale_ = 1;
+  QString outputPath_;  // the MP3 being written, absolute
 };
 
 }  // namespace aurisona::shell

@@ -47,6 +47,46 @@ PreviewEngine::~PreviewEngine() {
   speech_->Stop();
 }
 
+namespace {
+
+// Whether the compiler ends a sentence run with the character at `at`.
+bool EndsRun(std::u16string_view text, size_t at) {
+  const char16_t c = text[at];
+  if (c == u'.') {
+    const auto digit = [](char16_t d) { return d >= u'0' && d <= u'9'; };
+    return !(at > 0 && at + 1 < text.size() && digit(text[at - 1]) && digit(text[at + 1]));
+  }
+  return IsSentenceEnd(c) || c == u'?' || c == u'!' || c == u';' || c == u'"' || c == u'\r' || c == u'\n';
+}
+
+}  // namespace
+
+size_t StartPreviewAt(std::vector<Segment>& segments, std::u16string_view editorText, int caret) {
+  if (caret <= 0) return 0;
+  for (size_t i = 0; i < segments.size(); ++i) {
+    Segment& record = segments[i];
+    if (record.end <= caret) continue;
+    if (record.kind == kSegSpeech && record.start < caret && static_cast<size_t>(record.end) <= editorText.size()) {
+      // Sentences of one voice are merged into one record: it is cut to begin
+      // with the sentence the caret is in.
+      int from = caret;
+      while (from > record.start && !EndsRun(editorText, static_cast<size_t>(from) - 1)) {
+        // A voice mark opens a run of its own (read as a blank).
+        if (editorText[static_cast<size_t>(--from)] == kMarkChar) break;
+      }
+      if (from > record.start) {
+        std::u16string text(editorText.substr(static_cast<size_t>(from), static_cast<size_t>(record.end - from)));
+        std::replace(text.begin(), text.end(), kMarkChar, u' ');
+        record.text = std::move(text);
+        record.start = from;
+      }
+    }
+    return i;
+  }
+  // Behind the last record: from the first.
+  return 0;
+}
+
 void PreviewEngine::StartOrStop(int startPosition) {
   if (active_) {
     Stop();
@@ -69,16 +109,7 @@ void PreviewEngine::StartOrStop(int startPosition) {
     window_.Dialogs().ShowError(window_.Editor().Widget(), Q(CompilerMessageText(message)));
   });
 
-  startPosition = std::max(startPosition, 0);
-  size_t first = 0;
-  if (startPosition > 0) {
-    for (size_t i = 0; i < segments_.size(); ++i) {
-      if (segments_[i].end > startPosition) {
-        first = i;
-        break;
-      }
-    }
-  }
+  const size_t first = StartPreviewAt(segments_, editorText_, std::max(startPosition, 0));
   walk_ = std::make_unique<MarkerWalk>(segments_, first);
   active_ = true;
   if (!PlayNext()) {

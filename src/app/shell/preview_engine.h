@@ -38,6 +38,11 @@ namespace aurisona::shell {
 
 class MainWindow;
 
+// The record a preview from `caret` starts with: the first that ends after
+// the caret, the first of all when none does. A speech record that begins
+// sentences before the caret is cut to begin with the caret's sentence.
+size_t StartPreviewAt(std::vector<Segment>& segments, std::u16string_view editorText, int caret);
+
 class PreviewEngine final : public QObject {
   Q_OBJECT
 

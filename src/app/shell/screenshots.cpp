@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "files/document_files.h"
+#include "output/output_job.h"
 #include "media/music_dialog.h"
 #include "panel/settings_panel.h"
 #include "speech/voice.h"
@@ -185,6 +186,68 @@ void SaveReadingPictures(Shooter& shooter, MainWindow& window, PanelController& 
   Settle();
 }
 
+// The questions and messages of documents, marks, the length and the
+// output, with their longest texts, and 文件 › 最近打开 with documents in it.
+void SaveMessagePictures(Shooter& shooter, MainWindow& window, int skin) {
+  const QString suffix = QStringLiteral("-skin%1").arg(skin);
+  const QString folder = QDir::homePath() + QStringLiteral("/听力/2024期末");
+  shooter.SaveDialog(
+      CreateQuestionBox(&window, QString::fromUtf16(text::kRecoverTitle),
+                        QString::fromUtf16(text::kRecoverQuestion) + u'\n' + QString::fromUtf16(text::kRecoverReadable) +
+                            QString::fromUtf16(text::kRecoverTextCut).arg(1234) + u'、' +
+                            QString::fromUtf16(text::kRecoverMedia).arg(3) + u'\n' +
+                            QString::fromUtf16(text::kRecoverLost) + QString::fromUtf16(text::kRecoverLostTextEnd) +
+                            QStringLiteral("、theme.mp3、") + QString::fromUtf16(text::kRecoverLostBytes).arg(52311) +
+                            u'\n' + QString::fromUtf16(text::kRecoverSaveHint)),
+      QStringLiteral("dialog-recover") + suffix);
+  shooter.SaveDialog(CreateMessageBox(QMessageBox::Critical, Q(kErrorTitle),
+                                      QStringLiteral("重复不能嵌套或交叉：选中的内容与已有的重复范围重叠，请重新选择！\n"
+                                                     "要修改重复次数，请双击重复开始标记。"),
+                                      &window),
+                     QStringLiteral("dialog-wrap-refused") + suffix);
+  shooter.SaveDialog(CreateMessageBox(QMessageBox::Critical, Q(kErrorTitle),
+                                      Q(kCreateFailedMessage) + u'\n' + folder +
+                                          QStringLiteral("/第一单元.lsn：Permission denied"),
+                                      &window),
+                     QStringLiteral("dialog-create-failed-reason") + suffix);
+  shooter.SaveDialog(CreateMessageBox(QMessageBox::Information, QString::fromUtf16(text::kMeasureTitle),
+                                      ProgrammeLengthText(1234.5), &window),
+                     QStringLiteral("dialog-length") + suffix);
+  shooter.SaveDialog(CreateMessageBox(QMessageBox::Information, Q(kOutputDoneTitle),
+                                      Q(kOutputDoneMessage) + u'\n' + folder + QStringLiteral("/第一单元.mp3\n") +
+                                          ProgrammeLengthText(1234.5),
+                                      &window),
+                     QStringLiteral("dialog-output-done") + suffix);
+  auto* measuring = new OutputProgressDialog(&window);
+  measuring->ShowMeasuring(true);
+  measuring->Bar()->setRange(0, 100);
+  measuring->Bar()->setValue(40);
+  shooter.SaveDialog(measuring, QStringLiteral("dialog-measure-progress") + suffix);
+  if (window.RecentMenu() != nullptr) {
+    shooter.SaveMenu(window.RecentMenu(), window.mapToGlobal(QPoint(200, 60)), QStringLiteral("menu-recent") + suffix);
+  }
+  window.ShowProgrammeLength(ProgrammeLengthText(1234.5));
+  window.Editor().Document().SetSelection(0, 0);
+  window.Editor().Document().ReplaceSelection(u" ", true);
+  shooter.Save(&window, QStringLiteral("main-length-stale") + suffix);
+  window.Editor().Document().SetSelection(0, 1);
+  window.Editor().Document().ReplaceSelection(u"", true);
+  window.Editor().SetModified(false);
+}
+
+// A few documents in 文件 › 最近打开.
+void FillRecentDocuments(MainWindow& window) {
+  const QString folder = QDir::homePath() + QStringLiteral("/听力/2024期末");
+  QDir().mkpath(folder);
+  for (const QString& name : {QStringLiteral("第三单元 听力测试.txt"), QStringLiteral("第二单元.txt"),
+                              QStringLiteral("Unit 1 listening.txt")}) {
+    QFile file(folder + u'/' + name);
+    if (file.open(QIODevice::WriteOnly)) file.write("<男>Hello.");
+    file.close();
+    window.OpenDocumentFile(file.fileName());
+  }
+}
+
 }  // namespace
 
 int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
@@ -199,6 +262,7 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
   window.FirstRunTimer().stop();
   window.move(0, 0);
   window.show();
+  FillRecentDocuments(window);
   window.ExecuteCommand(cmd::kShowSample);
   for (int skin = 1; skin <= kSkinCount; ++skin) {
     window.ExecuteCommand(SkinCommand(skin));
@@ -214,6 +278,7 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
     shooter.Save(&music, QStringLiteral("dialog-music-skin%1").arg(skin));
     music.hide();
     SaveReadingPictures(shooter, window, *controller, skin);
+    SaveMessagePictures(shooter, window, skin);
   }
 
   for (int skin : {kSystemSkin, kFirstBuiltInSkin + 1}) {

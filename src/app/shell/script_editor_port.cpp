@@ -10,6 +10,7 @@ ScriptEditorPort::ScriptEditorPort(MediaLists* lists, QWidget* parent)
   connect(editor_, &ScriptEditor::modifiedChanged, this, &EditorPort::StateChanged);
   connect(editor_, &ScriptEditor::commandStateChanged, this, &EditorPort::StateChanged);
   connect(editor_, &ScriptEditor::lastPauseCodeChanged, this, &EditorPort::PauseCodeRemembered);
+  connect(editor_, &ScriptEditor::scriptChanged, this, &EditorPort::ScriptChanged);
 }
 
 bool ScriptEditorPort::CanUndo() const { return editor_->document()->isUndoAvailable(); }

@@ -31,6 +31,39 @@ inline constexpr const char16_t* kWelcomeTitle = u"欢迎";
 inline constexpr const char16_t* kWelcome =
     u"欢迎您第一次使用澄聆英语听力合成系统，您可以在“帮助”菜单下点击“显示样稿”来随时显示样稿。";
 
+// 计算节目时长: its dialog, its message, and the status bar's length once the
+// script has changed since.
+inline constexpr const char16_t* kMeasureTitle = u"计算节目时长";
+inline constexpr const char16_t* kMeasureProgress = u"正在计算节目时长…";
+inline constexpr const char16_t* kLengthStale = u"（内容已修改）";
+inline constexpr const char16_t* kLengthStaleToolTip = u"脚本在计算之后已修改，请重新计算节目时长。";
+
+// The name of a document that has none yet.
+inline constexpr const char16_t* kUntitled = u"无标题";
+
+// 文件 › 最近打开: the last documents, newest first.
+inline constexpr const char16_t* kRecentMenu = u"最近打开(&R)";
+inline constexpr const char16_t* kRecentEmpty = u"（无）";
+inline constexpr const char16_t* kRecentMissing = u"文件不存在，已从“最近打开”列表中删除：";
+inline constexpr int kRecentCount = 8;
+// setup.ini, section "设置": the list (keys 最近打开1 ... 最近打开8) and the
+// folder the file dialogs start in.
+inline constexpr const char16_t* kRecentKeyPrefix = u"最近打开";
+inline constexpr const char16_t* kLastFolderKey = u"最近文件夹";
+
+// A damaged listening document: what can still be read is offered.
+inline constexpr const char16_t* kRecoverTitle = u"文件已损坏";
+inline constexpr const char16_t* kRecoverQuestion = u"是否打开其中可以读取的内容？";
+inline constexpr const char16_t* kRecoverReadable = u"可以读取：";
+inline constexpr const char16_t* kRecoverTextWhole = u"听力文字内容";
+inline constexpr const char16_t* kRecoverTextCut = u"听力文字内容的前%1个字";
+inline constexpr const char16_t* kRecoverMedia = u"%1个音乐或录音文件";
+inline constexpr const char16_t* kRecoverLost = u"已丢失：";
+inline constexpr const char16_t* kRecoverLostTextEnd = u"听力文字内容的末尾部分";
+inline constexpr const char16_t* kRecoverLostBytes = u"%1字节无法识别的内容";
+inline constexpr const char16_t* kRecoverSaveHint = u"恢复的内容将作为一个未保存的新文档打开，请另存为一个新文件。";
+inline constexpr const char16_t* kRecoveredSuffix = u"(恢复)";
+
 inline constexpr const char16_t* kSaveTitle = u"保存";
 inline constexpr const char16_t* kSaveChangesQuestion = u"是否保存当前内容？";
 

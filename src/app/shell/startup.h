@@ -17,6 +17,9 @@ QString CommandLineDocument(const QStringList& argumentsAfterProgram);
 // Loads Qt's own Chinese texts (file dialogs, standard buttons), when
 // installed: the program speaks Chinese whatever the system's language.
 void InstallQtChineseTexts();
+// Chinese dates and numbers for what Qt formats by the system locale (the file
+// dialogs' dates and sizes). Call before the application object is made.
+void UseChineseFormats();
 
 // The data directory with its Music, Record and Sound folders; folders made
 // now get the bundled prompt tones and music. Failures are ignored.

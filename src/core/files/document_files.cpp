@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -78,6 +79,8 @@ std::u16string WithCrLf(std::u16string_view text) {
 
 void LoadScript(ScriptDocument& doc, const MediaLists& lists, std::u16string_view tagged) {
   doc.SetSelection(0, -1);
+  // Emptied first: an empty script inserts nothing that would replace it.
+  doc.ReplaceSelection(u"", false);
   doc.ClearMarks();
   TaggedTextReader(doc, lists, tagged, true, false);
 }
@@ -145,8 +148,13 @@ class LsnReader {
     }
     // The content must be there in full before anything on disk is touched.
     if (size > Remaining()) return Damaged("a media record is cut short");
-    const std::u16string name = NulTerminated(rawName);
-    const bool music = kind == kRecordMusic;
+    return PutMedia(kind == kRecordMusic, NulTerminated(rawName), crc, playTime, size);
+  }
+
+ public:
+  // Takes the media record whose `size` content bytes start at the stream's
+  // position: into its folder, or skipped when the folder has it already.
+  bool PutMedia(bool music, const std::u16string& name, uint32_t crc, uint32_t playTime, uint32_t size) {
     if (!IsPlainFileName(name)) {
       return Refuse(name, music, "not a plain file name a tag can carry", size);
     }
@@ -200,6 +208,7 @@ class LsnReader {
     return true;
   }
 
+ private:
   enum class ExtractResult { kWritten, kNotWritten, kCutShort };
 
   // Copies `size` bytes into a new file at `target`. A file already there is
@@ -312,7 +321,173 @@ class LsnReader {
   OpenResult& result_;
 };
 
+uint32_t U32At(std::string_view data, uint64_t at) {
+  const auto b = [&](uint64_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(data[at + k])); };
+  return b(0) | (b(1) << 8) | (b(2) << 16) | (b(3) << 24);
+}
+
+// A media record found whole in a damaged document.
+struct FoundMedia {
+  bool music = true;
+  std::u16string name;
+  uint32_t crc = 0;
+  uint32_t playTime = 0;
+  uint32_t size = 0;
+  uint64_t contentAt = 0;
+};
+
+// What a scan of a damaged document found.
+struct DocumentScan {
+  std::vector<FoundMedia> media;
+  RecoveryReport report;
+};
+
+// Reads damaged listening documents record by record; where a record cannot
+// be read it looks further on for the next one that can: a media record whose
+// content matches its CRC, or a text record that ends exactly at the end of
+// the file. CRC work is bounded by a multiple of the file's size.
+class DocumentScanner {
+ public:
+  explicit DocumentScanner(std::string_view data) : data_(data), crcBudget_(64 * (data.size() + 65536)) {}
+
+  DocumentScan Run() {
+    uint64_t pos = sizeof(kListeningMagic);
+    const uint64_t n = data_.size();
+    while (pos < n) {
+      if (n - pos < 4) {
+        scan_.report.bytesLost += n - pos;
+        break;
+      }
+      const uint32_t kind = U32At(data_, pos);
+      if (kind == kRecordText && n - pos >= 8) {
+        ReadText(pos);
+        return std::move(scan_);
+      }
+      if (kind == kRecordMusic || kind == kRecordRecording) {
+        std::u16string name;
+        if (auto found = MediaAt(pos, &name)) {
+          pos = found->contentAt + found->size;
+          scan_.report.mediaRecovered.push_back(found->name);
+          scan_.media.push_back(std::move(*found));
+          continue;
+        }
+        if (!name.empty()) scan_.report.mediaLost.push_back(name);
+      }
+      pos = Resync(pos);
+    }
+    return std::move(scan_);
+  }
+
+ private:
+  // The text record at `at`: whole, or up to the end of the file.
+  void ReadText(uint64_t at) {
+    RecoveryReport& report = scan_.report;
+    const uint64_t length = U32At(data_, at + 4);
+    const uint64_t available = data_.size() - at - 8;
+    report.textFound = true;
+    // Only the terminating NUL missing: the text is whole.
+    report.textComplete = length <= available + 2;
+    const uint64_t taken = std::min<uint64_t>({length, available, kMaxTextFileBytes}) & ~uint64_t{1};
+    report.text = NulTerminated(data_.substr(at + 8, taken));
+    if (length < available) report.bytesLost += available - length;
+  }
+
+  // A whole media record at `at`. `name` receives the record's name when its
+  // header could be read, so that a damaged one can be named.
+  std::optional<FoundMedia> MediaAt(uint64_t at, std::u16string* name) {
+    const uint64_t n = data_.size();
+    if (n - at < 12) return std::nullopt;
+    const uint32_t nameBytes = U32At(data_, at + 8);
+    if (nameBytes < 4 || nameBytes > kMaxMediaNameBytes || nameBytes % 2 != 0) return std::nullopt;
+    if (n - at - 12 < static_cast<uint64_t>(nameBytes) + 8) return std::nullopt;
+    const std::string_view raw = data_.substr(at + 12, nameBytes);
+    if (raw[nameBytes - 1] != 0 || raw[nameBytes - 2] != 0) return std::nullopt;
+    const std::u16string found = NulTerminated(raw);
+    if (found.size() * 2 + 2 != nameBytes || !IsPlainFileName(found)) return std::nullopt;
+    *name = found;
+    FoundMedia media;
+    media.music = U32At(data_, at) == kRecordMusic;
+    media.name = found;
+    media.crc = U32At(data_, at + 4);
+    media.playTime = U32At(data_, at + 12 + nameBytes);
+    media.size = U32At(data_, at + 16 + nameBytes);
+    media.contentAt = at + 20 + nameBytes;
+    if (media.size > n - media.contentAt || media.size > crcBudget_) return std::nullopt;
+    crcBudget_ -= media.size;
+    const auto* bytes = reinterpret_cast<const Bytef*>(data_.data() + media.contentAt);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (uint64_t done = 0; done < media.size;) {
+      const uInt piece = static_cast<uInt>(std::min<uint64_t>(media.size - done, 1u << 30));
+      crc = crc32(crc, bytes + done, piece);
+      done += piece;
+    }
+    if (static_cast<uint32_t>(crc) != media.crc) return std::nullopt;
+    return media;
+  }
+
+  // The position of the next record that can be read after `from`, or the
+  // end of the file; the bytes passed over count as lost.
+  uint64_t Resync(uint64_t from) {
+    const uint64_t n = data_.size();
+    for (uint64_t q = from + 1; q + 4 <= n && crcBudget_ > 0; ++q) {
+      const uint32_t kind = U32At(data_, q);
+      std::u16string name;
+      const bool found =
+          (kind == kRecordText && n - q >= 10 && U32At(data_, q + 4) == n - q - 8 && data_[n - 1] == 0 &&
+           data_[n - 2] == 0) ||
+          ((kind == kRecordMusic || kind == kRecordRecording) && MediaAt(q, &name).has_value());
+      if (found) {
+        scan_.report.bytesLost += q - from;
+        return q;
+      }
+    }
+    scan_.report.bytesLost += n - from;
+    return n;
+  }
+
+  std::string_view data_;
+  uint64_t crcBudget_;
+  DocumentScan scan_;
+};
+
 }  // namespace
+
+OpenResult RecoverDocument(const fs::path& path, ScriptDocument& doc, DocumentMedia& media, RecoveryReport* report) {
+  OpenResult result;
+  result.listening = true;
+  std::string data;
+  if (!ReadRegularFile(path, &data, kMaxRecoverableBytes, &result.detail)) {
+    result.status = OpenStatus::kCannotOpen;
+    return result;
+  }
+  if (data.size() < sizeof(kListeningMagic) || !std::equal(kListeningMagic, kListeningMagic + 4, data.begin())) {
+    result.status = OpenStatus::kDamaged;
+    result.detail = "not a listening document";
+    return result;
+  }
+  DocumentScan scan = DocumentScanner(data).Run();
+  File f = OpenRegularStream(path);
+  if (!f) {
+    result.status = OpenStatus::kCannotOpen;
+    return result;
+  }
+  LsnReader reader(f.get(), data.size(), media, result);
+  for (const FoundMedia& found : scan.media) {
+    if (std::fseek(f.get(), static_cast<long>(found.contentAt), SEEK_SET) != 0 ||
+        !reader.PutMedia(found.music, found.name, found.crc, found.playTime, found.size)) {
+      scan.report.mediaLost.push_back(found.name);
+    }
+  }
+  if (scan.report.TextRead()) {
+    MediaLists none;
+    LoadScript(doc, media.lists ? *media.lists : none, scan.report.text);
+  } else {
+    result.status = OpenStatus::kDamaged;
+    result.detail = "the script text cannot be read";
+  }
+  if (report) *report = std::move(scan.report);
+  return result;
+}
 
 uint32_t FileCrc32(const fs::path& path) { return RegularFileCrc32(path).value_or(0); }
 

@@ -78,6 +78,30 @@ inline constexpr std::u16string_view kMediaNotWrittenMessage =
 // files are opened; a text file above kMaxTextFileBytes is refused.
 OpenResult OpenDocument(const std::filesystem::path& path, ScriptDocument& doc, DocumentMedia& media);
 
+// What could still be read of a damaged listening document, and what not.
+struct RecoveryReport {
+  bool textFound = false;     // the text record's start was found
+  bool textComplete = false;  // ... and it is whole
+  std::u16string text;        // the script text read (the part before a cut)
+  std::vector<std::u16string> mediaRecovered;  // whole media records, in order
+  std::vector<std::u16string> mediaLost;       // records whose name was read but whose content was not whole
+  uint64_t bytesLost = 0;                      // bytes no record could be read from
+  bool TextRead() const { return textFound && (textComplete || !text.empty()); }
+};
+
+// Largest listening document read whole for recovery.
+inline constexpr uint64_t kMaxRecoverableBytes = 1ull << 30;
+
+// Opens what can still be read of a listening document that OpenDocument
+// found damaged: every media record whose content matches its CRC (put into
+// the folders as OpenDocument puts them; a record that cannot be put there is
+// listed as lost) and the script text, whole or the part before the cut, which
+// the document receives. Records after a damaged one are found again by their
+// CRC. kOpened when script text was read; kDamaged when not: the document is
+// unchanged (the media found have been taken all the same).
+OpenResult RecoverDocument(const std::filesystem::path& path, ScriptDocument& doc, DocumentMedia& media,
+                           RecoveryReport* report);
+
 // Decodes the bytes of a text file: UTF-16LE after a byte order mark, else
 // UTF-8 when valid (a UTF-8 byte order mark is dropped), else line by line:
 // each line UTF-8 when it is valid UTF-8, GB18030 when it is not.

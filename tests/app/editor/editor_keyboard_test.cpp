@@ -24,6 +24,8 @@ using namespace aurisona;
 namespace {
 
 QString Q(std::u16string_view s) { return QString(reinterpret_cast<const QChar*>(s.data()), qsizetype(s.size())); }
+// Tagged text as the clipboard holds it: lines end in LF.
+QString Lf(std::u16string_view s) { return Q(s).replace(u'\r', u'\n'); }
 
 // Every mark kind, on four lines. Positions (one per mark, CR between lines):
 //   0 <禁读>  1-2 标题  3 <结束>  4 CR
@@ -158,7 +160,7 @@ class EditorKeyboardTest : public QObject {
     QTest::newRow("Shift+Home back over it") << 19 << QList<Key>{{Qt::Key_Home, shift}} << Q(kLine2);
     QTest::newRow("Shift+Right onto the line break")
         << 17 << QList<Key>{{Qt::Key_Right, shift}, {Qt::Key_Right, shift}, {Qt::Key_Right, shift}}
-        << QStringLiteral("e<暂停0.5秒>\r");
+        << QStringLiteral("e<暂停0.5秒>\n");
     QTest::newRow("Shift+Left over four marks")
         << 38
         << QList<Key>{{Qt::Key_Left, shift}, {Qt::Key_Left, shift}, {Qt::Key_Left, shift}, {Qt::Key_Left, shift}}
@@ -166,16 +168,16 @@ class EditorKeyboardTest : public QObject {
     QTest::newRow("Shift+Right then back") << 20
         << QList<Key>{{Qt::Key_Right, shift}, {Qt::Key_Right, shift}, {Qt::Key_Left, shift}}
         << QStringLiteral("<重复1:3>");
-    QTest::newRow("Shift+Down") << 0 << QList<Key>{{Qt::Key_Down, shift}} << Q(kLine1 + u"\r");
-    QTest::newRow("Shift+Up") << 34 << QList<Key>{{Qt::Key_Up, shift}} << Q(kLine3 + u"\r");
-    QTest::newRow("Shift+PgDn") << 0 << QList<Key>{{Qt::Key_PageDown, shift}, {Qt::Key_End, shift}} << Q(kScript);
+    QTest::newRow("Shift+Down") << 0 << QList<Key>{{Qt::Key_Down, shift}} << Lf(kLine1 + u"\r");
+    QTest::newRow("Shift+Up") << 34 << QList<Key>{{Qt::Key_Up, shift}} << Lf(kLine3 + u"\r");
+    QTest::newRow("Shift+PgDn") << 0 << QList<Key>{{Qt::Key_PageDown, shift}, {Qt::Key_End, shift}} << Lf(kScript);
     QTest::newRow("Shift+PgUp") << kScriptLength << QList<Key>{{Qt::Key_PageUp, shift}, {Qt::Key_Home, shift}}
-                                << Q(kScript);
-    QTest::newRow("Ctrl+Shift+End") << 0 << QList<Key>{{Qt::Key_End, ctrlShift}} << Q(kScript);
-    QTest::newRow("Ctrl+Shift+Home") << kScriptLength << QList<Key>{{Qt::Key_Home, ctrlShift}} << Q(kScript);
+                                << Lf(kScript);
+    QTest::newRow("Ctrl+Shift+End") << 0 << QList<Key>{{Qt::Key_End, ctrlShift}} << Lf(kScript);
+    QTest::newRow("Ctrl+Shift+Home") << kScriptLength << QList<Key>{{Qt::Key_Home, ctrlShift}} << Lf(kScript);
     QTest::newRow("Ctrl+Shift+Right, a word and a mark")
         << 21 << QList<Key>{{Qt::Key_Right, ctrlShift}} << QString();
-    QTest::newRow("Ctrl+A") << 12 << QList<Key>{{Qt::Key_A, Qt::ControlModifier}} << Q(kScript);
+    QTest::newRow("Ctrl+A") << 12 << QList<Key>{{Qt::Key_A, Qt::ControlModifier}} << Lf(kScript);
     // Moving without Shift, from a selection too (a selection that is given up
     // must not take its marks with it).
     QTest::newRow("arrows") << 5
@@ -202,12 +204,13 @@ class EditorKeyboardTest : public QObject {
       QTest::keyClick(&editor, Qt::Key_C, Qt::ControlModifier);
       const auto [start, end] = editor.Selection();
       if (!copied.isEmpty()) QCOMPARE(Clipboard(), copied);
-      QCOMPARE(Clipboard(), Q(editor.TaggedText(start, end)));
+      QCOMPARE(Clipboard(), Lf(editor.TaggedText(start, end)));
       QVERIFY(!Clipboard().contains(QChar::ObjectReplacementCharacter));
+      QVERIFY(!Clipboard().contains(u'\r'));
       // Ctrl+Ins copies the same.
       QGuiApplication::clipboard()->clear();
       QTest::keyClick(&editor, Qt::Key_Insert, Qt::ControlModifier);
-      QCOMPARE(Clipboard(), Q(editor.TaggedText(start, end)));
+      QCOMPARE(Clipboard(), Lf(editor.TaggedText(start, end)));
       // Leaving the selection with a key keeps it whole too.
       QTest::keyClick(&editor, Qt::Key_Right);
     } else {

@@ -232,7 +232,7 @@ class ScriptEditorTest : public QObject {
     QCOMPARE(original.size(), 7);
     editor.SetSelection(0, -1);
     QVERIFY(editor.ExecuteCommand(kCmdCopy));
-    QCOMPARE(QGuiApplication::clipboard()->text(), Q(editor.TaggedText(0, -1)));
+    QCOMPARE(QGuiApplication::clipboard()->text(), Q(editor.TaggedText(0, -1)).replace(u'\r', u'\n'));
     QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
     const int length = editor.Length();
     editor.SetSelection(length, length);

@@ -123,12 +123,24 @@ class PanelExtrasTest : public QObject {
       measured = seconds;
     };
     window_->ExecuteCommand(cmd::kMeasureLength);
+    // A dialog of its own says what is going on.
+    QTRY_VERIFY(panel_->ProgressDialog() && panel_->ProgressDialog()->isVisible());
+    QCOMPARE(panel_->ProgressDialog()->Text(), QStringLiteral("正在计算节目时长…"));
+    QCOMPARE(panel_->ProgressDialog()->windowTitle(), QStringLiteral("计算节目时长"));
     QVERIFY(QTest::qWaitFor([&] { return measured >= 0; }, 60000));
     QVERIFY(measured > 2.0);
     QVERIFY(pane->isVisible());
     QCOMPARE(pane->text(), ProgrammeLengthText(measured));
-    QVERIFY(dialogs_->informations.isEmpty());
+    // The result in a message as well as in the status bar.
+    QCOMPARE(dialogs_->informations, QStringList{QStringLiteral("计算节目时长|") + ProgrammeLengthText(measured)});
+    dialogs_->informations.clear();
     QCOMPARE(QDir(temp_->path()).entryList({QStringLiteral("*.mp3")}, QDir::Files).size(), 0);
+    // A key typed into the script makes the length shown an old one.
+    QVERIFY(!window_->IsProgrammeLengthStale());
+    QTest::keyClick(window_->Editor().Widget(), Qt::Key_X);
+    QVERIFY(window_->IsProgrammeLengthStale());
+    QCOMPARE(pane->text(), ProgrammeLengthText(measured) + QStringLiteral("（内容已修改）"));
+    QTest::keyClick(window_->Editor().Widget(), Qt::Key_Backspace);
 
     // With subtitles on, the output writes them beside the MP3 and tells its length.
     Click(Control<QCheckBox>(panel::kSubtitlesBoxId));
@@ -136,9 +148,11 @@ class PanelExtrasTest : public QObject {
     QCOMPARE(result.status, OutputStatus::kFinished);
     const double seconds = double(result.frames) * 1152 / 44100;
     QVERIFY(std::abs(seconds - measured) < 0.2);  // eSpeak NG varies a sentence by a few ms
-    QCOMPARE(dialogs_->informations,
-             QStringList{Q(kOutputDoneTitle) + u'|' + Q(kOutputDoneMessage) + u'\n' + ProgrammeLengthText(seconds)});
+    QCOMPARE(dialogs_->informations, QStringList{Q(kOutputDoneTitle) + u'|' + Q(kOutputDoneMessage) + u'\n' +
+                                                 Path(QStringLiteral("exam.mp3")) + u'\n' +
+                                                 ProgrammeLengthText(seconds)});
     QCOMPARE(pane->text(), ProgrammeLengthText(seconds));
+    QVERIFY(!window_->IsProgrammeLengthStale());
     const QString lrc = QString::fromUtf8(ReadFile(Path(QStringLiteral("exam.lrc"))));
     QVERIFY2(lrc.contains(QRegularExpression(QStringLiteral("^\\[00:00\\.\\d\\d\\]Good morning\\.$"),
                                              QRegularExpression::MultilineOption)),

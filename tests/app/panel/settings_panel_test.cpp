@@ -59,7 +59,7 @@ class SettingsPanelTest : public QObject {
     for (const VoiceRowEntry& row : kVoiceRows) {
       // "VW ..." is not installed: the first voice of each list is chosen.
       const auto& names = lists[static_cast<size_t>(row.slot - 1)];
-      QCOMPARE(List(p, row.voiceList)->currentText(), names.empty() ? QString() : Qs(names[0]));
+      QCOMPARE(List(p, row.voiceList)->currentData().toString(), names.empty() ? QString() : Qs(names[0]));
       QCOMPARE(List(p, row.speedList)->count(), kSpeedEntryCount);
       QCOMPARE(List(p, row.speedList)->currentText(), QStringLiteral("正常"));
       QCOMPARE(List(p, row.volumeList)->count(), kVolumeEntryCount);
@@ -191,6 +191,21 @@ class SettingsPanelTest : public QObject {
       expected << QStringLiteral("Odd");
       QCOMPARE(texts(row.voiceList), expected);
     }
+
+    // Like names of two engines read apart; the stored name still selects its voice.
+    const std::vector<Voice> alike{{u"美语女声", u"Female", u"409", u"Flite US English Female (slt) 16kHz"},
+                                   {u"美音女声", u"Female", u"409", u"eSpeak NG US English Female"},
+                                   {u"US Female", u"Female", u"409", u"Festival US English Female (slt hts)"}};
+    const auto ini = Ini("女英引擎=美音女声\n");
+    SettingsPanel q(alike, ini);
+    QCOMPARE(QStringList({List(q, 1002)->itemText(0), List(q, 1002)->itemText(1), List(q, 1002)->itemText(2)}),
+             QStringList({QStringLiteral("美语女声 · Flite"), QStringLiteral("美音女声 · eSpeak NG"),
+                          QStringLiteral("US Female · Festival")}));
+    QCOMPARE(List(q, 1002)->currentText(), QStringLiteral("美音女声 · eSpeak NG"));
+    QCOMPARE(q.VoiceSlotQuery(4)->voice, u"美音女声");
+    List(q, 1002)->setCurrentIndex(0);
+    QVERIFY(q.Save());
+    QCOMPARE(IniStore(ini).GetString(kSettingsSection, u"女英引擎", u""), u"美语女声");
   }
 
   void storedNamesMatchByPrefixIgnoringCase() {
@@ -201,8 +216,8 @@ class SettingsPanelTest : public QObject {
     const QByteArray lines = "男英引擎=" + male.toUpper().toUtf8() + "\n女英引擎_1=" +
                              female.left(female.size() - 2).toLower().toUtf8() + "\n";
     SettingsPanel p(voices_, Ini(lines.constData()));
-    QCOMPARE(List(p, 1000)->currentText(), male);
-    QCOMPARE(List(p, 1017)->currentText(), female);
+    QCOMPARE(List(p, 1000)->currentData().toString(), male);
+    QCOMPARE(List(p, 1017)->currentData().toString(), female);
     QCOMPARE(p.VoiceSlotQuery(3)->voice, lists[2].back());
   }
 
@@ -215,8 +230,8 @@ class SettingsPanelTest : public QObject {
     const std::optional<VoiceSlot> first = p.VoiceSlotQuery(1);
     const std::optional<VoiceSlot> last = p.VoiceSlotQuery(8);
     QVERIFY(first && last);
-    QCOMPARE(*first, (VoiceSlot{List(p, 1004)->currentText().toStdU16String(), -10, 10}));
-    QCOMPARE(*last, (VoiceSlot{List(p, 1017)->currentText().toStdU16String(), 10, 50}));
+    QCOMPARE(*first, (VoiceSlot{List(p, 1004)->currentData().toString().toStdU16String(), -10, 10}));
+    QCOMPARE(*last, (VoiceSlot{List(p, 1017)->currentData().toString().toStdU16String(), 10, 50}));
     QVERIFY(!p.VoiceSlotQuery(0));
     QVERIFY(!p.VoiceSlotQuery(9));
 

@@ -2,7 +2,9 @@
 // prompt, damaged files, drops, the first run, skins, the settings pane and
 // the enabled states while a preview holds the editor.
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -13,9 +15,15 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <deque>
 
 #include "shell/shell_test_util.h"
+#include "editor/editor_commands.h"
+#include "editor/editor_dialogs.h"
+#include "media/media_test_util.h"
+#include "script/compiler.h"
 #include "files/document_files.h"
 #include "script/marks.h"
 #include "settings/ini_store.h"
@@ -33,6 +41,8 @@ using namespace aurisona::shell;
 namespace {
 
 const QString kAppTitle = QStringLiteral("澄聆听力合成系统 2.2");
+// The title of a document; "[*]" turns into "*" while it has unsaved changes.
+QString Titled(const QString& name) { return kAppTitle + QStringLiteral(" - [") + name + QStringLiteral("][*]"); }
 
 QString DocText(MainWindow& window) { return Q(window.Editor().Document().Text(0, -1)); }
 
@@ -85,21 +95,24 @@ class MainWindowTest : public QObject {
 
   void saveAsSaveAndTitle() {
     auto window = MakeWindow();
-    QCOMPARE(window->windowTitle(), kAppTitle);
+    QCOMPARE(window->windowTitle(), Titled(QStringLiteral("无标题")));
     QVERIFY(!Enabled(*window, cmd::kSave));
+    QVERIFY(!window->isWindowModified());
     TypeText(*window, QStringLiteral("听第一段对话。"));
     window->Editor().Document().InsertMark({kMarkMale, 0}, true);
     QVERIFY(Enabled(*window, cmd::kSave));
+    QVERIFY(window->isWindowModified());
 
     // Save without a name asks for one; a cancelled dialog saves nothing.
     window->ExecuteCommand(cmd::kSave);
     QVERIFY(window->Editor().IsModified());
-    QCOMPARE(window->windowTitle(), kAppTitle);
+    QCOMPARE(window->windowTitle(), Titled(QStringLiteral("无标题")));
 
     dialogs_->savePaths.push_back(Path(QStringLiteral("exam.lsn")));
     window->ExecuteCommand(cmd::kSave);
     QVERIFY(!window->Editor().IsModified());
-    QCOMPARE(window->windowTitle(), kAppTitle + QStringLiteral(" - [exam.lsn]"));
+    QCOMPARE(window->windowTitle(), Titled(QStringLiteral("exam.lsn")));
+    QVERIFY(!window->isWindowModified());
     QVERIFY(ReadFile(Path(QStringLiteral("exam.lsn"))).startsWith(QByteArray("lsn\x01", 4)));
 
     // Save again goes to the same file without a dialog.
@@ -115,7 +128,7 @@ class MainWindowTest : public QObject {
     QVERIFY(text.startsWith("\xFF\xFE"));
     QVERIFY(QString::fromUtf16(reinterpret_cast<const char16_t*>(text.constData() + 2), (text.size() - 2) / 2)
                 .contains(QStringLiteral("对话。<男>Go on.")));
-    QCOMPARE(window->windowTitle(), kAppTitle + QStringLiteral(" - [exam.TXT.bak]"));
+    QCOMPARE(window->windowTitle(), Titled(QStringLiteral("exam.TXT.bak")));
     QVERIFY(dialogs_->errors.isEmpty());
   }
 
@@ -139,14 +152,14 @@ class MainWindowTest : public QObject {
     QCOMPARE(DocText(*window), QStringLiteral("\uFFFCHello."));
     QCOMPARE(window->Editor().Document().MarkAt(0)->kind, kMarkFemale);
     QVERIFY(!window->Editor().IsModified());
-    QCOMPARE(window->windowTitle(), kAppTitle + QStringLiteral(" - [other.txt]"));
+    QCOMPARE(window->windowTitle(), Titled(QStringLiteral("other.txt")));
 
     // Yes saves under the current name before the new document.
     TypeText(*window, QStringLiteral(" Bye."));
     dialogs_->saveAnswers = {SaveAnswer::kYes};
     window->ExecuteCommand(cmd::kNew);
     QCOMPARE(DocText(*window), QString());
-    QCOMPARE(window->windowTitle(), kAppTitle);
+    QCOMPARE(window->windowTitle(), Titled(QStringLiteral("无标题")));
     QCOMPARE(window->CurrentPath(), QString());
     QVERIFY(ReadFile(other).startsWith("\xFF\xFE"));
 
@@ -160,7 +173,13 @@ class MainWindowTest : public QObject {
     dialogs_->saveAnswers = {SaveAnswer::kYes};
     dialogs_->savePaths = {Path(QStringLiteral("missing-folder/x.lsn"))};
     window->ExecuteCommand(cmd::kShowHelp);
-    QCOMPARE(dialogs_->errors, QStringList{Q(kCreateFailedMessage)});
+    // The message, then the path and the system's reason on a line of their own.
+    QCOMPARE(dialogs_->errors.size(), 1);
+    const QStringList lines = dialogs_->errors.first().split(u'\n');
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], Q(kCreateFailedMessage));
+    QVERIFY2(lines[1].startsWith(Path(QStringLiteral("missing-folder/x.lsn")) + QStringLiteral("：")), qPrintable(lines[1]));
+    QVERIFY2(lines[1].contains(QString::fromLocal8Bit(std::strerror(ENOENT))), qPrintable(lines[1]));
     QCOMPARE(DocText(*window), QStringLiteral("unsaved"));
 
     // The close request asks the same question; Cancel keeps the window.
@@ -199,6 +218,116 @@ class MainWindowTest : public QObject {
     // A later Save still goes to the old file, never to the damaged one.
     window->ExecuteCommand(cmd::kSave);
     QCOMPARE(ReadFile(damaged).size(), 12);
+
+    // Cut short inside a record with its script text behind it: after the
+    // message, what can be read is offered, naming what was lost.
+    const QString cut = Path(QStringLiteral("cut.lsn"));
+    {
+      const std::u16string text = u"听第一段对话。";
+      QByteArray bytes("lsn\x01\x03\x00\x00\x00\x00\x00\x00\x00\x0C\x00\x00\x00", 16);
+      bytes += QByteArray(reinterpret_cast<const char*>(u"a.wav"), 10) + QByteArray(2, '\0');
+      bytes += QByteArray("\x00\x00\x00\x00\xFF\x00\x00\x00", 8);  // 255 bytes that are not there
+      bytes += QByteArray("\x00\x00\x00\x00", 4) + QByteArray(1, char(2 * text.size() + 2)) + QByteArray(3, '\0');
+      bytes += QByteArray(reinterpret_cast<const char*>(text.data()), qsizetype(2 * text.size())) + QByteArray(2, '\0');
+      QFile file(cut);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(bytes);
+    }
+    dialogs_->errors.clear();
+    dialogs_->yesNoAnswers = {false};
+    QVERIFY(!window->OpenDocumentFile(cut));
+    QCOMPARE(dialogs_->errors, QStringList{Q(kDamagedMessage)});
+    QCOMPARE(dialogs_->questions.size(), 1);
+    QVERIFY2(dialogs_->questions[0].startsWith(QStringLiteral("文件已损坏|是否打开其中可以读取的内容？\n可以读取：听力文字内容")),
+             qPrintable(dialogs_->questions[0]));
+    QVERIFY2(dialogs_->questions[0].contains(QStringLiteral("已丢失：a.wav")), qPrintable(dialogs_->questions[0]));
+    QCOMPARE(DocText(*window), QStringLiteral("kept text more"));
+    QCOMPARE(window->CurrentPath(), Path(QStringLiteral("kept.lsn")));
+
+    dialogs_->yesNoAnswers = {true};
+    QVERIFY(window->OpenDocumentFile(cut));
+    QCOMPARE(DocText(*window), QStringLiteral("听第一段对话。"));
+    // An unsaved document of its own: Save asks where, proposing a new name beside it.
+    QVERIFY(window->CurrentPath().isEmpty());
+    QVERIFY(window->Editor().IsModified());
+    QCOMPARE(window->windowTitle(), Titled(QStringLiteral("无标题")));
+    dialogs_->saveProposals.clear();
+    window->ExecuteCommand(cmd::kSave);
+    QCOMPARE(dialogs_->saveProposals, QStringList{Path(QStringLiteral("cut(恢复).lsn"))});
+    QCOMPARE(ReadFile(cut).size(), 16 + 12 + 8 + 8 + 14 + 2);
+  }
+
+  // 最近打开, the title and the folders the file dialogs start in, through
+  // real key and mouse events where the user has them.
+  void recentDocumentsTitleAndFolders() {
+    auto window = MakeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QCOMPARE(window->windowTitle(), Titled(QStringLiteral("无标题")));
+    QVERIFY(!window->isWindowModified());
+    QCOMPARE(window->RecentMenu()->actions().size(), 1);  // "（无）", disabled
+    QVERIFY(!window->RecentMenu()->actions().first()->isEnabled());
+    QTest::keyClicks(window->Editor().Widget(), "Hello");
+    QVERIFY(window->isWindowModified());
+
+    // Saved, then nine documents opened: the list keeps the last eight, newest first.
+    const QString folder = QFileInfo(Path(QStringLiteral("a.lsn"))).absolutePath();
+    dialogs_->savePaths = {Path(QStringLiteral("a.lsn"))};
+    window->ExecuteCommand(cmd::kSave);
+    QCOMPARE(dialogs_->saveProposals, QStringList{QString()});
+    QVERIFY(!window->isWindowModified());
+    QCOMPARE(window->windowTitle(), Titled(QStringLiteral("a.lsn")));
+    QStringList expected{Path(QStringLiteral("a.lsn"))};
+    for (char c = 'b'; c <= 'j'; ++c) {
+      const QString path = Path(QStringLiteral("%1.txt").arg(c));
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(QByteArray(1, c));
+      file.close();
+      dialogs_->openPaths = {path};
+      window->ExecuteCommand(cmd::kOpen);
+      QCOMPARE(dialogs_->openFolders.last(), folder);
+      expected.prepend(path);
+    }
+    expected = expected.mid(0, 8);
+    QCOMPARE(window->RecentDocuments(), expected);
+    // Kept in setup.ini, after the keys that were there.
+    const QString ini = QString::fromUtf8(ReadFile(QString::fromStdString(data_.SetupIni().string())));
+    QVERIFY(ini.indexOf(QStringLiteral("首次运行")) < ini.indexOf(QStringLiteral("最近打开1=")));
+    QVERIFY(ini.contains(QStringLiteral("最近打开8=") + expected[7]));
+    QVERIFY(!ini.contains(QStringLiteral("最近打开9")));
+    QVERIFY(ini.contains(QStringLiteral("最近文件夹=") + folder));
+
+    // Clicked in the menu: a file that is gone leaves the list with a message;
+    // one that is there opens.
+    QFile::remove(expected[2]);
+    auto click = [&](const QString& path) {
+      QMenu* menu = window->RecentMenu();
+      menu->popup(window->mapToGlobal(QPoint(20, 20)));
+      QVERIFY(QTest::qWaitForWindowExposed(menu));
+      QAction* item = nullptr;
+      for (QAction* action : menu->actions()) item = action->data().toString() == path ? action : item;
+      QVERIFY(item != nullptr);
+      QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+      QTRY_VERIFY(!menu->isVisible());
+    };
+    click(expected[2]);
+    QCOMPARE(dialogs_->errors, QStringList{QStringLiteral("文件不存在，已从“最近打开”列表中删除：\n") + expected[2]});
+    const QString gone = expected.takeAt(2);
+    QCOMPARE(window->RecentDocuments(), expected);
+    QCOMPARE(window->RecentMenu()->actions().size(), 7);
+    QVERIFY(!QString::fromUtf8(ReadFile(QString::fromStdString(data_.SetupIni().string()))).contains(gone));
+    click(expected[4]);
+    QCOMPARE(window->CurrentPath(), expected[4]);
+    QCOMPARE(window->RecentDocuments().first(), expected[4]);
+
+    // The list is back at the next start; 输出MP3 proposes the document's name.
+    window.reset();
+    window = MakeWindow();
+    QCOMPARE(window->RecentDocuments().size(), 7);
+    QCOMPARE(window->ProposedOutputPath(), QDir(folder).filePath(QStringLiteral("无标题.mp3")));
+    window->OpenRecent(Path(QStringLiteral("a.lsn")));
+    QCOMPARE(window->ProposedOutputPath(), Path(QStringLiteral("a.mp3")));
   }
 
   void clipsTheDocumentCannotWriteAreReported() {
@@ -239,7 +368,7 @@ class MainWindowTest : public QObject {
     window->DropFiles({QUrl::fromLocalFile(script), QUrl::fromLocalFile(Path(QStringLiteral("b.txt")))});
     QCOMPARE(DocText(*window), QStringLiteral("dropped"));
     QCOMPARE(dialogs_->saveQuestions, 0);
-    QCOMPARE(window->windowTitle(), kAppTitle + QStringLiteral(" - [Drop.LSN]"));
+    QCOMPARE(window->windowTitle(), Titled(QStringLiteral("Drop.LSN")));
   }
 
   void firstRunShowsSampleAndWelcomeOnce() {
@@ -399,6 +528,104 @@ class MainWindowTest : public QObject {
     window->ExecuteCommand(cmd::kToneFirst + 1);
     QCOMPARE(Store().GetInt(kSettingsSection, setting_keys::kPromptTone, 0), 1);
     QVERIFY(!window->ToneMenu()->actions().first()->isChecked());
+  }
+
+  // A pair of marks around a selection made with Shift+arrows, by a click on
+  // its toolbar button, against every kind of span boundary: the pair comes out
+  // properly nested (widened over no-read text) and compiles without a repaired
+  // mark, or it is refused with a message that says why.
+  void pairsOfMarksStayNested() {
+    struct Row {
+      const char* name;
+      int command;
+      int start;
+      int end;
+      QString expected;  // the tagged text after it, or the refusal's message
+      QString script;    // empty: the script below
+    };
+    // 0 <禁读> 1 a 2 b 3 <结束> 4 c 5 d 6 CR 7 <重复1:2> 8 e 9 f 10 <禁读> 11 g 12 h 13 <结束>
+    // 14 i 15 j 16 <结束1> 17 k 18 l 19 CR 20 <重复2:2> 21 m 22 n 23 <结束2> 24 o 25 p
+    const QString l1 = QStringLiteral("<禁读>ab<结束>cd\r"), l2 = QStringLiteral("<重复1:2>ef<禁读>gh<结束>ij<结束1>kl\r");
+    const QString l3 = QStringLiteral("<重复2:2>mn<结束2>op");
+    const int same = cmd::kRepeatSame, alt = cmd::kRepeatAlternate, noRead = cmd::kNoRead;
+    const QString overlap = editor_text::kRepeatOverlapsRepeat, cross = editor_text::kNoReadCrossesRepeat;
+    const Row rows[] = {
+        {"同声 from a no-read span on", same, 2, 6, QStringLiteral("<重复1:2><禁读>ab<结束>cd<结束1>\r") + l2 + l3, {}},
+        {"男女 from a no-read span on", alt, 2, 6, QStringLiteral("<重复2:2><禁读>ab<结束>cd<结束2>\r") + l2 + l3, {}},
+        {"禁读 from a no-read span on", noRead, 2, 6, QStringLiteral("<禁读>abcd<结束>\r") + l2 + l3, {}},
+        {"同声 in a no-read span", same, 1, 2, editor_text::kRepeatInsideNoRead, {}},
+        {"禁读 in a no-read span", noRead, 1, 2, editor_text::kNoReadInsideNoRead, {}},
+        {"同声 around a no-read span", same, 0, 4, QStringLiteral("<重复1:2><禁读>ab<结束><结束1>cd\r") + l2 + l3, {}},
+        {"禁读 around a no-read span", noRead, 0, 4, l1 + l2 + l3, {}},
+        {"同声 from a repeat on", same, 14, 18, overlap, {}},
+        {"男女 into a repeat", alt, 4, 9, overlap, {}},
+        {"禁读 from a repeat on", noRead, 14, 18, cross, {}},
+        {"禁读 into a repeat", noRead, 4, 9, cross, {}},
+        {"同声 in a repeat", same, 8, 10, overlap, {}},
+        {"禁读 in a repeat", noRead, 8, 10,
+         l1 + QStringLiteral("<重复1:2><禁读>ef<结束><禁读>gh<结束>ij<结束1>kl\r") + l3, {}},
+        {"男女 around a repeat", alt, 7, 17, overlap, {}},
+        {"禁读 around a repeat and its no-read span", noRead, 7, 17,
+         l1 + QStringLiteral("<禁读><重复1:2>efghij<结束1><结束>kl\r") + l3, {}},
+        {"禁读 from a no-read span in a repeat out of both", noRead, 12, 18, cross, {}},
+        {"同声 from a no-read span in a repeat out of both", same, 12, 18, overlap, {}},
+        {"禁读 from a no-read span to the rest of its repeat", noRead, 11, 15,
+         l1 + QStringLiteral("<重复1:2>ef<禁读>ghi<结束>j<结束1>kl\r") + l3, {}},
+        {"同声 across a line into a repeat", same, 17, 22, overlap, {}},
+        {"禁读 across a line into a repeat", noRead, 17, 22, cross, {}},
+        {"同声 on plain text", same, 24, 26, l1 + l2 + QStringLiteral("<重复2:2>mn<结束2><重复1:2>op<结束1>"), {}},
+        {"禁读 on plain text", noRead, 24, 26, l1 + l2 + QStringLiteral("<重复2:2>mn<结束2><禁读>op<结束>"), {}},
+        {"同声 after a repeat without its end", same, 4, 6, editor_text::kRepeatAfterOpenRepeat,
+         QStringLiteral("<重复1:2>ab cd")},
+        {"禁读 after a no-read begin without its end", noRead, 4, 6, editor_text::kNoReadAfterOpenNoRead,
+         QStringLiteral("<禁读>ab cd")},
+        {"同声 over a repeat end without its begin", same, 0, 5, QStringLiteral("<重复1:2>abcd<结束1>"),
+         QStringLiteral("ab<结束1>cd")},
+    };
+    auto window = MakeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    ScriptDocument& doc = window->Editor().Document();
+    QWidget* editor = window->Editor().Widget();
+    for (const Row& row : rows) {
+      const QString script = row.script.isEmpty() ? l1 + l2 + l3 : row.script;
+      window->Editor().SetModified(false);
+      LoadTagged(*window, script.toStdU16String());
+      editor->setFocus();
+      doc.SetSelection(row.start, row.start);
+      for (int i = row.start; i < row.end; ++i) QTest::keyClick(editor, Qt::Key_Right, Qt::ShiftModifier);
+      QVERIFY2(doc.Selection() == std::make_pair(row.start, row.end), row.name);
+
+      const bool refused = !row.expected.startsWith(u'<');
+      QString message;
+      if (refused) {
+        media_test::AnswerMessageBox(QMessageBox::Ok, nullptr, &message);
+      } else if (row.command != noRead) {
+        media_test::OnNextModal<RepeatCountDialog>([](RepeatCountDialog* d) { QTest::keyClick(d, Qt::Key_Return); });
+      }
+      QTest::mouseClick(window->ToolButton(row.command), Qt::LeftButton, {}, QPoint(8, 8));
+      if (refused) QTRY_VERIFY2(!message.isEmpty(), row.name);
+      QCOMPARE(message, refused ? row.expected : QString());
+      const QString after = Q(TaggedTextWriter(doc, window->Media().lists(), 0, -1));
+      QVERIFY2(after == (refused ? script : row.expected), qPrintable(QString::fromUtf8(row.name) + u' ' + after));
+      QVERIFY2(window->Editor().IsModified() != refused, row.name);
+      if (!refused) {
+        // The caret stands behind the new end mark.
+        const int caret = doc.Selection().first;
+        QVERIFY2(doc.Selection().second == caret && caret > 0 && doc.MarkAt(caret - 1) &&
+                     doc.MarkAt(caret - 1)->kind == (row.command == noRead ? kMarkNoReadEnd
+                                                     : row.command == same ? kMarkRepeatEnd
+                                                                            : kMarkAltRepeatEnd),
+                 row.name);
+      }
+
+      // Compiled afterwards: every pair pairs, nothing is repaired.
+      std::vector<Segment> segments;
+      int repaired = 0;
+      ScriptCompiler(doc, window->Media().lists(), segments, [&](CompilerMessage, int) { ++repaired; });
+      QVERIFY2(repaired == 0, row.name);
+    }
+    window->Editor().SetModified(false);
   }
 
   void realSavePromptBox() {

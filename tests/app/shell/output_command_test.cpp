@@ -88,8 +88,9 @@ class OutputCommandTest : public QObject {
     const OutputResult result = Output(fromWindow);
     QCOMPARE(result.status, OutputStatus::kFinished);
     QCOMPARE(result.pieces, 5);
-    // The completion message tells the programme's length, that of the file.
+    // The completion message names the file and tells the programme's length, that of the file.
     QCOMPARE(dialogs_->informations, QStringList{Q(kOutputDoneTitle) + u'|' + Q(kOutputDoneMessage) + u'\n' +
+                                                 fromWindow + u'\n' +
                                                  ProgrammeLengthText(double(result.frames) * 1152 / 44100)});
     QVERIFY(!panel_->ProgressDialog()->isVisible());
     // The editor's selection is back where it was.
@@ -116,7 +117,10 @@ class OutputCommandTest : public QObject {
     const QString target = Path(QStringLiteral("missing/folder/out.mp3"));
     const OutputResult result = Output(target);
     QCOMPARE(result.status, OutputStatus::kFailed);
-    QCOMPARE(dialogs_->errors, QStringList{Q(kOutputFailedMessage)});
+    // The message, then the file and the reason on a line of their own.
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QVERIFY2(dialogs_->errors[0].startsWith(Q(kOutputFailedMessage) + u'\n' + target + QStringLiteral("：")),
+             qPrintable(dialogs_->errors[0]));
     QVERIFY(dialogs_->informations.isEmpty());
     QVERIFY(!QFile::exists(target));
   }

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -407,6 +408,38 @@ class PreviewTest : public QObject {
     panel_->HandleCommand(panel_cmd::kPreviewAll);
     QTRY_VERIFY2_WITH_TIMEOUT(ended_, qPrintable(QString::number(Kinds().size())), 5000);
     QCOMPARE(Kinds(), (QList<int>{100, 100, 100, 200, 200}));
+  }
+
+  // 试听从光标处开始, in the drop-down beside 全部试听: from the sentence or
+  // mark the caret is in, even inside sentences of one voice merged into one record.
+  void fromTheCaretStartsAtItsSentence() {
+    QMenu* drop = window_->ToolButton(cmd::kPreviewButton)->menu();
+    QStringList items;
+    for (const QAction* action : drop->actions()) items << action->text();
+    QVERIFY2(items.contains(QStringLiteral("试听从光标处开始(&C)")), qPrintable(items.join(u'|')));
+
+    Load(u"<男>One. Two three. Four<暂停1秒>Five.<男>Six");
+    ScriptDocument& doc = window_->Editor().Document();
+    const std::u16string text = doc.Text(0, -1);
+    struct Case {
+      int caret;
+      size_t index;
+      int start;
+      std::u16string spoken;  // empty: as compiled
+    };
+    const Case cases[] = {
+        {0, 0, 0, u""}, {3, 0, 0, u""}, {8, 0, 5, u" Two three. Four"}, {17, 0, 16, u" Four"},
+        {30, 2, 27, u" Six"},
+        {21, 1, 21, u""}, {22, 2, 22, u""}, {int(text.size()), 0, 0, u""},
+    };
+    for (const Case& c : cases) {
+      std::vector<Segment> segments;
+      ScriptCompiler(doc, window_->Media().lists(), segments);
+      const std::vector<Segment> compiled = segments;
+      QCOMPARE(StartPreviewAt(segments, text, c.caret), c.index);
+      QCOMPARE(segments[c.index].start, c.start);
+      QCOMPARE(Q(segments[c.index].text), Q(c.spoken.empty() ? compiled[c.index].text : c.spoken));
+    }
   }
 
   void failuresAndEmptyScripts() {

@@ -26,8 +26,26 @@ class ScriptedDialogs final : public DialogProvider {
     saveAnswers.pop_front();
     return answer;
   }
-  QString AskOpenPath(QWidget*) override { return Pop(openPaths); }
-  QString AskSavePath(QWidget*) override { return Pop(savePaths); }
+  std::deque<bool> yesNoAnswers;  // an empty queue answers No
+  QStringList questions;          // "title|text"
+  QStringList openFolders;        // where each open dialog started
+  QStringList saveProposals;      // what each save dialog proposed
+
+  QString AskOpenPath(QWidget*, const QString& folder) override {
+    openFolders << folder;
+    return Pop(openPaths);
+  }
+  QString AskSavePath(QWidget*, const QString& proposed) override {
+    saveProposals << proposed;
+    return Pop(savePaths);
+  }
+  bool AskYesNo(QWidget*, const QString& title, const QString& text) override {
+    questions << title + u'|' + text;
+    if (yesNoAnswers.empty()) return false;
+    const bool answer = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return answer;
+  }
   void ShowError(QWidget*, const QString& text) override { errors << text; }
   void ShowInformation(QWidget*, const QString& title, const QString& text) override {
     informations << title + u'|' + text;
