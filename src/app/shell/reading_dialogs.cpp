@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -139,6 +140,7 @@ ReadingsDictionaryDialog::ReadingsDictionaryDialog(std::filesystem::path path, D
   connect(change_, &QPushButton::clicked, this, &ReadingsDictionaryDialog::Change);
   connect(remove_, &QPushButton::clicked, this, &ReadingsDictionaryDialog::Remove);
   connect(play_, &QPushButton::clicked, this, &ReadingsDictionaryDialog::Play);
+  table_->installEventFilter(this);  // Delete removes the selected entry
   connect(table_, &QTableWidget::itemSelectionChanged, this, &ReadingsDictionaryDialog::FillFields);
   connect(written_, &QLineEdit::textChanged, this, &ReadingsDictionaryDialog::UpdateButtons);
   // Enter in the fields adds the entry, or changes the selected one of the same written form.
@@ -155,6 +157,15 @@ ReadingsDictionaryDialog::ReadingsDictionaryDialog(std::filesystem::path path, D
 
   Load();
   resize(520, 460);
+}
+
+bool ReadingsDictionaryDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == table_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    Remove();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 ReadingsDictionaryDialog::~ReadingsDictionaryDialog() {
@@ -176,9 +187,14 @@ void ReadingsDictionaryDialog::Load() {
       unreadable_ = p.reason;
       continue;
     }
-    QByteArray line = p.line <= lines.size() ? lines[p.line - 1] : QByteArray();
-    if (line.endsWith('\r')) line.chop(1);
-    damagedLines_.push_back(line.toStdString());
+    // Past the last entry the parser takes, every line is kept.
+    const bool rest = p.reason == "more than 10000 entries; the rest is left out";
+    for (qsizetype i = p.line - 1; i < lines.size() && (i == p.line - 1 || rest); ++i) {
+      QByteArray line = lines[i];
+      if (line.endsWith('\r')) line.chop(1);
+      if (rest && i + 1 == lines.size() && line.isEmpty()) break;
+      damagedLines_.push_back(line.toStdString());
+    }
   }
   for (const DictionaryProblem& p : problems_) {
     problemList_->addItem(p.line > 0 ? QStringLiteral("第%1行：%2").arg(p.line).arg(DictionaryReasonText(p.reason))

@@ -69,6 +69,9 @@ class ReadingsDictionaryDialog final : public QDialog {
 
   void accept() override;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void Load();
   void FillFields();

@@ -128,9 +128,9 @@ class ReadingDialogsTest : public QObject {
     dialog->SpokenEdit()->selectAll();
     TypeText(dialog->SpokenEdit(), "number");
     QTest::mouseClick(dialog->ChangeButton(), Qt::LeftButton);
-    // Remove the first.
+    // Remove the first with the Delete key.
     ClickRow(dialog, 0);
-    QTest::mouseClick(dialog->RemoveButton(), Qt::LeftButton);
+    QTest::keyClick(dialog->Table(), Qt::Key_Delete);
     QCOMPARE(Rows(dialog->Table()), QStringList({"No|number", "PE|P E", QStringLiteral("重庆|崇庆")}));
     QVERIFY(dialogs_->errors.isEmpty());
     // Until OK the engine keeps the dictionary it had.
@@ -204,6 +204,22 @@ class ReadingDialogsTest : public QObject {
     std::vector<DictionaryProblem> problems;
     QCOMPARE(FileEntries(&problems).size(), size_t{2});
     QVERIFY(problems.empty());
+  }
+
+  void entriesPastTheLimitAreKept() {
+    QByteArray text;
+    for (int i = 0; i <= 10001; ++i) text += "w" + QByteArray::number(i) + " = s\n";
+    WriteReadings(text);
+    MakeWindow();
+    ReadingsDictionaryDialog* dialog = OpenDictionary();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->Table()->rowCount(), 10000);
+    QCOMPARE(dialog->ProblemList()->count(), 1);
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+    QTRY_VERIFY(panel_->DictionaryDialog() == nullptr);
+    const QByteArray saved = ReadFile(ReadingsPath());
+    QVERIFY(saved.contains("\nw9999 = s\n"));
+    QVERIFY(saved.endsWith("\n# w10000 = s\n# w10001 = s\n"));
   }
 
   void unwritableFileNamesPathAndReason() {
