@@ -20,7 +20,8 @@ namespace {
 using testing::ReadBytes;
 using testing::TempDir;
 
-const std::u16string kFliteFemale = u"美语女声";
+const std::u16string kFliteFemale = u"美语女声(Flite)";
+const std::u16string kDefaultFemale = u"美语女声";  // Festival's HTS voice
 const std::u16string kFliteMale = u"美语男声";
 
 SpeechAudio Synth(SpeechEngine& engine, std::u16string_view text, std::u16string_view voice,
@@ -44,11 +45,13 @@ TEST(SpeechFliteTest, VoicesAreSixteenKilohertzAndListedFirst) {
     EXPECT_EQ(v.display_name.find(u"22"), std::u16string::npos);
     EXPECT_EQ(SpeechFileSampleRate(v.display_name), 16000);
   }
-  // The program's lists: Flite's US voices are the first English voice of each kind,
-  // eSpeak NG keeps Mandarin and the names it had.
+  // The program's lists: Festival's female and Flite's male US voices are the first
+  // English voice of each kind, then Flite's slt; eSpeak NG keeps Mandarin and the names
+  // it had.
   const VoiceSlotLists lists = DistributeVoices(CreateSpeechEngine()->ListVoices());
   EXPECT_EQ(lists[2].front(), kFliteMale);
-  EXPECT_EQ(lists[3].front(), kFliteFemale);
+  EXPECT_EQ(lists[3].front(), kDefaultFemale);
+  EXPECT_EQ(lists[3].at(1), kFliteFemale);
   EXPECT_EQ(lists[6].front(), kFliteMale);
   EXPECT_EQ(lists[0].front(), u"中文男声");
   EXPECT_EQ(lists[1].front(), u"中文女声");

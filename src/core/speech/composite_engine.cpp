@@ -4,6 +4,9 @@
 
 #include "speech/espeak_engine.h"
 #include "speech/flite_engine.h"
+#if AURISONA_WITH_FESTIVAL
+#include "speech/festival/festival_engine.h"
+#endif
 
 namespace aurisona {
 
@@ -93,9 +96,18 @@ SynthesisStatus CompositeSpeechEngine::Synthesize(std::u16string_view text,
 
 std::unique_ptr<SpeechEngine> CreateSpeechEngine() {
   std::vector<std::unique_ptr<SpeechEngine>> engines;
+#if AURISONA_WITH_FESTIVAL
+  engines.push_back(std::make_unique<FestivalSpeechEngine>());
+#endif
   engines.push_back(std::make_unique<FliteSpeechEngine>());
   engines.push_back(std::make_unique<EspeakSpeechEngine>());
   return std::make_unique<CompositeSpeechEngine>(std::move(engines));
+}
+
+void StartSpeechEnginesEarly() {
+#if AURISONA_WITH_FESTIVAL
+  StartFestivalEarly();
+#endif
 }
 
 }  // namespace aurisona

@@ -48,7 +48,11 @@ class CompositeSpeechEngine final : public SpeechEngine {
   bool ready_ = false;
 };
 
-// Flite and eSpeak NG together.
+// Festival, Flite and eSpeak NG together.
 std::unique_ptr<SpeechEngine> CreateSpeechEngine();
+
+// Starts, in the background, the engines that take a while to load, so that the first
+// sentence spoken need not wait for them. Returns at once.
+void StartSpeechEnginesEarly();
 
 }  // namespace aurisona

@@ -8,6 +8,8 @@
 #include <csetjmp>
 #include <mutex>
 
+#include "speech/ascii_text.h"
+
 extern "C" {
 cst_voice* register_cmu_us_slt(const char* voxdir);
 cst_voice* register_cmu_us_rms(const char* voxdir);
@@ -26,7 +28,7 @@ struct FliteVoiceEntry {
 };
 // The order of the lists: the first voice of each kind is the default one.
 constexpr std::array<FliteVoiceEntry, 3> kFliteVoices = {{
-    {&register_cmu_us_slt, u"美语女声", u"Female", u"409", u"Flite US English Female (slt) 16kHz"},
+    {&register_cmu_us_slt, u"美语女声(Flite)", u"Female", u"409", u"Flite US English Female (slt) 16kHz"},
     {&register_cmu_us_rms, u"美语男声", u"Male", u"409", u"Flite US English Male (rms) 16kHz"},
     {&register_cmu_us_awb, u"英语男声", u"Male", u"809", u"Flite Scottish English Male (awb) 16kHz"},
 }};
@@ -56,15 +58,6 @@ void EnsureInitialised() {
                 std::u16string(entry.language), std::u16string(entry.display_name)};
     g_voices.push_back(std::move(fv));
   }
-}
-
-char FoldLatin1(char16_t c) {
-  // À..ÿ without their accents; × and ÷ are not letters.
-  static constexpr std::string_view kFold =
-      "AAAAAAACEEEEIIIIDNOOOOO OUUUUYTsaaaaaaaceeeeiiiidnooooo ouuuuyty";
-  static_assert(kFold.size() == 64);
-  if (c >= 0xC0 && c <= 0xFF) return kFold[c - 0xC0];
-  return ' ';
 }
 
 // Flite's utterance, freed on every path.
@@ -97,39 +90,7 @@ float WordStart(cst_item* word) {
   return previous ? item_feat_float(previous, "end") : 0.0f;
 }
 
-bool IsWordByte(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 }  // namespace
-
-std::string FliteInputText(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char16_t c : text) {
-    char a = ' ';
-    if (c >= 0x20 && c < 0x7F) {
-      a = static_cast<char>(c);
-    } else {
-      switch (c) {
-        case u'\u2018': case u'\u2019': case u'\u201A': case u'\u2032': a = '\''; break;
-        case u'\u201C': case u'\u201D': case u'\u201E': case u'\u2033': a = '"'; break;
-        case u'\u2013': case u'\u2014': case u'\u2015': a = ','; break;
-        case u'\u2026': a = '.'; break;
-        case u'\uFF0C': case u'\u3001': a = ','; break;
-        case u'\u3002': case u'\uFF0E': a = '.'; break;
-        case u'\uFF1F': a = '?'; break;
-        case u'\uFF01': a = '!'; break;
-        case u'\uFF1B': a = ';'; break;
-        case u'\uFF1A': a = ':'; break;
-        case u'\u00A3': case u'\u20AC': case u'\u00A5': a = ' '; break;
-        default: a = FoldLatin1(c); break;
-      }
-    }
-    out.push_back(a);
-  }
-  return out;
-}
 
 std::vector<Voice> FliteSpeechEngine::ListVoices() {
   std::lock_guard lock(g_mutex);
@@ -154,8 +115,8 @@ SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
   const FliteVoice& voice = g_voices[chosen_ < 0 ? 0 : static_cast<size_t>(chosen_)];
   if (used_voice) *used_voice = voice.voice;
 
-  const std::string input = FliteInputText(text);
-  if (std::none_of(input.begin(), input.end(), IsWordByte)) return SynthesisStatus::kEmptyText;
+  const std::string input = SpeechAsciiText(text);
+  if (std::none_of(input.begin(), input.end(), IsAsciiWordByte)) return SynthesisStatus::kEmptyText;
 
   flite_feat_set_float(voice.flite->features, "duration_stretch",
                        static_cast<float>(voice.duration_stretch * SpeechDurationFactor(rate)));
@@ -185,8 +146,8 @@ SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
     // Leading and trailing punctuation that Flite kept in the name is not highlighted.
     size_t begin = at;
     size_t end = at + name.size();
-    while (begin < end && !IsWordByte(input[begin])) ++begin;
-    while (end > begin && !IsWordByte(input[end - 1])) --end;
+    while (begin < end && !IsAsciiWordByte(input[begin])) ++begin;
+    while (end > begin && !IsAsciiWordByte(input[end - 1])) --end;
     if (begin == end) continue;
     const int64_t sample =
         std::max(last_sample, static_cast<int64_t>(std::lround(start * wave->sample_rate)));

@@ -30,8 +30,4 @@ class FliteSpeechEngine final : public SpeechEngine {
   int chosen_ = -1;  // index into the voice list of the last matching voice
 };
 
-// Text as Flite reads it: one ASCII byte per UTF-16 unit of `text` (a surrogate pair
-// gives two spaces; "…" gives "."), so byte i of the result stands for unit i.
-std::string FliteInputText(std::u16string_view text);
-
 }  // namespace aurisona

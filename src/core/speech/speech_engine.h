@@ -106,4 +106,8 @@ std::string EncodeWavMono16(std::span<const int16_t> samples, int sample_rate);
 // Linear-interpolation resampling of 16-bit mono PCM.
 std::vector<int16_t> ResampleMono16(std::span<const int16_t> samples, int from_rate, int to_rate);
 
+// Band-limited resampling of 16-bit mono PCM (a Blackman-windowed sinc): nothing above
+// the lower rate's Nyquist frequency folds back. floor(size * to / from) samples.
+std::vector<int16_t> ResampleBandLimited(std::span<const int16_t> samples, int from_rate, int to_rate);
+
 }  // namespace aurisona
