@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "speech/ascii_text.h"
-#include "speech/flite_engine.h"
+#include "speech/engines/flite/flite_engine.h"
 #include "util/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -210,8 +210,10 @@ int VoicesCommand(int argc, char** argv) {
   const std::vector<Voice> voices = CreateSpeechEngine()->ListVoices();
   if (voices.empty()) return Fail("no voices: the speech engine cannot be started");
   for (const Voice& v : voices) {
-    std::printf("{\"name\":%s,\"gender\":%s,\"language\":%s,\"display\":%s}\n", JsonString(v.name).c_str(),
-                JsonString(v.gender).c_str(), JsonString(v.language).c_str(), JsonString(v.display_name).c_str());
+    std::printf("{\"name\":%s,\"gender\":%s,\"language\":%s,\"display\":%s,\"engine\":%s,\"tag\":%s,\"rate\":%d}\n",
+                JsonString(v.name).c_str(), JsonString(GenderAttribute(v.gender)).c_str(),
+                JsonString(WindowsLanguageId(v.language)).c_str(), JsonString(v.display_name).c_str(),
+                JsonString(v.engine).c_str(), JsonString(std::string_view(v.language)).c_str(), v.sample_rate);
   }
   return 0;
 }

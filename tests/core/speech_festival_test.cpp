@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "speech/festival/festival_engine.h"
+#include "speech/engines/festival/festival_engine.h"
 #include "util/text.h"
 
 namespace aurisona {

@@ -41,7 +41,7 @@ bool SpeechEngine::Speak(std::u16string_view text, const std::filesystem::path& 
     SpeechAudio audio;
     switch (SynthesizeAll(text, voice_name, rate, volume, &audio)) {
       case SynthesisStatus::kOk: {
-        const int file_rate = SpeechFileSampleRate(audio.voice.display_name);
+        const int file_rate = audio.voice.sample_rate > 0 ? audio.voice.sample_rate : audio.sample_rate;
         if (audio.sample_rate > 0 && audio.sample_rate != file_rate) {
           audio.samples = ResampleBandLimited(audio.samples, audio.sample_rate, file_rate);
         }

@@ -85,8 +85,8 @@ class SpeechEngine {
   SynthesisStatus SynthesizeAll(std::u16string_view text, std::u16string_view voice_name,
                                 int rate, int volume, SpeechAudio* audio);
 
-  // Speaks `text` into a RIFF WAVE file: 16-bit mono PCM at SpeechFileSampleRate() of the
-  // voice that speaks. The file is complete and closed when this returns; it replaces an
+  // Speaks `text` into a RIFF WAVE file: 16-bit mono PCM at the sample rate of the voice
+  // that speaks. The file is complete and closed when this returns; it replaces an
   // existing file only once it is fully written, so a failure leaves the old one as it was.
   // Returns false when no synthesiser can be initialised, or when the text is empty and
   // the synthesiser has not been initialised yet; true otherwise, also when nothing was

@@ -12,7 +12,7 @@
 #include <QtTest>
 
 #include "panel/settings_panel.h"
-#include "speech/espeak_engine.h"
+#include "speech/engines/espeak/espeak_engine.h"
 #include "util/text.h"
 
 using namespace aurisona;

@@ -1,4 +1,4 @@
-#include "speech/festival/festival_engine.h"
+#include "speech/engines/festival/festival_engine.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -13,7 +13,8 @@
 #include <mutex>
 
 #include "speech/ascii_text.h"
-#include "speech/festival/festival_protocol.h"
+#include "speech/engine_registry.h"
+#include "speech/engines/festival/festival_protocol.h"
 
 extern char** environ;
 
@@ -30,8 +31,11 @@ constexpr int kReadyTimeoutMs = 60000;
 // half as many of its words wrong (about 7 % instead of 16 % on exam sentences).
 const double kLowering = std::pow(2.0, 1.0 / 12);
 
+constexpr int kSampleRate = 32000;  // the HTS voice's
+
 Voice TheVoice() {
-  return {u"美语女声", u"Female", u"409", u"Festival US English Female (slt HTS) 32kHz"};
+  return {u"美语女声", u"Festival US English Female (slt HTS) 32kHz", "en-US", VoiceGender::kFemale, kSampleRate,
+          u"Festival"};
 }
 
 // Beside the executable (a portable folder), in PREFIX/libexec/aurisona for an executable
@@ -158,6 +162,32 @@ class FestivalHelper {
   bool ready_ = false;
 };
 
+// Where the text is cut into utterances of at most kPieceBytes: after the last sentence
+// or clause punctuation, else the last blank, else anywhere. Festival's heap holds a
+// long sentence, not a page (or a "word" of a thousand letters, which it spells out).
+constexpr size_t kPieceBytes = 400;
+
+std::vector<std::pair<size_t, size_t>> SplitForFestival(const std::string& text) {
+  std::vector<std::pair<size_t, size_t>> pieces;
+  size_t begin = 0;
+  while (text.size() - begin > kPieceBytes) {
+    const std::string_view window(text.data() + begin, kPieceBytes);
+    size_t cut = std::string_view::npos;
+    for (size_t i = window.size(); i-- > 1;) {
+      if (window[i] == ' ' && std::string_view(".?!;:,").find(window[i - 1]) != std::string_view::npos) {
+        cut = i;
+        break;
+      }
+    }
+    if (cut == std::string_view::npos) cut = window.rfind(' ');
+    if (cut == std::string_view::npos || cut == 0) cut = window.size();
+    pieces.emplace_back(begin, begin + cut);
+    begin += cut;
+  }
+  pieces.emplace_back(begin, text.size());
+  return pieces;
+}
+
 }  // namespace
 
 void StartFestivalEarly() {
@@ -174,48 +204,53 @@ SynthesisStatus FestivalSpeechEngine::Synthesize(std::u16string_view text, std::
   if (text.empty()) return SynthesisStatus::kEmptyText;
   if (!Installed()) return SynthesisStatus::kNoEngine;
   // One voice: every name falls back to it.
-  protocol::Request request;
-  request.rate = std::clamp(rate, -10, 10);
-  request.speed = kLowering;
-  request.text = SpeechAsciiText(text);
-  if (std::none_of(request.text.begin(), request.text.end(), IsAsciiWordByte)) {
+  const std::string input = SpeechAsciiText(text);
+  if (std::none_of(input.begin(), input.end(), IsAsciiWordByte)) {
     if (used_voice) *used_voice = TheVoice();
     return SynthesisStatus::kEmptyText;
   }
-  protocol::Response response;
-  switch (FestivalHelper::Instance().Run(request, &response)) {
-    case FestivalHelper::Outcome::kNoHelper:
-      return SynthesisStatus::kNoEngine;
-    case FestivalHelper::Outcome::kFailed:
-      ready_ = true;
-      if (used_voice) *used_voice = TheVoice();
-      return SynthesisStatus::kFailed;
-    case FestivalHelper::Outcome::kDone:
-      break;
-  }
-  ready_ = true;
-  if (used_voice) *used_voice = TheVoice();
-  if (response.status == protocol::Status::kNoWords) return SynthesisStatus::kEmptyText;
-  if (response.status != protocol::Status::kOk) return SynthesisStatus::kFailed;
-
-  // Played slower: the samples as if made at a lower rate, brought back to the voice's.
-  const int heard_rate = static_cast<int>(std::lround(response.sample_rate / kLowering));
-  std::vector<int16_t> samples = ResampleBandLimited(response.samples, heard_rate, response.sample_rate);
-  const double gain = std::clamp(volume, 10, 100) / 100.0;
-  if (gain != 1.0) {
-    for (int16_t& s : samples) s = static_cast<int16_t>(std::lround(s * gain));
-  }
+  // Piece by piece: each is one utterance, one answer of the helper.
+  std::vector<int16_t> samples;
   std::vector<WordBoundary> words;
-  words.reserve(response.words.size());
-  for (const protocol::Word& w : response.words) {
-    const auto sample = static_cast<int64_t>(std::llround(static_cast<double>(w.sample) * kLowering));
-    words.push_back({w.offset, w.length, std::min<int64_t>(sample, static_cast<int64_t>(samples.size()))});
+  const double gain = std::clamp(volume, 10, 100) / 100.0;
+  for (const auto& [begin, end] : SplitForFestival(input)) {
+    protocol::Request request;
+    request.rate = std::clamp(rate, -10, 10);
+    request.speed = kLowering;
+    request.text = input.substr(begin, end - begin);
+    if (std::none_of(request.text.begin(), request.text.end(), IsAsciiWordByte)) continue;
+    protocol::Response response;
+    const FestivalHelper::Outcome outcome = FestivalHelper::Instance().Run(request, &response);
+    if (outcome == FestivalHelper::Outcome::kNoHelper) return SynthesisStatus::kNoEngine;
+    ready_ = true;
+    if (used_voice) *used_voice = TheVoice();
+    if (outcome == FestivalHelper::Outcome::kFailed || response.status == protocol::Status::kFailed) {
+      return SynthesisStatus::kFailed;
+    }
+    if (response.status == protocol::Status::kNoWords) continue;
+    // Played slower: the samples as if made at a lower rate, brought back to the voice's.
+    const int heard_rate = static_cast<int>(std::lround(response.sample_rate / kLowering));
+    const auto start = static_cast<int64_t>(samples.size());
+    const std::vector<int16_t> piece = ResampleBandLimited(response.samples, heard_rate, kSampleRate);
+    for (const int16_t v : piece) samples.push_back(static_cast<int16_t>(std::lround(v * gain)));
+    for (const protocol::Word& w : response.words) {
+      const auto at = static_cast<int64_t>(std::llround(static_cast<double>(w.sample) * kSampleRate / heard_rate));
+      words.push_back({static_cast<int>(begin) + w.offset, w.length,
+                       start + std::min<int64_t>(at, static_cast<int64_t>(piece.size()))});
+    }
   }
+  if (words.empty()) return SynthesisStatus::kEmptyText;
   SpeechChunk chunk;
-  chunk.sample_rate = response.sample_rate;
+  chunk.sample_rate = kSampleRate;
   chunk.samples = samples;
   chunk.words = words;
   return sink(chunk) ? SynthesisStatus::kOk : SynthesisStatus::kStopped;
 }
+
+extern const SpeechEngineRegistration kSpeechEngine_festival = {
+    "festival", [](const SpeechEngineOptions&) -> std::unique_ptr<SpeechEngine> {
+      return std::make_unique<FestivalSpeechEngine>();
+    },
+    &StartFestivalEarly};
 
 }  // namespace aurisona

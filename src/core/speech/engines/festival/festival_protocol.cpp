@@ -1,4 +1,4 @@
-#include "speech/festival/festival_protocol.h"
+#include "speech/engines/festival/festival_protocol.h"
 
 #include <poll.h>
 #include <sys/socket.h>

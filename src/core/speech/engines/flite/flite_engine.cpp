@@ -1,4 +1,4 @@
-#include "speech/flite_engine.h"
+#include "speech/engines/flite/flite_engine.h"
 
 #include <flite/flite.h>
 
@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "speech/ascii_text.h"
+#include "speech/engine_registry.h"
 
 extern "C" {
 cst_voice* register_cmu_us_slt(const char* voxdir);
@@ -19,18 +20,20 @@ cst_voice* register_cmu_us_awb(const char* voxdir);
 namespace aurisona {
 namespace {
 
+constexpr int kFliteSampleRate = 16000;  // of all three voices
+
 struct FliteVoiceEntry {
   cst_voice* (*registrar)(const char*);
   std::u16string_view name;
-  std::u16string_view gender;
-  std::u16string_view language;
+  VoiceGender gender;
+  std::string_view language;
   std::u16string_view display_name;
 };
 // The order of the lists: the first voice of each kind is the default one.
 constexpr std::array<FliteVoiceEntry, 3> kFliteVoices = {{
-    {&register_cmu_us_slt, u"美语女声(Flite)", u"Female", u"409", u"Flite US English Female (slt) 16kHz"},
-    {&register_cmu_us_rms, u"美语男声", u"Male", u"409", u"Flite US English Male (rms) 16kHz"},
-    {&register_cmu_us_awb, u"英语男声", u"Male", u"809", u"Flite Scottish English Male (awb) 16kHz"},
+    {&register_cmu_us_slt, u"美语女声(Flite)", VoiceGender::kFemale, "en-US", u"Flite US English Female (slt) 16kHz"},
+    {&register_cmu_us_rms, u"美语男声", VoiceGender::kMale, "en-US", u"Flite US English Male (rms) 16kHz"},
+    {&register_cmu_us_awb, u"英语男声", VoiceGender::kMale, "en-GB", u"Flite Scottish English Male (awb) 16kHz"},
 }};
 
 struct FliteVoice {
@@ -42,6 +45,7 @@ struct FliteVoice {
 std::mutex g_mutex;
 bool g_initialised = false;
 std::vector<FliteVoice> g_voices;
+std::vector<Voice> g_listed;  // the voices of g_voices
 
 // Call with g_mutex held.
 void EnsureInitialised() {
@@ -54,8 +58,9 @@ void EnsureInitialised() {
     FliteVoice fv;
     fv.flite = v;
     fv.duration_stretch = flite_get_param_float(v->features, "duration_stretch", 1.0f);
-    fv.voice = {std::u16string(entry.name), std::u16string(entry.gender),
-                std::u16string(entry.language), std::u16string(entry.display_name)};
+    fv.voice = {std::u16string(entry.name), std::u16string(entry.display_name), std::string(entry.language),
+                entry.gender, kFliteSampleRate, u"Flite"};
+    g_listed.push_back(fv.voice);
     g_voices.push_back(std::move(fv));
   }
 }
@@ -95,9 +100,7 @@ float WordStart(cst_item* word) {
 std::vector<Voice> FliteSpeechEngine::ListVoices() {
   std::lock_guard lock(g_mutex);
   EnsureInitialised();
-  std::vector<Voice> voices;
-  for (const FliteVoice& v : g_voices) voices.push_back(v.voice);
-  return voices;
+  return g_listed;
 }
 
 SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
@@ -107,12 +110,10 @@ SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
   if (text.empty()) return SynthesisStatus::kEmptyText;
   std::lock_guard lock(g_mutex);
   EnsureInitialised();
-  if (g_voices.empty()) return SynthesisStatus::kNoEngine;
+  const int chosen = choice_.Choose(g_listed, voice_name);
+  if (chosen < 0) return SynthesisStatus::kNoEngine;
   ready_ = true;
-  for (size_t i = 0; i < g_voices.size(); ++i) {
-    if (g_voices[i].voice.name == voice_name) chosen_ = static_cast<int>(i);
-  }
-  const FliteVoice& voice = g_voices[chosen_ < 0 ? 0 : static_cast<size_t>(chosen_)];
+  const FliteVoice& voice = g_voices[static_cast<size_t>(chosen)];
   if (used_voice) *used_voice = voice.voice;
 
   const std::string input = SpeechAsciiText(text);
@@ -167,5 +168,11 @@ SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
   chunk.words = words;
   return sink(chunk) ? SynthesisStatus::kOk : SynthesisStatus::kStopped;
 }
+
+extern const SpeechEngineRegistration kSpeechEngine_flite = {
+    "flite", [](const SpeechEngineOptions&) -> std::unique_ptr<SpeechEngine> {
+      return std::make_unique<FliteSpeechEngine>();
+    },
+    nullptr};
 
 }  // namespace aurisona
