@@ -118,6 +118,7 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
     return false;
   }
 
+  setup->speech = CreateSpeechEngine({library.directory().root()});  // with the data directory's command voices
   SettingsRecord& record = setup->record;
   record.Load(library.store());
   ResolveVoiceSlots(record, setup->speech->ListVoices());
@@ -207,7 +208,7 @@ int VoicesCommand(int argc, char** argv) {
   std::string error;
   if (!ParseArgs(argc, argv, 2, {}, {}, &args, &error)) return UsageError(error);
   if (!args.positional.empty()) return UsageError("voices takes no arguments");
-  const std::vector<Voice> voices = CreateSpeechEngine()->ListVoices();
+  const std::vector<Voice> voices = CreateSpeechEngine({OpenDataDirectory(args).root()})->ListVoices();
   if (voices.empty()) return Fail("no voices: the speech engine cannot be started");
   for (const Voice& v : voices) {
     std::printf("{\"name\":%s,\"gender\":%s,\"language\":%s,\"display\":%s,\"engine\":%s,\"tag\":%s,\"rate\":%d}\n",

@@ -26,7 +26,7 @@ std::string IdOf(const ::testing::TestParamInfo<const SpeechEngineRegistration*>
 class SpeechEngineContract : public ::testing::TestWithParam<const SpeechEngineRegistration*> {
  protected:
   void SetUp() override {
-    engine_ = GetParam()->create(SpeechEngineOptions{});
+    engine_ = GetParam()->create({testing::CommandVoiceDataDirectory()});
     voices_ = engine_->ListVoices();
     ASSERT_FALSE(voices_.empty()) << GetParam()->id << " lists no voice (scripts/setup.sh)";
   }
@@ -173,7 +173,7 @@ TEST_P(SpeechEngineContract, PrintsNothingToTheConsole) {
   dup2(sink, 1);
   dup2(sink, 2);
   {
-    const std::unique_ptr<SpeechEngine> fresh = GetParam()->create(SpeechEngineOptions{});
+    const std::unique_ptr<SpeechEngine> fresh = GetParam()->create({testing::CommandVoiceDataDirectory()});
     for (const Voice& v : fresh->ListVoices()) {
       for (const std::u16string& text : {SentenceFor(v), std::u16string(u"((( \" \\ <x> &; \u0001")}) {
         SpeechAudio audio;

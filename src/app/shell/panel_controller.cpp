@@ -71,7 +71,7 @@ void OutputProgressDialog::closeEvent(QCloseEvent* event) {
 }
 
 PanelController::PanelController(MainWindow& window)
-    : window_(window), speech_(CreateSpeechEngine()) {
+    : window_(window), speech_(CreateSpeechEngine({window.Media().directory().root()})) {
   StartSpeechEnginesEarly();  // loaded while the window opens, ready for the first preview
   panel_ = std::make_unique<SettingsPanel>(*speech_, window.Media().directory().SetupIni());
   preview_ = new PreviewEngine(window, *panel_, *speech_);

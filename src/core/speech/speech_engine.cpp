@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "util/atomic_file.h"
 
@@ -13,7 +14,12 @@ void PutLe(std::string& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
+thread_local std::string t_failure;
+
 }  // namespace
+
+std::string TakeSpeechFailure() { return std::exchange(t_failure, {}); }
+void ReportSpeechFailure(std::string reason) { t_failure = std::move(reason); }
 
 SynthesisStatus SpeechEngine::SynthesizeAll(std::u16string_view text,
                                             std::u16string_view voice_name, int rate, int volume,

@@ -96,6 +96,12 @@ class SpeechEngine {
              SpeakOutcome* outcome = nullptr);
 };
 
+// Why the last synthesis on this thread failed, in one line naming the voice, and forgets
+// it; empty when the engine that failed gave no reason. Engines call ReportSpeechFailure
+// before they return kFailed.
+std::string TakeSpeechFailure();
+void ReportSpeechFailure(std::string reason);
+
 // How much longer speech at `rate` (-10..10, clamped) lasts than at rate 0: 3^(-rate/10).
 // Every backend follows this curve.
 double SpeechDurationFactor(int rate);

@@ -225,6 +225,9 @@ SynthesisStatus FestivalSpeechEngine::Synthesize(std::u16string_view text, std::
     ready_ = true;
     if (used_voice) *used_voice = TheVoice();
     if (outcome == FestivalHelper::Outcome::kFailed || response.status == protocol::Status::kFailed) {
+      ReportSpeechFailure("voice 美语女声 (Festival): " + std::string(outcome == FestivalHelper::Outcome::kFailed
+                                                                          ? "the helper died or did not answer"
+                                                                          : "Festival could not say it"));
       return SynthesisStatus::kFailed;
     }
     if (response.status == protocol::Status::kNoWords) continue;
