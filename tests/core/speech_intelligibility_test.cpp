@@ -133,9 +133,11 @@ TEST(SpeechIntelligibilityTest, DefaultEnglishVoicesAreUnderstood) {
     EXPECT_LE(wer, 0.25) << Utf16ToUtf8(voice) << " heard as: " << heard;
     rates.push_back(wer);
   }
-  // The female voice is understood about as well as the male one, and better than slt.
+#if AURISONA_WITH_FESTIVAL
+  // Festival's female voice is understood about as well as the male one, and better than slt.
   EXPECT_LE(rates[1], rates[0] + 0.03);
   EXPECT_LT(rates[1], rates[2]);
+#endif
 }
 
 }  // namespace
