@@ -175,9 +175,9 @@ class SettingsPanelTest : public QObject {
   }
 
   void voiceListsFollowGenderAndLanguage() {
-    const std::vector<Voice> voices{{u"Zh M", u"Male", u"804", u"a"},
-                                    {u"En F", u"Female", u"409;809", u"b"},
-                                    {u"Odd", u"Robot", u"409", u"c"}};
+    const std::vector<Voice> voices{{u"Zh M", u"a", "cmn", VoiceGender::kMale, 16000, u"Test"},
+                                    {u"En F", u"b", "en-US", VoiceGender::kFemale, 16000, u"Test"},
+                                    {u"Odd", u"c", "en-US", VoiceGender::kUnknown, 16000, u"Test"}};
     SettingsPanel p(voices, Ini());
     auto texts = [&](int id) {
       QStringList t;
