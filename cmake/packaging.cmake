@@ -99,10 +99,15 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Libraries come from the binaries; the rest is what they use at run time:
-# speech data, a CJK font for the editor, and the ALSA plugin through which
-# PortAudio reaches PulseAudio or PipeWire.
+# speech data (Festival's Scheme library and its HTS voice when it is built in), a
+# CJK font for the editor, and the ALSA plugin through which PortAudio reaches
+# PulseAudio or PipeWire.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data, libflite1, fonts-noto-cjk, libasound2-plugins")
+set(AURISONA_RUNTIME_DEPENDS "espeak-ng-data, libflite1")
+if(AURISONA_WITH_FESTIVAL)
+  string(APPEND AURISONA_RUNTIME_DEPENDS ", festival, festvox-us-slt-hts")
+endif()
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${AURISONA_RUNTIME_DEPENDS}, fonts-noto-cjk, libasound2-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pipewire-pulse | pulseaudio, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -6,13 +6,14 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "speech/flite_engine.h"
+#include "speech/ascii_text.h"
+#include "speech/engines/flite/flite_engine.h"
 #include "util/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::u16string text = aurisona::FromUtf16Le(std::string_view(reinterpret_cast<const char*>(data), size));
   if (text.size() > 200) text.resize(200);
-  const std::string input = aurisona::FliteInputText(text);
+  const std::string input = aurisona::SpeechAsciiText(text);
   if (input.size() != text.size()) std::abort();
   for (const char c : input) {
     if (c < 0x20 || c > 0x7E) std::abort();

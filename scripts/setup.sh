@@ -18,6 +18,10 @@ packages=(
   # core libraries
   zlib1g-dev libespeak-ng-dev espeak-ng-data libsndfile1-dev libmpg123-dev libmp3lame-dev
   flite1-dev
+  # Festival as a library with its HTS US English voice (and text2wave, the command-voice tests)
+  festival-dev festival festvox-us-slt-hts
+  # eSpeak NG's command-line program: a command voice in the tests
+  espeak-ng
   # sound device
   portaudio19-dev libasound2-dev pulseaudio pulseaudio-utils libasound2-plugins
   # a second kind of sound server for the device tests

@@ -56,7 +56,7 @@ struct RenderSetup {
   std::optional<MediaLibrary> library;
   std::unique_ptr<ScratchFolder> scratch;
   MemoryScriptDocument document;
-  std::unique_ptr<ReadingSpeechEngine> speech = std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine());
+  std::unique_ptr<ReadingSpeechEngine> speech;  // made by PrepareRender
   SettingsRecord record;
   OutputJob job;
 };

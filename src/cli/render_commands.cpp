@@ -127,7 +127,6 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
   setup->library.emplace(OpenDataDirectory(args));
   MediaLibrary& library = *setup->library;
   library.Build();
-  setup->speech->SetDictionary(LoadReadings(library.directory()));
 
   // The document's own clips and recordings go to a scratch folder, so that
   // rendering never changes the data directory.
@@ -158,6 +157,9 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
     return false;
   }
 
+  // With the data directory's command voices and its readings dictionary.
+  setup->speech = std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine({library.directory().root()}));
+  setup->speech->SetDictionary(LoadReadings(library.directory()));
   SettingsRecord& record = setup->record;
   record.Load(library.store());
   ResolveVoiceSlots(record, setup->speech->ListVoices());
@@ -253,13 +255,15 @@ int VoicesCommand(int argc, char** argv) {
   std::string error;
   if (!ParseArgs(argc, argv, 2, {}, {}, &args, &error)) return UsageError(error);
   if (!args.positional.empty()) return UsageError("voices takes no arguments");
-  const std::vector<Voice> voices = CreateSpeechEngine()->ListVoices();
+  const std::vector<Voice> voices = CreateSpeechEngine({OpenDataDirectory(args).root()})->ListVoices();
   if (voices.empty()) return Fail("no voices: the speech engine cannot be started");
   for (const Voice& v : voices) {
-    if (!Out("{\"name\":" + JsonString(v.name) + ",\"gender\":" + JsonString(v.gender) + ",\"language\":" +
-             JsonString(v.language) + ",\"display\":" + JsonString(v.display_name) + "}\n")) {
-      break;  // main() reports the failed write
-    }
+    const std::string line =
+        "{\"name\":" + JsonString(v.name) + ",\"gender\":" + JsonString(GenderAttribute(v.gender)) +
+        ",\"language\":" + JsonString(WindowsLanguageId(v.language)) + ",\"display\":" + JsonString(v.display_name) +
+        ",\"engine\":" + JsonString(v.engine) + ",\"tag\":" + JsonString(std::string_view(v.language)) +
+        ",\"rate\":" + std::to_string(v.sample_rate) + "}\n";
+    if (!Out(line)) break;  // main() reports the failed write
   }
   return 0;
 }

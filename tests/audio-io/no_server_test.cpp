@@ -11,7 +11,7 @@
 #include "audio-io/wave_player.h"
 #include "audio-io/wave_recorder.h"
 #include "core/test_util.h"
-#include "speech/espeak_engine.h"
+#include "speech/engines/espeak/espeak_engine.h"
 
 namespace aurisona {
 namespace {

@@ -16,7 +16,7 @@
 #include "audio-io/sound_file_player.h"
 #include "audio-io/speech_player.h"
 #include "core/test_util.h"
-#include "speech/espeak_engine.h"
+#include "speech/engines/espeak/espeak_engine.h"
 #include "support/heard_sounds.h"
 
 namespace aurisona {

@@ -7,7 +7,7 @@
 #include "audio-io/device_test_util.h"
 #include "audio-io/speech_player.h"
 #include "core/test_util.h"
-#include "speech/espeak_engine.h"
+#include "speech/engines/espeak/espeak_engine.h"
 
 namespace aurisona {
 namespace {

@@ -219,7 +219,7 @@ class ToneSpeechEngine : public SpeechEngine {
   std::vector<Voice> ListVoices() override {
     std::vector<Voice> voices;
     for (const char16_t* name : {u"ZhM", u"ZhF", u"EnM", u"EnF", u"ZhM1", u"ZhF1", u"EnM1", u"EnF1"}) {
-      voices.push_back(Voice{name, u"Male", u"409", u"Tone 22kHz"});
+      voices.push_back(Voice{name, u"Tone 22kHz", "en-US", VoiceGender::kMale, 22050, u"Tone"});
     }
     return voices;
   }
@@ -228,7 +228,7 @@ class ToneSpeechEngine : public SpeechEngine {
     calls.push_back(Utf16ToUtf8(voice_name) + ":" + Utf16ToUtf8(text));
     if (voice_name == u"Fail") return SynthesisStatus::kFailed;
     if (text.empty()) return SynthesisStatus::kEmptyText;
-    if (used_voice) *used_voice = Voice{std::u16string(voice_name), u"Male", u"409", u"Tone 22kHz"};
+    if (used_voice) *used_voice = Voice{std::u16string(voice_name), u"Tone 22kHz", "en-US", VoiceGender::kMale, 22050, u"Tone"};
     const std::vector<int16_t> pcm = Sine(text.size() * 882, 1, PitchOf(voice_name), 22050, 12000);
     SpeechChunk chunk;
     chunk.sample_rate = 22050;

@@ -10,7 +10,7 @@
 #include "core/output_test_support.h"
 #include "core/test_util.h"
 #include "output/timeline.h"
-#include "speech/espeak_engine.h"
+#include "speech/engines/espeak/espeak_engine.h"
 
 namespace aurisona {
 namespace {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/test_util.h"
 #include "speech/speech_engine.h"
 
@@ -9,7 +11,7 @@ namespace {
 // A backend with one voice that speaks one second of a 22050 Hz square wave.
 class ToneEngine final : public SpeechEngine {
  public:
-  explicit ToneEngine(std::u16string display) { voice_.display_name = std::move(display); }
+  explicit ToneEngine(int voice_rate) { voice_.sample_rate = voice_rate; }
   std::vector<Voice> ListVoices() override { return {voice_}; }
   SynthesisStatus Synthesize(std::u16string_view text, std::u16string_view, int, int,
                              const SpeechSink& sink, Voice* used) override {
@@ -34,17 +36,18 @@ uint32_t RateOf(const std::string& wav) {
   return rate;
 }
 
-TEST(SpeechFileTest, VoicesWithout22InTheirNameAreWrittenAt16kHz) {
+// Files are written at the voice's own rate; audio at another rate is resampled to it.
+TEST(SpeechFileTest, FilesAreWrittenAtTheVoicesRate) {
   testing::TempDir dir;
   SpeakOutcome outcome = SpeakOutcome::kNoEngine;
-  ToneEngine narrow(u"Some Voice");
+  ToneEngine narrow(16000);
   ASSERT_TRUE(narrow.Speak(u"x", dir / "a.wav", u"", 0, 100, &outcome));
   EXPECT_EQ(outcome, SpeakOutcome::kWritten);
   const std::string a = testing::ReadBytes(dir / "a.wav");
   EXPECT_EQ(RateOf(a), 16000u);
   EXPECT_EQ(a.size(), 44u + 16000u * 2);  // one second, resampled
 
-  ToneEngine wide(u"Some Voice 22kHz");
+  ToneEngine wide(0);  // unknown: the audio's own
   ASSERT_TRUE(wide.Speak(u"x", dir / "b.wav", u"", 0, 100, &outcome));
   const std::string b = testing::ReadBytes(dir / "b.wav");
   EXPECT_EQ(RateOf(b), 22050u);
@@ -58,6 +61,35 @@ TEST(SpeechFileTest, ResamplingKeepsTheSignalShape) {
   EXPECT_EQ(ResampleMono16(ramp, 8, 16)[1], 50);
   EXPECT_EQ(ResampleMono16(ramp, 8, 16).back(), 700);
   EXPECT_TRUE(ResampleMono16({}, 22050, 16000).empty());
+}
+
+// Band-limited resampling keeps what the lower rate can carry and drops what would fold
+// back into it.
+TEST(SpeechFileTest, BandLimitedResamplingKeepsTonesBelowNyquistOnly) {
+  struct Case {
+    int from, to;
+    double hertz;
+    double kept;  // RMS after over RMS before
+  };
+  const Case cases[] = {
+      {32000, 16000, 1000, 1.0},  {32000, 16000, 6000, 1.0}, {32000, 16000, 9000, 0.0},
+      {32000, 16000, 12000, 0.0}, {30203, 32000, 3000, 1.0}, {16000, 44100, 5000, 1.0},
+  };
+  const auto rms = [](std::span<const int16_t> pcm) {
+    double sum = 0;
+    for (const int16_t v : pcm.subspan(pcm.size() / 4, pcm.size() / 2)) sum += double(v) * v;  // away from the ends
+    return std::sqrt(sum / double(pcm.size() / 2));
+  };
+  for (const Case& c : cases) {
+    std::vector<int16_t> tone(static_cast<size_t>(c.from));
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = int16_t(10000 * std::sin(2 * M_PI * c.hertz * double(i) / c.from));
+    const std::vector<int16_t> out = ResampleBandLimited(tone, c.from, c.to);
+    EXPECT_EQ(out.size(), size_t(c.to)) << c.from << " -> " << c.to;
+    EXPECT_NEAR(rms(out) / rms(tone), c.kept, 0.05) << c.hertz << " Hz, " << c.from << " -> " << c.to;
+  }
+  EXPECT_TRUE(ResampleBandLimited({}, 32000, 16000).empty());
+  const std::vector<int16_t> same = {1, -2, 3};
+  EXPECT_EQ(ResampleBandLimited(same, 16000, 16000), same);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <regex>
 #include <string>
 
-#include "speech/espeak_engine.h"
+#include "speech/engines/espeak/espeak_engine.h"
 #include "util/text.h"
 
 namespace aurisona {

@@ -44,9 +44,10 @@ class SpeechRepeatOutputTest : public ::testing::Test {
     job.musicFolder = dir.path();
     job.recordFolder = dir.path();
     job.threads = threads;
-    job.settings.voices[2] = {u"美语男声", 0, 100};
-    job.settings.voices[3] = {u"美语女声", 0, 100};
     CountingEngine engine;
+    const VoiceSlotLists lists = DistributeVoices(engine.ListVoices());  // the default voices
+    job.settings.voices[2] = {lists[2].front(), 0, 100};
+    job.settings.voices[3] = {lists[3].front(), 0, 100};
     std::atomic<bool> abort{false};
     EXPECT_EQ(RunOutputJob(std::move(job), engine, abort).status, OutputStatus::kFinished);
     if (synthesised) *synthesised = engine.count;

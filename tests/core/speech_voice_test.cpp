@@ -9,42 +9,50 @@ namespace {
 
 using Names = std::vector<std::u16string>;
 
-Voice MakeVoice(std::u16string name, std::u16string gender, std::u16string language) {
-  return {std::move(name), std::move(gender), std::move(language), u"display"};
+Voice MakeVoice(std::u16string name, VoiceGender gender, std::string language) {
+  return {std::move(name), u"display", std::move(language), gender, 16000, u"Test"};
 }
 
 TEST(SpeechVoiceTest, DistributionFollowsGenderAndLanguage) {
   const VoiceSlotLists lists = DistributeVoices({
-      MakeVoice(u"ZhM", u"Male", u"804"),
-      MakeVoice(u"EnF", u"Female", u"409"),
-      MakeVoice(u"ZhF", u"Female", u"804;409"),  // several ids, 804 among them: Chinese
-      MakeVoice(u"EnM", u"Male", u"809"),
-      MakeVoice(u"Odd", u"male", u"804"),        // lower case: neither gender
-      MakeVoice(u"EnM2", u"Male", u""),
+      MakeVoice(u"ZhM", VoiceGender::kMale, "cmn"),
+      MakeVoice(u"EnF", VoiceGender::kFemale, "en-US"),
+      MakeVoice(u"ZhF", VoiceGender::kFemale, "zh-Hans-CN"),
+      MakeVoice(u"EnM", VoiceGender::kMale, "en-GB"),
+      MakeVoice(u"Odd", VoiceGender::kUnknown, "cmn"),  // unknown gender: every list
+      MakeVoice(u"EnM2", VoiceGender::kMale, ""),
+      MakeVoice(u"Cmnx", VoiceGender::kMale, "cmnx"),     // not a Chinese tag
   });
   EXPECT_EQ(lists[0], (Names{u"ZhM", u"Odd"}));
   EXPECT_EQ(lists[4], (Names{u"ZhM", u"Odd"}));
   EXPECT_EQ(lists[1], (Names{u"ZhF", u"Odd"}));
   EXPECT_EQ(lists[5], (Names{u"ZhF", u"Odd"}));
-  EXPECT_EQ(lists[2], (Names{u"EnM", u"Odd", u"EnM2"}));
-  EXPECT_EQ(lists[6], (Names{u"EnM", u"Odd", u"EnM2"}));
+  EXPECT_EQ(lists[2], (Names{u"EnM", u"Odd", u"EnM2", u"Cmnx"}));
+  EXPECT_EQ(lists[6], (Names{u"EnM", u"Odd", u"EnM2", u"Cmnx"}));
   EXPECT_EQ(lists[3], (Names{u"EnF", u"Odd"}));
   EXPECT_EQ(lists[7], (Names{u"EnF", u"Odd"}));
-}
-
-TEST(SpeechVoiceTest, FemaleIsNotMaleAndTheFirstMatchingRowWins) {
-  EXPECT_FALSE(HasMaleGender(MakeVoice(u"f", u"Female", u"409")));
-  EXPECT_TRUE(HasFemaleGender(MakeVoice(u"f", u"Female", u"409")));
-  const VoiceSlotLists both = DistributeVoices({MakeVoice(u"B", u"Female;Male", u"409")});
-  EXPECT_EQ(both[2], Names{u"B"});  // holds "Male": the male row comes first
-  EXPECT_TRUE(both[3].empty());
   EXPECT_TRUE(DistributeVoices({}).at(0).empty());
 }
 
-TEST(SpeechVoiceTest, FileRateFollowsTheDisplayName) {
-  EXPECT_EQ(SpeechFileSampleRate(u"eSpeak NG Mandarin Male 22kHz"), 22050);
-  EXPECT_EQ(SpeechFileSampleRate(u"VW Paul"), 16000);
-  EXPECT_EQ(SpeechFileSampleRate(u""), 16000);
+TEST(SpeechVoiceTest, ListingsKeepTheWindowsAttributes) {
+  const std::pair<std::string_view, std::u16string_view> languages[] = {
+      {"cmn", u"804"}, {"zh-CN", u"804"}, {"en-US", u"409"}, {"en-GB", u"809"}, {"en", u""}, {"fr-FR", u""}, {"", u""}};
+  for (const auto& [tag, id] : languages) EXPECT_EQ(WindowsLanguageId(tag), id) << tag;
+  EXPECT_EQ(GenderAttribute(VoiceGender::kMale), u"Male");
+  EXPECT_EQ(GenderAttribute(VoiceGender::kFemale), u"Female");
+  EXPECT_EQ(GenderAttribute(VoiceGender::kUnknown), u"");
+}
+
+// The one rule every engine and the program's engine follow.
+TEST(SpeechVoiceTest, AnUnmatchedNameKeepsTheLastMatchedVoice) {
+  const std::vector<Voice> voices = {MakeVoice(u"A", VoiceGender::kMale, "en-US"),
+                                     MakeVoice(u"B", VoiceGender::kFemale, "en-US")};
+  VoiceChoice choice;
+  const std::pair<std::u16string_view, int> calls[] = {
+      {u"nobody", 0}, {u"", 0}, {u"B", 1}, {u"b", 1}, {u"", 1}, {u"A", 0}, {u"A ", 0}, {u"B", 1}};
+  for (const auto& [name, expected] : calls) EXPECT_EQ(choice.Choose(voices, name), expected);
+  EXPECT_EQ(choice.Choose({}, u"A"), -1);
+  EXPECT_EQ(choice.Choose({voices[0]}, u"x"), 0);  // a shorter list than the last choice
 }
 
 TEST(SpeechVoiceTest, SentenceVoiceParamPicksTheSlot) {

@@ -49,4 +49,17 @@ CliRun RunCli(const std::string& args, const std::filesystem::path& scratch) {
   return run;
 }
 
+const std::filesystem::path& CommandVoiceDataDirectory() {
+  static const TempDir dir;
+  static const bool written = [] {
+    std::filesystem::create_directories(dir / "voices");
+    WriteBytes(dir / "voices" / "espeak.ini",
+               "# eSpeak NG's program as a command voice\n[voice]\nname = eSpeak命令\ndisplay = eSpeak NG by command\n"
+               "language = en-US\ngender = male\nrate = 22050\ncommand = espeak-ng --stdout -v en-us -s {wpm}\n");
+    return true;
+  }();
+  (void)written;
+  return dir.path();
+}
+
 }  // namespace aurisona::testing

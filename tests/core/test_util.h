@@ -21,6 +21,10 @@ class TempDir {
 };
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
+
+// A data directory, made once per test program, whose voices/ folder describes one
+// command voice, "eSpeak命令" (espeak-ng --stdout, US English, male, 22050 Hz).
+const std::filesystem::path& CommandVoiceDataDirectory();
 std::string ReadBytes(const std::filesystem::path& path);
 
 // Runs aurisona-cli with `args` (a shell command line), capturing both streams;

@@ -35,7 +35,7 @@ step "control fields"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # Named by hand (run time data and plugins) and found by dpkg-shlibdeps.
-for p in espeak-ng-data libflite1 fonts-noto-cjk libasound2-plugins \
+for p in espeak-ng-data libflite1 festival festvox-us-slt-hts fonts-noto-cjk libasound2-plugins \
          libqt6widgets6 libmp3lame0 libmpg123-0 libsndfile1 libportaudio2 libespeak-ng1 libc6; do
   grep -Eq "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p"
 done
@@ -53,7 +53,7 @@ for f in usr/bin/aurisona usr/bin/aurisona-cli \
          usr/share/icons/hicolor/scalable/apps/aurisona.svg \
          usr/share/man/man1/aurisona.1.gz usr/share/man/man1/aurisona-cli.1.gz \
          usr/share/doc/aurisona/copyright usr/share/doc/aurisona/changelog.gz \
-         usr/share/doc/aurisona/examples/sample.txt; do
+         usr/share/doc/aurisona/examples/sample.txt usr/libexec/aurisona/aurisona-festival; do
   [ -f "$root/$f" ] || fail "missing /$f"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -80,6 +80,7 @@ data="$scratch/data"
 "$cli" voices --data-dir "$data" >"$scratch/voices.jsonl" || fail "aurisona-cli voices failed"
 grep -q '"name":' "$scratch/voices.jsonl" || fail "aurisona-cli voices listed no voice"
 grep -q '"language":"804"' "$scratch/voices.jsonl" || fail "no Mandarin voice listed"
+grep -q '"display":"Festival' "$scratch/voices.jsonl" || fail "no Festival voice listed"
 segments=$("$cli" compile "$root/usr/share/doc/aurisona/examples/sample.txt" --data-dir "$data" | grep -c '"kind":') ||
   fail "aurisona-cli compile of the packaged sample failed"
 [ "${segments:-0}" -gt 20 ] || fail "the packaged sample compiles to only ${segments:-0} segments"

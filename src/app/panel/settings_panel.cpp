@@ -149,19 +149,7 @@ int NumberEditWidth(const QLineEdit* edit) {
 
 }  // namespace
 
-QString VoiceEngineName(const Voice& voice) {
-  // The engines put their own name first in the display name.
-  struct Prefix {
-    std::u16string_view display;
-    const char16_t* engine;
-  };
-  static constexpr Prefix kEngines[] = {
-      {u"Festival", u"Festival"}, {u"Flite", u"Flite"}, {u"eSpeak", u"eSpeak NG"}};
-  for (const Prefix& p : kEngines) {
-    if (voice.display_name.starts_with(p.display)) return QString::fromUtf16(p.engine);
-  }
-  return {};
-}
+QString VoiceEngineName(const Voice& voice) { return Qs(voice.engine); }
 
 QString VoiceListLabel(const Voice& voice) {
   const QString engine = VoiceEngineName(voice);

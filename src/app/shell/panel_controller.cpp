@@ -83,9 +83,11 @@ void OutputProgressDialog::closeEvent(QCloseEvent* event) {
 }
 
 PanelController::PanelController(MainWindow& window)
-    : window_(window), speech_(std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine())) {
+    : window_(window),
+      speech_(std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine({window.Media().directory().root()}))) {
   speech_->SetDictionary(std::make_shared<const ReadingDictionary>(
       ReadingDictionary::Load(window.Media().directory().Readings(), nullptr)));
+  StartSpeechEnginesEarly();  // loaded while the window opens, ready for the first preview
   panel_ = std::make_unique<SettingsPanel>(*speech_, window.Media().directory().SetupIni());
   preview_ = new PreviewEngine(window, *panel_, *speech_);
   connect(panel_.get(), &SettingsPanel::commandRequested, this, [this](int id) { HandleCommand(id); });

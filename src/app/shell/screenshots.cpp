@@ -135,10 +135,10 @@ void SavePreviewPictures(Shooter& shooter, MainWindow& window, PanelController& 
 // them: the panel's lists must show the chosen one whole.
 std::vector<Voice> LongNamedVoices() {
   return {
-      {u"普通话男声(eSpeak)", u"Male", u"804", u"eSpeak NG Mandarin Male"},
-      {u"普通话女声(eSpeak)", u"Female", u"804", u"eSpeak NG Mandarin Female"},
-      {u"美音男声(Flite)", u"Male", u"409", u"Flite US English Male"},
-      {u"美音女声(Flite)", u"Female", u"409", u"Flite US English Female"},
+      {u"普通话男声(eSpeak)", u"eSpeak NG Mandarin Male", "cmn", VoiceGender::kMale, 22050, u"eSpeak NG"},
+      {u"普通话女声(eSpeak)", u"eSpeak NG Mandarin Female", "cmn", VoiceGender::kFemale, 22050, u"eSpeak NG"},
+      {u"美音男声(Flite)", u"Flite US English Male", "en-US", VoiceGender::kMale, 16000, u"Flite"},
+      {u"美音女声(Flite)", u"Flite US English Female", "en-US", VoiceGender::kFemale, 16000, u"Flite"},
   };
 }
 

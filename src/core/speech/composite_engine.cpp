@@ -2,8 +2,6 @@
 
 #include <optional>
 
-#include "speech/espeak_engine.h"
-#include "speech/flite_engine.h"
 
 namespace aurisona {
 
@@ -20,14 +18,13 @@ void CompositeSpeechEngine::EnsureListed() {
       if (!taken) voices_.push_back({std::move(v), engine.get()});
     }
   }
+  for (const Entry& e : voices_) listed_voices_.push_back(e.voice);
 }
 
 std::vector<Voice> CompositeSpeechEngine::ListVoices() {
   std::lock_guard lock(mutex_);
   EnsureListed();
-  std::vector<Voice> voices;
-  for (const Entry& e : voices_) voices.push_back(e.voice);
-  return voices;
+  return listed_voices_;
 }
 
 bool CompositeSpeechEngine::IsReady() const {
@@ -38,11 +35,9 @@ bool CompositeSpeechEngine::IsReady() const {
 std::optional<Voice> CompositeSpeechEngine::SelectVoice(std::u16string_view voice_name) {
   std::lock_guard lock(mutex_);
   EnsureListed();
-  if (voices_.empty()) return std::nullopt;
-  for (size_t i = 0; i < voices_.size(); ++i) {
-    if (voices_[i].voice.name == voice_name) chosen_ = static_cast<int>(i);
-  }
-  return voices_[chosen_ < 0 ? 0 : static_cast<size_t>(chosen_)].voice;
+  const int chosen = choice_.Choose(listed_voices_, voice_name);
+  if (chosen < 0) return std::nullopt;
+  return voices_[static_cast<size_t>(chosen)].voice;
 }
 
 SynthesisStatus CompositeSpeechEngine::Synthesize(std::u16string_view text,
@@ -55,11 +50,9 @@ SynthesisStatus CompositeSpeechEngine::Synthesize(std::u16string_view text,
   {
     std::lock_guard lock(mutex_);
     EnsureListed();
-    if (voices_.empty()) return SynthesisStatus::kNoEngine;
-    for (size_t i = 0; i < voices_.size(); ++i) {
-      if (voices_[i].voice.name == voice_name) chosen_ = static_cast<int>(i);
-    }
-    const Entry& entry = voices_[chosen_ < 0 ? 0 : static_cast<size_t>(chosen_)];
+    const int chosen = choice_.Choose(listed_voices_, voice_name);
+    if (chosen < 0) return SynthesisStatus::kNoEngine;
+    const Entry& entry = voices_[static_cast<size_t>(chosen)];
     engine = entry.engine;
     name = entry.voice.name;
     ready_ = true;
@@ -91,11 +84,16 @@ SynthesisStatus CompositeSpeechEngine::Synthesize(std::u16string_view text,
   return status;
 }
 
-std::unique_ptr<SpeechEngine> CreateSpeechEngine() {
+std::unique_ptr<SpeechEngine> CreateSpeechEngine(const SpeechEngineOptions& options) {
   std::vector<std::unique_ptr<SpeechEngine>> engines;
-  engines.push_back(std::make_unique<FliteSpeechEngine>());
-  engines.push_back(std::make_unique<EspeakSpeechEngine>());
+  for (const SpeechEngineRegistration* engine : RegisteredSpeechEngines()) engines.push_back(engine->create(options));
   return std::make_unique<CompositeSpeechEngine>(std::move(engines));
+}
+
+void StartSpeechEnginesEarly() {
+  for (const SpeechEngineRegistration* engine : RegisteredSpeechEngines()) {
+    if (engine->start_early) engine->start_early();
+  }
 }
 
 }  // namespace aurisona

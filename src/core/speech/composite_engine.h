@@ -1,10 +1,12 @@
 // Several speech engines behind one SpeechEngine: their voices in one list, each
 // sentence spoken by the engine that owns the voice.
 //
-// CreateSpeechEngine() is the program's engine: Flite's voices first (the default
-// English voices, the first of each kind in the lists), then eSpeak NG's (Mandarin,
-// British English, and every name stored by earlier versions). An engine that cannot
-// start simply lists no voices; the other keeps working.
+// CreateSpeechEngine() is the program's engine: the voices of every engine built in, in
+// the order of their registration (speech/engine_registry.h): Festival's and Flite's
+// first (the default English voices, the first of each kind in the lists), then eSpeak
+// NG's (Mandarin, British English, and every name stored by earlier versions), then the
+// command voices of the data directory. An engine that cannot start simply lists no
+// voices; the others keep working.
 #pragma once
 
 #include <memory>
@@ -14,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "speech/engine_registry.h"
 #include "speech/speech_engine.h"
 
 namespace aurisona {
@@ -44,11 +47,16 @@ class CompositeSpeechEngine final : public SpeechEngine {
   mutable std::mutex mutex_;
   bool listed_ = false;
   std::vector<Entry> voices_;
-  int chosen_ = -1;
+  std::vector<Voice> listed_voices_;
+  VoiceChoice choice_;
   bool ready_ = false;
 };
 
-// Flite and eSpeak NG together.
-std::unique_ptr<SpeechEngine> CreateSpeechEngine();
+// Every engine built in together.
+std::unique_ptr<SpeechEngine> CreateSpeechEngine(const SpeechEngineOptions& options = {});
+
+// Starts, in the background, the engines that take a while to load, so that the first
+// sentence spoken need not wait for them. Returns at once.
+void StartSpeechEnginesEarly();
 
 }  // namespace aurisona

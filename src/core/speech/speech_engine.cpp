@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
+#include <utility>
 
 #include "util/atomic_file.h"
 
@@ -12,7 +14,12 @@ void PutLe(std::string& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
+thread_local std::string t_failure;
+
 }  // namespace
+
+std::string TakeSpeechFailure() { return std::exchange(t_failure, {}); }
+void ReportSpeechFailure(std::string reason) { t_failure = std::move(reason); }
 
 SynthesisStatus SpeechEngine::SynthesizeAll(std::u16string_view text,
                                             std::u16string_view voice_name, int rate, int volume,
@@ -40,9 +47,9 @@ bool SpeechEngine::Speak(std::u16string_view text, const std::filesystem::path& 
     SpeechAudio audio;
     switch (SynthesizeAll(text, voice_name, rate, volume, &audio)) {
       case SynthesisStatus::kOk: {
-        const int file_rate = SpeechFileSampleRate(audio.voice.display_name);
+        const int file_rate = audio.voice.sample_rate > 0 ? audio.voice.sample_rate : audio.sample_rate;
         if (audio.sample_rate > 0 && audio.sample_rate != file_rate) {
-          audio.samples = ResampleMono16(audio.samples, audio.sample_rate, file_rate);
+          audio.samples = ResampleBandLimited(audio.samples, audio.sample_rate, file_rate);
         }
         result = WriteFileAtomically(file, EncodeWavMono16(audio.samples, file_rate))
                      ? SpeakOutcome::kWritten
@@ -103,6 +110,37 @@ std::vector<int16_t> ResampleMono16(std::span<const int16_t> samples, int from_r
     const size_t right = std::min(left + 1, samples.size() - 1);
     const double frac = pos - static_cast<double>(left);
     out[i] = static_cast<int16_t>(std::lround(samples[left] * (1.0 - frac) + samples[right] * frac));
+  }
+  return out;
+}
+
+std::vector<int16_t> ResampleBandLimited(std::span<const int16_t> samples, int from_rate, int to_rate) {
+  if (from_rate <= 0 || to_rate <= 0 || from_rate == to_rate || samples.empty()) {
+    return {samples.begin(), samples.end()};
+  }
+  const auto count = static_cast<size_t>(
+      (static_cast<uint64_t>(samples.size()) * static_cast<uint64_t>(to_rate)) / static_cast<uint64_t>(from_rate));
+  const double step = static_cast<double>(from_rate) / to_rate;  // input samples per output sample
+  // Cut-off as a fraction of the input's Nyquist frequency, a little below the lower rate's.
+  const double cutoff = 0.95 * std::min(1.0, static_cast<double>(to_rate) / from_rate);
+  constexpr double kZeroCrossings = 16;
+  const double reach = kZeroCrossings / cutoff;  // input samples on each side
+  const auto last = static_cast<int64_t>(samples.size()) - 1;
+  std::vector<int16_t> out(count);
+  for (size_t i = 0; i < count; ++i) {
+    const double center = static_cast<double>(i) * step;
+    const auto first = std::max<int64_t>(0, static_cast<int64_t>(std::ceil(center - reach)));
+    const auto end = std::min<int64_t>(last, static_cast<int64_t>(std::floor(center + reach)));
+    double sum = 0;
+    for (int64_t j = first; j <= end; ++j) {
+      const double x = static_cast<double>(j) - center;
+      const double t = x / reach;  // -1..1
+      const double window = 0.42 + 0.5 * std::cos(std::numbers::pi * t) + 0.08 * std::cos(2 * std::numbers::pi * t);
+      const double arg = std::numbers::pi * cutoff * x;
+      const double sinc = arg == 0 ? 1.0 : std::sin(arg) / arg;
+      sum += samples[static_cast<size_t>(j)] * cutoff * sinc * window;
+    }
+    out[i] = static_cast<int16_t>(std::clamp(std::lround(sum), -32768L, 32767L));
   }
   return out;
 }

@@ -85,8 +85,8 @@ class SpeechEngine {
   SynthesisStatus SynthesizeAll(std::u16string_view text, std::u16string_view voice_name,
                                 int rate, int volume, SpeechAudio* audio);
 
-  // Speaks `text` into a RIFF WAVE file: 16-bit mono PCM at SpeechFileSampleRate() of the
-  // voice that speaks. The file is complete and closed when this returns; it replaces an
+  // Speaks `text` into a RIFF WAVE file: 16-bit mono PCM at the sample rate of the voice
+  // that speaks. The file is complete and closed when this returns; it replaces an
   // existing file only once it is fully written, so a failure leaves the old one as it was.
   // Returns false when no synthesiser can be initialised, or when the text is empty and
   // the synthesiser has not been initialised yet; true otherwise, also when nothing was
@@ -95,6 +95,12 @@ class SpeechEngine {
              std::u16string_view voice_name, int rate, int volume,
              SpeakOutcome* outcome = nullptr);
 };
+
+// Why the last synthesis on this thread failed, in one line naming the voice, and forgets
+// it; empty when the engine that failed gave no reason. Engines call ReportSpeechFailure
+// before they return kFailed.
+std::string TakeSpeechFailure();
+void ReportSpeechFailure(std::string reason);
 
 // How much longer speech at `rate` (-10..10, clamped) lasts than at rate 0: 3^(-rate/10).
 // Every backend follows this curve.
@@ -105,5 +111,9 @@ std::string EncodeWavMono16(std::span<const int16_t> samples, int sample_rate);
 
 // Linear-interpolation resampling of 16-bit mono PCM.
 std::vector<int16_t> ResampleMono16(std::span<const int16_t> samples, int from_rate, int to_rate);
+
+// Band-limited resampling of 16-bit mono PCM (a Blackman-windowed sinc): nothing above
+// the lower rate's Nyquist frequency folds back. floor(size * to / from) samples.
+std::vector<int16_t> ResampleBandLimited(std::span<const int16_t> samples, int from_rate, int to_rate);
 
 }  // namespace aurisona

@@ -1,21 +1,35 @@
 #include "speech/voice.h"
 
 namespace aurisona {
+namespace {
+
+std::string_view PrimarySubtag(std::string_view tag) { return tag.substr(0, tag.find('-')); }
+
+}  // namespace
 
 bool IsChineseVoice(const Voice& voice) {
-  return voice.language.find(u"804") != std::u16string::npos;
+  const std::string_view primary = PrimarySubtag(voice.language);
+  return primary == "zh" || primary == "cmn" || primary == "yue";
 }
 
-bool HasMaleGender(const Voice& voice) {
-  return voice.gender.find(u"Male") != std::u16string::npos;
+std::u16string WindowsLanguageId(std::string_view language_tag) {
+  if (PrimarySubtag(language_tag) == "zh" || PrimarySubtag(language_tag) == "cmn") return u"804";
+  if (language_tag == "en-US") return u"409";
+  if (language_tag == "en-GB") return u"809";
+  return {};
 }
 
-bool HasFemaleGender(const Voice& voice) {
-  return voice.gender.find(u"Female") != std::u16string::npos;
+std::u16string GenderAttribute(VoiceGender gender) {
+  switch (gender) {
+    case VoiceGender::kMale: return u"Male";
+    case VoiceGender::kFemale: return u"Female";
+    case VoiceGender::kUnknown: break;
+  }
+  return {};
 }
 
 VoiceSlotLists DistributeVoices(const std::vector<Voice>& voices) {
-  // Slot numbers per row of the table; the last row is for a voice of neither gender.
+  // Slot numbers per row of the table; the last row is for a voice of unknown gender.
   static constexpr std::array<int, 2> kMaleChinese = {1, 5};
   static constexpr std::array<int, 2> kFemaleChinese = {2, 6};
   static constexpr std::array<int, 2> kMaleOther = {3, 7};
@@ -28,19 +42,24 @@ VoiceSlotLists DistributeVoices(const std::vector<Voice>& voices) {
   };
   for (const Voice& voice : voices) {
     const bool chinese = IsChineseVoice(voice);
-    if (HasMaleGender(voice)) {
-      add(voice, chinese ? kMaleChinese : kMaleOther);
-    } else if (HasFemaleGender(voice)) {
-      add(voice, chinese ? kFemaleChinese : kFemaleOther);
-    } else {
-      add(voice, kNeither);
+    switch (voice.gender) {
+      case VoiceGender::kMale: add(voice, chinese ? kMaleChinese : kMaleOther); break;
+      case VoiceGender::kFemale: add(voice, chinese ? kFemaleChinese : kFemaleOther); break;
+      case VoiceGender::kUnknown: add(voice, kNeither); break;
     }
   }
   return lists;
 }
 
-int SpeechFileSampleRate(std::u16string_view display_name) {
-  return display_name.find(u"22") != std::u16string_view::npos ? 22050 : 16000;
+int VoiceChoice::Choose(const std::vector<Voice>& voices, std::u16string_view name) {
+  if (voices.empty()) return -1;
+  for (size_t i = 0; i < voices.size(); ++i) {
+    if (voices[i].name == name) {
+      chosen_ = static_cast<int>(i);
+      break;
+    }
+  }
+  return chosen_ >= 0 && static_cast<size_t>(chosen_) < voices.size() ? chosen_ : 0;
 }
 
 }  // namespace aurisona

@@ -1,4 +1,5 @@
-// Installed speech voices, their attributes, and how they fill the eight voice slot lists.
+// Installed speech voices, their attributes, how they fill the eight voice slot lists, and
+// which voice a call speaks with.
 #pragma once
 
 #include <array>
@@ -10,12 +11,16 @@
 
 namespace aurisona {
 
-// One installed voice, described by the attributes the voice slots work with.
+enum class VoiceGender { kUnknown, kMale, kFemale };
+
+// One installed voice.
 struct Voice {
-  std::u16string name;          // the "Name" attribute: what setup.ini stores and Speak matches
-  std::u16string gender;        // "Male" or "Female" (other engines may give anything)
-  std::u16string language;      // Windows language ids in hex, ";"-separated: "804", "409", "809"
-  std::u16string display_name;  // shown to the user; carries "22kHz" for 22050 Hz voices
+  std::u16string name;          // what setup.ini stores and Synthesize matches, exactly
+  std::u16string display_name;  // shown to the user
+  std::string language;         // BCP 47 tag: "cmn" Mandarin, "en-US", "en-GB"
+  VoiceGender gender = VoiceGender::kUnknown;
+  int sample_rate = 0;          // the engine's own rate: the voice's audio and speech files are at it
+  std::u16string engine;        // the engine's name as the user knows it: "Festival", "Flite", ...
 
   bool operator==(const Voice&) const = default;
 };
@@ -23,20 +28,30 @@ struct Voice {
 // kVoiceSlotCount (8) comes with the settings keys.
 using VoiceSlotLists = std::array<std::vector<std::u16string>, kVoiceSlotCount>;
 
-// Case-sensitive substring tests on the attributes: "Female" does not contain "Male".
-bool IsChineseVoice(const Voice& voice);  // language contains "804"
-bool HasMaleGender(const Voice& voice);   // gender contains "Male"
-bool HasFemaleGender(const Voice& voice); // gender contains "Female"
+// Mandarin or another Chinese language: the tag's first subtag is "zh", "cmn" or "yue".
+bool IsChineseVoice(const Voice& voice);
+
+// The voice's attributes as Windows wrote them, for listings: "804", "409", "809" (empty
+// for other languages) and "Male", "Female" (empty when unknown).
+std::u16string WindowsLanguageId(std::string_view language_tag);
+std::u16string GenderAttribute(VoiceGender gender);
 
 // The voice names for the eight slot lists (index 0 is slot 1), in the order of `voices`:
 //   male and Chinese    -> slots 1, 5      female and Chinese -> slots 2, 6
 //   male, not Chinese   -> slots 3, 7      female, not Chinese -> slots 4, 8
-//   neither gender      -> every slot, added in the order 1, 5, 2, 6, 3, 7, 4, 8
-// The first line that applies wins, so a gender holding both words counts as male.
+//   unknown gender      -> every slot, added in the order 1, 5, 2, 6, 3, 7, 4, 8
 VoiceSlotLists DistributeVoices(const std::vector<Voice>& voices);
 
-// Sample rate of speech written to a file: 22050 Hz for a voice whose display name
-// contains "22", 16000 Hz for any other.
-int SpeechFileSampleRate(std::u16string_view display_name);
+// Which voice a call speaks with, the same for every engine: the voice whose name equals
+// the one asked for (exactly, case-sensitively); without one, the voice the last matching
+// call chose; before any match, the first voice.
+class VoiceChoice {
+ public:
+  // Index into `voices`; -1 when there is none.
+  int Choose(const std::vector<Voice>& voices, std::u16string_view name);
+
+ private:
+  int chosen_ = -1;
+};
 
 }  // namespace aurisona

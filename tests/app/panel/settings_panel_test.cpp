@@ -12,7 +12,7 @@
 #include <QtTest>
 
 #include "panel/settings_panel.h"
-#include "speech/espeak_engine.h"
+#include "speech/engines/espeak/espeak_engine.h"
 #include "util/text.h"
 
 using namespace aurisona;
@@ -175,9 +175,9 @@ class SettingsPanelTest : public QObject {
   }
 
   void voiceListsFollowGenderAndLanguage() {
-    const std::vector<Voice> voices{{u"Zh M", u"Male", u"804", u"a"},
-                                    {u"En F", u"Female", u"409;809", u"b"},
-                                    {u"Odd", u"Robot", u"409", u"c"}};
+    const std::vector<Voice> voices{{u"Zh M", u"a", "cmn", VoiceGender::kMale, 16000, u"Test"},
+                                    {u"En F", u"b", "en-US", VoiceGender::kFemale, 16000, u"Test"},
+                                    {u"Odd", u"c", "en-US", VoiceGender::kUnknown, 16000, u"Test"}};
     SettingsPanel p(voices, Ini());
     auto texts = [&](int id) {
       QStringList t;
@@ -193,9 +193,9 @@ class SettingsPanelTest : public QObject {
     }
 
     // Like names of two engines read apart; the stored name still selects its voice.
-    const std::vector<Voice> alike{{u"美语女声", u"Female", u"409", u"Flite US English Female (slt) 16kHz"},
-                                   {u"美音女声", u"Female", u"409", u"eSpeak NG US English Female"},
-                                   {u"US Female", u"Female", u"409", u"Festival US English Female (slt hts)"}};
+    const std::vector<Voice> alike{{u"美语女声", u"a", "en-US", VoiceGender::kFemale, 16000, u"Flite"},
+                                   {u"美音女声", u"b", "en-US", VoiceGender::kFemale, 22050, u"eSpeak NG"},
+                                   {u"US Female", u"c", "en-US", VoiceGender::kFemale, 32000, u"Festival"}};
     const auto ini = Ini("女英引擎=美音女声\n");
     SettingsPanel q(alike, ini);
     QCOMPARE(QStringList({List(q, 1002)->itemText(0), List(q, 1002)->itemText(1), List(q, 1002)->itemText(2)}),

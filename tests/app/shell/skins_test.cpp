@@ -43,11 +43,11 @@ constexpr int kNumberLists[] = {1005, 1012, 1007, 1013, 1001, 1010, 1003, 1011};
 // Longer names than eSpeak NG's, as other engines give them.
 std::vector<Voice> LongNamedVoices() {
   return {
-      {u"中文男声", u"Male", u"804", u"eSpeak NG Mandarin Male 22kHz"},
-      {u"普通话女声(eSpeak)", u"Female", u"804", u"eSpeak NG Mandarin Female 22kHz"},
-      {u"美音男声(Flite)", u"Male", u"409", u"Flite US English Male"},
-      {u"美音女声(Flite)", u"Female", u"409", u"Flite US English Female"},
-      {u"英式英语男声乙", u"Male", u"809", u"eSpeak NG UK English Male 22kHz"},
+      {u"中文男声", u"eSpeak NG Mandarin Male 22kHz", "cmn", VoiceGender::kMale, 22050, u"eSpeak NG"},
+      {u"普通话女声(eSpeak)", u"eSpeak NG Mandarin Female 22kHz", "cmn", VoiceGender::kFemale, 22050, u"eSpeak NG"},
+      {u"美音男声(Flite)", u"Flite US English Male", "en-US", VoiceGender::kMale, 16000, u"Flite"},
+      {u"美音女声(Flite)", u"Flite US English Female", "en-US", VoiceGender::kFemale, 16000, u"Flite"},
+      {u"英式英语男声乙", u"eSpeak NG UK English Male 22kHz", "en-GB", VoiceGender::kMale, 22050, u"eSpeak NG"},
   };
 }
 

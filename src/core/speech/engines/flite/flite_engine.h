@@ -1,9 +1,9 @@
 // The Flite backend of SpeechEngine.
 //
 // Voices: Flite's US English clustergen voices "slt" (female) and "rms" (male), and the
-// Scottish "awb" offered as the British English male, named "美语女声", "美语男声" and
-// "英语男声" (stored in setup.ini; they never change). Flite speaks at 16 kHz, so the
-// display names carry "16kHz" and never "22".
+// Scottish "awb" offered as the British English male, named "美语女声(Flite)", "美语男声" and
+// "英语男声" (stored in setup.ini; they never change; slt was "美语女声" until
+// Festival's clearer voice of the same speaker took that name). Flite speaks at 16 kHz.
 //
 // Flite's voices are registered once per process and shared; every instance shares one
 // lock. Text is handed to Flite as plain ASCII (typographic punctuation and accented
@@ -27,11 +27,7 @@ class FliteSpeechEngine final : public SpeechEngine {
 
  private:
   bool ready_ = false;
-  int chosen_ = -1;  // index into the voice list of the last matching voice
+  VoiceChoice choice_;
 };
-
-// Text as Flite reads it: one ASCII byte per UTF-16 unit of `text` (a surrogate pair
-// gives two spaces; "…" gives "."), so byte i of the result stands for unit i.
-std::string FliteInputText(std::u16string_view text);
 
 }  // namespace aurisona

@@ -4,7 +4,7 @@
 // ("en-gb") eSpeak voices, each as a male and a female variant, named
 // "中文男声", "中文女声", "美音男声", ... "英音女声" (names are stored in
 // setup.ini and never change).
-// eSpeak speaks at 22050 Hz, so every display name carries "22kHz".
+// eSpeak speaks at 22050 Hz.
 //
 // eSpeak NG keeps global state: every instance shares one lock and one initialisation,
 // done on first use with the default data folder. Each instance remembers the voice its
@@ -33,7 +33,7 @@ class EspeakSpeechEngine final : public SpeechEngine {
 
  private:
   bool ready_ = false;
-  int chosen_ = -1;  // index into the voice list of the last matching voice
+  VoiceChoice choice_;
 };
 
 // Rate -10..10 as eSpeak words per minute: 175 * 3^(rate/10), at least 80.

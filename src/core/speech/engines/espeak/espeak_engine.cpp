@@ -1,4 +1,4 @@
-#include "speech/espeak_engine.h"
+#include "speech/engines/espeak/espeak_engine.h"
 
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
@@ -10,6 +10,7 @@
 #include <strings.h>
 #include <mutex>
 
+#include "speech/engine_registry.h"
 #include "speech/ssml.h"
 #include "util/text.h"
 
@@ -20,23 +21,25 @@ struct LanguageEntry {
   const char* espeak_language;  // as eSpeak lists it; the first one found is used
   std::u16string_view label;    // in the voice name
   std::u16string_view english;  // in the display name
-  std::u16string_view windows_language;
+  std::string_view tag;
 };
 constexpr std::array<LanguageEntry, 4> kLanguages = {{
     // Mandarin that reads the pinyin it makes as Mandarin; older eSpeak NG has only "cmn",
     // whose latin letters (the pinyin included) are read as English.
-    {"cmn-latn-pinyin", u"中文", u"Mandarin", u"804"},
-    {"cmn", u"中文", u"Mandarin", u"804"},
-    {"en-us", u"美音", u"US English", u"409"},
-    {"en-gb", u"英音", u"UK English", u"809"},
+    {"cmn-latn-pinyin", u"中文", u"Mandarin", "cmn"},
+    {"cmn", u"中文", u"Mandarin", "cmn"},
+    {"en-us", u"美音", u"US English", "en-US"},
+    {"en-gb", u"英音", u"UK English", "en-GB"},
 }};
 
 struct VariantEntry {
   const char* espeak_variant;
-  std::u16string_view gender;
-  std::u16string_view label;  // in the voice name
+  VoiceGender gender;
+  std::u16string_view english;  // in the display name
+  std::u16string_view label;    // in the voice name
 };
-constexpr std::array<VariantEntry, 2> kVariants = {{{"m3", u"Male", u"男声"}, {"f3", u"Female", u"女声"}}};
+constexpr std::array<VariantEntry, 2> kVariants = {
+    {{"m3", VoiceGender::kMale, u"Male", u"男声"}, {"f3", VoiceGender::kFemale, u"Female", u"女声"}}};
 
 constexpr int kBufferMilliseconds = 100;
 
@@ -60,6 +63,7 @@ std::mutex g_mutex;
 bool g_initialised = false;
 int g_sample_rate = 0;
 std::vector<EspeakVoice> g_voices;
+std::vector<Voice> g_listed;  // the voices of g_voices
 std::string g_loaded_spec;
 Synthesis* g_synthesis = nullptr;
 
@@ -105,9 +109,11 @@ std::vector<EspeakVoice> FindVoices() {
       // narrow voice lists of the settings panel.
       v.voice.name = std::u16string(language.label) + std::u16string(variant.label);
       v.voice.gender = variant.gender;
-      v.voice.language = language.windows_language;
+      v.voice.language = language.tag;
       v.voice.display_name = std::u16string(u"eSpeak NG ") + std::u16string(language.english) +
-                             u" " + std::u16string(variant.gender) + u" 22kHz";
+                             u" " + std::u16string(variant.english) + u" 22kHz";
+      v.voice.sample_rate = g_sample_rate;
+      v.voice.engine = u"eSpeak NG";
       voices.push_back(std::move(v));
     }
   }
@@ -138,6 +144,7 @@ bool EnsureInitialised() {
   if (g_sample_rate <= 0) return false;
   espeak_SetSynthCallback(nullptr);
   g_voices = FindVoices();
+  for (const EspeakVoice& v : g_voices) g_listed.push_back(v.voice);
   g_initialised = true;
   return true;
 }
@@ -207,10 +214,8 @@ int EspeakVolume(int percent) { return std::clamp(percent, 10, 100); }
 
 std::vector<Voice> EspeakSpeechEngine::ListVoices() {
   std::lock_guard lock(g_mutex);
-  std::vector<Voice> voices;
-  if (!EnsureInitialised()) return voices;
-  for (const EspeakVoice& v : g_voices) voices.push_back(v.voice);
-  return voices;
+  if (!EnsureInitialised()) return {};
+  return g_listed;
 }
 
 std::string EspeakSpeechEngine::Phonemes(std::u16string_view text,
@@ -240,13 +245,11 @@ SynthesisStatus EspeakSpeechEngine::Synthesize(std::u16string_view text,
                                                Voice* used_voice) {
   if (text.empty()) return SynthesisStatus::kEmptyText;
   std::lock_guard lock(g_mutex);
-  if (!EnsureInitialised() || g_voices.empty()) return SynthesisStatus::kNoEngine;
+  if (!EnsureInitialised()) return SynthesisStatus::kNoEngine;
+  const int chosen = choice_.Choose(g_listed, voice_name);
+  if (chosen < 0) return SynthesisStatus::kNoEngine;
   ready_ = true;
-
-  for (size_t i = 0; i < g_voices.size(); ++i) {
-    if (g_voices[i].voice.name == voice_name) chosen_ = static_cast<int>(i);
-  }
-  const EspeakVoice& voice = g_voices[chosen_ < 0 ? 0 : static_cast<size_t>(chosen_)];
+  const EspeakVoice& voice = g_voices[static_cast<size_t>(chosen)];
   if (used_voice) *used_voice = voice.voice;
   if (!LoadVoice(voice.spec)) return SynthesisStatus::kFailed;
   espeak_SetParameter(espeakRATE, EspeakWordsPerMinute(rate), 0);
@@ -269,5 +272,11 @@ SynthesisStatus EspeakSpeechEngine::Synthesize(std::u16string_view text,
   if (synthesis.stopped) return SynthesisStatus::kStopped;
   return error == EE_OK ? SynthesisStatus::kOk : SynthesisStatus::kFailed;
 }
+
+extern const SpeechEngineRegistration kSpeechEngine_espeak = {
+    "espeak", [](const SpeechEngineOptions&) -> std::unique_ptr<SpeechEngine> {
+      return std::make_unique<EspeakSpeechEngine>();
+    },
+    nullptr};
 
 }  // namespace aurisona

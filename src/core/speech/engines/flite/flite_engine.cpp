@@ -1,4 +1,4 @@
-#include "speech/flite_engine.h"
+#include "speech/engines/flite/flite_engine.h"
 
 #include <flite/flite.h>
 
@@ -7,6 +7,9 @@
 #include <cmath>
 #include <csetjmp>
 #include <mutex>
+
+#include "speech/ascii_text.h"
+#include "speech/engine_registry.h"
 
 extern "C" {
 cst_voice* register_cmu_us_slt(const char* voxdir);
@@ -17,18 +20,20 @@ cst_voice* register_cmu_us_awb(const char* voxdir);
 namespace aurisona {
 namespace {
 
+constexpr int kFliteSampleRate = 16000;  // of all three voices
+
 struct FliteVoiceEntry {
   cst_voice* (*registrar)(const char*);
   std::u16string_view name;
-  std::u16string_view gender;
-  std::u16string_view language;
+  VoiceGender gender;
+  std::string_view language;
   std::u16string_view display_name;
 };
 // The order of the lists: the first voice of each kind is the default one.
 constexpr std::array<FliteVoiceEntry, 3> kFliteVoices = {{
-    {&register_cmu_us_slt, u"美语女声", u"Female", u"409", u"Flite US English Female (slt) 16kHz"},
-    {&register_cmu_us_rms, u"美语男声", u"Male", u"409", u"Flite US English Male (rms) 16kHz"},
-    {&register_cmu_us_awb, u"英语男声", u"Male", u"809", u"Flite Scottish English Male (awb) 16kHz"},
+    {&register_cmu_us_slt, u"美语女声(Flite)", VoiceGender::kFemale, "en-US", u"Flite US English Female (slt) 16kHz"},
+    {&register_cmu_us_rms, u"美语男声", VoiceGender::kMale, "en-US", u"Flite US English Male (rms) 16kHz"},
+    {&register_cmu_us_awb, u"英语男声", VoiceGender::kMale, "en-GB", u"Flite Scottish English Male (awb) 16kHz"},
 }};
 
 struct FliteVoice {
@@ -40,6 +45,7 @@ struct FliteVoice {
 std::mutex g_mutex;
 bool g_initialised = false;
 std::vector<FliteVoice> g_voices;
+std::vector<Voice> g_listed;  // the voices of g_voices
 
 // Call with g_mutex held.
 void EnsureInitialised() {
@@ -52,19 +58,11 @@ void EnsureInitialised() {
     FliteVoice fv;
     fv.flite = v;
     fv.duration_stretch = flite_get_param_float(v->features, "duration_stretch", 1.0f);
-    fv.voice = {std::u16string(entry.name), std::u16string(entry.gender),
-                std::u16string(entry.language), std::u16string(entry.display_name)};
+    fv.voice = {std::u16string(entry.name), std::u16string(entry.display_name), std::string(entry.language),
+                entry.gender, kFliteSampleRate, u"Flite"};
+    g_listed.push_back(fv.voice);
     g_voices.push_back(std::move(fv));
   }
-}
-
-char FoldLatin1(char16_t c) {
-  // À..ÿ without their accents; × and ÷ are not letters.
-  static constexpr std::string_view kFold =
-      "AAAAAAACEEEEIIIIDNOOOOO OUUUUYTsaaaaaaaceeeeiiiidnooooo ouuuuyty";
-  static_assert(kFold.size() == 64);
-  if (c >= 0xC0 && c <= 0xFF) return kFold[c - 0xC0];
-  return ' ';
 }
 
 // Flite's utterance, freed on every path.
@@ -97,46 +95,12 @@ float WordStart(cst_item* word) {
   return previous ? item_feat_float(previous, "end") : 0.0f;
 }
 
-bool IsWordByte(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 }  // namespace
-
-std::string FliteInputText(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char16_t c : text) {
-    char a = ' ';
-    if (c >= 0x20 && c < 0x7F) {
-      a = static_cast<char>(c);
-    } else {
-      switch (c) {
-        case u'\u2018': case u'\u2019': case u'\u201A': case u'\u2032': a = '\''; break;
-        case u'\u201C': case u'\u201D': case u'\u201E': case u'\u2033': a = '"'; break;
-        case u'\u2013': case u'\u2014': case u'\u2015': a = ','; break;
-        case u'\u2026': a = '.'; break;
-        case u'\uFF0C': case u'\u3001': a = ','; break;
-        case u'\u3002': case u'\uFF0E': a = '.'; break;
-        case u'\uFF1F': a = '?'; break;
-        case u'\uFF01': a = '!'; break;
-        case u'\uFF1B': a = ';'; break;
-        case u'\uFF1A': a = ':'; break;
-        case u'\u00A3': case u'\u20AC': case u'\u00A5': a = ' '; break;
-        default: a = FoldLatin1(c); break;
-      }
-    }
-    out.push_back(a);
-  }
-  return out;
-}
 
 std::vector<Voice> FliteSpeechEngine::ListVoices() {
   std::lock_guard lock(g_mutex);
   EnsureInitialised();
-  std::vector<Voice> voices;
-  for (const FliteVoice& v : g_voices) voices.push_back(v.voice);
-  return voices;
+  return g_listed;
 }
 
 SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
@@ -146,16 +110,14 @@ SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
   if (text.empty()) return SynthesisStatus::kEmptyText;
   std::lock_guard lock(g_mutex);
   EnsureInitialised();
-  if (g_voices.empty()) return SynthesisStatus::kNoEngine;
+  const int chosen = choice_.Choose(g_listed, voice_name);
+  if (chosen < 0) return SynthesisStatus::kNoEngine;
   ready_ = true;
-  for (size_t i = 0; i < g_voices.size(); ++i) {
-    if (g_voices[i].voice.name == voice_name) chosen_ = static_cast<int>(i);
-  }
-  const FliteVoice& voice = g_voices[chosen_ < 0 ? 0 : static_cast<size_t>(chosen_)];
+  const FliteVoice& voice = g_voices[static_cast<size_t>(chosen)];
   if (used_voice) *used_voice = voice.voice;
 
-  const std::string input = FliteInputText(text);
-  if (std::none_of(input.begin(), input.end(), IsWordByte)) return SynthesisStatus::kEmptyText;
+  const std::string input = SpeechAsciiText(text);
+  if (std::none_of(input.begin(), input.end(), IsAsciiWordByte)) return SynthesisStatus::kEmptyText;
 
   flite_feat_set_float(voice.flite->features, "duration_stretch",
                        static_cast<float>(voice.duration_stretch * SpeechDurationFactor(rate)));
@@ -185,8 +147,8 @@ SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
     // Leading and trailing punctuation that Flite kept in the name is not highlighted.
     size_t begin = at;
     size_t end = at + name.size();
-    while (begin < end && !IsWordByte(input[begin])) ++begin;
-    while (end > begin && !IsWordByte(input[end - 1])) --end;
+    while (begin < end && !IsAsciiWordByte(input[begin])) ++begin;
+    while (end > begin && !IsAsciiWordByte(input[end - 1])) --end;
     if (begin == end) continue;
     const int64_t sample =
         std::max(last_sample, static_cast<int64_t>(std::lround(start * wave->sample_rate)));
@@ -206,5 +168,11 @@ SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
   chunk.words = words;
   return sink(chunk) ? SynthesisStatus::kOk : SynthesisStatus::kStopped;
 }
+
+extern const SpeechEngineRegistration kSpeechEngine_flite = {
+    "flite", [](const SpeechEngineOptions&) -> std::unique_ptr<SpeechEngine> {
+      return std::make_unique<FliteSpeechEngine>();
+    },
+    nullptr};
 
 }  // namespace aurisona

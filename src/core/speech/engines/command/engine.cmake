@@ -1,0 +1,1 @@
+# Voices from a command: voices/NAME.ini in the data directory. Nothing to link.

@@ -1,0 +1,15 @@
+# Festival (a static library over the Edinburgh Speech Tools) and its HTS US English voice
+# run in a helper process, which links nothing else of the program.
+find_path(FESTIVAL_INCLUDE_DIR festival/festival.h REQUIRED)
+find_path(EST_INCLUDE_DIR speech_tools/EST.h REQUIRED)
+add_executable(aurisona-festival ${ENGINE_DIR}/helper/festival_helper.cpp ${ENGINE_DIR}/festival_protocol.cpp)
+target_include_directories(aurisona-festival PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_include_directories(aurisona-festival SYSTEM PRIVATE ${FESTIVAL_INCLUDE_DIR}/festival ${EST_INCLUDE_DIR}/speech_tools)
+foreach(lib Festival estools estbase eststring)
+  find_library(FESTIVAL_${lib} ${lib} REQUIRED)
+  target_link_libraries(aurisona-festival PRIVATE ${FESTIVAL_${lib}})
+endforeach()
+target_link_libraries(aurisona-festival PRIVATE aurisona_warnings)
+install(TARGETS aurisona-festival DESTINATION libexec/aurisona)
+target_compile_definitions(aurisona_core PRIVATE AURISONA_FESTIVAL_HELPER="$<TARGET_FILE:aurisona-festival>")
+add_dependencies(aurisona_core aurisona-festival)
