@@ -518,8 +518,11 @@ class Job {
                Utf16ToUtf8(text);
       case SpeakOutcome::kNoEngine:
         return "no speech engine can be started";
-      default:
-        return "the speech engine cannot say: " + Utf16ToUtf8(text);
+      default: {
+        // The engine's own reason, naming the voice (a command voice that hangs, a helper that died).
+        const std::string why = TakeSpeechFailure();
+        return "the speech engine cannot say: " + Utf16ToUtf8(text) + (why.empty() ? "" : " (" + why + ")");
+      }
     }
   }
 

@@ -186,9 +186,9 @@ class SettingsPanelTest : public QObject {
     };
     for (const VoiceRowEntry& row : kVoiceRows) {
       QStringList expected;
-      if (row.slot == 1 || row.slot == 5) expected << QStringLiteral("Zh M");
-      if (row.slot == 4 || row.slot == 8) expected << QStringLiteral("En F");
-      expected << QStringLiteral("Odd");
+      if (row.slot == 1 || row.slot == 5) expected << QStringLiteral("Zh M · Test");
+      if (row.slot == 4 || row.slot == 8) expected << QStringLiteral("En F · Test");
+      expected << QStringLiteral("Odd · Test");
       QCOMPARE(texts(row.voiceList), expected);
     }
 
