@@ -60,6 +60,7 @@ TEST(ReadingTest, EnglishPhoneNumbersAndCodes) {
       {"Dial 120 or 110, not 110 people.", "Dial one two zero or one one zero, not one hundred and ten people."},
       {"Dial 13912345678.", "Dial one three nine one two three four five six seven eight."},
       {"Go to Room 302 at No.1 Middle School.", "Go to Room three oh two at number one Middle School."},
+      {"She lives at 221B Baker Street.", "She lives at two hundred and twenty one B Baker Street."},
       {"Tel: 6543-2109.", "telephone: six five four three, two one zero nine."},
       {"Flight CA1234 on A4 paper.", "Flight C A one two three four on A four paper."},
   });
@@ -73,6 +74,8 @@ TEST(ReadingTest, EnglishYearsAndDates) {
       {"It happened on May 3rd, 1998.", "It happened on May the third, nineteen ninety eight."},
       {"From 1990-2000 in the 1990s.", "From nineteen ninety to two thousand in the nineteen nineties."},
       {"See you on Jan. 5, or 3rd May.", "See you on January the fifth, or the third of May."},
+      {"Meet on 1st Oct. Then go.", "Meet on the first of October. Then go."},
+      {"It ends in Dec.", "It ends in December."},
       {"There are 1500 students.", "There are one thousand five hundred students."},
   });
 }

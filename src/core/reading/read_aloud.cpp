@@ -242,6 +242,9 @@ class EnglishReader : public Reader {
     return s >= limit_ || IsUpper(At(s)) || At(s) == u'\r' || At(s) == u'\n';
   }
 
+  // The point of an abbreviation read out in full that also ends the sentence: said again.
+  std::u16string Stop(int end) const { return EndsSentenceAfter(end) ? u"." : u""; }
+
   std::u16string Meridiem(char16_t ap) const { return ap == u'a' ? u"a.m." : u"p.m."; }
 
   // Minutes after the hour: "o'clock", "oh five", "thirty".
@@ -465,7 +468,8 @@ class EnglishReader : public Reader {
         if (month >= 0 && !IsLetter(At(me))) {
           int end = me;
           if (At(end) == u'.' && MonthIndex(Span(ms, me), false) < 0) ++end;
-          Say(u"the " + EnglishOrdinal(n) + u" of " + std::u16string(kMonths[static_cast<size_t>(month)]), i, end, true);
+          Say(u"the " + EnglishOrdinal(n) + u" of " + std::u16string(kMonths[static_cast<size_t>(month)]) + Stop(end),
+              i, end, true);
           year_context_ = true;
           return end;
         }
@@ -499,7 +503,8 @@ class EnglishReader : public Reader {
       if (month >= 0 && !IsLetter(At(me))) {
         int end = me;
         if (At(end) == u'.' && MonthIndex(Span(ms, me), false) < 0) ++end;  // "Jan." but not "May."
-        Say(u"the " + EnglishOrdinal(n) + u" of " + std::u16string(kMonths[static_cast<size_t>(month)]), i, end, true);
+        Say(u"the " + EnglishOrdinal(n) + u" of " + std::u16string(kMonths[static_cast<size_t>(month)]) + Stop(end),
+            i, end, true);
         year_context_ = true;
         return end;
       }
@@ -641,6 +646,7 @@ class EnglishReader : public Reader {
         year_context_ = true;  // "May 1998"
       }
       if (end == after || end == we || end > we) {
+        if (end == after && point) words += Stop(end);
         Say(words, i, end, false);
         return end;
       }

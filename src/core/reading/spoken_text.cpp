@@ -20,11 +20,11 @@ void SpokenText::Push(char16_t c, int32_t from, int32_t to) {
 void SpokenText::Keep(std::u16string_view written, int from, int to) {
   for (int i = from; i < to; ++i) {
     const char16_t c = written[static_cast<size_t>(i)];
-    if (!text.empty() && IsAsciiAlnum(c) && IsAsciiAlnum(text.back()) && !end.empty() &&
-        end.back() != i) {
-      Push(u' ', i, i);  // after words that read something else
+    if (!text.empty() && IsAsciiAlnum(c) && IsAsciiAlnum(text.back()) && (said_ || end.back() != i)) {
+      Push(u' ', i, i);  // after words that read something else: "221B" two hundred and twenty one B
     }
     Push(c, i, i + 1);
+    said_ = false;
   }
 }
 
@@ -34,6 +34,7 @@ void SpokenText::Say(std::u16string_view words, int from, int to) {
     Push(u' ', from, from);
   }
   for (const char16_t c : words) Push(c, from, to);
+  said_ = true;
 }
 
 bool SpokenText::MapToWritten(int offset, int length, int* written_offset,

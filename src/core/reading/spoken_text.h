@@ -27,6 +27,7 @@ struct SpokenText {
 
  private:
   void Push(char16_t c, int32_t from, int32_t to);
+  bool said_ = false;  // the last units came from Say()
 };
 
 }  // namespace aurisona
