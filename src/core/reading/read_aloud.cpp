@@ -151,6 +151,22 @@ class Reader {
     }
     return e;
   }
+  // The amount after a currency sign at i ("$ 1,200.50"): its whole part, the digits after
+  // its point, and its end; -1 when no number follows.
+  int AmountAfter(int i, uint64_t* whole, std::u16string* fraction) const {
+    const int a = SkipBlanks(i + 1);
+    if (!IsDigit(At(a))) return -1;
+    std::u16string digits;
+    int e = GroupedEnd(a, &digits);
+    if (!ParseDigits(digits, whole)) return -1;
+    if (At(e) == u'.' && IsDigit(At(e + 1))) {
+      const int fe = DigitsEnd(e + 1);
+      *fraction = std::u16string(Span(e + 1, fe));
+      e = fe;
+    }
+    return e;
+  }
+
   // A unit written at k (after blanks); its end, or -1.
   const Unit* UnitAt(int k, int* end) const {
     const int s = SkipBlanks(k);
@@ -181,29 +197,16 @@ class Reader {
   int limit_;
   SpokenText& out_;
   bool last_number_ = false;  // the last thing said was a number (ranges)
-};
 
-// ---------------------------------------------------------------------------
-// English
-
-class EnglishReader : public Reader {
  public:
-  using Reader::Reader;
+  virtual ~Reader() = default;
 
+  // Reads written[from, limit): what Match() takes is said, the rest kept as written.
   void Run(int from) {
     int i = from;
     while (i < limit_) {
       const char16_t c = At(i);
-      int next = -1;
-      if (IsCurrencySign(c)) {
-        next = Currency(i);
-      } else if (IsDigit(c) && NumberStart(i) && !IsLetter(At(i - 1))) {
-        next = Number(i);
-      } else if (IsLetter(c) && !IsAlnum(At(i - 1))) {
-        next = Word(i);
-      } else if (IsRangeDash(c) || c == u'-') {
-        next = Dash(i);
-      }
+      const int next = Match(i, c);
       if (next > i) {
         i = next;
         continue;
@@ -214,11 +217,40 @@ class EnglishReader : public Reader {
     }
   }
 
- private:
+ protected:
+  // What this language's reading makes of written[i] (c): the index after what it read,
+  // or -1 to keep the character as written.
+  virtual int Match(int i, char16_t c) = 0;
+
   void Say(std::u16string_view words, int a, int b, bool number) {
     out_.Say(words, a, b);
     last_number_ = number;
   }
+};
+
+// ---------------------------------------------------------------------------
+// English
+
+class EnglishReader : public Reader {
+ public:
+  using Reader::Reader;
+
+ protected:
+  int Match(int i, char16_t c) override {
+    int next = -1;
+    if (IsCurrencySign(c)) {
+      next = Currency(i);
+    } else if (IsDigit(c) && NumberStart(i) && !IsLetter(At(i - 1))) {
+      next = Number(i);
+    } else if (IsLetter(c) && !IsAlnum(At(i - 1))) {
+      next = Word(i);
+    } else if (IsRangeDash(c) || c == u'-') {
+      next = Dash(i);
+    }
+    return next;
+  }
+
+ private:
 
   // "a.m." "p.m." "am" "pm" (any case) at k after blanks: 'a' or 'p' and its end.
   char16_t MeridiemAt(int k, int* end) const {
@@ -270,19 +302,10 @@ class EnglishReader : public Reader {
 
   int Currency(int i) {
     const char16_t sign = At(i);
-    const int a = SkipBlanks(i + 1);
-    if (!IsDigit(At(a))) return -1;
-    std::u16string digits;
-    int e = GroupedEnd(a, &digits);
     uint64_t whole = 0;
-    if (!ParseDigits(digits, &whole)) return -1;
     std::u16string cents;
-    if (At(e) == u'.' && IsDigit(At(e + 1))) {
-      const int ce = DigitsEnd(e + 1);
-      if (ce - (e + 1) > 2) return -1;
-      cents = std::u16string(Span(e + 1, ce));
-      e = ce;
-    }
+    int e = AmountAfter(i, &whole, &cents);
+    if (e < 0 || cents.size() > 2) return -1;
     // "$5 million", "$3m", "$2bn", "$5k"
     std::u16string scale;
     const int s = SkipBlanks(e);
@@ -707,35 +730,22 @@ class MandarinReader : public Reader {
  public:
   using Reader::Reader;
 
-  void Run(int from) {
-    int i = from;
-    while (i < limit_) {
-      const char16_t c = At(i);
-      int next = -1;
-      if (IsCurrencySign(c)) {
-        next = Currency(i);
-      } else if (IsDigit(c) && NumberStart(i)) {
-        next = Number(i);
-      } else if (IsRangeDash(c)) {
-        next = Dash(i);
-      } else if (IsLetter(c) && !IsAlnum(At(i - 1))) {
-        next = Title(i);
-      }
-      if (next > i) {
-        i = next;
-        continue;
-      }
-      if (!IsBlank(c)) last_number_ = false;
-      out_.Keep(t_, i, i + 1);
-      ++i;
+ protected:
+  int Match(int i, char16_t c) override {
+    int next = -1;
+    if (IsCurrencySign(c)) {
+      next = Currency(i);
+    } else if (IsDigit(c) && NumberStart(i)) {
+      next = Number(i);
+    } else if (IsRangeDash(c)) {
+      next = Dash(i);
+    } else if (IsLetter(c) && !IsAlnum(At(i - 1))) {
+      next = Title(i);
     }
+    return next;
   }
 
  private:
-  void Say(std::u16string_view words, int a, int b, bool number) {
-    out_.Say(words, a, b);
-    last_number_ = number;
-  }
 
   // English titles inside a Chinese sentence: "Mr. Li".
   int Title(int i) {
@@ -763,19 +773,11 @@ class MandarinReader : public Reader {
 
   int Currency(int i) {
     const char16_t sign = At(i);
-    const int a = SkipBlanks(i + 1);
-    if (!IsDigit(At(a))) return -1;
-    std::u16string digits;
-    int e = GroupedEnd(a, &digits);
     uint64_t whole = 0;
-    if (!ParseDigits(digits, &whole)) return -1;
     std::u16string frac;
-    if (At(e) == u'.' && IsDigit(At(e + 1))) {
-      const int fe = DigitsEnd(e + 1);
-      frac = std::u16string(Span(e + 1, fe));
-      while (!frac.empty() && frac.back() == u'0') frac.pop_back();
-      e = fe;
-    }
+    int e = AmountAfter(i, &whole, &frac);
+    if (e < 0) return -1;
+    while (!frac.empty() && frac.back() == u'0') frac.pop_back();
     std::u16string words = Decimal(whole, frac, true);
     // "¥20元" keeps its own 元
     std::u16string_view unit = sign == u'$' ? u"美元" : sign == 0x00A3 ? u"英镑" : sign == 0x20AC ? u"欧元" : u"元";
