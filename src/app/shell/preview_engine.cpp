@@ -133,8 +133,12 @@ bool PreviewEngine::PlayNext() {
     const bool playable = record->kind <= kSegRecording || IsPauseSegment(record->kind);
     if (!playable) continue;
     const size_t index = walk_->index();
+    // A pause starts when its timer does, before its countdown is first shown (which
+    // takes a while); a sound once it plays.
+    const bool pause = IsPauseSegment(record->kind);
+    if (pause && recordStarted) recordStarted(segments_[index], index);
     const bool playing = PlayRecord(*record);
-    if (playing && recordStarted) recordStarted(segments_[index], index);
+    if (playing && !pause && recordStarted) recordStarted(segments_[index], index);
     if (playing) PrefetchAfter(index);
     return playing;
   }
