@@ -15,6 +15,8 @@ packages=(
   dpkg-dev librsvg2-bin lintian appstream libxml2-utils man-db
   # tests and benchmarks
   googletest libgtest-dev libbenchmark-dev
+  # line coverage (the coverage preset) and code counts
+  gcovr cloc
   # core libraries
   zlib1g-dev libespeak-ng-dev espeak-ng-data libsndfile1-dev libmpg123-dev libmp3lame-dev
   flite1-dev
