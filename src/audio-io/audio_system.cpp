@@ -229,8 +229,11 @@ class OutputKeeper {
   }
 
   // Lets go of the parked streams unused for kParkedIdle, or all of them;
-  // returns when the next one is due (time_point::max() when none is).
-  std::chrono::steady_clock::time_point DropParked(std::unique_lock<std::mutex>& lock, bool all) {
+  // returns when the next one is due (time_point::max() when none is). The
+  // lock is dropped while streams close (`unlocked` then says so): what it
+  // guards may have changed meanwhile.
+  std::chrono::steady_clock::time_point DropParked(std::unique_lock<std::mutex>& lock, bool all,
+                                                   bool* unlocked = nullptr) {
     std::vector<std::unique_ptr<ParkedStream>> closing;
     const auto now = std::chrono::steady_clock::now();
     auto next = std::chrono::steady_clock::time_point::max();
@@ -247,6 +250,7 @@ class OutputKeeper {
       lock.unlock();
       closing.clear();
       lock.lock();
+      if (unlocked != nullptr) *unlocked = true;
     }
     return next;
   }
@@ -288,8 +292,12 @@ class OutputKeeper {
         wake_.wait_until(lock, until);
         continue;
       }
-      const auto due = DropParked(lock, false);
+      bool unlocked = false;
+      const auto due = DropParked(lock, false, &unlocked);
       if (quit_) break;
+      // A hold or a stream parked while the lock was dropped has notified no
+      // one who waits: look again before waiting.
+      if (unlocked) continue;
       if (due == std::chrono::steady_clock::time_point::max()) {
         wake_.wait(lock);
       } else {

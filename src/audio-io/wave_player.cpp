@@ -26,6 +26,13 @@ constexpr uint32_t kFallbackRate = 44100;
 
 // The stream, its buffers and the queue its callback reads. Parked between
 // players, it keeps running and plays silence.
+//
+// The callback takes no lock. The owner hands over full buffers through a
+// single-producer, single-consumer ring (`queued` counts the buffers in it);
+// the counts the callback keeps are atomics, and its per-callback history is
+// read under a sequence count. When the owner resets the queue or changes the
+// format, it first stops the callback from touching the shared state (Hold)
+// and lets it go on afterwards (Resume); meanwhile the callback plays silence.
 struct WavePlayer::Device final : ParkedStream {
   explicit Device(uint32_t deviceRate) : rate(deviceRate) {}
 
@@ -58,7 +65,7 @@ struct WavePlayer::Device final : ParkedStream {
       if (!newBlock) return false;
       newLengths.assign(size_t(count), 0);
     }
-    std::lock_guard<std::mutex> guard(lock);
+    Hold();
     if (newBlock) {
       std::swap(block, newBlock);
       std::swap(lengths, newLengths);
@@ -67,15 +74,29 @@ struct WavePlayer::Device final : ParkedStream {
     std::swap(resampler, next);
     sourceFrameBytes = size_t(resampler.channels()) * 2;
     source = sourceRate;
-    queued = 0;
+    ResetQueue();
+    consumed.store(0, std::memory_order_relaxed);
+    firstConsumed.store(0, std::memory_order_relaxed);
+    leadInLeft = std::max(leadIn, leadInLeft);
+    historyNext.store(0, std::memory_order_relaxed);
+    historyCount.store(0, std::memory_order_relaxed);
+    Resume();
+    return true;
+  }
+
+  // Keeps the callback away from the shared state until Resume: returns once
+  // no callback is inside it. Owner only.
+  void Hold() {
+    held.store(true);
+    while (inCallback.load()) std::this_thread::yield();
+  }
+  void Resume() { held.store(false); }
+
+  // Empties the ring. Only while held.
+  void ResetQueue() {
+    queued.store(0, std::memory_order_relaxed);
     head = 0;
     headOffset = 0;
-    consumed = 0;
-    firstConsumed = {};
-    leadInLeft = std::max(leadIn, leadInLeft);
-    historyNext = 0;
-    historyCount = 0;
-    return true;
   }
 
   uint8_t* Buffer(int index) { return block.get() + size_t(index) * kBufferBytes; }
@@ -97,14 +118,22 @@ struct WavePlayer::Device final : ParkedStream {
       dac = time->currentTime + latency;
       device->latency.store(latency, std::memory_order_relaxed);
     }
-    device->Fill(static_cast<int16_t*>(output), frames, dac);
+    // Paired with Hold: either Hold sees this callback inside, or the
+    // callback sees the hold (both sequentially consistent).
+    device->inCallback.store(true);
+    if (device->held.load()) {
+      std::memset(output, 0, frames * 2 * sizeof(int16_t));
+    } else {
+      device->Fill(static_cast<int16_t*>(output), frames, dac);
+    }
+    device->inCallback.store(false);
     return paContinue;
   }
 
   // Takes up to `want` queued bytes into `to`; returns how many it took.
   size_t Take(uint8_t* to, size_t want) {
     size_t got = 0;
-    while (got < want && queued > 0) {
+    while (got < want && queued.load(std::memory_order_acquire) > 0) {
       const size_t length = lengths[size_t(head)];
       const size_t take = std::min(want - got, length - headOffset);
       std::memcpy(to + got, Buffer(head) + headOffset, take);
@@ -113,15 +142,16 @@ struct WavePlayer::Device final : ParkedStream {
       if (headOffset >= length) {
         headOffset = 0;
         head = (head + 1) % bufferCount;
-        --queued;
+        // The buffer is the owner's again.
+        queued.fetch_sub(1, std::memory_order_release);
       }
     }
     return got;
   }
 
   void Fill(int16_t* out, size_t frames, double dacTime) {
-    std::lock_guard<std::mutex> guard(lock);
-    const uint64_t before = consumed;
+    const uint64_t before = consumed.load(std::memory_order_relaxed);
+    uint64_t taken = 0;
     // The lead-in: silence before the first written byte.
     const size_t lead = std::min(leadInLeft, frames);
     std::memset(out, 0, lead * 4);
@@ -131,53 +161,88 @@ struct WavePlayer::Device final : ParkedStream {
     dacTime += double(lead) / double(rate);
     if (frames == 0) return;
     resampler.Produce(out, frames, [&](int16_t* frame) {
-      if (queued == 0) return false;
+      if (queued.load(std::memory_order_acquire) == 0) return false;
       uint8_t bytes[4] = {0, 0, 0, 0};
       // A frame cut short by the end of what was written ends in silence.
-      consumed += Take(bytes, sourceFrameBytes);
+      taken += Take(bytes, sourceFrameBytes);
       std::memcpy(frame, bytes, sourceFrameBytes);
       return true;
     });
-    const uint64_t done = consumed - before;
-    if (done > 0) {
-      if (before == 0) firstConsumed = std::chrono::steady_clock::now();
-      history[historyNext] = {dacTime, before, done};
-      historyNext = (historyNext + 1) % kHistory;
-      historyCount = std::min(historyCount + 1, kHistory);
+    if (taken == 0) return;
+    if (before == 0) {
+      firstConsumed.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_relaxed);
     }
+    // Readers of the history retry while the count is odd or has moved.
+    const uint32_t sequence = historySequence.load(std::memory_order_relaxed);
+    historySequence.store(sequence + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    const size_t next = historyNext.load(std::memory_order_relaxed);
+    history[next].dacTime.store(dacTime, std::memory_order_relaxed);
+    history[next].before.store(before, std::memory_order_relaxed);
+    history[next].bytes.store(taken, std::memory_order_relaxed);
+    historyNext.store((next + 1) % kHistory, std::memory_order_relaxed);
+    historyCount.store(std::min(historyCount.load(std::memory_order_relaxed) + 1, kHistory), std::memory_order_relaxed);
+    consumed.store(before + taken, std::memory_order_relaxed);
+    historySequence.store(sequence + 2, std::memory_order_release);
   }
 
-  bool QueueLocked(int index, size_t length) {
-    if (queued >= bufferCount) return false;
+  // Hands a filled buffer to the callback. Owner only; false when every
+  // buffer is queued.
+  bool Queue(int index, size_t length) {
+    if (queued.load(std::memory_order_acquire) >= bufferCount) return false;
     lengths[size_t(index)] = length;
-    ++queued;
+    queued.fetch_add(1, std::memory_order_release);
     return true;
   }
 
-  uint64_t Consumed() const {
-    std::lock_guard<std::mutex> guard(lock);
-    return consumed;
+  int Queued() const { return queued.load(std::memory_order_acquire); }
+
+  uint64_t Consumed() const { return consumed.load(std::memory_order_relaxed); }
+
+  std::chrono::steady_clock::time_point FirstConsumed() const {
+    const auto ticks = firstConsumed.load(std::memory_order_relaxed);
+    return ticks == 0 ? std::chrono::steady_clock::time_point{}
+                      : std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(ticks));
   }
 
   uint64_t Heard(double ahead) const {
     // The device's reported latency leaves out the sound server's own (a
     // PipeWire graph cycle, a PulseAudio sink's block): a margin covers it.
     const double now = Pa_GetStreamTime(stream) + ahead - double(kServerMargin.count()) / 1000.0;
-    std::lock_guard<std::mutex> guard(lock);
     // A byte leaves the rate converter that long after it was consumed.
     const double at = now - double(resampler.delayFrames()) / double(source);
+    for (;;) {
+      const uint32_t sequence = historySequence.load(std::memory_order_acquire);
+      if (sequence % 2 != 0) {
+        std::this_thread::yield();
+        continue;
+      }
+      const uint64_t heard = HeardFromHistory(at);
+      std::atomic_thread_fence(std::memory_order_acquire);
+      if (historySequence.load(std::memory_order_relaxed) == sequence) return heard;
+    }
+  }
+
+  // The bytes heard by stream time `at`, as the history tells; may read a
+  // history being written (the caller then reads it again).
+  uint64_t HeardFromHistory(double at) const {
+    const size_t count = historyCount.load(std::memory_order_relaxed);
+    const size_t next = historyNext.load(std::memory_order_relaxed);
     // The newest callback whose first frame has reached the loudspeaker by then.
-    for (size_t i = 0; i < historyCount; ++i) {
-      const Moment& m = history[(historyNext + kHistory - 1 - i) % kHistory];
-      if (m.dacTime <= at) {
-        const double elapsed = (at - m.dacTime) * source * double(sourceFrameBytes);
-        if (elapsed >= double(m.bytes)) return m.before + m.bytes;
+    for (size_t i = 0; i < count; ++i) {
+      const Moment& m = history[(next + kHistory - 1 - i) % kHistory];
+      const double dac = m.dacTime.load(std::memory_order_relaxed);
+      if (dac <= at) {
+        const uint64_t before = m.before.load(std::memory_order_relaxed);
+        const uint64_t bytes = m.bytes.load(std::memory_order_relaxed);
+        const double elapsed = (at - dac) * source * double(sourceFrameBytes);
+        if (elapsed >= double(bytes)) return before + bytes;
         const auto into = uint64_t(elapsed);
-        return m.before + into - into % sourceFrameBytes;
+        return before + into - into % sourceFrameBytes;
       }
     }
     // Nothing heard yet, or the history is too short to tell.
-    return historyCount == kHistory ? history[historyNext].before : 0;
+    return count == kHistory ? history[next].before.load(std::memory_order_relaxed) : 0;
   }
 
   // Waits, up to `limit`, until every consumed byte has been heard.
@@ -196,30 +261,38 @@ struct WavePlayer::Device final : ParkedStream {
   double openedLatency = 0;        // seconds, as the stream was opened
   std::atomic<double> latency{0};  // seconds from a callback to its first frame being heard
 
-  mutable std::mutex lock;  // guards the rest
+  std::atomic<bool> held{false};        // the owner keeps the callback out
+  std::atomic<bool> inCallback{false};  // a callback is at work
+
+  // Changed only while held (or before the stream starts).
   StreamResampler resampler;         // the player's sound to the stream's format
   size_t sourceFrameBytes = 2;
   uint32_t source = 8000;            // the player's rate
   std::unique_ptr<uint8_t[]> block;  // bufferCount areas of kBufferBytes
   int bufferCount = 0;
-  std::vector<size_t> lengths;       // bytes queued in each buffer
-  int queued = 0;                    // buffers queued, oldest at head
-  int head = 0;                      // buffer the device reads next
-  size_t headOffset = 0;             // bytes of head already consumed
-  uint64_t consumed = 0;
-  size_t leadInLeft = 0;             // frames of the lead-in still to play
-  std::chrono::steady_clock::time_point firstConsumed{};
+  std::vector<size_t> lengths;       // bytes queued in each buffer, set before it is queued
+
+  // The ring: the owner queues at its end, the callback reads from head.
+  std::atomic<int> queued{0};        // buffers queued, oldest at head
+  int head = 0;                      // buffer the device reads next (callback)
+  size_t headOffset = 0;             // bytes of head already consumed (callback)
+  size_t leadInLeft = 0;             // frames of the lead-in still to play (callback)
+
+  // Written by the callback, read by anyone.
+  std::atomic<uint64_t> consumed{0};
+  std::atomic<std::chrono::steady_clock::rep> firstConsumed{0};  // 0: nothing consumed yet
 
   // When the consumed bytes are heard: per callback, the time its first frame
   // reaches the loudspeaker and the range of written bytes it carried.
   struct Moment {
-    double dacTime = 0;
-    uint64_t before = 0;
-    uint64_t bytes = 0;
+    std::atomic<double> dacTime{0};
+    std::atomic<uint64_t> before{0};
+    std::atomic<uint64_t> bytes{0};
   };
   std::array<Moment, kHistory> history{};
-  size_t historyNext = 0;
-  size_t historyCount = 0;
+  std::atomic<size_t> historyNext{0};
+  std::atomic<size_t> historyCount{0};
+  std::atomic<uint32_t> historySequence{0};  // odd while the callback writes
 };
 
 WavePlayer::WavePlayer() = default;
@@ -299,11 +372,8 @@ bool WavePlayer::Write(const void* bytes, size_t length) {
   if (!device_) return false;
   if (length == 0) return true;
   Device& device = *device_;
-  {
-    std::lock_guard<std::mutex> guard(device.lock);
-    const size_t room = size_t(device.bufferCount - device.queued) * kBufferBytes - fill_;
-    if (length > room) return false;
-  }
+  const size_t room = size_t(device.bufferCount - device.Queued()) * kBufferBytes - fill_;
+  if (length > room) return false;
   const auto* from = static_cast<const uint8_t*>(bytes);
   while (length > 0) {
     // The buffer being filled is never one the device reads: the room check
@@ -314,8 +384,7 @@ bool WavePlayer::Write(const void* bytes, size_t length) {
     from += take;
     length -= take;
     if (fill_ == kBufferBytes) {
-      std::lock_guard<std::mutex> guard(device.lock);
-      if (device.QueueLocked(current_, fill_)) {
+      if (device.Queue(current_, fill_)) {
         current_ = (current_ + 1) % device.bufferCount;
         fill_ = 0;
       }
@@ -327,8 +396,7 @@ bool WavePlayer::Write(const void* bytes, size_t length) {
 bool WavePlayer::Flush() {
   if (!device_) return false;
   if (fill_ == 0) return true;
-  std::lock_guard<std::mutex> guard(device_->lock);
-  if (!device_->QueueLocked(current_, fill_)) return false;
+  if (!device_->Queue(current_, fill_)) return false;
   current_ = (current_ + 1) % device_->bufferCount;
   fill_ = 0;
   return true;
@@ -366,12 +434,11 @@ void WavePlayer::Release(bool park) {
   std::unique_ptr<Device> device;
   {
     std::lock_guard<std::mutex> state(stateLock_);
-    std::lock_guard<std::mutex> guard(device_->lock);
-    lastConsumed_ = device_->consumed;
-    lastFirstConsumed_ = device_->firstConsumed;
-    device_->queued = 0;
-    device_->head = 0;
-    device_->headOffset = 0;
+    device_->Hold();
+    lastConsumed_ = device_->Consumed();
+    lastFirstConsumed_ = device_->FirstConsumed();
+    device_->ResetQueue();
+    device_->Resume();
     device = std::move(device_);
   }
   if (park) {
@@ -395,15 +462,13 @@ bool WavePlayer::IsOpen() const {
 size_t WavePlayer::WritableBytes() const {
   std::lock_guard<std::mutex> state(stateLock_);
   if (!device_) return 0;
-  std::lock_guard<std::mutex> guard(device_->lock);
-  return size_t(device_->bufferCount - device_->queued) * kBufferBytes - fill_;
+  return size_t(device_->bufferCount - device_->Queued()) * kBufferBytes - fill_;
 }
 
 int WavePlayer::QueuedCount() const {
   std::lock_guard<std::mutex> state(stateLock_);
   if (!device_) return 0;
-  std::lock_guard<std::mutex> guard(device_->lock);
-  return device_->queued;
+  return device_->Queued();
 }
 
 uint64_t WavePlayer::ConsumedBytes() const {
@@ -427,8 +492,7 @@ std::chrono::microseconds WavePlayer::OutputLatency() const {
 std::chrono::steady_clock::time_point WavePlayer::FirstConsumedAt() const {
   std::lock_guard<std::mutex> state(stateLock_);
   if (!device_) return lastFirstConsumed_;
-  std::lock_guard<std::mutex> guard(device_->lock);
-  return device_->firstConsumed;
+  return device_->FirstConsumed();
 }
 
 }  // namespace aurisona
