@@ -10,6 +10,7 @@
 
 #include "media/media_lists.h"
 #include "script/script_document.h"
+#include "speech/voice_slots.h"
 
 namespace aurisona {
 
@@ -30,17 +31,35 @@ enum SegmentKind : int32_t {
 inline constexpr int32_t kMinPauseMs = 100;
 inline constexpr int32_t kMaxPauseMs = 60000;
 
+inline bool IsPauseSegment(int32_t kind) { return kind >= kSegPauseMin; }
+
+// One record of the compiled script. The two numbers are stored as the segment
+// list has always been written (`compile` prints them as they stand): a pause
+// has no kind of its own, its length in milliseconds is its kind, and `param`
+// means something else for each kind. Read them through the accessors.
 struct Segment {
-  int32_t kind = 0;
-  int32_t param = 0;    // speech: voice 0..3; music: play time; repeats: count
+  int32_t kind = 0;     // a SegmentKind, or a pause's length in ms (kSegPauseMin and more)
+  int32_t param = 0;    // see the accessors
   int32_t chinese = 0;  // speech: 1 when the run holds a Chinese character
   int32_t start = 0;    // document position of the first character
   int32_t end = 0;      // one past the last
   std::u16string text;  // speech: the sentence; music, recording: the file name
+
+  bool IsPause() const { return IsPauseSegment(kind); }
+  // A pause's length; 0 for every other kind.
+  int32_t PauseMilliseconds() const { return IsPause() ? kind : 0; }
+  // Speech: the sentence voice (kSentenceVoiceMale … kSentenceVoiceFemale1).
+  int32_t SentenceVoice() const { return param; }
+  bool IsChinese() const { return chinese != 0; }
+  // Speech: the voice slot (1 to 8) that reads it, 0 for an unknown voice.
+  int Slot() const { return VoiceSlotForSentence(param, chinese != 0); }
+  // Music: seconds of the clip played (0: the whole clip).
+  int32_t PlayTime() const { return param; }
+  // Repeat ends: the readings still to come, counted down by the walk.
+  int32_t RepeatCount() const { return param; }
+
   friend bool operator==(const Segment&, const Segment&) = default;
 };
-
-inline bool IsPauseSegment(int32_t kind) { return kind >= kSegPauseMin; }
 
 enum class CompilerMessage { kFaultyNoReadMark, kFaultyRepeatMark, kRepeatCountCapped };
 
