@@ -27,8 +27,8 @@ bool PrintEntry(const TimelineEntry& e) {
   } else if (s.kind == kSegPromptTone || s.kind == kSegMusic || s.kind == kSegRecording) {
     const std::u16string file = s.kind == kSegPromptTone ? e.piece.source.filename().u16string() : s.text;
     line += ",\"file\":" + JsonString(file);
-  } else if (IsPauseSegment(s.kind)) {
-    line += ",\"milliseconds\":" + std::to_string(s.kind);
+  } else if (s.IsPause()) {
+    line += ",\"milliseconds\":" + std::to_string(s.PauseMilliseconds());
   }
   char times[160];
   std::snprintf(times, sizeof times, ",\"pass\":%d,\"start\":%.3f,\"length\":%.3f,\"frames\":%llu", e.piece.pass,

@@ -365,10 +365,10 @@ std::vector<SpokenRow> SpokenRows(const ScriptDocument& doc, const MediaLists& l
   for (const Segment& s : segments) {
     if (s.kind != kSegSpeech) continue;
     if (start != end && (s.end <= start || s.start >= end)) continue;
-    const bool chinese = s.chinese != 0;
+    const bool chinese = s.IsChinese();
     const ReadingLanguage language = chinese ? ReadingLanguage::kMandarin : ReadingLanguage::kEnglish;
     for (const SentenceSpan& sentence : SplitSentences(s.text)) {
-      rows.push_back({VoiceSlotForSentence(s.param, chinese), chinese, sentence.text,
+      rows.push_back({s.Slot(), chinese, sentence.text,
                       ReadAloud(sentence.text, dictionary, language).text});
     }
   }

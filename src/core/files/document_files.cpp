@@ -576,7 +576,7 @@ SaveResult SaveListeningDocument(const fs::path& path, ScriptDocument& doc, cons
     std::string header = U32Bytes(static_cast<uint32_t>(s.kind)) + U32Bytes(crc) + U32Bytes(nameBytes);
     header += ToUtf16Le(s.text);
     header += std::string(2, '\0');
-    header += U32Bytes(s.kind == kSegMusic ? static_cast<uint32_t>(s.param) : 0);
+    header += U32Bytes(s.kind == kSegMusic ? static_cast<uint32_t>(s.PlayTime()) : 0);
     header += U32Bytes(static_cast<uint32_t>(size));
     out.Write(header);
     uint64_t left = size;

@@ -29,7 +29,7 @@ bool MarkerWalk::WalkMarkers() {
       return skipWhile([](int32_t k) { return k >= kSegRepeatBegin && k <= kSegAltRepeatEnd; });
     case kSegRepeatEnd:
     case kSegAltRepeatEnd: {
-      if (r.param < 2) {
+      if (r.RepeatCount() < 2) {
         ++index_;
         return index_ < n;
       }
@@ -41,7 +41,7 @@ bool MarkerWalk::WalkMarkers() {
         --j;
         if (segments_[j].kind == begin) break;
         // Only speech changes voice; other records keep their param.
-        if (swap && segments_[j].kind == kSegSpeech) segments_[j].param = SwappedVoice(segments_[j].param);
+        if (swap && segments_[j].kind == kSegSpeech) segments_[j].param = SwappedVoice(segments_[j].SentenceVoice());
       }
       // The compiler puts every end behind its begin; j is that begin.
       index_ = j + 1;
