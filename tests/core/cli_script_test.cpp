@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 
+#include "support/lsn.h"
 #include "test_util.h"
 #include "util/text.h"
 
@@ -63,12 +64,7 @@ TEST_F(CliScriptTest, SpokenShowsHowEverySentenceIsRead) {
 }
 
 TEST_F(CliScriptTest, CompileOfAListeningDocumentPutsNothingIntoTheFolders) {
-  const std::u16string name = u"clip.mp3";
-  std::string lsn = std::string("lsn\x01", 4);
-  auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-  lsn += u32(2) + u32(0x12345678) + u32(18) + ToUtf16Le(name) + std::string(2, '\0') + u32(9) + u32(4) + "DATA";
-  const std::u16string text = u"<音乐:clip.mp3>";
-  lsn += u32(0) + u32(static_cast<uint32_t>(2 * text.size() + 2)) + ToUtf16Le(text) + std::string(2, '\0');
+  const std::string lsn = testing::Lsn(testing::LsnMedia(2, u"clip.mp3", "DATA", 9), u"<音乐:clip.mp3>");
   WriteBytes(dir / "d.lsn", lsn);
   const CliRun run = Cli("compile " + (dir / "d.lsn").string() + " " + DataDir(), dir);
   ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -81,34 +77,13 @@ TEST_F(CliScriptTest, CompileOfAListeningDocumentPutsNothingIntoTheFolders) {
   EXPECT_EQ(ReadBytes(dir / "out.txt"), "\xFF\xFE" + ToUtf16Le(u"<音乐:clip.mp3>"));
 }
 
-TEST_F(CliScriptTest, BadInputFailsWithOneLineAndChangesNothing) {
-  WriteBytes(dir / "bad.lsn", std::string("lsn\x01\x07\x00\x00\x00", 8));
-  WriteBytes(dir / "out.txt", "old");
-  CliRun run = Cli("convert " + (dir / "bad.lsn").string() + " " + (dir / "out.txt").string() + " " + DataDir(), dir);
-  EXPECT_NE(run.exitCode, 0);
-  EXPECT_NE(run.err.find("文件已损坏"), std::string::npos);
-  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
-  EXPECT_EQ(ReadBytes(dir / "out.txt"), "old");
-  run = Cli("compile " + (dir / "missing.txt").string() + " " + DataDir(), dir);
-  EXPECT_NE(run.exitCode, 0);
-  EXPECT_NE(run.err.find("文件打开失败"), std::string::npos);
-  run = Cli("compile", dir);
-  EXPECT_NE(run.exitCode, 0);
-  run = Cli("compile x --bogus", dir);
-  EXPECT_NE(run.exitCode, 0);
-  run = Cli("frobnicate", dir);
-  EXPECT_NE(run.exitCode, 0);
-}
-
 // convert --recover keeps what a damaged document still holds and says what
 // was lost; without it the document is refused as before.
 TEST_F(CliScriptTest, ConvertRecoverKeepsWhatCanBeRead) {
-  auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-  const std::string text = ToUtf16Le(u"听第一段对话。<男>Hello.") + std::string(2, '\0');
-  const std::string textRecord = u32(0) + u32(static_cast<uint32_t>(text.size())) + text;
+  const std::string textRecord = testing::LsnText(u"听第一段对话。<男>Hello.");
   // A recording record whose size runs past the document, then the text.
-  const std::string name = ToUtf16Le(u"gone.wav") + std::string(2, '\0');
-  const std::string broken = u32(3) + u32(0) + u32(18) + name + u32(0) + u32(1000) + "abc";
+  std::string broken = testing::LsnMedia(3, u"gone.wav", "abc");
+  broken.replace(broken.size() - 7, 4, testing::Le32(1000));
   struct Case {
     std::string bytes;
     int recovered;  // exit code with --recover
