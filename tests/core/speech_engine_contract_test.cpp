@@ -156,8 +156,11 @@ TEST_P(SpeechEngineContract, KeepsTheVoiceChoiceAndStopsWhenAsked) {
             SynthesisStatus::kOk);
   EXPECT_EQ(used, last);
   EXPECT_TRUE(engine_->IsReady());
+  const double whole = double(Speak(text, last).samples.size());
   EXPECT_EQ(engine_->Synthesize(text, last.name, 0, 100, [](const SpeechChunk&) { return false; }, nullptr),
             SynthesisStatus::kStopped);
+  // Stopped, it speaks the sentence again whole.
+  EXPECT_NEAR(double(Speak(text, last).samples.size()), whole, 0.01 * whole);
 }
 
 TEST_P(SpeechEngineContract, PrintsNothingToTheConsole) {

@@ -120,22 +120,6 @@ TEST(SpeechEspeakTest, WordOffsetsSurviveEscapingAndChineseText) {
   }
 }
 
-TEST(SpeechEspeakTest, ChineseTextIsSpokenAndTheSinkCanStop) {
-  EspeakSpeechEngine engine;
-  const SpeechAudio chinese = Synth(engine, u"请听下面一段对话。", kMandarinMale);
-  EXPECT_GT(chinese.samples.size(), 22050u);
-  EXPECT_GT(Peak(chinese.samples), 3000);
-
-  int chunks = 0;
-  const auto stop_at_first = [&](const SpeechChunk&) { return ++chunks < 1; };
-  EXPECT_EQ(engine.Synthesize(u"请听下面一段对话。", kMandarinMale, 0, 100, stop_at_first, nullptr),
-            SynthesisStatus::kStopped);
-  EXPECT_EQ(chunks, 1);
-  // The engine is usable again afterwards and gives the same audio.
-  EXPECT_TRUE(SameLength(Synth(engine, u"请听下面一段对话。", kMandarinMale).samples.size(),
-                         chinese.samples.size()));
-}
-
 TEST(SpeechEspeakTest, ConcurrentEnginesAreSerialised) {
   const SpeechAudio expected = [] {
     EspeakSpeechEngine engine;
