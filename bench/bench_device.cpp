@@ -1,8 +1,9 @@
 // The sound device: how soon a WAV file's first sample reaches the device after
 // Play (target: under 50 ms), the CPU time an MP3 costs while it plays, as a
-// fraction of its duration, and the gaps heard at the monitor in a 10 s WAV and
-// a 10 s MP3 played while three busy loops spin (target: none over 5 ms). Each
-// kind of private null sink is measured in a process of its own.
+// fraction of its duration, how soon speech aloud starts and stops, and the
+// gaps heard at the monitor in a 10 s WAV and a 10 s MP3 played while three
+// busy loops spin (target: none over 5 ms). Each kind of private null sink is
+// measured in a process of its own.
 #include <benchmark/benchmark.h>
 
 #include "private_sound_server.h"
@@ -22,12 +23,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "audio-io/audio_system.h"
 #include "audio-io/sound_file_player.h"
-#include "audio/piece_encoder.h"
+#include "audio-io/speech_player.h"
+#include "speech/engines/espeak/espeak_engine.h"
+#include "support/files.h"
+#include "support/mp3.h"
+#include "support/wav.h"
 
 extern char** environ;
 
@@ -58,34 +62,13 @@ std::vector<int16_t> Sine(double seconds) {
 
 std::filesystem::path WavFile(double seconds = 2.0) {
   const auto path = Scratch() / "clip.wav";
-  const auto samples = Sine(seconds);
-  const uint32_t data = uint32_t(samples.size() * 2);
-  std::ofstream out(path, std::ios::binary);
-  const auto le = [&](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.put(char((v >> (8 * i)) & 0xFF));
-  };
-  out << "RIFF";
-  le(36 + data, 4);
-  out << "WAVEfmt ";
-  le(16, 4), le(1, 2), le(2, 2), le(kRate, 4), le(kRate * 4, 4), le(4, 2), le(16, 2);
-  out << "data";
-  le(data, 4);
-  out.write(reinterpret_cast<const char*>(samples.data()), data);
+  testing::WriteWav(path, Sine(seconds), kRate, 2);
   return path;
 }
 
 std::filesystem::path Mp3File(double seconds) {
   const auto path = Scratch() / "music.mp3";
-  MemorySink sink;
-  PieceEncoder encoder(sink);
-  encoder.Open(kRate);
-  const auto samples = Sine(seconds);
-  for (size_t at = 0; at < samples.size(); at += PieceEncoder::kChunkSamples) {
-    encoder.Write(samples.data() + at, std::min(PieceEncoder::kChunkSamples, samples.size() - at));
-  }
-  encoder.Close();
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(sink.bytes().data()),
-                                              std::streamsize(sink.bytes().size()));
+  testing::WriteBytes(path, testing::Mp3Of(Sine(seconds)));
   return path;
 }
 
@@ -141,6 +124,36 @@ void BM_Mp3PlaybackCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_Mp3PlaybackCpu)->Unit(benchmark::kSecond)->Iterations(1);
 
+// Speech aloud: how long Speak takes to return (it synthesises on a thread of
+// its own; target: under 50 ms), and how long ReleaseVoice takes to silence a
+// sentence being heard (target: under 200 ms).
+void BM_SpeechSpeakAndRelease(benchmark::State& state) {
+  EnsureAudioSystem();
+  EspeakSpeechEngine engine;
+  std::atomic<int> words{0};
+  SpeechPlayer player(engine, {[&](const WordBoundary&) { ++words; }, nullptr});
+  const std::u16string text = u"This sentence is long enough to keep speaking for several seconds if nobody stops it.";
+  double speak = 0, release = 0;
+  for (auto _ : state) {
+    words = 0;
+    auto start = Clock::now();
+    if (!player.Speak(text, u"美音男声", 0, 100)) {
+      state.SkipWithError("cannot speak");
+      return;
+    }
+    speak = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    for (const auto until = Clock::now() + std::chrono::seconds(10); words < 2 && Clock::now() < until;)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    start = Clock::now();
+    player.ReleaseVoice();
+    release = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    state.SetIterationTime((speak + release) / 1000);
+  }
+  state.counters["speak_ms"] = speak;
+  state.counters["release_ms"] = release;
+}
+BENCHMARK(BM_SpeechSpeakAndRelease)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
 // Processes that spin until they are killed (started with exec, so that they
 // share nothing of this process's sound connections).
 class BusyLoops {
@@ -169,7 +182,7 @@ class BusyLoops {
 void GapsUnderLoad(const char* name, const std::filesystem::path& path) {
   // A long recording latency, so that the recorder, starved by the busy
   // loops as well, does not drop what the sink played.
-  bench::MonitorTap monitor(1000);
+  testing::MonitorRecording monitor(1000);
   std::atomic<bool> done{false};
   SoundFilePlayer player;
   {
@@ -182,8 +195,7 @@ void GapsUnderLoad(const char* name, const std::filesystem::path& path) {
     while (!done && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     player.Stop();
   }
-  monitor.Finish(std::chrono::milliseconds(2000));
-  const std::vector<int16_t> heard = monitor.Samples();
+  const std::vector<int16_t> heard = monitor.Finish(std::chrono::milliseconds(2000));
   // Silent frames (both channels at most 2) between the first and last sound.
   size_t first = heard.size(), last = 0;
   for (size_t i = 0; i + 1 < heard.size(); i += 2) {
@@ -223,7 +235,7 @@ int main(int argc, char** argv) {
     }
   }
   if (kind.empty()) return aurisona::bench::RunPerKind(argv[0]);
-  const aurisona::bench::PrivateSoundServer server(kind);
+  const aurisona::testing::PrivateSoundServer server(kind);
   if (!server.ok()) {
     std::printf("no %s sound server\n", kind.c_str());
     return 1;

@@ -35,6 +35,7 @@
 #include "speech/composite_engine.h"
 #include "speech/voice_slots.h"
 #include "support/heard_sounds.h"
+#include "support/wav.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;
@@ -52,23 +53,10 @@ void Load(MainWindow& window, const std::u16string& tagged) {
 }
 
 bool WriteTone(const std::filesystem::path& path, double seconds) {
-  std::string data;
-  for (int i = 0; i < int(seconds * 44100); ++i) {
-    const auto s = int16_t(9000 * std::sin(2 * M_PI * 523.0 * i / 44100));
-    for (int c = 0; c < 2; ++c) data += char(s & 0xFF), data += char((s >> 8) & 0xFF);
-  }
-  const auto le = [](std::string& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += char((v >> (8 * i)) & 0xFF);
-  };
-  std::string wav = "RIFF";
-  le(wav, 36 + uint32_t(data.size()), 4);
-  wav += "WAVEfmt ";
-  le(wav, 16, 4), le(wav, 1, 2), le(wav, 2, 2), le(wav, 44100, 4), le(wav, 44100 * 4, 4), le(wav, 4, 2), le(wav, 16, 2);
-  wav += "data";
-  le(wav, uint32_t(data.size()), 4);
-  QFile file(QString::fromStdString(path.string()));
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-         file.write((wav + data).data(), qint64(wav.size() + data.size())) == qint64(wav.size() + data.size());
+  testing::WriteWav(path, testing::Sine(size_t(seconds * 44100), 2, 523, 44100, 9000), 44100, 2);
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  return !ec && size > 44;
 }
 
 void Report(const char* name, std::vector<double> values, const char* unit) {
@@ -107,15 +95,14 @@ int Run(MainWindow& window, PanelController& panel) {
   std::vector<double> errors[3];
   for (int i = 0; i < kRuns; ++i) {
     Load(window, u"<提示音>Hello<暂停1秒><音乐:steady.wav>Hello");
-    bench::MonitorTap monitor(0);
+    testing::MonitorRecording monitor(0);
     QTest::qWait(300);
     ended = false;
     window.ExecuteCommand(cmd::kPreviewButton);
     (void)QTest::qWaitFor([&] { return ended; }, 15000);
-    monitor.Finish(std::chrono::milliseconds(2500));
-    const auto runs = bench::SoundStretches(monitor.Samples(), kThreshold, 44100 * 30 / 1000);
+    const auto runs = testing::SoundRuns(monitor.Finish(std::chrono::milliseconds(2500)), kThreshold);
     std::vector<std::pair<double, double>> spans;
-    for (const auto& run : runs) spans.emplace_back(run.first * 1000.0 / 44100, run.second * 1000.0 / 44100);
+    for (const auto& run : runs) spans.emplace_back(run.start, run.end);
     // Sounds that follow each other closely are heard as one run.
     const testing::HeardSounds heard = testing::MatchSounds(spans, {400, loud, 600, loud});
     if (!heard.matched) {
@@ -133,18 +120,17 @@ int Run(MainWindow& window, PanelController& panel) {
   std::vector<double> first;
   Load(window, u"<提示音>");
   for (int i = 0; i < kRuns; ++i) {
-    bench::MonitorTap monitor(10);
+    testing::MonitorRecording monitor(10);
     QTest::qWait(500);
     ended = false;
     const size_t before = monitor.Size() / 4;
     const auto start = Clock::now();
     window.ExecuteCommand(cmd::kPreviewButton);
     (void)QTest::qWaitFor([&] { return ended; }, 5000);
-    monitor.Finish(std::chrono::milliseconds(300));
-    const auto runs = bench::SoundStretches(monitor.Samples(), kThreshold, 44100 / 10);
-    for (const auto& run : runs) {
-      if (run.first < before) continue;
-      first.push_back(std::chrono::duration<double, std::milli>(monitor.ArrivalOf(run.first) - start).count());
+    for (const auto& run : testing::SoundRuns(monitor.Finish(std::chrono::milliseconds(300)), kThreshold, 100)) {
+      const auto frame = size_t(run.start * 44.1);
+      if (frame < before) continue;
+      first.push_back(std::chrono::duration<double, std::milli>(monitor.ArrivalOf(frame) - start).count());
       break;
     }
   }
@@ -162,7 +148,7 @@ int main(int argc, char** argv) {
   }
   if (kind.empty()) return bench::RunPerKind(argv[0]);
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  const bench::PrivateSoundServer server(kind);
+  const testing::PrivateSoundServer server(kind);
   if (!server.ok()) return 1;
   int code = 0;
   {

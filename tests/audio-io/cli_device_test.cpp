@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "audio-io/device_test_util.h"
-#include "core/test_util.h"
 
 namespace aurisona {
 namespace {
@@ -13,7 +12,7 @@ class CliDeviceTest : public ::testing::Test {
   void SetUp() override {
     if (testing::InNoServerChild()) GTEST_SKIP();
   }
-  testing::ChildRun Cli(std::vector<std::string> args) {
+  testing::CliRun Cli(std::vector<std::string> args) {
     args.insert(args.begin(), AURISONA_CLI_PATH);
     return testing::RunChild(args, {}, dir_.path());
   }
@@ -21,18 +20,18 @@ class CliDeviceTest : public ::testing::Test {
 };
 
 TEST_F(CliDeviceTest, PlayCutsAtThePlayTime) {
-  testing::WriteWav(dir_ / "clip.wav", testing::Pattern(testing::kSinkRate * 2), 2, testing::kSinkRate);
-  testing::MonitorRecording monitor(dir_.path());
+  testing::WriteWav(dir_ / "clip.wav", testing::Pattern(testing::kSinkRate * 2), testing::kSinkRate, 2);
+  testing::MonitorRecording monitor;
   ASSERT_TRUE(monitor.started());
   const auto run = Cli({"play", (dir_ / "clip.wav").string(), "--play-time", "1"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  EXPECT_TRUE(testing::IsPatternRun(testing::SoundingFrames(monitor.Finish()), testing::kSinkRate));
+  EXPECT_EQ(testing::PatternFault(testing::SoundingFrames(monitor.Finish()), testing::kSinkRate), "");
 
   for (const char* bad : {"--fade=-1", "--play-time=1.5"}) {
     const auto refused = Cli({"play", (dir_ / "clip.wav").string(), bad});
     EXPECT_EQ(refused.exitCode, 1) << bad;
-    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    EXPECT_EQ(testing::Lines(refused.err), 1u) << refused.err;
   }
 }
 
@@ -42,6 +41,7 @@ TEST_F(CliDeviceTest, RecordWritesWholeBuffersIntoTheRecordFolder) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   const std::string bytes = testing::ReadBytes(dir_ / "data" / "Record" / "take.wav");
   EXPECT_EQ(bytes.size(), 44u + 4 * 5512u);  // 0.5 s = four buffers of 0.125 s
+  EXPECT_EQ(testing::WavFault(bytes), "");
 
   for (const char* name : {"../escape", "a/b", "<x>"}) {
     const auto bad = Cli({"record", name, "--seconds", "0.5", "--data-dir", data});

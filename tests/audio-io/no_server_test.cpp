@@ -10,7 +10,6 @@
 #include "audio-io/speech_player.h"
 #include "audio-io/wave_player.h"
 #include "audio-io/wave_recorder.h"
-#include "core/test_util.h"
 #include "speech/engines/espeak/espeak_engine.h"
 
 namespace aurisona {
@@ -44,7 +43,7 @@ TEST_F(NoSoundServer, PlayersAndRecorderFailCleanly) {
   EXPECT_FALSE(wave.Open());
   EXPECT_FALSE(wave.Write("ab", 2));
 
-  testing::WriteWav(dir_ / "a.wav", std::vector<int16_t>(2000, 5), 2, 44100);
+  testing::WriteWav(dir_ / "a.wav", std::vector<int16_t>(2000, 5), 44100, 2);
   testing::WriteBytes(dir_ / "a.mp3", std::string(4000, '\0'));
   SoundFilePlayer player;
   std::atomic<int> ends{0};
@@ -93,17 +92,17 @@ TEST(DeviceAbsent, EverythingFailsCleanlyAndQuietly) {
 TEST(DeviceAbsent, CliReportsOneLineAndWritesNothing) {
   if (testing::InNoServerChild()) GTEST_SKIP();
   TempDir dir;
-  testing::WriteWav(dir / "a.wav", std::vector<int16_t>(2000, 5), 2, 44100);
+  testing::WriteWav(dir / "a.wav", std::vector<int16_t>(2000, 5), 44100, 2);
   const std::string data = (dir / "data").string();
   auto run = testing::RunChild({AURISONA_CLI_PATH, "play", (dir / "a.wav").string()}, kNoServer, dir.path());
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err.rfind("aurisona-cli: ", 0), 0u) << run.err;
-  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_EQ(testing::Lines(run.err), 1u) << run.err;
 
   run = testing::RunChild({AURISONA_CLI_PATH, "record", "take", "--seconds", "1", "--data-dir", data}, kNoServer,
                           dir.path());
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_EQ(testing::Lines(run.err), 1u) << run.err;
   EXPECT_TRUE(Quiet(run.err));
   EXPECT_FALSE(std::filesystem::exists(dir / "data" / "Record" / "take.wav"));
 }

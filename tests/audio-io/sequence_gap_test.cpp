@@ -15,7 +15,6 @@
 #include "audio-io/device_test_util.h"
 #include "audio-io/sound_file_player.h"
 #include "audio-io/speech_player.h"
-#include "core/test_util.h"
 #include "speech/engines/espeak/espeak_engine.h"
 #include "support/heard_sounds.h"
 
@@ -26,15 +25,6 @@ using namespace std::chrono_literals;
 using testing::SoundRun;
 
 constexpr int kThreshold = 600;
-
-std::vector<int16_t> Tone(double seconds, int channels, int rate) {
-  std::vector<int16_t> out;
-  for (size_t i = 0; i < size_t(seconds * rate); ++i) {
-    const auto s = int16_t(9000 * std::sin(2 * M_PI * 523.0 * double(i) / rate));
-    for (int c = 0; c < channels; ++c) out.push_back(s);
-  }
-  return out;
-}
 
 // Milliseconds of quiet before the first and after the last loud sample.
 std::pair<double, double> QuietEnds(const std::vector<int16_t>& mono, int rate) {
@@ -55,8 +45,8 @@ class SequenceGapTest : public ::testing::Test {
 TEST_F(SequenceGapTest, GapsAtTheMonitorAreTheScriptsGaps) {
   const auto tone = dir_.path() / "tone.wav";
   const auto low = dir_.path() / "low.wav";
-  testing::WriteWav(tone, Tone(0.4, 2, 44100), 2, 44100);
-  testing::WriteWav(low, Tone(0.3, 1, 22050), 1, 22050);
+  testing::WriteWav(tone, testing::Sine(17640, 2, 523, 44100, 9000), 44100, 2);
+  testing::WriteWav(low, testing::Sine(6615, 1, 523, 22050, 9000), 22050, 1);
   const std::u16string word = u"Hello";
   const std::u16string voice = u"美音男声";
   EspeakSpeechEngine engine;
@@ -68,7 +58,7 @@ TEST_F(SequenceGapTest, GapsAtTheMonitorAreTheScriptsGaps) {
   // The program holds the output from its start; a rendering-ahead sink then
   // needs up to two seconds to take the short latency.
   SoundOutputHold hold;
-  testing::MonitorRecording monitor(dir_.path(), 0);
+  testing::MonitorRecording monitor(0);
   ASSERT_TRUE(monitor.started());
   std::this_thread::sleep_for(2200ms);
 

@@ -10,8 +10,7 @@
 #include "audio-io/device_test_util.h"
 #include "audio-io/sound_file_player.h"
 #include "audio/pcm.h"
-#include "audio/piece_encoder.h"
-#include "core/test_util.h"
+#include "support/mp3.h"
 
 namespace aurisona {
 namespace {
@@ -19,6 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::MonitorRecording;
 using testing::Pattern;
+using testing::PatternFault;
 using testing::SoundingFrames;
 using testing::TempDir;
 using testing::WaitUntil;
@@ -38,23 +38,12 @@ struct Completions {
 
 // An MP3 file of a stereo sine (left) and cosine (right), never silent.
 std::string Mp3Bytes(double seconds) {
-  MemorySink sink;
-  PieceEncoder encoder(sink);
-  EXPECT_EQ(encoder.Open(kRate), SinkStatus::Ok);
-  const size_t frames = size_t(seconds * kRate);
-  std::vector<int16_t> chunk;
-  for (size_t i = 0; i < frames; ++i) {
+  std::vector<int16_t> samples;
+  for (size_t i = 0; i < size_t(seconds * kRate); ++i) {
     const double phase = 2 * M_PI * 440.0 * double(i) / kRate;
-    chunk.push_back(int16_t(12000 * std::sin(phase)));
-    chunk.push_back(int16_t(12000 * std::cos(phase)));
-    if (chunk.size() == PieceEncoder::kChunkSamples || i + 1 == frames) {
-      EXPECT_EQ(encoder.Write(chunk.data(), chunk.size()), SinkStatus::Ok);
-      chunk.clear();
-    }
+    samples.insert(samples.end(), {int16_t(12000 * std::sin(phase)), int16_t(12000 * std::cos(phase))});
   }
-  EXPECT_EQ(encoder.Close(), SinkStatus::Ok);
-  const auto& bytes = sink.bytes();
-  return std::string(bytes.begin(), bytes.end());
+  return testing::Mp3Of(samples);
 }
 
 // Frames whose loudness, sqrt(left^2 + right^2), exceeds `threshold`. For the
@@ -67,12 +56,6 @@ size_t LoudFrames(const std::vector<int16_t>& stereo, double threshold) {
   return n;
 }
 
-double Loudest(const std::vector<int16_t>& stereo) {
-  double peak = 0;
-  for (size_t i = 0; i + 1 < stereo.size(); i += 2) peak = std::max(peak, std::hypot(double(stereo[i]), double(stereo[i + 1])));
-  return peak;
-}
-
 class SoundFilePlayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -80,42 +63,36 @@ class SoundFilePlayerTest : public ::testing::Test {
   }
   std::filesystem::path Wav(const std::string& name, const std::vector<int16_t>& samples, int channels = 2,
                             int rate = kRate) {
-    testing::WriteWav(dir_ / name, samples, channels, rate);
+    testing::WriteWav(dir_ / name, samples, rate, channels);
     return dir_ / name;
   }
   TempDir dir_;
   Completions done_;
 };
 
-TEST_F(SoundFilePlayerTest, WavPlaysEveryByteAndReportsTheEndOnce) {
-  // 1.2 buffers' worth more than a whole number of buffers: the last partial buffer counts.
-  const size_t frames = 4 * 2048 + 1234;
-  const auto path = Wav("clip.WAV", Pattern(frames));
-  MonitorRecording monitor(dir_.path());
-  ASSERT_TRUE(monitor.started());
-  SoundFilePlayer player;
-  ASSERT_EQ(player.Play(path, done_.Callback(), 0, 0), 0);
-  EXPECT_TRUE(player.IsRunning());
-  ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
-  EXPECT_FALSE(player.IsRunning());
-  EXPECT_EQ(done_.last, PlaybackEnd::kPlayed);
-  player.Stop();
-  EXPECT_TRUE(testing::IsPatternRun(SoundingFrames(monitor.Finish()), frames));
-  EXPECT_EQ(done_.count, 1);
-}
-
-TEST_F(SoundFilePlayerTest, PlayTimeCutsAndLongerPlayTimesPlayTheWholeClip) {
-  const auto path = Wav("long.wav", Pattern(kRate * 3 / 2));
-  SoundFilePlayer player;
-  for (const int playTime : {1, 5}) {
-    MonitorRecording monitor(dir_.path());
+TEST_F(SoundFilePlayerTest, WavPlaysEveryByteOrUpToThePlayTimeAndReportsTheEndOnce) {
+  struct Case {
+    size_t frames;
+    int playTime;
+    size_t heard;
+  };
+  // 1.2 buffers' worth more than a whole number of buffers: the last partial
+  // buffer counts; a play time cuts, a longer one plays the whole clip.
+  const Case cases[] = {{4 * 2048 + 1234, 0, 4 * 2048 + 1234}, {kRate * 3 / 2, 1, kRate}, {kRate * 3 / 2, 5, kRate * 3 / 2}};
+  for (const Case& c : cases) {
+    const auto path = Wav("clip.WAV", Pattern(c.frames));
+    MonitorRecording monitor;
     ASSERT_TRUE(monitor.started());
+    SoundFilePlayer player;
     Completions done;
-    ASSERT_EQ(player.Play(path, done.Callback(), playTime, 0), 0);
+    ASSERT_EQ(player.Play(path, done.Callback(), c.playTime, 0), 0);
+    EXPECT_TRUE(player.IsRunning());
     ASSERT_TRUE(WaitUntil([&] { return done.count > 0; }, 10s));
+    EXPECT_FALSE(player.IsRunning());
+    EXPECT_EQ(done.last, PlaybackEnd::kPlayed);
     player.Stop();
-    EXPECT_TRUE(testing::IsPatternRun(SoundingFrames(monitor.Finish()), playTime == 1 ? kRate : kRate * 3 / 2))
-        << "play time " << playTime;
+    EXPECT_EQ(PatternFault(SoundingFrames(monitor.Finish()), c.heard), "") << c.frames << " frames, " << c.playTime;
+    EXPECT_EQ(done.count, 1);
   }
 }
 
@@ -128,7 +105,7 @@ TEST_F(SoundFilePlayerTest, FadeShapesTheClipAsApplyFadeDoes) {
   EXPECT_EQ(fadeLength, expected.size() / 2);
   ApplyFade(fadeLength, 0, expected.data(), expected.size(), uint32_t(expected.size()));
 
-  MonitorRecording monitor(dir_.path());
+  MonitorRecording monitor;
   ASSERT_TRUE(monitor.started());
   SoundFilePlayer player;
   ASSERT_EQ(player.Play(path, done_.Callback(), 0, 1), 0);
@@ -138,7 +115,7 @@ TEST_F(SoundFilePlayerTest, FadeShapesTheClipAsApplyFadeDoes) {
 
 TEST_F(SoundFilePlayerTest, StopSilencesAtOnceAndNothingIsReported) {
   const auto path = Wav("stop.wav", Pattern(kRate * 3));
-  MonitorRecording monitor(dir_.path());
+  MonitorRecording monitor;
   ASSERT_TRUE(monitor.started());
   SoundFilePlayer player;
   ASSERT_EQ(player.Play(path, done_.Callback(), 0, 0), 0);
@@ -151,7 +128,7 @@ TEST_F(SoundFilePlayerTest, StopSilencesAtOnceAndNothingIsReported) {
   // Only what the device had consumed was heard, and it was the start of the file.
   EXPECT_LE(frames.size(), consumed / 4);
   EXPECT_GE(frames.size(), size_t(kRate / 20));
-  EXPECT_TRUE(testing::IsPatternRun(frames, frames.size()));
+  EXPECT_EQ(PatternFault(frames, frames.size()), "");
   EXPECT_EQ(done_.count, 0);
 }
 
@@ -159,7 +136,7 @@ TEST_F(SoundFilePlayerTest, PlayWhilePlayingStopsTheFirstFile) {
   const auto first = Wav("first.wav", std::vector<int16_t>(kRate * 6, 3000));
   const size_t frames = 9000;
   const auto second = Wav("second.wav", Pattern(frames));
-  MonitorRecording monitor(dir_.path());
+  MonitorRecording monitor;
   ASSERT_TRUE(monitor.started());
   SoundFilePlayer player;
   Completions firstDone;
@@ -174,63 +151,43 @@ TEST_F(SoundFilePlayerTest, PlayWhilePlayingStopsTheFirstFile) {
   while (skip < heard.size() && heard[skip] == std::make_pair(int16_t(3000), int16_t(3000))) ++skip;
   EXPECT_GT(skip, 0u);
   heard.erase(heard.begin(), heard.begin() + long(skip));
-  EXPECT_TRUE(testing::IsPatternRun(heard, frames));
+  EXPECT_EQ(PatternFault(heard, frames), "");
 }
 
 TEST_F(SoundFilePlayerTest, MonoWavPlaysAtItsOwnRate) {
   // 0.5 s of 22050 Hz mono; the server converts it to the sink's 44100 Hz stereo.
   const auto path = Wav("mono.wav", std::vector<int16_t>(11025, 8000), 1, 22050);
-  MonitorRecording monitor(dir_.path());
+  MonitorRecording monitor;
   ASSERT_TRUE(monitor.started());
   SoundFilePlayer player;
-  const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(player.Play(path, done_.Callback(), 0, 0), 0);
   EXPECT_EQ(player.device().channels(), 1);
   EXPECT_EQ(player.device().sampleRate(), 22050u);
   ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 450ms);
   EXPECT_NEAR(double(LoudFrames(monitor.Finish(), 4000)), kRate * 0.5, kRate * 0.01);
 }
 
-TEST_F(SoundFilePlayerTest, Mp3PlaysCutAndFaded) {
+TEST_F(SoundFilePlayerTest, Mp3PlaysCut) {
   const auto path = dir_ / "music.Mp3";
   testing::WriteBytes(path, Mp3Bytes(3.0));
-  {
-    MonitorRecording monitor(dir_.path());
-    ASSERT_TRUE(monitor.started());
-    SoundFilePlayer player;
-    ASSERT_EQ(player.Play(path, done_.Callback(), 1, 0), 0);
-    ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
-    EXPECT_EQ(done_.last, PlaybackEnd::kPlayed);
-    // Half a second of 44.1 kHz stereo can wait in the queue.
-    EXPECT_GE(size_t(player.device().bufferCount() - 2) * WavePlayer::kBufferBytes, size_t(kRate) * 4 / 2);
-    // One second, less the encoder's quiet start.
-    EXPECT_NEAR(double(LoudFrames(monitor.Finish(), 6000)), kRate * 0.97, kRate * 0.03);
-  }
-  {
-    MonitorRecording monitor(dir_.path());
-    ASSERT_TRUE(monitor.started());
-    SoundFilePlayer player;
-    Completions done;
-    ASSERT_EQ(player.Play(path, done.Callback(), 2, 1), 0);
-    ASSERT_TRUE(WaitUntil([&] { return done.count > 0; }, 10s));
-    // Two seconds, faded in over the first and out over the second: a triangle,
-    // half of it above half its height, a tenth above 9/10 of it.
-    const auto heard = monitor.Finish();
-    const double peak = Loudest(heard);
-    EXPECT_NEAR(peak, 12000, 1500);
-    EXPECT_NEAR(double(LoudFrames(heard, peak / 2)), kRate * 1.0, kRate * 0.05);
-    EXPECT_NEAR(double(LoudFrames(heard, peak * 0.9)), kRate * 0.2, kRate * 0.03);
-    EXPECT_NEAR(double(LoudFrames(heard, peak / 10)), kRate * 1.8, kRate * 0.05);
-  }
+  MonitorRecording monitor;
+  ASSERT_TRUE(monitor.started());
+  SoundFilePlayer player;
+  ASSERT_EQ(player.Play(path, done_.Callback(), 1, 0), 0);
+  ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
+  EXPECT_EQ(done_.last, PlaybackEnd::kPlayed);
+  // Half a second of 44.1 kHz stereo can wait in the queue.
+  EXPECT_GE(size_t(player.device().bufferCount() - 2) * WavePlayer::kBufferBytes, size_t(kRate) * 4 / 2);
+  // One second, less the encoder's quiet start.
+  EXPECT_NEAR(double(LoudFrames(monitor.Finish(), 6000)), kRate * 0.97, kRate * 0.03);
 }
 
 TEST_F(SoundFilePlayerTest, RefusesWhatItCannotPlay) {
   SoundFilePlayer player;
   testing::WriteBytes(dir_ / "tune.ogg", "OggS");
   testing::WriteBytes(dir_ / "text.wav", "just some text, not RIFF");
-  testing::WriteBytes(dir_ / "empty.wav", testing::WavBytes({}, 2, kRate));
-  std::string noData = testing::WavBytes({1, 2}, 2, kRate);
+  testing::WriteBytes(dir_ / "empty.wav", testing::WavBytes({}, kRate, 2));
+  std::string noData = testing::WavBytes({1, 2}, kRate, 2);
   noData.replace(36, 4, "junk");
   testing::WriteBytes(dir_ / "nodata.wav", noData);
   for (const char* name : {"tune.ogg", "missing.wav", "missing.mp3", "text.wav", "empty.wav", "nodata.wav"}) {

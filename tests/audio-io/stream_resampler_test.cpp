@@ -1,4 +1,5 @@
 #include "audio-io/stream_resampler.h"
+#include "support/wav.h"
 
 #include <gtest/gtest.h>
 
@@ -30,12 +31,6 @@ std::vector<int16_t> Convert(const std::vector<int16_t>& source, int channels, u
   return out;
 }
 
-std::vector<int16_t> Sine(double hz, uint32_t rate, size_t frames, double amplitude = 10000) {
-  std::vector<int16_t> out(frames);
-  for (size_t i = 0; i < frames; ++i) out[i] = int16_t(std::lround(amplitude * std::sin(2 * M_PI * hz * double(i) / rate)));
-  return out;
-}
-
 // Amplitude of `hz` in the left channel of `stereo` from frame `from` on (Goertzel).
 double Level(const std::vector<int16_t>& stereo, double hz, uint32_t rate, size_t from) {
   const double w = 2 * M_PI * hz / rate;
@@ -64,7 +59,7 @@ TEST(StreamResamplerTest, RaisingTheRateKeepsPitchLevelAndLengthWithoutImages) {
   // read at its own pace.
   const size_t out = 44100;
   size_t taken = 0;
-  const auto heard = Convert(Sine(1000, 16000, 20000), 1, 16000, 44100, out, &taken);
+  const auto heard = Convert(testing::Sine(20000, 1, 1000, 16000, 10000), 1, 16000, 44100, out, &taken);
   EXPECT_NEAR(double(taken), 16000.0, 2.0 + StreamResampler::kHalfTaps);
   const double level = Level(heard, 1000, 44100, 1000);
   EXPECT_NEAR(20 * std::log10(level / 10000), 0.0, 0.1);
@@ -75,9 +70,9 @@ TEST(StreamResamplerTest, RaisingTheRateKeepsPitchLevelAndLengthWithoutImages) {
 TEST(StreamResamplerTest, LoweringTheRateFiltersWhatWouldFoldBack) {
   // A 23 kHz tone at 48 kHz has no place at 44.1 kHz: it would fold back to
   // 21.1 kHz. A 5 kHz tone passes unchanged.
-  const auto high = Convert(Sine(23000, 48000, 48000), 1, 48000, 44100, 40000);
+  const auto high = Convert(testing::Sine(48000, 1, 23000, 48000, 10000), 1, 48000, 44100, 40000);
   EXPECT_LT(Level(high, 21100, 44100, 1000), 10000 * std::pow(10, -40 / 20.0));
-  const auto low = Convert(Sine(5000, 48000, 48000), 1, 48000, 44100, 40000);
+  const auto low = Convert(testing::Sine(48000, 1, 5000, 48000, 10000), 1, 48000, 44100, 40000);
   EXPECT_NEAR(20 * std::log10(Level(low, 5000, 44100, 1000) / 10000), 0.0, 0.1);
 }
 

@@ -36,15 +36,8 @@ struct R128 {
 
 // ffmpeg's ebur128 filter on a file: the summary's integrated loudness and true peak.
 R128 FfmpegR128(const fs::path& file) {
-  std::string out;
-  const std::string command = "ffmpeg -nostats -hide_banner -i '" + file.string() +
-                              "' -af ebur128=peak=true -f null - 2>&1";
-  if (std::FILE* p = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-    pclose(p);
-  }
+  const std::string out =
+      testing::Shell("ffmpeg -nostats -hide_banner -i '" + file.string() + "' -af ebur128=peak=true -f null - 2>&1");
   R128 r{NAN, NAN};
   const size_t summary = out.find("Summary:");
   if (summary == std::string::npos) return r;

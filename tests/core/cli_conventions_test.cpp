@@ -58,21 +58,41 @@ TEST(CliConventions, GlobalOptionsStandBeforeOrAfterTheCommand) {
                                             " -o " + (dir / "out.mp3").string(),
                                         dir.path());
   EXPECT_EQ(render.exitCode, 0) << render.err;
+  EXPECT_EQ(render.out, "");
   EXPECT_EQ(render.err, "");  // --quiet before the command holds for it
   EXPECT_TRUE(fs::exists(dir / "out.mp3"));
 }
 
-TEST(CliConventions, AnEmptyScriptIsRefusedAndNothingIsWritten) {
+// Input that cannot be read or gives nothing to hear, and an output that cannot
+// be written: a failure that names the reason, and no file is written or changed.
+TEST(CliConventions, BadInputFailsAndWritesNothing) {
   TempDir dir;
   const std::string data = " --data-dir " + (dir / "data").string();
-  for (const char* text : {"", "<禁读>Not read.<结束>", "，， 　"}) {
-    WriteBytes(dir / "e.txt", text);
-    WriteBytes(dir / "keep.mp3", "old");
-    const CliRun run =
-        testing::RunCli("render " + (dir / "e.txt").string() + " -o " + (dir / "keep.mp3").string() + data, dir.path());
-    EXPECT_EQ(run.exitCode, 1) << text;
-    EXPECT_NE(run.err.find("当前内容为空，不能合成输出！"), std::string::npos) << run.err;
-    EXPECT_EQ(testing::ReadBytes(dir / "keep.mp3"), "old");
+  const auto p = [&](const char* name) { return (dir / name).string(); };
+  WriteBytes(dir / "bad.lsn", std::string("lsn\x01\x07\x00\x00\x00", 8));
+  WriteBytes(dir / "s.txt", "<暂停0.2秒>");
+  WriteBytes(dir / "e1.txt", "");
+  WriteBytes(dir / "e2.txt", "<禁读>Not read.<结束>");
+  WriteBytes(dir / "e3.txt", "，， 　");
+  const std::pair<std::string, const char*> cases[] = {
+      {"render " + p("bad.lsn") + " -o " + p("out.mp3"), "文件已损坏"},
+      {"convert " + p("bad.lsn") + " " + p("out.txt"), "文件已损坏"},
+      {"render " + p("missing.txt") + " -o " + p("out.mp3"), "文件打开失败"},
+      {"compile " + p("missing.txt"), "文件打开失败"},
+      {"render " + p("s.txt") + " -o " + (dir / "no" / "out.mp3").string() + " --lrc --srt", "输出MP3失败"},
+      {"render " + p("e1.txt") + " -o " + p("out.mp3") + " --lrc --srt", "当前内容为空，不能合成输出！"},
+      {"render " + p("e2.txt") + " -o " + p("out.mp3") + " --lrc --srt", "当前内容为空，不能合成输出！"},
+      {"render " + p("e3.txt") + " -o " + p("out.mp3"), "当前内容为空，不能合成输出！"},
+  };
+  for (const auto& [args, why] : cases) {
+    WriteBytes(dir / "out.txt", "old");
+    WriteBytes(dir / "out.mp3", "old");
+    const CliRun run = testing::RunCli(args + data, dir.path());
+    EXPECT_EQ(run.exitCode, 1) << args;
+    EXPECT_NE(run.err.find(why), std::string::npos) << args << ": " << run.err;
+    EXPECT_EQ(testing::ReadBytes(dir / "out.txt"), "old") << args;
+    EXPECT_EQ(testing::ReadBytes(dir / "out.mp3"), "old") << args;
+    EXPECT_FALSE(fs::exists(dir / "out.lrc") || fs::exists(dir / "out.srt") || fs::exists(dir / "no")) << args;
   }
 }
 

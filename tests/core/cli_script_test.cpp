@@ -2,29 +2,22 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 
-#include "test_util.h"
+#include "support/cli_suite.h"
+#include "support/lsn.h"
 #include "util/text.h"
 
 namespace aurisona {
 namespace {
 
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
 using testing::CliRun;
-using testing::RunCli;
+using testing::ReadBytes;
+using testing::WriteBytes;
 
-CliRun Cli(const std::string& args, const TempDir& dir) { return RunCli(args, dir.path()); }
-
-class CliScriptTest : public ::testing::Test {
- protected:
-  std::string DataDir() const { return "--data-dir " + (dir / "data").string(); }
-  TempDir dir;
-};
+class CliScriptTest : public testing::CliSuite {};
 
 TEST_F(CliScriptTest, CompilePrintsOneJsonObjectPerSegment) {
   WriteBytes(dir / "s.txt", "<男>Hi \"there\".\n<暂停0.5秒><重复1:3>x<结束1>");
-  const CliRun run = Cli("compile " + (dir / "s.txt").string() + " " + DataDir(), dir);
+  const CliRun run = Cli("compile " + P("s.txt"));
   ASSERT_EQ(run.exitCode, 0) << run.err;
   // Runs break after the quotes and the line break and merge, joined by spaces.
   EXPECT_EQ(run.out,
@@ -37,7 +30,7 @@ TEST_F(CliScriptTest, CompilePrintsOneJsonObjectPerSegment) {
 
 TEST_F(CliScriptTest, CompileReportsRepairedMarksOnStandardError) {
   WriteBytes(dir / "s.txt", "a<结束1>b<结束>");
-  const CliRun run = Cli("compile " + (dir / "s.txt").string() + " " + DataDir(), dir);
+  const CliRun run = Cli("compile " + P("s.txt"));
   ASSERT_EQ(run.exitCode, 0);
   EXPECT_NE(run.err.find("发现一个不适当的重复标记"), std::string::npos);
   EXPECT_NE(run.err.find("发现一个不适当的禁止朗读标记"), std::string::npos);
@@ -48,10 +41,10 @@ TEST_F(CliScriptTest, CompileReportsRepairedMarksOnStandardError) {
 // data directory's readings dictionary first, its damaged lines named; a failed write fails.
 TEST_F(CliScriptTest, SpokenShowsHowEverySentenceIsRead) {
   WriteBytes(dir / "s.txt", "<女>Dr. Smith left at 10.30. Call NASA.\n<男>会议8:30开始。");
-  std::filesystem::create_directories(dir / "data");
-  WriteBytes(dir / "data" / "readings.txt", "# mine\nnasa = N A S A\nbroken\n");
-  const std::string command = "spoken " + (dir / "s.txt").string() + " " + DataDir();
-  const CliRun run = Cli(command, dir);
+  std::filesystem::create_directories(Data());
+  WriteBytes(Data() / "readings.txt", "# mine\nnasa = N A S A\nbroken\n");
+  const std::string command = "spoken " + P("s.txt");
+  const CliRun run = Cli(command);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out,
             "{\"voice\":4,\"language\":\"en\",\"written\":\"Dr. Smith left at 10.30.\",\"spoken\":\"Doctor Smith left "
@@ -59,56 +52,31 @@ TEST_F(CliScriptTest, SpokenShowsHowEverySentenceIsRead) {
             "{\"voice\":4,\"language\":\"en\",\"written\":\"Call NASA.\",\"spoken\":\"Call N A S A.\"}\n"
             "{\"voice\":1,\"language\":\"zh\",\"written\":\"会议8:30开始。\",\"spoken\":\"会议八点三十分开始。\"}\n");
   EXPECT_NE(run.err.find("readings.txt:3: "), std::string::npos) << run.err;
-  EXPECT_EQ(Cli(command + " >/dev/full", dir).exitCode, 1);
+  EXPECT_EQ(Cli(command + " >/dev/full").exitCode, 1);
+  std::filesystem::remove(Data() / "readings.txt");
 }
 
 TEST_F(CliScriptTest, CompileOfAListeningDocumentPutsNothingIntoTheFolders) {
-  const std::u16string name = u"clip.mp3";
-  std::string lsn = std::string("lsn\x01", 4);
-  auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-  lsn += u32(2) + u32(0x12345678) + u32(18) + ToUtf16Le(name) + std::string(2, '\0') + u32(9) + u32(4) + "DATA";
-  const std::u16string text = u"<音乐:clip.mp3>";
-  lsn += u32(0) + u32(static_cast<uint32_t>(2 * text.size() + 2)) + ToUtf16Le(text) + std::string(2, '\0');
+  const std::string lsn = testing::Lsn(testing::LsnMedia(2, u"clip.mp3", "DATA", 9), u"<音乐:clip.mp3>");
   WriteBytes(dir / "d.lsn", lsn);
-  const CliRun run = Cli("compile " + (dir / "d.lsn").string() + " " + DataDir(), dir);
+  const CliRun run = Cli("compile " + P("d.lsn"));
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "{\"kind\":2,\"param\":9,\"chinese\":0,\"start\":0,\"end\":1,\"text\":\"clip.mp3\"}\n");
-  EXPECT_FALSE(std::filesystem::exists(dir / "data" / "Music" / "clip.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(Data() / "Music" / "clip.mp3"));
   // convert does what the application does: the clip lands in Music.
-  const CliRun convert = Cli("convert " + (dir / "d.lsn").string() + " " + (dir / "out.txt").string() + " " + DataDir(), dir);
+  const CliRun convert = Cli("convert " + P("d.lsn") + " " + P("out.txt"));
   ASSERT_EQ(convert.exitCode, 0) << convert.err;
-  EXPECT_EQ(ReadBytes(dir / "data" / "Music" / "clip.mp3"), "DATA");
+  EXPECT_EQ(ReadBytes(Data() / "Music" / "clip.mp3"), "DATA");
   EXPECT_EQ(ReadBytes(dir / "out.txt"), "\xFF\xFE" + ToUtf16Le(u"<音乐:clip.mp3>"));
-}
-
-TEST_F(CliScriptTest, BadInputFailsWithOneLineAndChangesNothing) {
-  WriteBytes(dir / "bad.lsn", std::string("lsn\x01\x07\x00\x00\x00", 8));
-  WriteBytes(dir / "out.txt", "old");
-  CliRun run = Cli("convert " + (dir / "bad.lsn").string() + " " + (dir / "out.txt").string() + " " + DataDir(), dir);
-  EXPECT_NE(run.exitCode, 0);
-  EXPECT_NE(run.err.find("文件已损坏"), std::string::npos);
-  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
-  EXPECT_EQ(ReadBytes(dir / "out.txt"), "old");
-  run = Cli("compile " + (dir / "missing.txt").string() + " " + DataDir(), dir);
-  EXPECT_NE(run.exitCode, 0);
-  EXPECT_NE(run.err.find("文件打开失败"), std::string::npos);
-  run = Cli("compile", dir);
-  EXPECT_NE(run.exitCode, 0);
-  run = Cli("compile x --bogus", dir);
-  EXPECT_NE(run.exitCode, 0);
-  run = Cli("frobnicate", dir);
-  EXPECT_NE(run.exitCode, 0);
 }
 
 // convert --recover keeps what a damaged document still holds and says what
 // was lost; without it the document is refused as before.
 TEST_F(CliScriptTest, ConvertRecoverKeepsWhatCanBeRead) {
-  auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-  const std::string text = ToUtf16Le(u"听第一段对话。<男>Hello.") + std::string(2, '\0');
-  const std::string textRecord = u32(0) + u32(static_cast<uint32_t>(text.size())) + text;
+  const std::string textRecord = testing::LsnText(u"听第一段对话。<男>Hello.");
   // A recording record whose size runs past the document, then the text.
-  const std::string name = ToUtf16Le(u"gone.wav") + std::string(2, '\0');
-  const std::string broken = u32(3) + u32(0) + u32(18) + name + u32(0) + u32(1000) + "abc";
+  std::string broken = testing::LsnMedia(3, u"gone.wav", "abc");
+  broken.replace(broken.size() - 7, 4, testing::Le32(1000));
   struct Case {
     std::string bytes;
     int recovered;  // exit code with --recover
@@ -124,11 +92,11 @@ TEST_F(CliScriptTest, ConvertRecoverKeepsWhatCanBeRead) {
   for (const Case& c : cases) {
     WriteBytes(dir / "bad.lsn", c.bytes);
     std::filesystem::remove(dir / "out.txt");
-    const std::string args = (dir / "bad.lsn").string() + " " + (dir / "out.txt").string() + " " + DataDir();
-    CliRun run = Cli("convert " + args, dir);
+    const std::string args = P("bad.lsn") + " " + P("out.txt");
+    CliRun run = Cli("convert " + args);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
-    run = Cli("convert --recover " + args, dir);
+    run = Cli("convert --recover " + args);
     EXPECT_EQ(run.exitCode, c.recovered) << run.err;
     EXPECT_NE(run.err.find("文件已损坏"), std::string::npos);
     EXPECT_NE(run.err.find(c.lost), std::string::npos) << run.err;
@@ -141,10 +109,10 @@ TEST_F(CliScriptTest, ConvertRecoverKeepsWhatCanBeRead) {
 
 TEST_F(CliScriptTest, ConvertRoundTripsTheBundledSample) {
   const std::string sample = std::string(AURISONA_SOURCE_DIR) + "/resources/scripts/sample.txt";
-  ASSERT_EQ(Cli("convert " + sample + " " + (dir / "s.lsn").string() + " " + DataDir(), dir).exitCode, 0);
-  ASSERT_EQ(Cli("convert " + (dir / "s.lsn").string() + " " + (dir / "s.txt").string() + " " + DataDir(), dir).exitCode, 0);
-  const CliRun a = Cli("compile " + sample + " " + DataDir(), dir);
-  const CliRun b = Cli("compile " + (dir / "s.txt").string() + " " + DataDir(), dir);
+  ASSERT_EQ(Cli("convert " + sample + " " + P("s.lsn")).exitCode, 0);
+  ASSERT_EQ(Cli("convert " + P("s.lsn") + " " + P("s.txt")).exitCode, 0);
+  const CliRun a = Cli("compile " + sample);
+  const CliRun b = Cli("compile " + P("s.txt"));
   EXPECT_EQ(a.out, b.out);
   EXPECT_GT(std::count(a.out.begin(), a.out.end(), '\n'), 30);
 }

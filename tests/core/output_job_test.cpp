@@ -223,45 +223,6 @@ TEST_F(OutputJobTest, GainGroupsFollowThePieceKind) {
   EXPECT_NEAR(bursts[4].hz, 600, 18);
 }
 
-TEST_F(OutputJobTest, MusicFadeShape) {
-  const size_t frames = 4 * 44100;
-  WriteBytes(dir / "Music" / "clip.wav", WavBytes(Sine(frames, 2, 441, 44100, 16000), 44100, 2));
-  OutputJob job = Job({Seg(kSegMusic, 0, 0, 0, u"clip.wav")});
-  job.settings.pieces.musicFade = true;
-  job.settings.pieces.fadeSeconds = 1;
-  ASSERT_EQ(Run(std::move(job)).status, OutputStatus::kFinished);
-  const DecodedMp3 decoded = ExpectFrames(PieceFrames(frames));
-  // In and out over one second each, linear; flat in between. Windows of ten
-  // periods every 50 ms of the clip, compared at their loud end.
-  // Levels are relative to the decoded level of the flat middle.
-  const double full = testing::PeakOf(decoded, kHeardAt + 2 * 44100 - 500, kHeardAt + 2 * 44100 + 500);
-  EXPECT_NEAR(full, 16000, 1000);
-  for (size_t centre = 500; centre + 500 <= frames; centre += 2205) {
-    double expected = full;
-    if (centre < 44100) expected = full * double(std::min<size_t>(centre + 500, 44100)) / 44100;
-    if (frames - centre < 44100) expected = full * double(frames - centre + 500) / 44100;
-    // The coding noise of a changing level stays within 1000.
-    EXPECT_NEAR(testing::PeakOf(decoded, kHeardAt + centre - 500, kHeardAt + centre + 500), expected, 1000) << centre;
-  }
-}
-
-TEST_F(OutputJobTest, PlayTimeCutsAnMp3Clip) {
-  const std::string clip = Mp3Of(Sine(3 * 44100, 2, 441, 44100, 10000));
-  const size_t clipFrames = testing::WalkFrames(clip).frames * 1152;  // what decoding the clip yields
-  WriteBytes(dir / "Music" / "clip.mp3", clip);
-  ASSERT_EQ(Run(Job({Seg(kSegMusic, 1, 0, 0, u"clip.mp3")})).status, OutputStatus::kFinished);
-  const DecodedMp3 cut = ExpectFrames(PieceFrames(44100));
-  const std::vector<Burst> bursts = testing::FindBursts(cut);
-  ASSERT_EQ(bursts.size(), 1u);
-  // The clip's own delay is silent; its tone runs to the one-second cut.
-  EXPECT_NEAR(double(bursts[0].end), kHeardAt + 44100, 300);
-
-  ASSERT_EQ(Run(Job({Seg(kSegMusic, 0, 0, 0, u"clip.mp3")})).status, OutputStatus::kFinished);
-  ExpectFrames(PieceFrames(clipFrames));
-  ASSERT_EQ(Run(Job({Seg(kSegMusic, 9, 0, 0, u"clip.mp3")})).status, OutputStatus::kFinished);
-  ExpectFrames(PieceFrames(clipFrames));  // a play time beyond the clip plays it whole
-}
-
 TEST_F(OutputJobTest, APieceThatCannotBeMadeFailsTheJobByNameAndAnEmptyOneAddsNothing) {
   const std::string clip = Mp3Of(Sine(44100, 2, 441, 44100, 10000));
   WriteBytes(dir / "Music" / "empty.wav", "");

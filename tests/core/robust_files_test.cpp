@@ -4,11 +4,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include "files/document_files.h"
 #include "script/memory_document.h"
 #include "script/tagged_text.h"
+#include "support/lsn.h"
 #include "test_util.h"
 #include "util/atomic_file.h"
 #include "util/regular_file.h"
@@ -23,28 +23,14 @@ using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
-std::string U32(uint32_t v) {
-  return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                     static_cast<char>(v >> 24)};
-}
+using testing::Names;
 
 std::string MediaRecord(uint32_t kind, const std::u16string& name, const std::string& content) {
-  const auto crc = static_cast<uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size())));
-  return U32(kind) + U32(crc) + U32(static_cast<uint32_t>(2 * name.size() + 2)) + ToUtf16Le(name) +
-         std::string(2, '\0') + U32(7) + U32(static_cast<uint32_t>(content.size())) + content;
+  return testing::LsnMedia(kind, name, content, 7);
 }
 
 std::string Document(const std::string& records, const std::u16string& text = u"<音乐:a.mp3>") {
-  return std::string("lsn\x01", 4) + records + U32(0) + U32(static_cast<uint32_t>(2 * text.size() + 2)) +
-         ToUtf16Le(text) + std::string(2, '\0');
-}
-
-std::vector<std::string> Names(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
+  return testing::Lsn(records, text);
 }
 
 class RobustDocumentTest : public ::testing::Test {

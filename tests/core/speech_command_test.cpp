@@ -83,7 +83,7 @@ TEST(SpeechCommandTest, FailuresAreReportedWithTheVoicesName) {
     const auto start = std::chrono::steady_clock::now();
     SpeechAudio audio;
     EXPECT_EQ(engine.SynthesizeAll(u"Good morning.", u"broken", 0, 100, &audio), SynthesisStatus::kFailed);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));  // not the 20 s asked for
     const std::string failure = TakeSpeechFailure();
     EXPECT_EQ(failure.rfind("voice broken (" + c.command + "): ", 0), 0u) << failure;
     EXPECT_NE(failure.find(c.reason), std::string::npos) << failure;

@@ -98,9 +98,7 @@ TEST_P(SpeechEngineContract, SpeaksEveryVoiceAtItsRateWithWordsInOrder) {
     EXPECT_EQ(outcome, SpeakOutcome::kWritten);
     const std::string wav = testing::ReadBytes(dir / "s.wav");
     ASSERT_GT(wav.size(), 44u);
-    EXPECT_EQ(static_cast<int>(static_cast<unsigned char>(wav[24]) | static_cast<unsigned char>(wav[25]) << 8 |
-                               static_cast<unsigned char>(wav[26]) << 16),
-              v.sample_rate);
+    EXPECT_EQ(testing::LittleEndian(wav, 24), uint32_t(v.sample_rate));
   }
 }
 
@@ -158,8 +156,11 @@ TEST_P(SpeechEngineContract, KeepsTheVoiceChoiceAndStopsWhenAsked) {
             SynthesisStatus::kOk);
   EXPECT_EQ(used, last);
   EXPECT_TRUE(engine_->IsReady());
+  const double whole = double(Speak(text, last).samples.size());
   EXPECT_EQ(engine_->Synthesize(text, last.name, 0, 100, [](const SpeechChunk&) { return false; }, nullptr),
             SynthesisStatus::kStopped);
+  // Stopped, it speaks the sentence again whole.
+  EXPECT_NEAR(double(Speak(text, last).samples.size()), whole, 0.01 * whole);
 }
 
 TEST_P(SpeechEngineContract, PrintsNothingToTheConsole) {
@@ -175,7 +176,9 @@ TEST_P(SpeechEngineContract, PrintsNothingToTheConsole) {
   {
     const std::unique_ptr<SpeechEngine> fresh = GetParam()->create({testing::CommandVoiceDataDirectory()});
     for (const Voice& v : fresh->ListVoices()) {
-      for (const std::u16string& text : {SentenceFor(v), std::u16string(u"((( \" \\ <x> &; \u0001")}) {
+      for (const std::u16string& text :
+           {SentenceFor(v), std::u16string(u"((( \" \\ <x> &; \u0001"), std::u16string(u"[[a]] \x01 ]] 1/0 $3.50"),
+            std::u16string(u"<voice name='nobody' gender='female'>x</voice><say-as interpret-as='characters'>abc</say-as>")}) {
         SpeechAudio audio;
         fresh->SynthesizeAll(text, v.name, 10, 50, &audio);
       }

@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 #include <thread>
 
 #include "core/test_util.h"
+#include "support/wav.h"
 #include "speech/engines/espeak/espeak_engine.h"
 #include "speech/voice.h"
 #include "util/text.h"
@@ -23,40 +20,6 @@ using testing::WriteBytes;
 const std::u16string kMandarinMale = u"中文男声";
 const std::u16string kEnglishMale = u"美音男声";
 const std::u16string kEnglishFemale = u"美音女声";
-
-uint32_t Le(const std::string& b, size_t at, int bytes) {
-  uint32_t v = 0;
-  for (int i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(b[at + i])) << (8 * i);
-  return v;
-}
-
-struct Wav {
-  int rate = 0;
-  int channels = 0;
-  int bits = 0;
-  std::vector<int16_t> samples;
-};
-
-// Parses the 44-byte header we write and checks that its sizes agree with the file.
-Wav ParseWav(const std::string& b) {
-  Wav wav;
-  EXPECT_GE(b.size(), 44u);
-  if (b.size() < 44) return wav;
-  EXPECT_EQ(b.substr(0, 4), "RIFF");
-  EXPECT_EQ(Le(b, 4, 4), b.size() - 8);
-  EXPECT_EQ(b.substr(8, 8), "WAVEfmt ");
-  EXPECT_EQ(Le(b, 16, 4), 16u);
-  EXPECT_EQ(Le(b, 20, 2), 1u);  // PCM
-  wav.channels = static_cast<int>(Le(b, 22, 2));
-  wav.rate = static_cast<int>(Le(b, 24, 4));
-  EXPECT_EQ(Le(b, 28, 4), static_cast<uint32_t>(wav.rate * wav.channels * 2));
-  EXPECT_EQ(Le(b, 32, 2), static_cast<uint32_t>(wav.channels * 2));
-  wav.bits = static_cast<int>(Le(b, 34, 2));
-  EXPECT_EQ(b.substr(36, 4), "data");
-  EXPECT_EQ(Le(b, 40, 4), b.size() - 44);
-  for (size_t i = 44; i + 1 < b.size(); i += 2) wav.samples.push_back(static_cast<int16_t>(Le(b, i, 2)));
-  return wav;
-}
 
 int Peak(const std::vector<int16_t>& samples) {
   int peak = 0;
@@ -77,85 +40,6 @@ SpeechAudio Synth(EspeakSpeechEngine& engine, std::u16string_view text,
   SpeechAudio audio;
   EXPECT_EQ(engine.SynthesizeAll(text, voice, rate, volume, &audio), SynthesisStatus::kOk);
   return audio;
-}
-
-TEST(SpeechEspeakTest, ListsMandarinAndEnglishVoicesOfBothGenders) {
-  EspeakSpeechEngine engine;
-  const std::vector<Voice> voices = engine.ListVoices();
-  ASSERT_GE(voices.size(), 4u);
-  for (const Voice& v : voices) {
-    EXPECT_TRUE(v.language == "cmn" || v.language == "en-US" || v.language == "en-GB");
-    EXPECT_EQ(v.sample_rate, 22050);
-  }
-  auto has = [&](std::u16string_view name, VoiceGender gender, std::string_view lang) {
-    return std::any_of(voices.begin(), voices.end(), [&](const Voice& v) {
-      return v.name == name && v.gender == gender && v.language == lang;
-    });
-  };
-  EXPECT_TRUE(has(kMandarinMale, VoiceGender::kMale, "cmn"));
-  EXPECT_TRUE(has(u"中文女声", VoiceGender::kFemale, "cmn"));
-  EXPECT_TRUE(has(kEnglishMale, VoiceGender::kMale, "en-US"));
-  EXPECT_TRUE(has(kEnglishFemale, VoiceGender::kFemale, "en-US"));
-  const VoiceSlotLists lists = DistributeVoices(voices);
-  for (const auto& list : lists) EXPECT_FALSE(list.empty());
-  EXPECT_EQ(lists[0].front(), kMandarinMale);
-  EXPECT_EQ(engine.ListVoices(), voices);  // stable
-}
-
-TEST(SpeechEspeakTest, SpeakWritesAComplete22kHzMonoWavAndReplacesTheOldFile) {
-  TempDir dir;
-  const auto path = dir / "speech.wav";
-  WriteBytes(path, std::string(100000, 'x'));  // longer than the speech: must not survive
-  EspeakSpeechEngine engine;
-  SpeakOutcome outcome = SpeakOutcome::kNoEngine;
-  ASSERT_TRUE(engine.Speak(u"Hello, this is a listening test.", path, kEnglishFemale, 0, 100, &outcome));
-  EXPECT_EQ(outcome, SpeakOutcome::kWritten);
-  const Wav wav = ParseWav(ReadBytes(path));
-  EXPECT_EQ(wav.rate, 22050);
-  EXPECT_EQ(wav.channels, 1);
-  EXPECT_EQ(wav.bits, 16);
-  EXPECT_GT(wav.samples.size(), 22050u / 2);
-  EXPECT_GT(Peak(wav.samples), 3000);
-  EXPECT_TRUE(SameLength(wav.samples.size(),
-                         Synth(engine, u"Hello, this is a listening test.", kEnglishFemale).samples.size()));
-}
-
-TEST(SpeechEspeakTest, EmptyTextAndUnwritableFilesAreReported) {
-  TempDir dir;
-  const auto path = dir / "speech.wav";
-  WriteBytes(path, "old");
-  EspeakSpeechEngine engine;
-  SpeakOutcome outcome = SpeakOutcome::kWritten;
-  EXPECT_FALSE(engine.Speak(u"", path, kEnglishMale, 0, 100, &outcome));  // nothing exists yet
-  EXPECT_EQ(outcome, SpeakOutcome::kNothingToSpeak);
-  EXPECT_FALSE(engine.IsReady());
-  EXPECT_TRUE(engine.Speak(u"Hi.", dir / "no" / "such" / "folder.wav", kEnglishMale, 0, 100, &outcome));
-  EXPECT_EQ(outcome, SpeakOutcome::kWriteFailed);
-  EXPECT_TRUE(engine.IsReady());
-  EXPECT_TRUE(engine.Speak(u"", path, kEnglishMale, 0, 100, &outcome));
-  EXPECT_EQ(outcome, SpeakOutcome::kNothingToSpeak);
-  EXPECT_EQ(ReadBytes(path), "old");
-}
-
-TEST(SpeechEspeakTest, RateAndVolumeShapeTheAudio) {
-  EspeakSpeechEngine engine;
-  const std::u16string text = u"The quick brown fox jumps over the lazy dog.";
-  const size_t slow = Synth(engine, text, kEnglishMale, -5).samples.size();
-  const size_t normal = Synth(engine, text, kEnglishMale, 0).samples.size();
-  const size_t fast = Synth(engine, text, kEnglishMale, 10).samples.size();
-  EXPECT_GT(slow, normal);
-  EXPECT_GT(normal, fast);
-  // Beyond the range is the same as its end.
-  EXPECT_TRUE(SameLength(Synth(engine, text, kEnglishMale, 30).samples.size(), fast));
-  EXPECT_LT(Peak(Synth(engine, text, kEnglishMale, 0, 50).samples),
-            Peak(Synth(engine, text, kEnglishMale, 0, 100).samples));
-  EXPECT_EQ(EspeakWordsPerMinute(0), 175);
-  EXPECT_EQ(EspeakWordsPerMinute(-10), 80);
-  EXPECT_EQ(EspeakWordsPerMinute(10), 525);  // eSpeak NG speeds up beyond 450 on its own
-  EXPECT_EQ(EspeakWordGap(-7), 0);
-  EXPECT_GT(EspeakWordGap(-8), 0);
-  EXPECT_GT(EspeakWordGap(-10), EspeakWordGap(-9));
-  EXPECT_EQ(EspeakWordsPerMinute(5), 303);
 }
 
 TEST(SpeechEspeakTest, VoiceNamesMatchExactlyElseThePreviousVoiceSpeaks) {
@@ -234,51 +118,6 @@ TEST(SpeechEspeakTest, WordOffsetsSurviveEscapingAndChineseText) {
     EXPECT_NE(std::find(words.begin(), words.end(), expected), words.end())
         << Utf16ToUtf8(expected);
   }
-}
-
-TEST(SpeechEspeakTest, ChineseTextIsSpokenAndTheSinkCanStop) {
-  EspeakSpeechEngine engine;
-  const SpeechAudio chinese = Synth(engine, u"请听下面一段对话。", kMandarinMale);
-  EXPECT_GT(chinese.samples.size(), 22050u);
-  EXPECT_GT(Peak(chinese.samples), 3000);
-
-  int chunks = 0;
-  const auto stop_at_first = [&](const SpeechChunk&) { return ++chunks < 1; };
-  EXPECT_EQ(engine.Synthesize(u"请听下面一段对话。", kMandarinMale, 0, 100, stop_at_first, nullptr),
-            SynthesisStatus::kStopped);
-  EXPECT_EQ(chunks, 1);
-  // The engine is usable again afterwards and gives the same audio.
-  EXPECT_TRUE(SameLength(Synth(engine, u"请听下面一段对话。", kMandarinMale).samples.size(),
-                         chinese.samples.size()));
-}
-
-TEST(SpeechEspeakTest, ESpeakWritesNothingToTheConsole) {
-  TempDir dir;
-  const auto log = dir / "console.txt";
-  std::fflush(stdout);
-  std::fflush(stderr);
-  const int saved_out = dup(1);
-  const int saved_err = dup(2);
-  const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  ASSERT_GE(fd, 0);
-  dup2(fd, 1);
-  dup2(fd, 2);
-  close(fd);
-  {
-    EspeakSpeechEngine engine;
-    SpeechAudio audio;
-    for (const char16_t* text : {u"<voice name='nobody' gender='female'>x</voice>", u"[[a]] \x01 ]]",
-                                 u"<say-as interpret-as='characters'>abc</say-as>", u"1/0 $3.50"}) {
-      engine.SynthesizeAll(text, u"no such voice", 0, 100, &audio);
-    }
-  }
-  std::fflush(stdout);
-  std::fflush(stderr);
-  dup2(saved_out, 1);
-  dup2(saved_err, 2);
-  close(saved_out);
-  close(saved_err);
-  EXPECT_EQ(ReadBytes(log), "");
 }
 
 TEST(SpeechEspeakTest, ConcurrentEnginesAreSerialised) {

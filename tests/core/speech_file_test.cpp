@@ -4,6 +4,7 @@
 
 #include "core/test_util.h"
 #include "speech/speech_engine.h"
+#include "support/wav.h"
 
 namespace aurisona {
 namespace {
@@ -30,20 +31,26 @@ class ToneEngine final : public SpeechEngine {
   bool ready_ = false;
 };
 
-uint32_t RateOf(const std::string& wav) {
-  uint32_t rate = 0;
-  for (int i = 0; i < 4; ++i) rate |= static_cast<uint32_t>(static_cast<unsigned char>(wav[24 + i])) << (8 * i);
-  return rate;
-}
+uint32_t RateOf(const std::string& wav) { return testing::LittleEndian(wav, 24); }
 
-// Files are written at the voice's own rate; audio at another rate is resampled to it.
-TEST(SpeechFileTest, FilesAreWrittenAtTheVoicesRate) {
+// Files are written whole at the voice's own rate (audio at another rate is
+// resampled to it), and Speak says what became of the file.
+TEST(SpeechFileTest, SpeakWritesAtTheVoicesRateAndReportsWhatBecameOfTheFile) {
   testing::TempDir dir;
-  SpeakOutcome outcome = SpeakOutcome::kNoEngine;
+  testing::WriteBytes(dir / "a.wav", std::string(100000, 'x'));  // longer than the speech: must not survive
+  SpeakOutcome outcome = SpeakOutcome::kWritten;
   ToneEngine narrow(16000);
+  EXPECT_FALSE(narrow.Speak(u"", dir / "a.wav", u"", 0, 100, &outcome));  // nothing spoken yet
+  EXPECT_EQ(outcome, SpeakOutcome::kNothingToSpeak);
+  ASSERT_TRUE(narrow.Speak(u"x", dir / "no" / "a.wav", u"", 0, 100, &outcome));
+  EXPECT_EQ(outcome, SpeakOutcome::kWriteFailed);
+  ASSERT_TRUE(narrow.Speak(u"", dir / "a.wav", u"", 0, 100, &outcome));
+  EXPECT_EQ(outcome, SpeakOutcome::kNothingToSpeak);
+  EXPECT_EQ(testing::ReadBytes(dir / "a.wav").size(), 100000u);
   ASSERT_TRUE(narrow.Speak(u"x", dir / "a.wav", u"", 0, 100, &outcome));
   EXPECT_EQ(outcome, SpeakOutcome::kWritten);
   const std::string a = testing::ReadBytes(dir / "a.wav");
+  EXPECT_EQ(testing::WavFault(a), "");
   EXPECT_EQ(RateOf(a), 16000u);
   EXPECT_EQ(a.size(), 44u + 16000u * 2);  // one second, resampled
 

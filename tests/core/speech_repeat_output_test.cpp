@@ -85,23 +85,5 @@ TEST_F(SpeechRepeatOutputTest, RepeatedSentencesAreSynthesisedOnceAndSoundTheSam
   }
 }
 
-TEST_F(SpeechRepeatOutputTest, AnotherVoiceOrTextIsSynthesisedAgain) {
-  const std::u16string line = u" Where are they going?";
-  int count = 0;
-  // An alternating repeat's second pass is the other voice; a different text is new.
-  const std::string mp3 = Render({Seg(kSegAltRepeatBegin, 2), Seg(kSegSpeech, 0, line),
-                                  Seg(kSegAltRepeatEnd, 2), Seg(kSegSpeech, 0, line + u" Why?"),
-                                  Seg(kSegSpeech, 1, line)},
-                                 1, &count);
-  EXPECT_EQ(count, 3);
-  const size_t male = Render({Seg(kSegSpeech, 0, line)}).size();
-  const size_t female = Render({Seg(kSegSpeech, 1, line)}).size();
-  const size_t longer = Render({Seg(kSegSpeech, 0, line + u" Why?")}).size();
-  EXPECT_NE(male, female);
-  EXPECT_EQ(mp3.size(), male + female + longer + female);
-  // The female voice's two readings (the swapped pass and the last line) are one piece.
-  EXPECT_TRUE(mp3.substr(male, female) == mp3.substr(mp3.size() - female));
-}
-
 }  // namespace
 }  // namespace aurisona

@@ -1,10 +1,9 @@
-#include "test_util.h"
+#include "support/files.h"
 
-#include <sys/wait.h>
+#include <stdlib.h>
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -19,8 +18,7 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ec;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ec);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(path_, ec);
 }
 
@@ -34,19 +32,35 @@ std::string ReadBytes(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-CliRun RunCli(const std::string& args, const std::filesystem::path& scratch) {
-  const std::string errPath = (scratch / "cli-stderr.txt").string();
-  const std::string command = std::string(AURISONA_CLI_PATH) + " " + args + " 2>" + errPath;
-  CliRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = ReadBytes(errPath);
-  return run;
+std::vector<std::string> Names(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator(folder, ec); !ec && it != std::filesystem::directory_iterator();
+       it.increment(ec)) {
+    names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (std::FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+uint32_t LittleEndian(const std::string& bytes, size_t at, int size) {
+  uint32_t v = 0;
+  for (int i = 0; i < size && at + size_t(i) < bytes.size(); ++i) {
+    v |= uint32_t(uint8_t(bytes[at + size_t(i)])) << (8 * i);
+  }
+  return v;
 }
 
 const std::filesystem::path& CommandVoiceDataDirectory() {
