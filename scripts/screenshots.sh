@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes pictures of the main window (with the sample script, in every skin)
-# and of every dialog and menu, under a virtual X server. The program runs on
+# and of every dialog and menu with aurisona-screenshots (tools/screenshots),
+# under a virtual X server. The program runs on
 # a throw-away data directory, so nothing of the user's setup is touched.
 #
 #   bash scripts/screenshots.sh [OUTPUT_DIR]     (default: build/screenshots)
@@ -9,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 out="$(realpath -m "${1:-build/screenshots}")"
 cmake --preset default >/dev/null
-cmake --build --preset default -j 2 --target aurisona
+cmake --build --preset default -j 2 --target aurisona-screenshots
 
 scratch="$(mktemp -d)"
 # A private null sink, so that the preview pictures show speech being heard.
@@ -21,6 +22,6 @@ trap '[ -n "$pulse" ] && bash scripts/pulse-null-sink.sh stop "$scratch/pulse" >
 mkdir -p "$out" "$scratch/home"
 env ${pulse:+PULSE_SERVER=$pulse} HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/.local/share" XDG_RUNTIME_DIR="$scratch" \
   xvfb-run -a -s "-screen 0 1280x1024x24" \
-  ./build/default/src/app/aurisona --screenshot "$out" >/dev/null
+  ./build/default/tools/screenshots/aurisona-screenshots "$out" >/dev/null
 echo "Screenshots in $out:"
 ls "$out"

@@ -1,7 +1,6 @@
 // aurisona: the desktop application.
 //
 //   aurisona [DOCUMENT]              opens the document (.lsn or .txt) when given
-//   aurisona --screenshot DIR        saves pictures of the windows into DIR
 //   aurisona --version               prints the version
 #include <QApplication>
 #include <cstdio>
@@ -14,7 +13,6 @@
 #include "shell/panel_controller.h"
 #include "shell/registration.h"
 #include "shell/resources.h"
-#include "shell/screenshots.h"
 #include "shell/startup.h"
 
 int main(int argc, char** argv) {
@@ -31,18 +29,16 @@ int main(int argc, char** argv) {
   shell::InstallQtChineseTexts();
 
   const QStringList arguments = QApplication::arguments().mid(1);
-  const bool screenshots = arguments.size() == 2 && arguments.constFirst() == QStringLiteral("--screenshot");
 
   // A broken installation says what is missing, before anything is created.
   if (!shell::EnsureResources()) {
     const QString message = shell::ResourceProblemMessage(shell::ProcessResources());
     std::fprintf(stderr, "aurisona: %s\n", message.toUtf8().constData());
-    if (!screenshots) shell::QtDialogs().ShowError(nullptr, message);
+    shell::QtDialogs().ShowError(nullptr, message);
     return 1;
   }
 
   const DataDirectory dataDirectory = shell::PrepareDataDirectory(DataDirectory::Resolve());
-  if (screenshots) return shell::TakeScreenshots(dataDirectory, arguments.at(1));
 
   shell::RegisterAtStart(shell::ProcessResources(), shell::XdgDataHome(), QCoreApplication::applicationFilePath(),
                          qEnvironmentVariable("XDG_DATA_DIRS"));

@@ -160,19 +160,22 @@ app=$saved_app
 # A broken installation: the resource folder is gone.
 mv "$root/usr/share/aurisona" "$root/usr/share/aurisona.away"
 status=0
-run_app timeout 60 "$app" --screenshot "$scratch/broken" >"$scratch/broken.log" 2>&1 || status=$?
+# The program says so on standard error and waits in its message box (ended
+# here by the timeout); it creates nothing.
+rm -rf "$scratch/home"
+run_app timeout 10 "$app" >"$scratch/broken.log" 2>&1 || status=$?
 cat "$scratch/broken.log"
-[ "$status" -eq 1 ] || fail "a missing resource folder gave status $status"
+[ "$status" -eq 124 ] || fail "a missing resource folder gave status $status, not the message box"
 grep -qF "$root/usr/share/aurisona/aurisona.rcc" "$scratch/broken.log" || fail "the message does not name the missing file"
 [ "$(grep -c 'aurisona:' "$scratch/broken.log")" -eq 1 ] || fail "more than one message for the missing resources"
-[ ! -e "$scratch/broken" ] || fail "a broken installation still wrote pictures"
+[ ! -e "$scratch/home/share/aurisona" ] || fail "a broken installation still made its data folder"
 mv "$root/usr/share/aurisona.away" "$root/usr/share/aurisona"
 # A damaged resource file is named as such.
 cp "$root/usr/share/aurisona/aurisona.rcc" "$scratch/aurisona.rcc.good"
 printf 'not a resource file' >"$root/usr/share/aurisona/aurisona.rcc"
 status=0
-run_app timeout 60 "$app" --screenshot "$scratch/broken" >"$scratch/broken.log" 2>&1 || status=$?
-[ "$status" -eq 1 ] || fail "a damaged resource file gave status $status"
+run_app timeout 10 "$app" >"$scratch/broken.log" 2>&1 || status=$?
+[ "$status" -eq 124 ] || fail "a damaged resource file gave status $status, not the message box"
 grep -qF "已损坏" "$scratch/broken.log" && grep -qF "$root/usr/share/aurisona/aurisona.rcc" "$scratch/broken.log" ||
   fail "the message does not name the damaged file: $(cat "$scratch/broken.log")"
 cp "$scratch/aurisona.rcc.good" "$root/usr/share/aurisona/aurisona.rcc"

@@ -11,6 +11,9 @@
 
 namespace aurisona::panel {
 
+// The control identifiers below are fixed numbers (setup.ini and the shell's
+// tables use them); code and tests use their names.
+
 // The panel's resource id, kept for the command tables of the shell.
 inline constexpr int kPanelDialogId = 201;
 
@@ -41,6 +44,17 @@ inline constexpr std::array<std::u16string_view, 4> kVoiceGroupTitles{
 inline constexpr std::u16string_view kSpeedCaption = u"语速:";
 inline constexpr std::u16string_view kVolumeCaption = u"音量:";
 
+// The lists of the voice rows by name: Cn/En is the group's language, 1 the
+// second voice set.
+inline constexpr int kCnMaleVoice = 1004, kCnMaleSpeed = 1005, kCnMaleVolume = 1012;
+inline constexpr int kCnFemaleVoice = 1006, kCnFemaleSpeed = 1007, kCnFemaleVolume = 1013;
+inline constexpr int kEnMaleVoice = 1000, kEnMaleSpeed = 1001, kEnMaleVolume = 1010;
+inline constexpr int kEnFemaleVoice = 1002, kEnFemaleSpeed = 1003, kEnFemaleVolume = 1011;
+inline constexpr int kCnMale1Voice = 1020, kCnMale1Speed = 1021, kCnMale1Volume = 1022;
+inline constexpr int kCnFemale1Voice = 1023, kCnFemale1Speed = 1024, kCnFemale1Volume = 1025;
+inline constexpr int kEnMale1Voice = 1014, kEnMale1Speed = 1015, kEnMale1Volume = 1016;
+inline constexpr int kEnFemale1Voice = 1017, kEnFemale1Speed = 1018, kEnFemale1Volume = 1019;
+
 // One voice row: the slot it edits and the ids of its three lists.
 struct VoiceRowEntry {
   int slot;   // 1..8
@@ -53,14 +67,14 @@ struct VoiceRowEntry {
 
 // In slot order; rows of the same group are adjacent.
 inline constexpr std::array<VoiceRowEntry, kVoiceSlotCount> kVoiceRows{{
-    {1, 0, u"男声:", 1004, 1005, 1012},
-    {2, 0, u"女声:", 1006, 1007, 1013},
-    {3, 1, u"男声:", 1000, 1001, 1010},
-    {4, 1, u"女声:", 1002, 1003, 1011},
-    {5, 2, u"男声1:", 1020, 1021, 1022},
-    {6, 2, u"女声1:", 1023, 1024, 1025},
-    {7, 3, u"男声1:", 1014, 1015, 1016},
-    {8, 3, u"女声1:", 1017, 1018, 1019},
+    {1, 0, u"男声:", kCnMaleVoice, kCnMaleSpeed, kCnMaleVolume},
+    {2, 0, u"女声:", kCnFemaleVoice, kCnFemaleSpeed, kCnFemaleVolume},
+    {3, 1, u"男声:", kEnMaleVoice, kEnMaleSpeed, kEnMaleVolume},
+    {4, 1, u"女声:", kEnFemaleVoice, kEnFemaleSpeed, kEnFemaleVolume},
+    {5, 2, u"男声1:", kCnMale1Voice, kCnMale1Speed, kCnMale1Volume},
+    {6, 2, u"女声1:", kCnFemale1Voice, kCnFemale1Speed, kCnFemale1Volume},
+    {7, 3, u"男声1:", kEnMale1Voice, kEnMale1Speed, kEnMale1Volume},
+    {8, 3, u"女声1:", kEnFemale1Voice, kEnFemale1Speed, kEnFemale1Volume},
 }};
 
 // Speed list entries: "慢速:%d" for rate -10..-1 (absolute value), "正常" for
@@ -88,10 +102,19 @@ struct GainRowEntry {
 
 inline constexpr std::u16string_view kPercentSign = u"%";
 
+// The gain rows' controls by name: the automatic box, the fixed box, the
+// percent edit and its sign.
+inline constexpr int kTextAutoGain = 1028, kTextGain = 1030, kTextGainEdit = 1027, kTextGainSign = 1033;
+inline constexpr int kMusicAutoGain = 1029, kMusicGain = 1032, kMusicGainEdit = 1031, kMusicGainSign = 1034;
+inline constexpr int kRecordingAutoGain = 1037, kRecordingGain = 1040, kRecordingGainEdit = 1038,
+                     kRecordingGainSign = 1039;
+
 inline constexpr std::array<GainRowEntry, 3> kGainRows{{
-    {GainKind::kText, 1028, u"文本自动增益", 1030, u"文本增益(1%-999%)", 1027, 1033},
-    {GainKind::kMusic, 1029, u"音乐自动增益", 1032, u"音乐增益(1%-999%)", 1031, 1034},
-    {GainKind::kRecording, 1037, u"录音自动增益", 1040, u"录音增益(1%-999%)", 1038, 1039},
+    {GainKind::kText, kTextAutoGain, u"文本自动增益", kTextGain, u"文本增益(1%-999%)", kTextGainEdit, kTextGainSign},
+    {GainKind::kMusic, kMusicAutoGain, u"音乐自动增益", kMusicGain, u"音乐增益(1%-999%)", kMusicGainEdit,
+     kMusicGainSign},
+    {GainKind::kRecording, kRecordingAutoGain, u"录音自动增益", kRecordingGain, u"录音增益(1%-999%)",
+     kRecordingGainEdit, kRecordingGainSign},
 }};
 
 inline constexpr int kFadeBoxId = 1035;

@@ -168,14 +168,21 @@ SettingsPanel::SettingsPanel(const std::vector<Voice>& voices, std::filesystem::
 SettingsPanel::SettingsPanel(SpeechEngine& speech, std::filesystem::path settingsFile, QWidget* parent)
     : SettingsPanel(speech.ListVoices(), std::move(settingsFile), parent) {}
 
+constexpr int kGroupMargin = 4;
+constexpr int kColumnSpacing = 3;
+
 void SettingsPanel::BuildControls() {
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(2, 2, 2, 4);
   outer->setSpacing(2);
+  BuildVoiceGroups(outer);
+  outer->addWidget(BuildOutputGroup());
+  outer->addStretch(1);
+  outer->addLayout(BuildButtons());
+}
 
-  constexpr int kGroupMargin = 4;
-  constexpr int kColumnSpacing = 3;
-
+// The captions over the speed and volume columns, then the groups of voice rows.
+void SettingsPanel::BuildVoiceGroups(QVBoxLayout* outer) {
   auto* captions = new QHBoxLayout;
   captions->setContentsMargins(0, 0, kGroupMargin + 1, 0);
   captions->setSpacing(kColumnSpacing);
@@ -226,6 +233,10 @@ void SettingsPanel::BuildControls() {
     grid->addWidget(r.volume, row, 3);
   }
 
+}
+
+// The gains, the fade, loudness and subtitles.
+QGroupBox* SettingsPanel::BuildOutputGroup() {
   auto* output = new QGroupBox(Qs(kOutputGroupTitle), this);
   auto* outGrid = new QGridLayout(output);
   outGrid->setContentsMargins(kGroupMargin, 2, kGroupMargin, kGroupMargin);
@@ -274,10 +285,10 @@ void SettingsPanel::BuildControls() {
   connect(fadeEdit_, &QLineEdit::textChanged, this,
           [this] { record_.fadeSeconds = EditValue(fadeEdit_, kMinFadeSeconds, kMaxFadeSeconds); });
   BuildLoudnessAndSubtitles(output, outGrid, fadeRow + 1);
-  outer->addWidget(output);
+  return output;
+}
 
-  outer->addStretch(1);
-
+QHBoxLayout* SettingsPanel::BuildButtons() {
   auto* buttonRow = new QHBoxLayout;
   buttonRow->setSpacing(4);
   for (size_t i = 0; i < kButtons.size(); ++i) {
@@ -291,7 +302,7 @@ void SettingsPanel::BuildControls() {
     buttonRow->addWidget(button);
     buttons_[i] = button;
   }
-  outer->addLayout(buttonRow);
+  return buttonRow;
 }
 
 void SettingsPanel::FillLists(const std::vector<Voice>& voices) {

@@ -22,10 +22,13 @@
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
+class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class QVBoxLayout;
 
 namespace aurisona {
 
@@ -71,7 +74,7 @@ class SettingsPanel : public QWidget {
   // Every button back to its first text, enabled.
   void ResetButtons();
 
-  // Sends the command of a button (1008, 1026, 1009) as if it had been clicked,
+  // Sends the command of a button (kPreviewAllId, kPreviewFromCaretId, kOutputId) as if it had been clicked,
   // from the event loop. False, and nothing sent, for any other id.
   bool PostCommand(int id);
 
@@ -99,6 +102,9 @@ class SettingsPanel : public QWidget {
   };
 
   void BuildControls();
+  void BuildVoiceGroups(QVBoxLayout* outer);
+  QGroupBox* BuildOutputGroup();
+  QHBoxLayout* BuildButtons();
   void FillLists(const std::vector<Voice>& voices);
   void Load();
   // Widths that depend on the style and font: captions over their columns,

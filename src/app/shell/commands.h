@@ -76,6 +76,15 @@ inline constexpr int kReadingsDictionary = 1045;
 inline constexpr int kShowSpoken = 1046;
 }  // namespace panel_cmd
 
+// Controls of the shell's own dialogs; each carries its id as its object name.
+namespace ctl {
+inline constexpr int kOutputProgressBar = 1014;
+inline constexpr int kOutputAbort = 1013;
+inline constexpr int kCountdownDialog = 278;
+inline constexpr int kCountdownLabel = 1039;
+inline constexpr int kCountdownSkip = 1;
+}  // namespace ctl
+
 // When a command is enabled.
 enum class EnableRule {
   kAlways,

@@ -478,46 +478,33 @@ void MainWindow::ExecuteCommand(int id) {
     UpdateCommandStates();
     return;
   }
+  if (!RunDocumentCommand(id) && !RunPanelCommand(id)) RunViewCommand(id);
+  UpdateCommandStates();
+}
+
+bool MainWindow::RunDocumentCommand(int id) {
   switch (id) {
     case cmd::kNew:
       NewDocument();
-      break;
+      return true;
     case cmd::kOpen:
       OpenCommand();
-      break;
+      return true;
     case cmd::kSave:
       Save();
-      break;
+      return true;
     case cmd::kSaveAs:
       SaveAs();
-      break;
-    case cmd::kPreviewAll:
-      previewMode_ = 1;
-      PostPanelCommand(panel_cmd::kPreviewAll);
-      break;
-    case cmd::kPreviewPart:
-    case cmd::kPreviewFromCaret:
-      previewMode_ = 0;
-      PostPanelCommand(panel_cmd::kPreviewFromCaret);
-      break;
-    case cmd::kPreviewButton:
-      PostPanelCommand(previewMode_ == 1 ? panel_cmd::kPreviewAll : panel_cmd::kPreviewFromCaret);
-      break;
-    case cmd::kOutputMp3:
-      PostPanelCommand(panel_cmd::kOutputMp3);
-      break;
-    case cmd::kMeasureLength:
-      PostPanelCommand(panel_cmd::kMeasureLength);
-      break;
-    case cmd::kReadingsDictionary:
-      PostPanelCommand(panel_cmd::kReadingsDictionary);
-      break;
-    case cmd::kShowSpoken:
-      PostPanelCommand(panel_cmd::kShowSpoken);
-      break;
+      return true;
+    case cmd::kShowSample:
+      ShowBuiltInText(BundledSampleScript());
+      return true;
+    case cmd::kShowHelp:
+      ShowBuiltInText(BundledHelpText());
+      return true;
     case cmd::kExit:
       QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-      break;
+      return true;
     case cmd::kLastPause:
       FocusEditor();
       if (lastPauseCode_ != 0) {
@@ -525,39 +512,73 @@ void MainWindow::ExecuteCommand(int id) {
       } else {
         editor_->ExecuteCommand(kCmdOtherPause);
       }
-      break;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Commands the settings panel carries out: preview, output, the programme's
+// length and the reading dialogs.
+bool MainWindow::RunPanelCommand(int id) {
+  switch (id) {
+    case cmd::kPreviewAll:
+      previewMode_ = 1;
+      PostPanelCommand(panel_cmd::kPreviewAll);
+      return true;
+    case cmd::kPreviewPart:
+    case cmd::kPreviewFromCaret:
+      previewMode_ = 0;
+      PostPanelCommand(panel_cmd::kPreviewFromCaret);
+      return true;
+    case cmd::kPreviewButton:
+      PostPanelCommand(previewMode_ == 1 ? panel_cmd::kPreviewAll : panel_cmd::kPreviewFromCaret);
+      return true;
+    case cmd::kOutputMp3:
+      PostPanelCommand(panel_cmd::kOutputMp3);
+      return true;
+    case cmd::kMeasureLength:
+      PostPanelCommand(panel_cmd::kMeasureLength);
+      return true;
+    case cmd::kReadingsDictionary:
+      PostPanelCommand(panel_cmd::kReadingsDictionary);
+      return true;
+    case cmd::kShowSpoken:
+      PostPanelCommand(panel_cmd::kShowSpoken);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The pane, the status bar, the skins and the about box.
+bool MainWindow::RunViewCommand(int id) {
+  switch (id) {
     case cmd::kSettingsPanel: {
       const bool shown = !IsPanelShown();
       WritePanelShown(store_, shown);
       ShowPanel(shown);
-      break;
+      return true;
     }
     case cmd::kPaneClose:
       ShowPanel(false);
-      break;
+      return true;
     case cmd::kStatusBar:
       statusBar()->setVisible(statusBar()->isHidden());
-      break;
+      return true;
     case cmd::kSkinSystem:
     case cmd::kSkinBlack:
     case cmd::kSkinChina:
     case cmd::kSkinGolden:
     case cmd::kSkinMetal:
       ChooseSkin(id - cmd::kSkinSystem + 1);
-      break;
-    case cmd::kShowSample:
-      ShowBuiltInText(BundledSampleScript());
-      break;
-    case cmd::kShowHelp:
-      ShowBuiltInText(BundledHelpText());
-      break;
+      return true;
     case cmd::kAbout:
       dialogs_->ShowAbout(QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : this);
-      break;
+      return true;
     default:
-      break;
+      return false;
   }
-  UpdateCommandStates();
 }
 
 void MainWindow::PostPanelCommand(int panelCommand) {

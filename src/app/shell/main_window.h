@@ -132,6 +132,10 @@ class MainWindow final : public QMainWindow {
   void ShowPanel(bool shown);
   void ChooseSkin(int skin);
   void PostPanelCommand(int panelCommand);
+  // The parts of ExecuteCommand; each is true when it knew the command.
+  bool RunDocumentCommand(int id);
+  bool RunPanelCommand(int id);
+  bool RunViewCommand(int id);
 
   void NewDocument();
   void OpenCommand();

@@ -46,10 +46,10 @@ OutputProgressDialog::OutputProgressDialog(QWidget* parent) : QDialog(parent) {
   auto* text = new QLabel(Q(kOutputProgressText), this);
   text_ = text;
   bar_ = new QProgressBar(this);
-  bar_->setObjectName(QStringLiteral("1014"));
+  bar_->setObjectName(QString::number(ctl::kOutputProgressBar));
   bar_->setTextVisible(false);
   abort_ = new QPushButton(QStringLiteral("中止(&X)"), this);
-  abort_->setObjectName(QStringLiteral("1013"));
+  abort_->setObjectName(QString::number(ctl::kOutputAbort));
   abort_->setAutoDefault(false);
   auto* row = new QHBoxLayout;
   row->addWidget(bar_, 1);

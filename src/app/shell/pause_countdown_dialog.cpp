@@ -9,18 +9,19 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "shell/commands.h"
 #include "shell/shell_texts.h"
 
 namespace aurisona::shell {
 
 PauseCountdownDialog::PauseCountdownDialog(QWidget* anchor, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), anchor_(anchor) {
-  setObjectName(QStringLiteral("278"));
+  setObjectName(QString::number(ctl::kCountdownDialog));
   setModal(false);
   setAttribute(Qt::WA_ShowWithoutActivating);
   auto* layout = new QVBoxLayout(this);
   label_ = new QLabel(this);
-  label_->setObjectName(QStringLiteral("1039"));
+  label_->setObjectName(QString::number(ctl::kCountdownLabel));
   label_->setAlignment(Qt::AlignCenter);
   QFont font(QString::fromUtf16(text::kCountdownFont));
   font.setPixelSize(36);
@@ -28,7 +29,7 @@ PauseCountdownDialog::PauseCountdownDialog(QWidget* anchor, QWidget* parent)
   label_->setFont(font);
   label_->setMinimumSize(180, 60);
   skip_ = new QPushButton(QString::fromUtf16(text::kSkipPause), this);
-  skip_->setObjectName(QStringLiteral("1"));
+  skip_->setObjectName(QString::number(ctl::kCountdownSkip));
   skip_->setAutoDefault(false);
   layout->addWidget(label_, 1);
   layout->addWidget(skip_, 0, Qt::AlignHCenter);

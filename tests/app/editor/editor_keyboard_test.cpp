@@ -14,16 +14,15 @@
 #include <QtTest>
 #include <functional>
 
+#include "app_test_util.h"
 #include "editor/editor_commands.h"
 #include "editor/editor_dialogs.h"
-#include "editor/script_editor.h"
-#include "script/tagged_text.h"
 
 using namespace aurisona;
+using namespace aurisona::app_test;
 
 namespace {
 
-QString Q(std::u16string_view s) { return QString(reinterpret_cast<const QChar*>(s.data()), qsizetype(s.size())); }
 // Tagged text as the clipboard holds it: lines end in LF.
 QString Lf(std::u16string_view s) { return Q(s).replace(u'\r', u'\n'); }
 
@@ -52,45 +51,6 @@ Q_DECLARE_METATYPE(Key)
 
 namespace {
 
-// Runs `handle` once on the first modal widget of type T that shows up.
-template <typename T>
-void OnNextModal(std::function<void(T*)> handle) {
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, handle] {
-    if (auto* widget = qobject_cast<T*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      handle(widget);
-    }
-  });
-  timer->start();
-}
-
-// Runs `handle` once on the next pop-up menu.
-void OnNextPopup(std::function<void(QMenu*)> handle) {
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, handle] {
-    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      handle(menu);
-    }
-  });
-  timer->start();
-}
-
-// Centre of the mark's picture in viewport coordinates.
-QPoint MarkCentre(ScriptEditor& editor, int position) {
-  QTextCursor cursor(editor.document());
-  cursor.setPosition(position);
-  const QRect before = editor.cursorRect(cursor);
-  cursor.setPosition(position + 1);
-  const QRect after = editor.cursorRect(cursor);
-  return QPoint((before.left() + after.left()) / 2, before.center().y());
-}
-
 int CountMarks(const ScriptEditor& editor) {
   int marks = 0;
   for (int i = 0; i < editor.Length(); ++i) marks += editor.MarkAt(i).has_value() ? 1 : 0;
@@ -117,27 +77,13 @@ QString Clipboard() { return QGuiApplication::clipboard()->text(); }
 
 }  // namespace
 
-class EditorKeyboardTest : public QObject {
+class EditorKeyboardTest : public EditorSuite {
   Q_OBJECT
 
  private:
-  MediaLists media_;
-  std::unique_ptr<ScriptEditor> editor_;
-
   ScriptEditor& Fresh(std::u16string_view tagged = kScript) {
-    media_ = MediaLists{};
-    media_.music = {u"A.MP3", u"b.mp3"};
-    media_.playTimes = {0, 5};
-    media_.recordings = {u"me.wav"};
-    editor_ = std::make_unique<ScriptEditor>();
-    editor_->SetMediaLists(&media_);
-    editor_->resize(600, 300);
-    editor_->show();
-    editor_->activateWindow();
-    editor_->setFocus();
-    editor_->LoadTaggedText(tagged);
     QGuiApplication::clipboard()->setText(QStringLiteral("clipboard before"));
-    return *editor_;
+    return EditorSuite::Fresh(tagged);
   }
 
   static void Press(ScriptEditor& editor, const QList<Key>& keys) {
@@ -207,6 +153,7 @@ class EditorKeyboardTest : public QObject {
       QCOMPARE(Clipboard(), Lf(editor.TaggedText(start, end)));
       QVERIFY(!Clipboard().contains(QChar::ObjectReplacementCharacter));
       QVERIFY(!Clipboard().contains(u'\r'));
+      QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
       // Ctrl+Ins copies the same.
       QGuiApplication::clipboard()->clear();
       QTest::keyClick(&editor, Qt::Key_Insert, Qt::ControlModifier);

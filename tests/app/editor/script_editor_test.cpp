@@ -1,45 +1,22 @@
-// The script editor driven as a widget on the offscreen platform.
-#include <QApplication>
+// The script editor's commands, dialogs, drops and double-clicks driven as a
+// widget on the offscreen platform, and the editor against the in-memory
+// document.
 #include <QClipboard>
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QtTest>
-#include <functional>
 #include <random>
 
+#include "app_test_util.h"
 #include "editor/editor_commands.h"
 #include "editor/editor_dialogs.h"
-#include "editor/mark_pictures.h"
-#include "editor/script_editor.h"
-#include "script/bundled_texts.h"
 #include "script/memory_document.h"
-#include "script/tagged_text.h"
 
 using namespace aurisona;
+using namespace aurisona::app_test;
 
 namespace {
-
-QString Q(std::u16string_view s) { return QString(reinterpret_cast<const QChar*>(s.data()), qsizetype(s.size())); }
-
-// Runs `handle` once on the first modal widget of type T that shows up.
-template <typename T>
-void OnNextModal(std::function<void(T*)> handle) {
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, handle] {
-    if (auto* widget = qobject_cast<T*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      handle(widget);
-    }
-  });
-  timer->start();
-}
 
 // Answers the next message box with OK and keeps its title and text.
 void ExpectMessageBox(QString* title, QString* text) {
@@ -48,14 +25,6 @@ void ExpectMessageBox(QString* title, QString* text) {
     *text = box->text();
     box->accept();
   });
-}
-
-MediaLists TestMedia() {
-  MediaLists media;
-  media.music = {u"A.MP3", u"b.mp3"};
-  media.playTimes = {0, 5};
-  media.recordings = {u"me.wav"};
-  return media;
 }
 
 // The kinds and params of the marks in [start, end).
@@ -68,33 +37,10 @@ QList<QPair<int, int>> MarksIn(const ScriptDocument& doc, int start = 0, int end
   return marks;
 }
 
-// Centre of the mark's picture in viewport coordinates.
-QPoint MarkCentre(ScriptEditor& editor, int position) {
-  QTextCursor cursor(editor.document());
-  cursor.setPosition(position);
-  const QRect before = editor.cursorRect(cursor);
-  cursor.setPosition(position + 1);
-  const QRect after = editor.cursorRect(cursor);
-  return QPoint((before.left() + after.left()) / 2, before.center().y());
-}
-
 }  // namespace
 
-class ScriptEditorTest : public QObject {
+class ScriptEditorTest : public EditorSuite {
   Q_OBJECT
-
- private:
-  MediaLists media_ = TestMedia();
-  std::unique_ptr<ScriptEditor> editor_;
-
-  ScriptEditor& Fresh(std::u16string_view tagged = u"") {
-    editor_ = std::make_unique<ScriptEditor>();
-    editor_->SetMediaLists(&media_);
-    editor_->resize(500, 300);
-    editor_->show();
-    editor_->LoadTaggedText(tagged);
-    return *editor_;
-  }
 
  private slots:
   void insertCommands_data() {
@@ -202,60 +148,6 @@ class ScriptEditorTest : public QObject {
     } else {
       QCOMPARE(dialog.code(), code);
     }
-  }
-
-  void otherPauseThroughDialog() {
-    ScriptEditor& editor = Fresh(u"x");
-    editor.SetSelection(1, 1);
-    QString title, text;
-    OnNextModal<PauseTimeDialog>([&](PauseTimeDialog* d) {
-      d->entry()->setEditText(QStringLiteral("31"));
-      ExpectMessageBox(&title, &text);
-      d->accept();  // refused, stays open
-      QVERIFY(d->isVisible());
-      d->entry()->setEditText(QStringLiteral("0.35"));
-      d->accept();
-    });
-    QVERIFY(editor.ExecuteCommand(kCmdOtherPause));
-    QCOMPARE(title, QStringLiteral("错误"));
-    QCOMPARE(editor.TaggedText(0, -1), u"x<暂停0.3秒>");
-    QCOMPARE(editor.LastPauseCode(), 3);
-    OnNextModal<PauseTimeDialog>([](PauseTimeDialog* d) { d->reject(); });
-    QVERIFY(!editor.ExecuteCommand(kCmdOtherPause));
-    QCOMPARE(editor.Length(), 2);
-  }
-
-  void clipboardRoundTripAndUndo() {
-    const std::u16string tagged = u"W:Hi<暂停0.7秒>\r<音乐:b.mp3><录音:me.wav><重复1:3>x<结束1><提示音>";
-    ScriptEditor& editor = Fresh(tagged);
-    const auto original = MarksIn(editor);
-    QCOMPARE(original.size(), 7);
-    editor.SetSelection(0, -1);
-    QVERIFY(editor.ExecuteCommand(kCmdCopy));
-    QCOMPARE(QGuiApplication::clipboard()->text(), Q(editor.TaggedText(0, -1)).replace(u'\r', u'\n'));
-    QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
-    const int length = editor.Length();
-    editor.SetSelection(length, length);
-    QVERIFY(editor.IsCommandEnabled(kCmdPaste));
-    QVERIFY(editor.ExecuteCommand(kCmdPaste));
-    QCOMPARE(editor.Length(), 2 * length);
-    QCOMPARE(MarksIn(editor, length), original);
-    QCOMPARE(editor.Text(length, -1), editor.Text(0, length));
-    QVERIFY(editor.IsModified());
-    // The paste is one undo step; the keyboard paste goes the same way.
-    editor.undo();
-    QCOMPARE(editor.Length(), length);
-    QVERIFY(!editor.document()->isUndoAvailable());  // loading left no history
-    editor.setFocus();
-    QTest::keyClick(&editor, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(MarksIn(editor, length), original);
-    // Cut removes and copies; an empty selection copies nothing.
-    editor.SetSelection(0, 3);
-    QVERIFY(editor.ExecuteCommand(kCmdCut));
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("<女>Hi"));
-    editor.SetSelection(2, 2);
-    QVERIFY(!editor.ExecuteCommand(kCmdCopy));
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("<女>Hi"));
   }
 
   void dragBehindItself() {
@@ -387,23 +279,6 @@ class ScriptEditorTest : public QObject {
     QCOMPARE(editor.Length(), 0);
   }
 
-  void typingAfterAMarkIsPlainText() {
-    ScriptEditor& editor = Fresh(u"<男>");
-    QSignalSpy modified(&editor, &ScriptEditor::modifiedChanged);
-    editor.SetSelection(1, 1);
-    editor.setFocus();
-    QTest::keyClicks(&editor, "ab");
-    QCOMPARE(editor.TaggedText(0, -1), u"<男>ab");
-    QCOMPARE(modified.count(), 1);
-    QTextCursor typed(editor.document());
-    typed.setPosition(2);
-    QVERIFY(!typed.charFormat().hasProperty(kMarkRecordProperty));
-    QTest::keyClick(&editor, Qt::Key_Left);  // moving changes nothing
-    editor.SetModified(false);
-    QTest::keyClick(&editor, Qt::Key_Right);
-    QVERIFY(!editor.IsModified());
-  }
-
   // The editor answers every document operation as the in-memory document does.
   void matchesMemoryDocument_data() {
     QTest::addColumn<unsigned>("seed");
@@ -448,93 +323,6 @@ class ScriptEditorTest : public QObject {
     }
   }
 
-  void largeScriptLoads() {
-    std::u16string tagged;
-    const std::u16string line =
-        u"<男>W: 请听下面一段对话。 What time does the train leave for the city centre?<暂停1.5秒>"
-        u"<重复1:2>M: It leaves at half past nine, so we still have time.<结束1><提示音>\r\n";
-    while (tagged.size() < 1'000'000) tagged += line;
-    ScriptEditor& editor = Fresh();
-    QElapsedTimer timer;
-    timer.start();
-    editor.LoadTaggedText(tagged);
-    const qint64 loadMs = timer.elapsed();
-    QCoreApplication::processEvents();
-    timer.restart();
-    const std::u16string back = editor.TaggedText(0, -1);
-    const qint64 writeMs = timer.elapsed();
-    const int middle = editor.Length() / 2;
-    editor.SetSelection(middle, middle);
-    timer.restart();
-    QTest::keyClicks(&editor, "typing");
-    editor.repaint();
-    const qint64 typeMs = timer.elapsed();
-    QCOMPARE(editor.Selection().first, middle + 6);
-    // The file functions read straight into the editor, without a batch.
-    timer.restart();
-    editor.SetSelection(0, -1);
-    editor.ClearMarks();
-    TaggedTextReader(editor, media_, tagged, true, false);
-    QCoreApplication::processEvents();
-    const qint64 directMs = timer.elapsed();
-    qInfo("1 MB script: load %lld ms, direct load %lld ms, tagged text %lld ms, typing + paint %lld ms", loadMs,
-          directMs, writeMs, typeMs);
-    MemoryScriptDocument memory;
-    TaggedTextReader(memory, media_, tagged, true, false);
-    QCOMPARE(MarksIn(editor).size(), int(tagged.size() / line.size()) * 7);
-    QVERIFY(back == TaggedTextWriter(memory, media_, 0, -1));
-    QVERIFY2(loadMs < 30000 && directMs < 30000 && typeMs < 5000, "the editor is too slow with a large script");
-    QVERIFY(!editor.document()->isUndoAvailable());
-  }
-
-  void markPictures() {
-    QList<MarkRecord> records;
-    for (auto kind : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}) records.append({kind, 2});
-    for (int code = kMinPauseCode; code <= kMaxPauseCode; ++code) records.append({kMarkPause, code});
-    QSet<QString> labels;
-    for (const MarkRecord& record : records) {
-      const QImage image = RenderMarkPicture(&record, 1.0);
-      QCOMPARE(image.height(), kMarkPictureHeight);
-      QVERIFY2(image.width() >= 16 && image.width() <= 64, qPrintable(QString::number(image.width())));
-      // Ink in the middle rows, the badge's fill and the label's white both.
-      int coloured = 0, white = 0;
-      for (int x = 0; x < image.width(); ++x) {
-        for (int y = 3; y < 13; ++y) {
-          const QColor c = image.pixelColor(x, y);
-          if (c.alpha() == 255 && c.lightness() > 220) ++white;
-          else if (c.alpha() == 255) ++coloured;
-        }
-      }
-      QVERIFY2(coloured > 40 && white > 8, qPrintable(MarkPictureLabel(&record)));
-      labels.insert(MarkPictureLabel(&record));
-    }
-    QCOMPARE(labels.size(), records.size());  // every picture tells itself apart
-    QCOMPARE(MarkPictureLabel(&records[kMarkRepeatBegin]), QStringLiteral("重复1×2"));
-    QCOMPARE(MarkPictureLabel(nullptr), QStringLiteral("?"));
-    QCOMPARE(RenderMarkPicture(nullptr, 2.0).height(), 2 * kMarkPictureHeight);
-  }
-
-  // AURISONA_SCREENSHOTS=dir: pictures of the editor and its dialogs.
-  void screenshots() {
-    const QString dir = qEnvironmentVariable("AURISONA_SCREENSHOTS");
-    if (dir.isEmpty()) QSKIP("set AURISONA_SCREENSHOTS to a folder to take screenshots");
-    ScriptEditor& editor = Fresh(BundledSampleScript());
-    editor.resize(720, 560);
-    QVERIFY(editor.grab().save(dir + "/editor_sample.png"));
-    editor.LoadTaggedText(u"<男>男声 <女>女声 <男1>男声1 <女1>女声1 <提示音>提示音 <音乐:b.mp3>音乐 <录音>录音\r"
-                          u"<重复1:3>同声重复<结束1> <重复2:2>男女重复<结束2> <禁读>禁读<结束>\r"
-                          u"<暂停0.1秒><暂停0.5秒><暂停1秒><暂停5秒><暂停10秒><暂停30秒> 暂停\r");
-    QVERIFY(editor.grab().save(dir + "/editor_marks.png"));
-    PauseTimeDialog pause(&editor, 5);
-    pause.show();
-    QVERIFY(pause.grab().save(dir + "/dialog_pause.png"));
-    RepeatCountDialog repeat(&editor, 3);
-    repeat.show();
-    QVERIFY(repeat.grab().save(dir + "/dialog_repeat.png"));
-    std::unique_ptr<QMenu> menu(editor.CreateContextMenu(nullptr));
-    menu->popup({0, 0});
-    QVERIFY(menu->grab().save(dir + "/context_menu.png"));
-  }
 };
 
 QTEST_MAIN(ScriptEditorTest)

@@ -1,10 +1,15 @@
 // The music dialog, the play-time dialog, music from a file and the level
 // meter, on the offscreen platform; clips play through the test sound server.
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QListView>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QtTest>
 
+#include "app_test_util.h"
+#include "media/media_texts.h"
 #include "editor/editor_commands.h"
 #include "editor/script_editor.h"
 #include "media/level_meter.h"
@@ -13,12 +18,12 @@
 #include "media/music_dialog.h"
 #include "media/music_from_file.h"
 #include "media/play_time_dialog.h"
-#include "media_test_util.h"
 #include "script/marks.h"
 
 using namespace aurisona;
 using namespace aurisona::media;
-using namespace aurisona::media_test;
+using namespace aurisona::app_test;
+using namespace aurisona::media_text;
 
 class MusicDialogTest : public QObject {
   Q_OBJECT
@@ -27,6 +32,7 @@ class MusicDialogTest : public QObject {
   void PlayTimesShownStoredAndWritten();
   void DeletingKeepsNumbersAndMarksOnTheirFiles();
   void MusicFromFileCopiesAsksAndReuses();
+  void MusicFileFilters();
   void PlaysAndReportsWhatCannotPlay();
   void LevelMeterLightsTheZones();
 };
@@ -39,9 +45,9 @@ struct Library {
   std::unique_ptr<MediaLibrary> media;
   Library() {
     for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
-      WriteAll(data.Music(QString::fromLatin1(name)), WavBytes(Tone(440, 0.3, 8000)));
+      WriteFile(data.Music(QString::fromLatin1(name)), WavBytes(Tone(440, 0.3, 8000)));
     }
-    WriteAll(data.Ini(), QByteArray("[音乐播放时间]\na.wav=20\n"));
+    WriteFile(data.Ini(), QByteArray("[音乐播放时间]\na.wav=20\n"));
     media = std::make_unique<MediaLibrary>(data.dir);
     media->Build();
     std::sort(media->lists().music.begin(), media->lists().music.end());
@@ -60,7 +66,6 @@ void AnswerPlayTime(bool tick, const QString& text) {
   OnNextModal<PlayTimeDialog>([=](PlayTimeDialog* dialog) {
     dialog->CheckBox()->setChecked(tick);
     if (tick) dialog->Edit()->setText(text);
-    SaveScreenshot(dialog, QStringLiteral("play_time_dialog"));
     dialog->accept();
   });
 }
@@ -76,7 +81,6 @@ void MusicDialogTest::PlayTimesShownStoredAndWritten() {
   QCOMPARE(Cell(list, 0, 2), QStringLiteral("20秒"));
   QCOMPARE(Cell(list, 1, 2), QStringLiteral("全部"));
   dialog.show();
-  SaveScreenshot(&dialog, QStringLiteral("music_dialog"));
 
   // The dialog opens from the stored time: ticked, 20.
   bool checked = false;
@@ -95,13 +99,13 @@ void MusicDialogTest::PlayTimesShownStoredAndWritten() {
   dialog.EditPlayTime(1);
   QCOMPARE(lib.media->lists().playTimes[1], 15);
   QCOMPARE(Cell(list, 1, 2), QStringLiteral("15秒"));
-  QVERIFY(ReadAll(lib.data.Ini()).contains("b.wav=15"));
+  QVERIFY(ReadFile(lib.data.Ini()).contains("b.wav=15"));
 
   AnswerPlayTime(false, QString());
   dialog.EditPlayTime(1);
   QCOMPARE(lib.media->lists().playTimes[1], 0);
   QCOMPARE(Cell(list, 1, 2), QStringLiteral("全部"));
-  QVERIFY(ReadAll(lib.data.Ini()).contains("b.wav=0"));
+  QVERIFY(ReadFile(lib.data.Ini()).contains("b.wav=0"));
 
   // Ticked with 0 is the whole clip too; the edit is off while unticked.
   AnswerPlayTime(true, QStringLiteral("0"));
@@ -137,7 +141,7 @@ void MusicDialogTest::DeletingKeepsNumbersAndMarksOnTheirFiles() {
     QCOMPARE(title, QStringLiteral("b.wav"));
     for (int row = 0; row < dialog->List()->rowCount(); ++row) numbers << Cell(dialog->List(), row, 0);
     dialog->List()->selectRow(1);
-    dialog->Button(1)->click();
+    dialog->Button(kInsertId)->click();
   });
   editor.SetSelection(editor.Length(), editor.Length());
   QVERIFY(editor.ExecuteCommand(kCmdMusicFromList));
@@ -155,36 +159,36 @@ void MusicDialogTest::MusicFromFileCopiesAsksAndReuses() {
   Library lib;
   QTemporaryDir elsewhere;
   const QString source = elsewhere.path() + QStringLiteral("/new clip.wav");
-  WriteAll(source, QByteArray("first"));
+  WriteFile(source, QByteArray("first"));
   auto answer = [](int value) { return [value](int) -> std::optional<int> { return value; }; };
 
   QVERIFY(AddMusicFromFile(*lib.media, source, nullptr, answer(15)) == std::optional<int>(3));
-  QCOMPARE(ReadAll(lib.data.Music(QStringLiteral("new clip.wav"))), QByteArray("first"));
+  QCOMPARE(ReadFile(lib.data.Music(QStringLiteral("new clip.wav"))), QByteArray("first"));
   QCOMPARE(lib.media->lists().playTimes.back(), 15);
-  QVERIFY(ReadAll(lib.data.Ini()).contains("new clip.wav=15"));
+  QVERIFY(ReadFile(lib.data.Ini()).contains("new clip.wav=15"));
 
   // The same name again: the overwrite question; No changes nothing.
-  WriteAll(source, QByteArray("second"));
+  WriteFile(source, QByteArray("second"));
   QString title;
   AnswerMessageBox(QMessageBox::No, &title);
   QVERIFY(AddMusicFromFile(*lib.media, source, nullptr, answer(7)) == std::nullopt);
   QCOMPARE(title, QStringLiteral("new clip.wav"));
-  QCOMPARE(ReadAll(lib.data.Music(QStringLiteral("new clip.wav"))), QByteArray("first"));
+  QCOMPARE(ReadFile(lib.data.Music(QStringLiteral("new clip.wav"))), QByteArray("first"));
   QCOMPARE(lib.media->lists().playTimes.back(), 15);
 
   // Yes replaces the clip and reuses its entry; a cancelled play time is 0.
   AnswerMessageBox(QMessageBox::Yes);
   QVERIFY(AddMusicFromFile(*lib.media, source, nullptr, [](int) { return std::optional<int>(); }) ==
           std::optional<int>(3));
-  QCOMPARE(ReadAll(lib.data.Music(QStringLiteral("new clip.wav"))), QByteArray("second"));
+  QCOMPARE(ReadFile(lib.data.Music(QStringLiteral("new clip.wav"))), QByteArray("second"));
   QCOMPARE(lib.media->lists().music.size(), size_t(4));
   QCOMPARE(lib.media->lists().playTimes.back(), 0);
-  QVERIFY(ReadAll(lib.data.Ini()).contains("new clip.wav=0"));
+  QVERIFY(ReadFile(lib.data.Ini()).contains("new clip.wav=0"));
 
   // The clip inside the Music folder itself is not copied onto itself.
   QVERIFY(AddMusicFromFile(*lib.media, lib.data.Music(QStringLiteral("a.wav")), nullptr, answer(3)) ==
           std::optional<int>(0));
-  QCOMPARE(ReadAll(lib.data.Music(QStringLiteral("a.wav"))).size(), 44 + 2 * 6615);
+  QCOMPARE(ReadFile(lib.data.Music(QStringLiteral("a.wav"))).size(), 44 + 2 * 6615);
 
   // A source that cannot be read: the question, then the copy error.
   QString error;
@@ -193,14 +197,50 @@ void MusicDialogTest::MusicFromFileCopiesAsksAndReuses() {
   QVERIFY(AddMusicFromFile(*lib.media, elsewhere.path() + QStringLiteral("/a.wav"), nullptr, answer(1)) ==
           std::nullopt);
   QCOMPARE(error, QStringLiteral("复制失败,可能文件正在使用中,请检查后重试!"));
-  QCOMPARE(ReadAll(lib.data.Music(QStringLiteral("a.wav"))).size(), 44 + 2 * 6615);
+  QCOMPARE(ReadFile(lib.data.Music(QStringLiteral("a.wav"))).size(), 44 + 2 * 6615);
+}
+
+// Each filter of the music file dialog reads once, and each shows the
+// files it names.
+void MusicDialogTest::MusicFileFilters() {
+  QTemporaryDir dir;
+  for (const char* name : {"a.mp3", "b.wav", "c.txt", "d.MP3"}) {
+    QFile file(dir.filePath(QString::fromLatin1(name)));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+  }
+  std::unique_ptr<QFileDialog> dialog(media::CreateMusicFileDialog(nullptr));
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setDirectory(dir.path());
+  dialog->show();
+  auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  QVERIFY(types != nullptr);
+  QStringList shown;
+  for (int i = 0; i < types->count(); ++i) shown << types->itemText(i);
+  QCOMPARE(shown, (QStringList{QStringLiteral("音乐文件(mp3,wav) (*.mp3 *.wav)"), QStringLiteral("mp3文件(*.mp3)"),
+                               QStringLiteral("wav文件(*.wav)")}));
+  auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+  QVERIFY(view != nullptr);
+  auto listed = [&] {
+    QStringList names;
+    const QModelIndex root = view->rootIndex();
+    for (int row = 0; row < view->model()->rowCount(root); ++row) {
+      names << view->model()->index(row, 0, root).data().toString();
+    }
+    names.sort();
+    return names;
+  };
+  QTRY_COMPARE(listed(), (QStringList{"a.mp3", "b.wav", "d.MP3"}));
+  dialog->selectNameFilter(shown[1]);
+  QTRY_COMPARE(listed(), (QStringList{"a.mp3", "d.MP3"}));
+  dialog->selectNameFilter(shown[2]);
+  QTRY_COMPARE(listed(), QStringList{"b.wav"});
 }
 
 void MusicDialogTest::PlaysAndReportsWhatCannotPlay() {
   Library lib;
   MusicDialog dialog(*lib.media, 0, 1, nullptr);
   dialog.show();
-  QPushButton* play = dialog.Button(3);
+  QPushButton* play = dialog.Button(kPlayId);
   dialog.PlayClicked();
   QVERIFY(dialog.IsPlaying());
   QCOMPARE(play->text(), QStringLiteral("停止(&S)"));
@@ -212,7 +252,7 @@ void MusicDialogTest::PlaysAndReportsWhatCannotPlay() {
   QVERIFY(!dialog.IsPlaying());
 
   // A clip that is not a sound file: reported, and the button is back at once.
-  WriteAll(lib.data.Music(QStringLiteral("b.wav")), QByteArray("not a sound file"));
+  WriteFile(lib.data.Music(QStringLiteral("b.wav")), QByteArray("not a sound file"));
   dialog.List()->selectRow(1);
   QString text;
   AnswerMessageBox(QMessageBox::Ok, nullptr, &text);
@@ -266,14 +306,6 @@ void MusicDialogTest::LevelMeterLightsTheZones() {
   meter.UpdateAt(silent, 2100);
   QCOMPARE(pixel(0), red255);
   QCOMPARE(pixel(1), darkRed);
-
-  // The scale: ticks from x 3 to 6 every H/8 rows.
-  const QImage image = meter.grab().toImage();
-  for (int k = 1; k <= 7; ++k) {
-    QCOMPARE(QColor(image.pixel(3, k * (h / 8))), QColor(Qt::black));
-    QCOMPARE(QColor(image.pixel(6, k * (h / 8))), QColor(Qt::black));
-    QVERIFY(QColor(image.pixel(7, k * (h / 8))) != QColor(Qt::black));
-  }
 }
 
 QTEST_MAIN(MusicDialogTest)

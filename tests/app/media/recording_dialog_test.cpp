@@ -5,14 +5,16 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "app_test_util.h"
+#include "media/media_texts.h"
 #include "media/level_meter.h"
 #include "media/media_library.h"
 #include "media/recording_dialog.h"
-#include "media_test_util.h"
 
 using namespace aurisona;
 using namespace aurisona::media;
-using namespace aurisona::media_test;
+using namespace aurisona::app_test;
+using namespace aurisona::media_text;
 
 class RecordingDialogTest : public QObject {
   Q_OBJECT
@@ -30,7 +32,7 @@ struct Library {
   DataDir data;
   std::unique_ptr<MediaLibrary> media;
   Library() {
-    WriteAll(data.Record(QStringLiteral("old.wav")), WavBytes(Tone(660, 0.4, 6000)));
+    WriteFile(data.Record(QStringLiteral("old.wav")), WavBytes(Tone(660, 0.4, 6000)));
     media = std::make_unique<MediaLibrary>(data.dir);
     media->Build();
   }
@@ -40,7 +42,7 @@ struct Library {
 // event loop running.
 bool PlayToneIntoSink(const QString& folder) {
   const QString path = folder + QStringLiteral("/tone.wav");
-  WriteAll(path, WavBytes(Tone(441, 1.5, 16000)));
+  WriteFile(path, WavBytes(Tone(441, 1.5, 16000)));
   QProcess paplay;
   paplay.start(QStringLiteral("paplay"), {path});
   if (!paplay.waitForStarted(5000)) return false;
@@ -98,14 +100,13 @@ void RecordingDialogTest::RecordsATonePlayedIntoTheSink() {
   dialog.RecordClicked();
   QVERIFY(dialog.IsRecording());
   QCOMPARE(dialog.windowTitle(), QStringLiteral("录音进行中..."));
-  QCOMPARE(dialog.Button(4)->text(), QStringLiteral("停止(&S)"));
-  for (int id : {1, 2, 3, 6}) QVERIFY(!dialog.Button(id)->isEnabled());
+  QCOMPARE(dialog.Button(kRecordId)->text(), QStringLiteral("停止(&S)"));
+  for (int id : {kInsertId, kCancelId, kPlayId, kDeleteId}) QVERIFY(!dialog.Button(id)->isEnabled());
   QCOMPARE(dialog.List()->count(), 2);
   QCOMPARE(dialog.List()->currentRow(), 1);
   QCOMPARE(dialog.selection(), 1);
 
   QVERIFY(PlayToneIntoSink(QFileInfo(lib.data.Ini()).path()));
-  SaveScreenshot(&dialog, QStringLiteral("recording_dialog"));
   // The meter moved: the tone lights it above the green zone's top.
   const QImage meter = dialog.Meter()->grab().toImage();
   QVERIFY(dialog.Meter()->HeldLevel() > 0 || QColor(meter.pixel(37, 159)) == QColor(0, 255, 0));
@@ -113,9 +114,9 @@ void RecordingDialogTest::RecordsATonePlayedIntoTheSink() {
   dialog.RecordClicked();
   QVERIFY(!dialog.IsRecording());
   QCOMPARE(dialog.windowTitle(), QStringLiteral("选择录音"));
-  for (int id : {1, 2, 3, 4, 6}) QVERIFY(dialog.Button(id)->isEnabled());
+  for (int id : {kInsertId, kCancelId, kPlayId, kRecordId, kDeleteId}) QVERIFY(dialog.Button(id)->isEnabled());
 
-  const QByteArray bytes = ReadAll(lib.data.Record(QStringLiteral("lesson1.wav")));
+  const QByteArray bytes = ReadFile(lib.data.Record(QStringLiteral("lesson1.wav")));
   QVERIFY(bytes.size() > 44);
   QCOMPARE((bytes.size() - 44) % 5512, 0);
   QCOMPARE(Le32(bytes, 40), uint32_t(bytes.size() - 44));
@@ -142,7 +143,7 @@ void RecordingDialogTest::RecordsATonePlayedIntoTheSink() {
   QVERIFY(WaitBuffers(dialog, 2));
   dialog.done(1);
   QVERIFY(!dialog.IsCapturing());
-  const QByteArray closing = ReadAll(lib.data.Record(QStringLiteral("closing.wav")));
+  const QByteArray closing = ReadFile(lib.data.Record(QStringLiteral("closing.wav")));
   QVERIFY(closing.size() >= 44 + 5512);
   QCOMPARE((closing.size() - 44) % 5512, 0);
   QCOMPARE(Le32(closing, 40), uint32_t(closing.size() - 44));
@@ -150,12 +151,12 @@ void RecordingDialogTest::RecordsATonePlayedIntoTheSink() {
 
 void RecordingDialogTest::RecordingAgainAsksAndKeepsOneEntry() {
   Library lib;
-  WriteAll(lib.data.Record(QStringLiteral("talk.mp3")), QByteArray("ID3"));
+  WriteFile(lib.data.Record(QStringLiteral("talk.mp3")), QByteArray("ID3"));
   lib.media->Build();
   RecordingDialog dialog(*lib.media, 0, nullptr);
   dialog.show();
   QVERIFY(WaitBuffers(dialog, 1));
-  const QByteArray old = ReadAll(lib.data.Record(QStringLiteral("old.wav")));
+  const QByteArray old = ReadFile(lib.data.Record(QStringLiteral("old.wav")));
 
   // The name of an existing recording: No records nothing.
   dialog.askName = [] { return std::optional<QString>(QStringLiteral("old")); };
@@ -165,7 +166,7 @@ void RecordingDialogTest::RecordingAgainAsksAndKeepsOneEntry() {
   QCOMPARE(title, QStringLiteral("名称已存在"));
   QCOMPARE(text, QStringLiteral("当前已经存在相同的录音，是否覆盖旧的录音!"));
   QVERIFY(!dialog.IsRecording());
-  QCOMPARE(ReadAll(lib.data.Record(QStringLiteral("old.wav"))), old);
+  QCOMPARE(ReadFile(lib.data.Record(QStringLiteral("old.wav"))), old);
 
   // Yes records over it, selects it, and adds no second entry.
   const int oldRow = static_cast<int>(std::find(lib.media->lists().recordings.begin(),
@@ -180,7 +181,7 @@ void RecordingDialogTest::RecordingAgainAsksAndKeepsOneEntry() {
   dialog.RecordClicked();
   QCOMPARE(lib.media->lists().recordings.size(), size_t(2));
   QCOMPARE(dialog.List()->count(), 2);
-  QByteArray again = ReadAll(lib.data.Record(QStringLiteral("old.wav")));
+  QByteArray again = ReadFile(lib.data.Record(QStringLiteral("old.wav")));
   QVERIFY(again != old);
   QCOMPARE((again.size() - 44) % 5512, 0);
 
@@ -206,7 +207,7 @@ void RecordingDialogTest::RecordingAgainAsksAndKeepsOneEntry() {
 
 void RecordingDialogTest::PlaysDeletesAndReports() {
   Library lib;
-  WriteAll(lib.data.Record(QStringLiteral("bad.wav")), QByteArray("RIFF but not really"));
+  WriteFile(lib.data.Record(QStringLiteral("bad.wav")), QByteArray("RIFF but not really"));
   lib.media->Build();
   auto& recordings = lib.media->lists().recordings;
   std::sort(recordings.begin(), recordings.end());  // bad.wav, old.wav
@@ -218,12 +219,12 @@ void RecordingDialogTest::PlaysDeletesAndReports() {
 
   dialog.PlayClicked();
   QVERIFY(dialog.IsPlaying());
-  QCOMPARE(dialog.Button(3)->text(), QStringLiteral("停止(&S)"));
-  QVERIFY(!dialog.Button(4)->isEnabled());
-  QVERIFY(!dialog.Button(6)->isEnabled());
-  QTRY_COMPARE_WITH_TIMEOUT(dialog.Button(3)->text(), QStringLiteral("试播(&P)"), 5000);
-  QVERIFY(dialog.Button(4)->isEnabled());
-  QVERIFY(dialog.Button(6)->isEnabled());
+  QCOMPARE(dialog.Button(kPlayId)->text(), QStringLiteral("停止(&S)"));
+  QVERIFY(!dialog.Button(kRecordId)->isEnabled());
+  QVERIFY(!dialog.Button(kDeleteId)->isEnabled());
+  QTRY_COMPARE_WITH_TIMEOUT(dialog.Button(kPlayId)->text(), QStringLiteral("试播(&P)"), 5000);
+  QVERIFY(dialog.Button(kRecordId)->isEnabled());
+  QVERIFY(dialog.Button(kDeleteId)->isEnabled());
 
   // A file that cannot be played is reported and the buttons come back.
   dialog.List()->setCurrentRow(0);
@@ -231,8 +232,8 @@ void RecordingDialogTest::PlaysDeletesAndReports() {
   AnswerMessageBox(QMessageBox::Ok, &title);
   dialog.PlayClicked();
   QCOMPARE(title, QStringLiteral("bad.wav"));
-  QCOMPARE(dialog.Button(3)->text(), QStringLiteral("试播(&P)"));
-  QVERIFY(dialog.Button(4)->isEnabled() && dialog.Button(6)->isEnabled());
+  QCOMPARE(dialog.Button(kPlayId)->text(), QStringLiteral("试播(&P)"));
+  QVERIFY(dialog.Button(kRecordId)->isEnabled() && dialog.Button(kDeleteId)->isEnabled());
 
   AnswerMessageBox(QMessageBox::Yes, &title);
   dialog.DeleteClicked();
@@ -249,11 +250,11 @@ void RecordingDialogTest::PlaysDeletesAndReports() {
   dialog.RecordAgain();
   QVERIFY(!dialog.IsPlaying());
   QVERIFY(dialog.IsRecording());
-  QCOMPARE(dialog.Button(3)->text(), QStringLiteral("试播(&P)"));
-  QVERIFY(!dialog.Button(3)->isEnabled());
-  QVERIFY(dialog.Button(4)->isEnabled());
+  QCOMPARE(dialog.Button(kPlayId)->text(), QStringLiteral("试播(&P)"));
+  QVERIFY(!dialog.Button(kPlayId)->isEnabled());
+  QVERIFY(dialog.Button(kRecordId)->isEnabled());
   dialog.done(2);
-  QCOMPARE((ReadAll(lib.data.Record(QStringLiteral("old.wav"))).size() - 44) % 5512, 0);
+  QCOMPARE((ReadFile(lib.data.Record(QStringLiteral("old.wav"))).size() - 44) % 5512, 0);
 }
 
 QTEST_MAIN(RecordingDialogTest)

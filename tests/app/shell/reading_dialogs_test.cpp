@@ -13,43 +13,21 @@
 #include <QtTest>
 
 #include "reading/readings_dictionary.h"
-#include "settings/ini_store.h"
-#include "settings/settings_keys.h"
+#include "app_test_util.h"
 #include "shell/reading_dialogs.h"
-#include "shell/scripted_dialogs.h"
-#include "shell/shell_test_util.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;
+using namespace aurisona::app_test;
 
-class ReadingDialogsTest : public QObject {
+class ReadingDialogsTest : public WindowSuite {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> temp_;
-  DataDirectory data_;
-  ScriptedDialogs* dialogs_ = nullptr;
-  std::unique_ptr<MainWindow> window_;
-  PanelController* panel_ = nullptr;
 
   QString ReadingsPath() const { return QString::fromStdString(data_.Readings().string()); }
 
-  void WriteReadings(const QByteArray& text) {
-    QFile file(ReadingsPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
-  }
-
-  void MakeWindow() {
-    IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0);
-    auto dialogs = std::make_unique<ScriptedDialogs>();
-    dialogs_ = dialogs.get();
-    window_ = std::make_unique<MainWindow>(data_, QString(), std::move(dialogs));
-    auto panel = std::make_unique<PanelController>(*window_);
-    panel_ = panel.get();
-    window_->InstallSettingsPanel(std::move(panel));
-    window_->show();
-  }
+  void WriteReadings(const QByteArray& text) { QVERIFY(WriteFile(ReadingsPath(), text)); }
 
   ReadingsDictionaryDialog* OpenDictionary() {
     window_->ExecuteCommand(cmd::kReadingsDictionary);
@@ -99,20 +77,12 @@ class ReadingDialogsTest : public QObject {
   }
 
  private slots:
-  void init() {
-    temp_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(temp_->isValid());
-    data_ = PrepareTestHome(*temp_);
-  }
-
-  void cleanup() {
-    window_.reset();
-    temp_.reset();
-  }
+  void init() { StartHome(); }
+  void cleanup() { StopWindow(); }
 
   void entriesAreAddedChangedRemovedAndSaved() {
     WriteReadings("TA = teaching assistant\nNo = Number\n");
-    MakeWindow();
+    StartWindow();
     ReadingsDictionaryDialog* dialog = OpenDictionary();
     QVERIFY(dialog);
     QCOMPARE(Rows(dialog->Table()), QStringList({"TA|teaching assistant", "No|Number"}));
@@ -148,7 +118,7 @@ class ReadingDialogsTest : public QObject {
 
   void cancelChangesNothing() {
     WriteReadings("Dr = Doctor\n");
-    MakeWindow();
+    StartWindow();
     ReadingsDictionaryDialog* dialog = OpenDictionary();
     QVERIFY(dialog);
     Type(dialog, "PE", "P E");
@@ -175,7 +145,7 @@ class ReadingDialogsTest : public QObject {
     QFETCH(QString, spoken);
     QFETCH(QString, error);
     WriteReadings("Dr = Doctor\n");
-    MakeWindow();
+    StartWindow();
     ReadingsDictionaryDialog* dialog = OpenDictionary();
     QVERIFY(dialog);
     Type(dialog, written, spoken);
@@ -186,7 +156,7 @@ class ReadingDialogsTest : public QObject {
 
   void damagedLinesAreListedAndKept() {
     WriteReadings("# mine\nDr = Doctor\nbroken line\n= nothing\nSt = Saint\n");
-    MakeWindow();
+    StartWindow();
     ReadingsDictionaryDialog* dialog = OpenDictionary();
     QVERIFY(dialog);
     QCOMPARE(Rows(dialog->Table()), QStringList({"Dr|Doctor", "St|Saint"}));
@@ -210,7 +180,7 @@ class ReadingDialogsTest : public QObject {
     QByteArray text;
     for (int i = 0; i <= 10001; ++i) text += "w" + QByteArray::number(i) + " = s\n";
     WriteReadings(text);
-    MakeWindow();
+    StartWindow();
     ReadingsDictionaryDialog* dialog = OpenDictionary();
     QVERIFY(dialog);
     QCOMPARE(dialog->Table()->rowCount(), 10000);
@@ -223,7 +193,7 @@ class ReadingDialogsTest : public QObject {
   }
 
   void unwritableFileNamesPathAndReason() {
-    MakeWindow();
+    StartWindow();
     ReadingsDictionaryDialog* dialog = OpenDictionary();
     QVERIFY(dialog);
     // A folder where the file should be cannot be replaced.
@@ -250,7 +220,7 @@ class ReadingDialogsTest : public QObject {
     QFETCH(QString, written);
     QFETCH(QString, spoken);
     QFETCH(int, slot);
-    MakeWindow();
+    StartWindow();
     ReadingsDictionaryDialog* dialog = OpenDictionary();
     QVERIFY(dialog);
     int playedSlot = 0;
@@ -279,8 +249,8 @@ class ReadingDialogsTest : public QObject {
     QFETCH(QString, script);
     QFETCH(QString, selected);
     QFETCH(QStringList, rows);
-    MakeWindow();
-    LoadTagged(*window_, script.toStdU16String());
+    StartWindow();
+    Load(script.toStdU16String());
     ScriptDocument& doc = window_->Editor().Document();
     if (!selected.isEmpty()) {
       const int at = static_cast<int>(doc.Text(0, -1).find(selected.toStdU16String()));
@@ -311,8 +281,8 @@ class ReadingDialogsTest : public QObject {
   }
 
   void spokenViewLeavesOutRunsOutsideTheSelection() {
-    MakeWindow();
-    LoadTagged(*window_, u"<男>Room 5.\r<女>我们9:00见。\r<男>Call 120.");
+    StartWindow();
+    Load(u"<男>Room 5.\r<女>我们9:00见。\r<男>Call 120.");
     ScriptDocument& doc = window_->Editor().Document();
     const int at = static_cast<int>(doc.Text(0, -1).find(u"我们"));
     doc.SetSelection(at, at + 2);

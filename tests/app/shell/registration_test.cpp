@@ -4,12 +4,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "shell/shell_test_util.h"
+#include "app_test_util.h"
 #include "shell/registration.h"
 #include "shell/resources.h"
-#include "shell/startup.h"
 
 using namespace aurisona::shell;
+using aurisona::app_test::ReadFile;
 
 namespace {
 

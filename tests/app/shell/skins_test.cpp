@@ -19,26 +19,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app_test_util.h"
 #include "media/music_dialog.h"
-#include "panel/settings_panel.h"
-#include "settings/ini_store.h"
-#include "settings/settings_keys.h"
-#include "shell/commands.h"
-#include "shell/dialogs.h"
-#include "shell/main_window.h"
-#include "shell/scripted_dialogs.h"
 #include "shell/settings_panel_port.h"
-#include "shell/shell_test_util.h"
 #include "shell/skins.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;
+using namespace aurisona::app_test;
 
 namespace {
-
-// Voice lists (ids) and their speed and volume lists.
-constexpr int kVoiceLists[] = {1004, 1006, 1000, 1002, 1020, 1023, 1014, 1017};
-constexpr int kNumberLists[] = {1005, 1012, 1007, 1013, 1001, 1010, 1003, 1011};
 
 // Longer names than eSpeak NG's, as other engines give them.
 std::vector<Voice> LongNamedVoices() {
@@ -167,7 +157,8 @@ class SkinsTest : public QObject {
   void voiceListsReadWhole() {
     QFETCH(int, skin);
     UseSkin(skin);
-    for (int id : kVoiceLists) {
+    for (const panel::VoiceRowEntry& row : panel::kVoiceRows) {
+      const int id = row.voiceList;
       auto* list = Control<QComboBox>(id);
       QVERIFY(list->count() > 0);
       for (int i = 0; i < list->count(); ++i) {
@@ -182,11 +173,12 @@ class SkinsTest : public QObject {
       }
       list->setCurrentIndex(0);
     }
-    for (int id : kNumberLists) {
-      auto* list = Control<QComboBox>(id);
-      for (int i = 0; i < list->count(); ++i) {
-        QVERIFY2(list->fontMetrics().horizontalAdvance(list->itemText(i)) + 2 <= TextField(list).width(),
-                 qPrintable(list->itemText(i)));
+    for (const panel::VoiceRowEntry& row : panel::kVoiceRows) {
+      for (auto* list : {Control<QComboBox>(row.speedList), Control<QComboBox>(row.volumeList)}) {
+        for (int i = 0; i < list->count(); ++i) {
+          QVERIFY2(list->fontMetrics().horizontalAdvance(list->itemText(i)) + 2 <= TextField(list).width(),
+                   qPrintable(list->itemText(i)));
+        }
       }
     }
     QVERIFY(window_->Editor().Widget()->width() >= 500);
@@ -199,8 +191,8 @@ class SkinsTest : public QObject {
     QFETCH(int, skin);
     UseSkin(skin);
     SettingsPanel& panel = port_->Panel();
-    auto* automatic = Control<QCheckBox>(1028);
-    QWidget* controls[] = {Control<QCheckBox>(1030), Control<QLineEdit>(1027)};
+    auto* automatic = Control<QCheckBox>(panel::kTextAutoGain);
+    QWidget* controls[] = {Control<QCheckBox>(panel::kTextGain), Control<QLineEdit>(panel::kTextGainEdit)};
     automatic->setChecked(false);
     QCoreApplication::processEvents();
     // The check box's label, not its box.
@@ -226,12 +218,12 @@ class SkinsTest : public QObject {
                               .arg(enabled[i])
                               .arg(disabled)));
     }
-    auto* button = Control<QPushButton>(1009);
+    auto* button = Control<QPushButton>(panel::kOutputId);
     const double on = InkContrast(button, button->rect().adjusted(4, 4, -4, -4));
-    panel.SetButtonEnabled(1009, false);
+    panel.SetButtonEnabled(panel::kOutputId, false);
     QCoreApplication::processEvents();
     const double off = InkContrast(button, button->rect().adjusted(4, 4, -4, -4));
-    panel.SetButtonEnabled(1009, true);
+    panel.SetButtonEnabled(panel::kOutputId, true);
     QVERIFY2(on >= 4.5 && off <= 0.7 * on && off >= 1.4,
              qPrintable(QStringLiteral("button: enabled %1, disabled %2").arg(on).arg(off)));
   }

@@ -1,7 +1,12 @@
-#include "shell/screenshots.h"
-
-#include <QProgressBar>
+// aurisona-screenshots: pictures of the main window in every skin and of
+// every dialog and menu, for checking the look by eye.
+//
+//   aurisona-screenshots DIR        saves PNG files into DIR (created when missing)
+//
+// Runs on the data directory the program would use; scripts/screenshots.sh
+// gives it a throw-away one under a virtual X server.
 #include <QApplication>
+#include <QProgressBar>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,7 +22,11 @@
 #include <cstdio>
 #include <functional>
 
+#include "editor/editor_dialogs.h"
+#include "editor/script_editor.h"
 #include "files/document_files.h"
+#include "media/play_time_dialog.h"
+#include "media/recording_dialog.h"
 #include "output/output_job.h"
 #include "media/music_dialog.h"
 #include "panel/settings_panel.h"
@@ -31,7 +40,9 @@
 #include "shell/reading_dialogs.h"
 #include "script/tagged_text.h"
 #include "shell/shell_texts.h"
+#include "shell/resources.h"
 #include "shell/skins.h"
+#include "shell/startup.h"
 
 namespace aurisona::shell {
 namespace {
@@ -97,6 +108,23 @@ class Shooter {
   bool failed_ = false;
 };
 
+// The program's questions and messages as the tool meets them: answered No,
+// messages written to standard error. A modal box would wait for a click that
+// never comes (a preview without a sound device says so in one).
+class QuietDialogs final : public DialogProvider {
+ public:
+  SaveAnswer AskSaveChanges(QWidget*) override { return SaveAnswer::kNo; }
+  QString AskOpenPath(QWidget*, const QString&) override { return {}; }
+  QString AskSavePath(QWidget*, const QString&) override { return {}; }
+  bool AskYesNo(QWidget*, const QString&, const QString&) override { return false; }
+  void ShowError(QWidget*, const QString& text) override { Tell(text); }
+  void ShowInformation(QWidget*, const QString&, const QString& text) override { Tell(text); }
+  void ShowAbout(QWidget*) override {}
+
+ private:
+  static void Tell(const QString& text) { std::fprintf(stderr, "aurisona-screenshots: %s\n", text.toUtf8().constData()); }
+};
+
 QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
 
 // Waits for `done` while the event loop runs, at most `ms`.
@@ -156,8 +184,8 @@ void SavePanelPictures(Shooter& shooter, QWidget* pane, int skin) {
   layout->addWidget(panel);
   frame.resize(frame.sizeHint().expandedTo(QSize(pane->width(), pane->height())));
   frame.show();
-  panel->SetButtonEnabled(1026, false);
-  panel->SetButtonEnabled(1009, false);
+  panel->SetButtonEnabled(panel::kPreviewFromCaretId, false);
+  panel->SetButtonEnabled(panel::kOutputId, false);
   shooter.Save(&frame, QStringLiteral("panel-long-names-previewing") + suffix);
   frame.hide();
 }
@@ -248,14 +276,35 @@ void FillRecentDocuments(MainWindow& window) {
   }
 }
 
-}  // namespace
+// The editor with every kind of mark, its context menu, the pause and repeat
+// dialogs, the play-time dialog and the recording dialog.
+void SaveEditorPictures(Shooter& shooter, MainWindow& window) {
+  ScriptDocument& doc = window.Editor().Document();
+  doc.SetSelection(0, -1);
+  TaggedTextReader(doc, window.Media().lists(),
+                   u"<男>男声 <女>女声 <男1>男声1 <女1>女声1 <提示音>提示音 <录音>录音\r"
+                   u"<重复1:3>同声重复<结束1> <重复2:2>男女重复<结束2> <禁读>禁读<结束>\r"
+                   u"<暂停0.1秒><暂停0.5秒><暂停1秒><暂停5秒><暂停10秒><暂停30秒> 暂停\r",
+                   true, false);
+  window.Editor().SetModified(false);
+  shooter.Save(&window, QStringLiteral("main-marks"));
+  auto* editor = qobject_cast<ScriptEditor*>(window.Editor().Widget());
+  if (editor != nullptr) {
+    std::unique_ptr<QMenu> menu(editor->CreateContextMenu(&window));
+    shooter.SaveMenu(menu.get(), editor->mapToGlobal(QPoint(40, 40)), QStringLiteral("menu-editor-context"));
+  }
+  shooter.SaveDialog(new PauseTimeDialog(&window, 5), QStringLiteral("dialog-pause"));
+  shooter.SaveDialog(new RepeatCountDialog(&window, 3), QStringLiteral("dialog-repeat"));
+  shooter.SaveDialog(new media::PlayTimeDialog(&window, 20), QStringLiteral("dialog-play-time"));
+  shooter.SaveDialog(new media::RecordingDialog(window.Media(), 0, &window), QStringLiteral("dialog-recording"));
+}
 
 int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
   QDir().mkpath(outDir);
   QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
   Shooter shooter(outDir);
 
-  MainWindow window(dataDirectory, QString());
+  MainWindow window(dataDirectory, QString(), std::make_unique<QuietDialogs>());
   auto panel = std::make_unique<PanelController>(window);
   PanelController* controller = panel.get();
   window.InstallSettingsPanel(std::move(panel));
@@ -324,6 +373,7 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
   progress->Bar()->setValue(40);
   shooter.SaveDialog(progress, QStringLiteral("dialog-output-progress"));
   shooter.Save(controller->Widget(), QStringLiteral("panel"));
+  SaveEditorPictures(shooter, window);
   SavePreviewPictures(shooter, window, *controller);
   window.ExecuteCommand(cmd::kShowHelp);
   shooter.Save(&window, QStringLiteral("main-help"));
@@ -335,4 +385,27 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
   return shooter.failed() ? 1 : 0;
 }
 
+}  // namespace
 }  // namespace aurisona::shell
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  aurisona::shell::UseChineseFormats();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("aurisona"));
+  QApplication::setApplicationDisplayName(QString());
+  aurisona::shell::InstallQtChineseTexts();
+  const QStringList arguments = QApplication::arguments().mid(1);
+  if (arguments.size() != 1) {
+    std::fprintf(stderr, "usage: aurisona-screenshots DIR\n");
+    return 2;
+  }
+  if (!aurisona::shell::EnsureResources()) {
+    const QString message = aurisona::shell::ResourceProblemMessage(aurisona::shell::ProcessResources());
+    std::fprintf(stderr, "aurisona-screenshots: %s\n", message.toUtf8().constData());
+    return 1;
+  }
+  const aurisona::DataDirectory dataDirectory =
+      aurisona::shell::PrepareDataDirectory(aurisona::DataDirectory::Resolve());
+  return aurisona::shell::TakeScreenshots(dataDirectory, arguments.constFirst());
+}
