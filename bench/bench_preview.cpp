@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, argv);
     QTemporaryDir temp;
     const DataDirectory data = PrepareDataDirectory(DataDirectory(QFile::encodeName(temp.filePath("data")).toStdString()));
-    IniStore(data.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0);
+    if (!IniStore(data.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0)) return 1;
     if (!WriteTone(data.Music() / "steady.wav", 0.6)) return 1;
     EnsureAudioSystem();  // once per process, at start-up
     MainWindow window(data, QString());

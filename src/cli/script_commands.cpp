@@ -25,7 +25,8 @@ bool OpenScript(const std::filesystem::path& path, MediaLibrary& library, bool w
                 MemoryScriptDocument& doc, OpenResult* opened = nullptr) {
   DocumentMedia media{library.directory().Music(), library.directory().Record(), &library.lists(),
                       [&](const std::u16string& name, int32_t seconds) {
-                        library.store().SetInt(u"音乐播放时间", name, seconds);
+                        // Remembered where it can be; the document opens all the same.
+                        static_cast<void>(library.store().SetInt(u"音乐播放时间", name, seconds));
                       },
                       writeMedia};
   const OpenResult result = OpenDocument(path, doc, media);
@@ -50,7 +51,8 @@ bool RecoverScript(const std::filesystem::path& path, MediaLibrary& library, Mem
                    OpenResult* opened) {
   DocumentMedia media{library.directory().Music(), library.directory().Record(), &library.lists(),
                       [&](const std::u16string& name, int32_t seconds) {
-                        library.store().SetInt(u"音乐播放时间", name, seconds);
+                        // Remembered where it can be; the document opens all the same.
+                        static_cast<void>(library.store().SetInt(u"音乐播放时间", name, seconds));
                       },
                       true};
   *opened = OpenDocument(path, doc, media);

@@ -260,7 +260,7 @@ class WindowSuite : public QObject {
   // A window on the data directory with scripted dialogs; the first run is
   // already over unless `firstRun` is set.
   std::unique_ptr<MainWindow> MakeWindow(const QString& document = {}, bool firstRun = false) {
-    if (!firstRun) Store().SetInt(kSettingsSection, setting_keys::kFirstRun, 0);
+    if (!firstRun && !Store().SetInt(kSettingsSection, setting_keys::kFirstRun, 0)) qFatal("cannot write setup.ini");
     auto dialogs = std::make_unique<ScriptedDialogs>();
     dialogs_ = dialogs.get();
     return std::make_unique<MainWindow>(data_, document, std::move(dialogs));

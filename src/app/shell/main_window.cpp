@@ -163,7 +163,7 @@ MainWindow::MainWindow(const DataDirectory& dataDirectory, const QString& comman
   firstRunTimer_.setInterval(kFirstRunDelayMs);
   connect(&firstRunTimer_, &QTimer::timeout, this, &MainWindow::OnFirstRunTimer);
   if (!opened && ReadFirstRun(store_)) {
-    WriteFirstRun(store_, false);
+    NoteSettingsWrite(WriteFirstRun(store_, false));
     firstRunTimer_.start();
   }
 
@@ -311,6 +311,11 @@ void MainWindow::MarkProgrammeLengthStale() {
   lengthPane_->setText(lengthPane_->text() + Q(text::kLengthStale));
   lengthPane_->setToolTip(Q(text::kLengthStaleToolTip));
   lengthPane_->setEnabled(false);
+}
+
+void MainWindow::NoteSettingsWrite(bool written) {
+  if (written || tipPane_ == nullptr) return;
+  tipPane_->setText(Q(text::kSettingsNotSaved) + QString::fromStdString(store_.lastError()));
 }
 
 void MainWindow::BuildStatusBar() {
@@ -556,7 +561,7 @@ bool MainWindow::RunViewCommand(int id) {
   switch (id) {
     case cmd::kSettingsPanel: {
       const bool shown = !IsPanelShown();
-      WritePanelShown(store_, shown);
+      NoteSettingsWrite(WritePanelShown(store_, shown));
       ShowPanel(shown);
       return true;
     }
@@ -604,13 +609,13 @@ void MainWindow::ChooseSkin(int skin) {
   if (skin == kSystemSkin) {
     if (skin_ == kSystemSkin) return;
     skin_ = kSystemSkin;
-    WriteSkin(store_, kSystemSkin);
+    NoteSettingsWrite(WriteSkin(store_, kSystemSkin));
     ApplySkin(kSystemSkin);
     return;
   }
   // Choosing the current skin again reloads it.
   ApplySkin(skin);
-  WriteSkin(store_, skin);
+  NoteSettingsWrite(WriteSkin(store_, skin));
   skin_ = skin;
 }
 
@@ -638,7 +643,7 @@ DocumentMedia MainWindow::MakeDocumentMedia() {
   media.recordFolder = dataDirectory_.Record();
   media.lists = &media_.lists();
   media.storePlayTime = [this](const std::u16string& name, int32_t seconds) {
-    store_.SetInt(kPlayTimeSection, name, seconds);
+    NoteSettingsWrite(store_.SetInt(kPlayTimeSection, name, seconds));
   };
   media.writeMedia = true;
   return media;
@@ -677,7 +682,7 @@ void MainWindow::StoreRecent() {
     batch.SetString(kSettingsSection, RecentKey(i), i < recent_.size() ? recent_.at(i).toStdU16String() : u"");
   }
   batch.SetString(kSettingsSection, text::kLastFolderKey, lastFolder_.toStdU16String());
-  store_.Write(batch);
+  NoteSettingsWrite(store_.Write(batch));
 }
 
 void MainWindow::AddRecent(const QString& path) {

@@ -126,6 +126,8 @@ class MainWindow final : public QMainWindow {
   void BuildStatusBar();
   void BuildPanes();
   void ShowRandomTip();
+  // Says in the status bar that a setting could not be written (false).
+  void NoteSettingsWrite(bool written);
   void MarkProgrammeLengthStale();
   void OnFirstRunTimer();
 

@@ -11,6 +11,8 @@ inline constexpr const char16_t* kDocumentTypeName = u"澄聆听力合成系统�
 // Status bar: the first pane (its width is that of this text), the last pane.
 inline constexpr const char16_t* kReady = u"就绪                    ";
 inline constexpr const char16_t* kNotice = u"Linux 版";
+// In the status bar when setup.ini cannot be written; the reason follows.
+inline constexpr const char16_t* kSettingsNotSaved = u"设置未能保存：";
 
 inline constexpr std::array<const char16_t*, 12> kTips = {
     u"中文由eSpeak NG的普通话语音朗读，英文首选Flite的美式英语语音，英式英语由eSpeak NG朗读，都可在设置面板中选择。",

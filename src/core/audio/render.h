@@ -50,7 +50,7 @@ struct PieceSettings {
 inline constexpr uint32_t kMinSourceSampleRate = 1000;
 inline constexpr uint32_t kMaxSourceSampleRate = 384000;
 
-enum class RenderResult {
+enum class [[nodiscard]] RenderResult {
   Rendered,         // the piece's MP3 frames were appended
   NothingAdded,     // a source that holds no sound (a WAV of no frames, a pause of 0): nothing appended
   Undecodable,      // missing, unreadable or undecodable source, or a sample rate outside

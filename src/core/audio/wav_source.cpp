@@ -162,7 +162,7 @@ RenderResult RenderWavSource(const std::filesystem::path& path, PieceKind kind,
   // the buffer once widened, or C stereo samples.
   const size_t chunkFrames = reader.ChunkFrames(output.capacity() / 2);
   if (!reader.Allocate(chunkFrames)) {
-    output.Finish();
+    static_cast<void>(output.Finish());  // out of memory is the result, whatever the close gives
     return RenderResult::OutOfMemory;
   }
   const uint64_t totalFrames = shape.totalBytes / frameBytes;

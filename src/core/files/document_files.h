@@ -55,7 +55,7 @@ struct MediaProblem {
   std::string reason;  // one line, for logs and the command line
 };
 
-struct OpenResult {
+struct [[nodiscard]] OpenResult {
   OpenStatus status = OpenStatus::kOpened;
   bool listening = false;     // a listening document (else read as text)
   int mediaExtracted = 0;     // media files written into the folders
@@ -107,7 +107,7 @@ OpenResult RecoverDocument(const std::filesystem::path& path, ScriptDocument& do
 // each line UTF-8 when it is valid UTF-8, GB18030 when it is not.
 std::u16string DecodeTextFile(std::string_view bytes);
 
-struct SaveResult {
+struct [[nodiscard]] SaveResult {
   bool ok = false;
   int mediaEmbedded = 0;
   int mediaLeftOut = 0;  // media that could not be read

@@ -21,7 +21,7 @@ std::string SrtText(const Timeline& timeline);
 
 // NAME.lrc / NAME.srt beside `mp3` (its ending replaced), each written
 // atomically. False with a reason when a file could not be written.
-bool WriteSubtitles(const std::filesystem::path& mp3, const Timeline& timeline, std::u16string_view title, bool lrc,
+[[nodiscard]] bool WriteSubtitles(const std::filesystem::path& mp3, const Timeline& timeline, std::u16string_view title, bool lrc,
                     bool srt, std::string* error);
 
 // The subtitle paths of an MP3 file.

@@ -51,7 +51,7 @@ class ReadingDictionary {
   // The file's text for these entries, with a heading comment.
   std::string Serialize() const;
   // Writes the file atomically; false with a one-line reason.
-  bool Save(const std::filesystem::path& path, std::string* error) const;
+  [[nodiscard]] bool Save(const std::filesystem::path& path, std::string* error) const;
 
   // Checks one entry as the dictionary dialog would add it: empty when it can be taken,
   // else the reason.

@@ -88,11 +88,11 @@ class IniDocument {
   // Sets a key, adding the key (after the last non-blank line of its section) or
   // the section (at the end) when missing. False, with nothing changed, when the
   // section, key or value cannot be stored.
-  bool SetString(std::u16string_view section, std::u16string_view key, std::u16string_view value);
-  bool SetInt(std::u16string_view section, std::u16string_view key, int value);
+  [[nodiscard]] bool SetString(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+  [[nodiscard]] bool SetInt(std::u16string_view section, std::u16string_view key, int value);
   // Applies the writes in order; false when any of them was refused (the others
   // are applied all the same).
-  bool Apply(const IniBatch& batch);
+  [[nodiscard]] bool Apply(const IniBatch& batch);
 
   static bool IsStorableSection(std::u16string_view section);
   static bool IsStorableKey(std::u16string_view key);
@@ -132,14 +132,14 @@ class IniStore {
                            std::u16string_view defaultValue) const;
   int GetInt(std::u16string_view section, std::u16string_view key, int defaultValue) const;
 
-  bool SetString(std::u16string_view section, std::u16string_view key, std::u16string_view value);
-  bool SetInt(std::u16string_view section, std::u16string_view key, int value);
+  [[nodiscard]] bool SetString(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+  [[nodiscard]] bool SetInt(std::u16string_view section, std::u16string_view key, int value);
 
   // All writes of the batch in one rewrite. The file ends up as the same
   // sequence of single writes would leave it; a refused write (see IniDocument)
   // is skipped and makes the result false. When the file cannot be written,
   // nothing of the batch is written.
-  bool Write(const IniBatch& batch);
+  [[nodiscard]] bool Write(const IniBatch& batch);
 
   // The reason of the last failed write, for front ends that report it.
   const std::string& lastError() const { return lastError_; }

@@ -65,7 +65,7 @@ struct SettingsRecord {
 
   // Writes every key in save order (gains and fade, then slot by slot voice,
   // speed and volume) in one rewrite. False when the file could not be written.
-  bool Save(IniStore& store) const;
+  [[nodiscard]] bool Save(IniStore& store) const;
   // The same writes, for callers that batch them with others.
   void AppendSave(IniBatch* batch) const;
 
@@ -80,12 +80,12 @@ int SelectVoice(const std::vector<std::u16string>& names, std::u16string_view st
 // The values of section "设置" that the main window keeps; each write goes to
 // the file at once. Reads give the table default when the key is missing.
 int ReadSkin(const IniStore& store);
-bool WriteSkin(IniStore& store, int skin);
+[[nodiscard]] bool WriteSkin(IniStore& store, int skin);
 bool ReadPanelShown(const IniStore& store);
-bool WritePanelShown(IniStore& store, bool shown);
+[[nodiscard]] bool WritePanelShown(IniStore& store, bool shown);
 int ReadPromptToneIndex(const IniStore& store);
-bool WritePromptToneIndex(IniStore& store, int index);
+[[nodiscard]] bool WritePromptToneIndex(IniStore& store, int index);
 bool ReadFirstRun(const IniStore& store);
-bool WriteFirstRun(IniStore& store, bool firstRun);
+[[nodiscard]] bool WriteFirstRun(IniStore& store, bool firstRun);
 
 }  // namespace aurisona

@@ -13,12 +13,12 @@ namespace aurisona {
 // file stays as it was, and false is returned with a reason in *error.
 // A symbolic link is followed (the file it leads to is replaced, the link
 // stays); a target that exists and is not a regular file is refused.
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+[[nodiscard]] bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          std::string* error = nullptr);
 
 // Reads a whole regular file of at most kMaxTextFileBytes. False, with a
 // one-line reason, when it cannot be opened or read or is larger.
-bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, std::string* error = nullptr);
+[[nodiscard]] bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, std::string* error = nullptr);
 
 // The file a path names once symbolic links are followed (the path itself when
 // it is no link; a dangling link gives the path it points to). Empty when the
@@ -53,9 +53,10 @@ class AtomicFileWriter {
 
   bool ok() const { return fd_ >= 0 && error_.empty(); }
   const std::string& error() const { return error_; }
+  // A failed write is kept: ok() turns false and Commit fails with the reason.
   bool Write(const void* data, size_t size);
   bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
-  bool Commit();
+  [[nodiscard]] bool Commit();
 
  private:
   std::filesystem::path target_;

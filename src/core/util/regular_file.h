@@ -33,7 +33,7 @@ bool IsRegularFile(const std::filesystem::path& path);
 
 // Reads a whole regular file of at most `maxBytes` bytes. False, with a
 // one-line reason, when it is not a regular file, cannot be read, or is larger.
-bool ReadRegularFile(const std::filesystem::path& path, std::string* bytes, uint64_t maxBytes,
+[[nodiscard]] bool ReadRegularFile(const std::filesystem::path& path, std::string* bytes, uint64_t maxBytes,
                      std::string* error = nullptr);
 
 }  // namespace aurisona

@@ -371,7 +371,7 @@ class MainWindowTest : public WindowSuite {
       window->ExecuteCommand(cmd::kSkinSystem);
       QCOMPARE(Store().GetInt(kSettingsSection, setting_keys::kSkin, 0), 1);
       // Already the system look: nothing is written (the value planted here stays).
-      Store().SetInt(kSettingsSection, setting_keys::kSkin, 4);
+      QVERIFY(Store().SetInt(kSettingsSection, setting_keys::kSkin, 4));
       window->ExecuteCommand(cmd::kSkinSystem);
       QCOMPARE(Store().GetInt(kSettingsSection, setting_keys::kSkin, 0), 4);
       QVERIFY(Checked(*window, cmd::kSkinSystem));

@@ -129,7 +129,7 @@ class SkinsTest : public QObject {
   void initTestCase() {
     temp_ = std::make_unique<QTemporaryDir>();
     data_ = PrepareTestHome(*temp_);
-    IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0);
+    QVERIFY(IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0));
     // A second clip, so that the music list has a row that is not selected.
     const QString music = QString::fromStdString(data_.Music().string());
     const QStringList clips = QDir(music).entryList(QDir::Files);

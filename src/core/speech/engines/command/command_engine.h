@@ -46,7 +46,7 @@ class CommandSpeechEngine final : public SpeechEngine {
 // Runs `command` with /bin/sh -c, `input` on its standard input, for at most
 // `timeout_ms`. False with `error` when it cannot start, is killed at the timeout, or
 // exits other than 0 (its last line of standard error added).
-bool RunVoiceCommand(const std::string& command, std::string_view input, int timeout_ms, std::string* output,
+[[nodiscard]] bool RunVoiceCommand(const std::string& command, std::string_view input, int timeout_ms, std::string* output,
                      std::string* error);
 
 }  // namespace aurisona

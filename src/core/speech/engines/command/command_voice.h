@@ -42,6 +42,6 @@ std::string ExpandVoiceCommand(std::string_view command, int rate);
 // 16-bit mono PCM of a RIFF WAVE file (PCM 8/16/24/32-bit or 32-bit float, channels
 // mixed down). A data size of 0 or larger than what follows (a program that wrote its
 // header before it knew the length) means "up to the end". False with `error` otherwise.
-bool DecodeWav(std::string_view bytes, std::vector<int16_t>* samples, int* sample_rate, std::string* error);
+[[nodiscard]] bool DecodeWav(std::string_view bytes, std::vector<int16_t>* samples, int* sample_rate, std::string* error);
 
 }  // namespace aurisona
