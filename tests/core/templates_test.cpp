@@ -48,7 +48,7 @@ TEST(TemplateNameTest, OnlyPlainFileNamesThatAreNotBundledOnesAreTaken) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CheckTemplateName(c.name), c.problem) << Utf16ToUtf8(c.name);
-    if (c.problem != TemplateNameProblem::kNone) EXPECT_FALSE(TemplateNameMessage(c.problem).empty());
+    EXPECT_EQ(TemplateNameMessage(c.problem).empty(), c.problem == TemplateNameProblem::kNone);
   }
 }
 
@@ -57,10 +57,10 @@ TEST(TemplatePlaceholderTest, BracketsMarkSpansUpToTheirCloseOrTheLineEnd) {
     std::u16string text;
     std::vector<std::pair<int, int>> spans;
   } cases[] = {
-      {u"W:【Say it.】 M:【Answer.】", {{2, 12}, {15, 24}}},
+      {u"W:【Say it.】 M:【Answer.】", {{2, 11}, {14, 23}}},
       {u"no placeholder", {}},
       {u"a【open\rnext】", {{1, 6}}},
-      {u"【】", {{0, 2}}},
+      {u"【】 and 【", {{7, 8}}},
       {u"x【tail", {{1, 6}}},
   };
   for (const auto& c : cases) EXPECT_EQ(FindPlaceholders(c.text), c.spans) << Utf16ToUtf8(c.text);

@@ -154,7 +154,8 @@ std::vector<std::pair<int, int>> FindPlaceholders(std::u16string_view text) {
       ++end;
     }
     if (end < text.size() && text[end] == kPlaceholderClose) ++end;
-    spans.emplace_back(static_cast<int>(i), static_cast<int>(end));
+    // "【】" holds nothing to replace: it only names the brackets.
+    if (!(end == i + 2 && text[i + 1] == kPlaceholderClose)) spans.emplace_back(static_cast<int>(i), static_cast<int>(end));
     i = end;
   }
   return spans;

@@ -61,7 +61,7 @@ SaveResult SaveTemplate(const std::filesystem::path& folder, std::u16string_view
                         const DocumentMedia& media, const CompilerReport& report = {});
 
 // The placeholders of a text: [start, end) of every 【…】 span (an open bracket
-// without its close runs to the end of its line).
+// without its close runs to the end of its line; an empty 【】 is none).
 std::vector<std::pair<int, int>> FindPlaceholders(std::u16string_view text);
 
 }  // namespace aurisona

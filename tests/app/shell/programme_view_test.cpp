@@ -1,0 +1,204 @@
+// The programme view against `aurisona-cli timeline` for a script with every
+// kind of piece, clicks on its blocks moving the caret, its switch in 查看
+// kept in setup.ini, and the templates' menu path.
+#include <QInputDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "files/templates.h"
+#include "settings/ini_store.h"
+#include "settings/settings_keys.h"
+#include "shell/programme_view.h"
+#include "shell/script_editor_port.h"
+#include "shell/scripted_dialogs.h"
+#include "shell/shell_test_util.h"
+#include "shell/template_dialog.h"
+
+using namespace aurisona;
+using namespace aurisona::shell;
+
+namespace {
+
+// One second of a 440 Hz tone, 22050 Hz mono 16-bit, as a recording.
+QByteArray RecordingWav() {
+  const int rate = 22050;
+  QByteArray pcm;
+  for (int i = 0; i < rate; ++i) {
+    const auto s = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * i / rate));
+    pcm.append(char(s & 0xff)).append(char((s >> 8) & 0xff));
+  }
+  auto bytes = [](uint32_t v, int n) {
+    QByteArray out;
+    for (int i = 0; i < n; ++i) out.append(char((v >> (8 * i)) & 0xff));
+    return out;
+  };
+  auto u32 = [&](uint32_t v) { return bytes(v, 4); };
+  auto u16 = [&](uint16_t v) { return bytes(v, 2); };
+  return QByteArray("RIFF") + u32(uint32_t(36 + pcm.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(rate) +
+         u32(rate * 2) + u16(2) + u16(16) + "data" + u32(uint32_t(pcm.size())) + pcm;
+}
+
+constexpr char16_t kEveryPiece[] =
+    u"<女>现在开始。<暂停1秒>\n<提示音>\n<音乐:theme.mp3>\n<录音:talk.wav>\n"
+    u"<重复2:2>M:Good morning. How are you?\nW:Fine, thanks.\n<暂停0.5秒><结束2>\n";
+
+const char* KindName(BlockKind kind) {
+  switch (kind) {
+    case BlockKind::kSpeech: return "speech";
+    case BlockKind::kPause: return "pause";
+    case BlockKind::kTone: return "tone";
+    case BlockKind::kMusic: return "music";
+    case BlockKind::kRecording: return "recording";
+  }
+  return "";
+}
+
+}  // namespace
+
+class ProgrammeViewTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> temp_;
+  DataDirectory data_;
+  std::unique_ptr<MainWindow> window_;
+
+  void MakeWindow() {
+    IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0);
+    window_ = std::make_unique<MainWindow>(data_, QString(), std::make_unique<ScriptedDialogs>());
+    window_->InstallSettingsPanel(std::make_unique<PanelController>(*window_));
+    window_->show();
+  }
+  ProgrammeView& View() { return *window_->Programme(); }
+  int CaretAfterClick(const QPoint& at) {
+    QTest::mouseClick(&View(), Qt::LeftButton, {}, at);
+    return window_->Editor().Document().Selection().first;
+  }
+
+ private slots:
+  void init() {
+    temp_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(temp_->isValid());
+    data_ = PrepareTestHome(*temp_);
+    QFile wav(QString::fromStdString((data_.Record() / "talk.wav").string()));
+    QVERIFY(wav.open(QIODevice::WriteOnly));
+    wav.write(RecordingWav());
+    wav.close();
+    MakeWindow();
+  }
+  void cleanup() {
+    window_.reset();
+    temp_.reset();
+  }
+
+  void blocksFollowTheTimelineAndClicksMoveTheCaret() {
+    View().SetDelay(0);
+    LoadTagged(*window_, kEveryPiece);
+    QTRY_VERIFY_WITH_TIMEOUT(!View().IsStale() && !View().IsMeasuring() && !View().Blocks().empty(), 120000);
+
+    const QString script = temp_->filePath(QStringLiteral("every.txt"));
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QString::fromUtf16(kEveryPiece).toUtf8());
+    file.close();
+    QProcess cli;
+    cli.start(QStringLiteral(AURISONA_CLI_PATH),
+              {QStringLiteral("timeline"), script, QStringLiteral("--data-dir"),
+               QString::fromStdString(data_.root().string())});
+    QVERIFY(cli.waitForFinished(120000));
+    QCOMPARE(cli.exitCode(), 0);
+    QList<QJsonObject> pieces;
+    for (const QByteArray& line : cli.readAllStandardOutput().split('\n')) {
+      if (!line.isEmpty()) pieces << QJsonDocument::fromJson(line).object();
+    }
+    const std::vector<ProgrammeBlock>& blocks = View().Blocks();
+    QCOMPARE(qsizetype(blocks.size()), pieces.size() - 1);
+    // The tool prints milliseconds.
+    auto near = [](double a, double b) { return std::abs(a - b) < 6e-4; };
+    QVERIFY(near(View().TotalSeconds(), pieces.last().value(QStringLiteral("total")).toDouble()));
+    QStringList kinds;
+    for (size_t i = 0; i < blocks.size(); ++i) {
+      const QJsonObject& piece = pieces.at(qsizetype(i));
+      const ProgrammeBlock& block = blocks[i];
+      kinds << QString::fromLatin1(KindName(block.kind)) + QString::number(block.pass);
+      QCOMPARE(QString::fromLatin1(KindName(block.kind)), piece.value(QStringLiteral("kind")).toString());
+      QVERIFY(near(block.start, piece.value(QStringLiteral("start")).toDouble()));
+      QVERIFY(near(block.length, piece.value(QStringLiteral("length")).toDouble()));
+      QCOMPARE(block.pass, piece.value(QStringLiteral("pass")).toInt(1));
+      if (block.kind == BlockKind::kSpeech) QCOMPARE(block.voiceSlot, piece.value(QStringLiteral("voice")).toInt());
+      QVERIFY(!View().ToolTipFor(i).isEmpty());
+    }
+    // Both passes of the alternating repeat, the male and female voices swapped.
+    QCOMPARE(kinds.join(u' '), QStringLiteral("speech1 pause1 tone1 music1 recording1 speech1 speech1 pause1 "
+                                              "speech2 speech2 pause2"));
+    QCOMPARE(blocks[5].voiceSlot, 3);
+    QCOMPARE(blocks[8].voiceSlot, 4);
+
+    // A click on a sentence or a mark puts the caret there, in any pass.
+    const std::u16string text = window_->Editor().Document().Text(0, -1);
+    const int how = int(text.find(u"How are"));
+    const int tone = blocks[2].position;
+    for (size_t index : {size_t(5), size_t(8)}) {
+      const QRect r = View().BlockRect(index);
+      QCOMPARE(CaretAfterClick(QPoint(r.left() + 1, r.center().y())), int(text.find(u"Good")));
+      QCOMPARE(CaretAfterClick(QPoint(r.right() - 1, r.center().y())), how);
+    }
+    window_->Editor().Document().SetSelection(0, 0);
+    QCOMPARE(CaretAfterClick(View().BlockRect(2).center()), tone);
+    QCOMPARE(window_->Editor().Document().MarkAt(tone)->kind, int32_t(kMarkPromptTone));
+    QVERIFY(window_->Editor().Widget()->hasFocus());
+  }
+
+  void switchInViewMenuIsKept() {
+    QVERIFY(window_->IsProgrammeShown());
+    window_->ExecuteCommand(cmd::kProgrammeView);
+    QVERIFY(!window_->IsProgrammeShown());
+    QVERIFY(!window_->Actions(cmd::kProgrammeView).first()->isChecked());
+    window_.reset();
+    MakeWindow();
+    QVERIFY(!window_->IsProgrammeShown());
+    QCOMPARE(IniStore(data_.SetupIni()).GetInt(kSettingsSection, u"节目视图", 1), 0);
+  }
+
+  // 文件 › 从模板新建 with the keys, then 文件 › 存为模板 under a name typed in.
+  void templateFromTheMenuAndSavedAsOwn() {
+    QTimer::singleShot(0, [] {
+      auto* dialog = qobject_cast<TemplateDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog != nullptr);
+      QCOMPARE(dialog->List()->count(), 3);
+      QTest::keyClick(dialog->List(), Qt::Key_End);
+      QTest::keyClick(dialog->List(), Qt::Key_Return);
+    });
+    window_->Actions(cmd::kNewFromTemplate).first()->trigger();
+    auto& port = static_cast<ScriptEditorPort&>(window_->Editor());
+    const QString tagged = QString::fromStdU16String(port.editor().TaggedText(0, -1));
+    QVERIFY2(tagged.contains(QStringLiteral("<重复1:3>")), qPrintable(tagged));
+    QCOMPARE(tagged.count(QStringLiteral("【Type the ")), 5);
+    QVERIFY(!window_->Editor().IsModified());
+    QVERIFY(window_->CurrentPath().isEmpty());
+    QTRY_COMPARE(port.editor().extraSelections().size(), 5);  // the placeholders stand out
+    QVERIFY(port.editor().textCursor().selectedText().startsWith(QStringLiteral("【Type the first sentence")));
+
+    QTimer::singleShot(0, [] {
+      auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog != nullptr);
+      auto* edit = dialog->findChild<QLineEdit*>();
+      QTest::keyClicks(edit, QStringLiteral("Unit 5"));
+      QTest::keyClick(edit, Qt::Key_Return);
+    });
+    window_->Actions(cmd::kSaveAsTemplate).first()->trigger();
+    const std::vector<DocumentTemplate> list = ListTemplates(data_.Templates());
+    QCOMPARE(list.size(), size_t(4));
+    QCOMPARE(QString::fromStdU16String(list[3].title), QStringLiteral("Unit 5"));
+    QVERIFY(std::filesystem::is_regular_file(data_.Templates() / "Unit 5.lsn"));
+  }
+};
+
+QTEST_MAIN(ProgrammeViewTest)
+#include "programme_view_test.moc"
