@@ -21,6 +21,7 @@ TemplateDialog::TemplateDialog(std::vector<DocumentTemplate> templates, QWidget*
   list_ = new QListWidget(this);
   list_->setObjectName(QStringLiteral("templateList"));
   list_->setWordWrap(true);
+  list_->setSpacing(3);
   for (const DocumentTemplate& t : templates_) {
     QString text = Q(t.title);
     if (t.bundled) {
