@@ -7,10 +7,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fstream>
 
+#include "core/output_test_support.h"
 #include "files/templates.h"
 #include "settings/ini_store.h"
 #include "settings/settings_keys.h"
@@ -25,39 +26,12 @@ using namespace aurisona::shell;
 
 namespace {
 
-// One second of a 440 Hz tone, 22050 Hz mono 16-bit, as a recording.
-QByteArray RecordingWav() {
-  const int rate = 22050;
-  QByteArray pcm;
-  for (int i = 0; i < rate; ++i) {
-    const auto s = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * i / rate));
-    pcm.append(char(s & 0xff)).append(char((s >> 8) & 0xff));
-  }
-  auto bytes = [](uint32_t v, int n) {
-    QByteArray out;
-    for (int i = 0; i < n; ++i) out.append(char((v >> (8 * i)) & 0xff));
-    return out;
-  };
-  auto u32 = [&](uint32_t v) { return bytes(v, 4); };
-  auto u16 = [&](uint16_t v) { return bytes(v, 2); };
-  return QByteArray("RIFF") + u32(uint32_t(36 + pcm.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(rate) +
-         u32(rate * 2) + u16(2) + u16(16) + "data" + u32(uint32_t(pcm.size())) + pcm;
-}
-
 constexpr char16_t kEveryPiece[] =
     u"<女>现在开始。<暂停1秒>\n<提示音>\n<音乐:theme.mp3>\n<录音:talk.wav>\n"
     u"<重复2:2>M:Good morning. How are you?\nW:Fine, thanks.\n<暂停0.5秒><结束2>\n";
 
-const char* KindName(BlockKind kind) {
-  switch (kind) {
-    case BlockKind::kSpeech: return "speech";
-    case BlockKind::kPause: return "pause";
-    case BlockKind::kTone: return "tone";
-    case BlockKind::kMusic: return "music";
-    case BlockKind::kRecording: return "recording";
-  }
-  return "";
-}
+const char* const kKindNames[] = {"speech", "pause", "tone", "music", "recording"};  // by BlockKind
+const char* KindName(BlockKind kind) { return kKindNames[static_cast<int>(kind)]; }
 
 }  // namespace
 
@@ -86,10 +60,9 @@ class ProgrammeViewTest : public QObject {
     temp_ = std::make_unique<QTemporaryDir>();
     QVERIFY(temp_->isValid());
     data_ = PrepareTestHome(*temp_);
-    QFile wav(QString::fromStdString((data_.Record() / "talk.wav").string()));
-    QVERIFY(wav.open(QIODevice::WriteOnly));
-    wav.write(RecordingWav());
-    wav.close();
+    // One second of a tone as a recording.
+    std::ofstream(data_.Record() / "talk.wav", std::ios::binary)
+        << aurisona::testing::WavBytes(aurisona::testing::Sine(22050, 1, 440, 22050, 8000), 22050, 1);
     MakeWindow();
   }
   void cleanup() {
