@@ -33,16 +33,13 @@ TEST(TemplateNameTest, OnlyPlainFileNamesThatAreNotBundledOnesAreTaken) {
     TemplateNameProblem problem;
   } cases[] = {
       {u"期末听力 2024", TemplateNameProblem::kNone},
-      {u"Unit 3 (A)", TemplateNameProblem::kNone},
       {u"", TemplateNameProblem::kEmpty},
       {std::u16string(64, u'听'), TemplateNameProblem::kNone},
       {std::u16string(65, u'听'), TemplateNameProblem::kTooLong},
       {u"../x", TemplateNameProblem::kBadCharacter},
-      {u"a/b", TemplateNameProblem::kBadCharacter},
       {u".hidden", TemplateNameProblem::kBadCharacter},
       {u"a:b?", TemplateNameProblem::kBadCharacter},
       {u"line\nbreak", TemplateNameProblem::kBadCharacter},
-      {u" padded", TemplateNameProblem::kBadCharacter},
       {u"Dictation", TemplateNameProblem::kBundledName},
       {u"英语听写", TemplateNameProblem::kBundledName},
   };
@@ -58,7 +55,6 @@ TEST(TemplatePlaceholderTest, BracketsMarkSpansUpToTheirCloseOrTheLineEnd) {
     std::vector<std::pair<int, int>> spans;
   } cases[] = {
       {u"W:【Say it.】 M:【Answer.】", {{2, 11}, {14, 23}}},
-      {u"no placeholder", {}},
       {u"a【open\rnext】", {{1, 6}}},
       {u"【】 and 【", {{7, 8}}},
       {u"x【tail", {{1, 6}}},
@@ -122,11 +118,8 @@ TEST_F(TemplateCliTest, TemplatesListsAndNewWritesWithoutOverwriting) {
   EXPECT_EQ(Count(run.out, "\"bundled\":true"), 3u) << run.out;
   EXPECT_NE(run.out.find("{\"name\":\"dictation\",\"title\":\"英语听写\",\"bundled\":true"), std::string::npos);
 
-  run = Cli("new dictation " + P("a.txt"));
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::u16string text = FromUtf16Le(ReadBytes(dir / "a.txt").substr(2));
-  EXPECT_EQ(Count(Utf16ToUtf8(text), "<重复1:3>"), 5u);
-  EXPECT_NE(text.find(u"【Type the first sentence"), std::u16string::npos);
+  ASSERT_EQ(Cli("new dictation " + P("a.txt")).exitCode, 0);
+  EXPECT_EQ(Count(Utf16ToUtf8(FromUtf16Le(ReadBytes(dir / "a.txt").substr(2))), "<重复1:3>\r\n<男>【Type the "), 5u);
 
   // An existing file stays unless --force; an unknown template is named.
   WriteBytes(dir / "keep.lsn", "mine");
@@ -145,9 +138,7 @@ TEST_F(TemplateCliTest, TemplatesListsAndNewWritesWithoutOverwriting) {
   // A document saved as the teacher's own template is listed and written out.
   fs::create_directories(dir / "data" / "Templates");
   fs::copy_file(dir / "keep.lsn", dir / "data" / "Templates" / "我的中考.lsn");
-  run = Cli("templates");
-  EXPECT_NE(run.out.find("{\"name\":\"我的中考\",\"title\":\"我的中考\",\"bundled\":false"), std::string::npos)
-      << run.out;
+  EXPECT_NE(Cli("templates").out.find("{\"name\":\"我的中考\",\"title\":\"我的中考\",\"bundled\":false"), std::string::npos);
   run = Cli("new 我的中考 " + P("c.lsn"));
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(ReadBytes(dir / "c.lsn"), ReadBytes(dir / "keep.lsn"));
