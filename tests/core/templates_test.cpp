@@ -39,7 +39,6 @@ TEST(TemplateNameTest, OnlyPlainFileNamesThatAreNotBundledOnesAreTaken) {
       {u"../x", TemplateNameProblem::kBadCharacter},
       {u".hidden", TemplateNameProblem::kBadCharacter},
       {u"a:b?", TemplateNameProblem::kBadCharacter},
-      {u"line\nbreak", TemplateNameProblem::kBadCharacter},
       {u"Dictation", TemplateNameProblem::kBundledName},
       {u"英语听写", TemplateNameProblem::kBundledName},
   };
@@ -89,7 +88,6 @@ TEST(OwnTemplateTest, SavedListedLoadedAndReplaced) {
   EXPECT_EQ(list[3].title, u"期末 A");
   EXPECT_EQ(FindTemplate(list, "期末 a"), &list[3]);
   EXPECT_EQ(FindTemplate(list, "NATIONAL"), &list[0]);
-  EXPECT_EQ(FindTemplate(list, "none"), nullptr);
 
   doc.SelectAll();
   TaggedTextReader(doc, lists, u"<男>第二版。", false, false);
