@@ -72,6 +72,15 @@ const Command kCommands[] = {
      "MP3 frames, and for speech each sentence's start and end), then the total;\n"
      "speech is synthesised, nothing is encoded or written\n",
      {"--threads"}, {}, 1, 1, nullptr},
+    {"templates", aurisona::cli::TemplatesCommand, "",
+     "list the document templates, one JSON object a line: the bundled exam sections,\n"
+     "then the teacher's own (the Templates folder of the data directory)\n",
+     {}, {}, 0, 0, nullptr},
+    {"new", aurisona::cli::NewCommand, "TEMPLATE OUT [--force]",
+     "write a new document from a template (its name or title, as templates lists\n"
+     "them), saved by the ending of OUT (.lsn or .txt)\n"
+     "  --force   replace OUT when it exists (else it is left as it is)\n",
+     {}, {"--force"}, 2, 2, nullptr},
     {"voices", aurisona::cli::VoicesCommand, "", "list the installed voices, one JSON object a line\n",
      {}, {}, 0, 0, nullptr},
     {"play", aurisona::cli::PlayCommand, "FILE [--play-time S] [--fade S]",

@@ -15,6 +15,10 @@ constexpr CommandInfo kCommands[] = {
     {cmd::kOpen, u"打开(&O)...\tCtrl+O", u"打开一个现有文档", u"打开", R::kEditable, 0},
     {cmd::kSave, u"保存(&S)\tCtrl+S", u"保存活动文档", u"保存", R::kModified, 0},
     {cmd::kSaveAs, u"另存为(&A)...", u"将活动文档以一个新文件名保存", u"另存为", R::kAlways, 0},
+    {cmd::kNewFromTemplate, u"从模板新建(&T)...", u"从一份考试模板（自带的或自己保存的）建立新文档", nullptr,
+     R::kEditable, 0},
+    {cmd::kSaveAsTemplate, u"存为模板(&M)...", u"把当前文档保存为自己的模板，以后可从模板新建", nullptr,
+     R::kAlways, 0},
     {cmd::kPreviewAll, u"试听全部(&P)", u"试听当前完整的内容", u"试听", R::kEditable, 0},
     {cmd::kPreviewPart, u"试听部分(&N)", u"从光标所在位置的内容开始试听。", nullptr, R::kEditable, 0},
     {cmd::kPreviewFromCaret, u"试听从光标处开始(&C)", u"从光标所在的句子或标记开始试听到结尾。", nullptr, R::kEditable, 0},
@@ -59,6 +63,8 @@ constexpr CommandInfo kCommands[] = {
     {cmd::kReadingsDictionary, u"朗读词典(&D)...", u"指定词语的读法，并试听", nullptr, R::kAlways, 0},
     // View
     {cmd::kStatusBar, u"状态栏(&S)", u"显示或隐藏状态栏", u"显隐状态栏", R::kAlways, 0},
+    {cmd::kProgrammeView, u"节目视图(&G)", u"显示或隐藏编辑区下方的节目视图：各段语音、暂停、提示音和音乐按时间排成一条",
+     nullptr, R::kAlways, 0},
     {cmd::kShowSpoken, u"查看朗读文本(&R)...", u"列出所选内容（未选时全部内容）每一句实际朗读的文字", nullptr,
      R::kAlways, 0},
     {cmd::kSkinSystem, u"系统默认(&N)", u"使用WINDOWS系统界面", nullptr, R::kAlways, 0},
@@ -83,7 +89,8 @@ constexpr MenuEntry End() { return {K::kEndMenu, 0, nullptr}; }
 
 constexpr MenuEntry kMenuBar[] = {
     Begin(u"文件(&F)"),
-    Item(cmd::kNew), Item(cmd::kOpen), {K::kRecentMenu, 0, u"最近打开(&R)"}, Item(cmd::kSave), Item(cmd::kSaveAs),
+    Item(cmd::kNew), Item(cmd::kNewFromTemplate), Item(cmd::kOpen), {K::kRecentMenu, 0, u"最近打开(&R)"},
+    Item(cmd::kSave), Item(cmd::kSaveAs), Item(cmd::kSaveAsTemplate),
     Separator(),
     Item(cmd::kPreviewAll), Item(cmd::kOutputMp3), Item(cmd::kMeasureLength), Separator(),
     Item(cmd::kExit),
@@ -112,6 +119,7 @@ constexpr MenuEntry kMenuBar[] = {
     End(),
     Begin(u"查看(&V)"),
     Item(cmd::kStatusBar),
+    Item(cmd::kProgrammeView),
     Item(cmd::kShowSpoken),
     Begin(u"界面皮肤(&S)"),
     Item(cmd::kSkinSystem), Item(cmd::kSkinBlack), Item(cmd::kSkinChina), Item(cmd::kSkinGolden),

@@ -1,6 +1,9 @@
 #include "shell/panel_controller.h"
 
+#include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -21,6 +24,8 @@
 #include "shell/editor_port.h"
 #include "shell/main_window.h"
 #include "shell/preview_engine.h"
+#include "shell/programme_view.h"
+#include "script/memory_document.h"
 #include "shell/reading_dialogs.h"
 #include "shell/shell_texts.h"
 #include "output/subtitles.h"
@@ -92,6 +97,18 @@ PanelController::PanelController(MainWindow& window)
   preview_ = new PreviewEngine(window, *panel_, *speech_);
   connect(panel_.get(), &SettingsPanel::commandRequested, this, [this](int id) { HandleCommand(id); });
   askOutputPath = [this] { return AskOutputPathWithDialog(); };
+  // A voice, speed, volume, gain or fade chosen changes the programme as an edit does.
+  if (ProgrammeView* view = window.Programme()) {
+    for (QComboBox* box : panel_->findChildren<QComboBox*>()) {
+      connect(box, &QComboBox::currentIndexChanged, view, &ProgrammeView::ScriptChanged);
+    }
+    for (QAbstractButton* button : panel_->findChildren<QAbstractButton*>()) {
+      if (button->isCheckable()) connect(button, &QAbstractButton::toggled, view, &ProgrammeView::ScriptChanged);
+    }
+    for (QSpinBox* spin : panel_->findChildren<QSpinBox*>()) {
+      connect(spin, &QSpinBox::valueChanged, view, &ProgrammeView::ScriptChanged);
+    }
+  }
 }
 
 PanelController::~PanelController() {
@@ -106,6 +123,27 @@ void PanelController::SaveSettings() { panel_->Save(); }
 int PanelController::MusicFadeSeconds() const {
   const SettingsRecord record = panel_->Record();
   return record.fadeOn ? std::max(record.fadeSeconds, 0) : 0;
+}
+
+bool PanelController::PrepareProgramme(ProgrammeRequest* request) {
+  MemoryScriptDocument copy;
+  CopyScriptDocument(window_.Editor().Document(), copy);
+  MediaLibrary& media = window_.Media();
+  OutputJob& job = request->job;
+  request->script = copy.Text(0, -1);
+  ScriptCompiler(copy, media.lists(), job.segments, {});
+  const std::vector<MissingMedia> missing = FindMissingMedia(job.segments, media.lists());
+  if (!missing.empty()) {
+    QStringList names;
+    for (const MissingMedia& m : missing) names << Q(m.name);
+    request->missing = Q(kMediaMissingMessage) + names.join(QStringLiteral("、"));
+  }
+  job.musicFolder = media.directory().Music();
+  job.recordFolder = media.directory().Record();
+  job.promptTone = media.currentPromptTone();
+  job.settings = OutputSettingsFrom(panel_->Record());
+  request->speech = speech_.get();
+  return true;
 }
 
 void PanelController::HandleCommand(int panelCommand) {

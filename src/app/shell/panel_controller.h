@@ -73,6 +73,7 @@ class PanelController final : public QObject, public SettingsPanelPort {
   void HandleCommand(int panelCommand) override;
   void SaveSettings() override;
   int MusicFadeSeconds() const override;
+  bool PrepareProgramme(ProgrammeRequest* request) override;
 
   SettingsPanel& Panel() { return *panel_; }
   bool IsOutputRunning() const { return worker_.joinable(); }

@@ -180,11 +180,19 @@ std::vector<SentenceSpan> SplitSentences(std::u16string_view text) {
   };
   for (size_t i = 0; i < text.size(); ++i) {
     if (EndsSentenceAt(text, i)) {
-      // Closing quotes and brackets right after the punctuation stay with it.
+      // Closing quotes and brackets right after the punctuation stay with it;
+      // so does the close of a placeholder (【…】), which the compiler may
+      // have set one blank apart.
       size_t end = i + 1;
-      while (end < text.size() && (IsSentenceStop(text[end]) || text[end] == u'"' || text[end] == u'”' ||
-                                   text[end] == u'’' || text[end] == u')' || text[end] == u'）')) {
-        ++end;
+      while (end < text.size()) {
+        if (IsSentenceStop(text[end]) || text[end] == u'"' || text[end] == u'”' || text[end] == u'’' ||
+            text[end] == u')' || text[end] == u'）' || text[end] == u'】') {
+          ++end;
+        } else if (text[end] == u' ' && end + 1 < text.size() && text[end + 1] == u'】') {
+          end += 2;
+        } else {
+          break;
+        }
       }
       flush(end);
       i = end - 1;
