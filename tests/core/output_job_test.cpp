@@ -6,12 +6,16 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
+#include <functional>
 #include <utility>
 
 #include "core/output_test_support.h"
 #include "core/test_util.h"
 #include "output/output_job.h"
+#include "output/piece_cache.h"
+#include "output/timeline.h"
 
 namespace aurisona {
 namespace {
@@ -444,6 +448,236 @@ TEST_F(OutputJobTest, WriteErrorFailsAndKeepsTheOldFile) {
   // Without the limit the same job replaces the old file.
   ASSERT_EQ(Run(Job({Pause(5000), Pause(5000)})).status, OutputStatus::kFinished);
   ExpectFrames(2 * PieceFrames(220500));
+}
+
+// ---- the piece cache -----------------------------------------------------------
+
+// Every piece kind, the clip under two names with the same bytes.
+std::vector<Segment> CacheScript() {
+  return {Say(0, u"abcdef"), Seg(kSegMusic, 0, 0, 0, u"a.wav"), Pause(500), Seg(kSegPromptTone, 0, 0, 0),
+          Seg(kSegRecording, 0, 0, 0, u"r.wav"), Say(1, u"ghij", 1)};
+}
+
+class PieceCacheTest : public OutputJobTest {
+ protected:
+  void SetUp() override {
+    OutputJobTest::SetUp();
+    const std::string tone = WavBytes(Sine(11025, 2, 441, 44100, 9000), 44100, 2);
+    WriteBytes(dir / "Music" / "a.wav", tone);
+    WriteBytes(dir / "Music" / "same.wav", tone);
+    WriteBytes(dir / "Record" / "r.wav", WavBytes(Sine(8000, 1, 300, 22050, 5000), 22050, 1));
+    WriteBytes(dir / "tone.wav", tone);
+  }
+  OutputJob CachedJob(std::vector<Segment> segments = CacheScript()) {
+    OutputJob job = Job(std::move(segments), 2);
+    job.promptTone = dir / "tone.wav";
+    job.cache = cache;
+    return job;
+  }
+  uint64_t Entries() const { return cache->Usage().entries; }
+  std::shared_ptr<PieceCache> cache = std::make_shared<PieceCache>(dir / "cache");
+};
+
+TEST_F(PieceCacheTest, ThePieceIsFoundForTheSameInputsAndMadeAgainForAnyOtherAndTheBytesAreTheSame) {
+  OutputJob plain = CachedJob();
+  plain.cache = nullptr;
+  ASSERT_EQ(Run(std::move(plain)).status, OutputStatus::kFinished);
+  const std::string uncached = Out();
+  ASSERT_EQ(Run(CachedJob()).status, OutputStatus::kFinished);
+  EXPECT_EQ(Out() == uncached, true) << "a piece made for the cache is the piece made without it";
+  EXPECT_EQ(Entries(), 6u);
+  engine.calls.clear();
+  ASSERT_EQ(Run(CachedJob()).status, OutputStatus::kFinished);
+  EXPECT_EQ(Out() == uncached, true) << "pieces written from the cache are the pieces made";
+  EXPECT_TRUE(engine.calls.empty()) << "nothing is synthesised again";
+
+  struct Change {
+    const char* what;
+    std::function<void(OutputJob&)> change;
+    bool newPiece;
+  };
+  auto segment = [](size_t k, std::function<void(Segment&)> f) { return [k, f](OutputJob& j) { f(j.segments[k]); }; };
+  const Change changes[] = {
+      {"the same inputs", [](OutputJob&) {}, false},
+      {"a clip of the same bytes under another name",
+       segment(1, [](Segment& s) { s.text = u"same.wav"; }), false},
+      {"the words", segment(0, [](Segment& s) { s.text = u"abcdeg"; }), true},
+      {"the voice", [](OutputJob& j) { j.settings.voices[2].voice = u"EnM1"; }, true},
+      {"the rate", [](OutputJob& j) { j.settings.voices[2].rate = 3; }, true},
+      {"the volume", [](OutputJob& j) { j.settings.voices[1].volume = 50; }, true},
+      {"the text gain", [](OutputJob& j) { j.settings.pieces.text = PieceGain{false, true, 150}; }, true},
+      {"the music gain", [](OutputJob& j) { j.settings.pieces.music = PieceGain{true, false, 100}; }, true},
+      {"the recording gain", [](OutputJob& j) { j.settings.pieces.recording = PieceGain{false, true, 90}; }, true},
+      {"the fade", [](OutputJob& j) { j.settings.pieces.musicFade = true, j.settings.pieces.fadeSeconds = 2; }, true},
+      {"loudness", [](OutputJob& j) { j.settings.pieces.loudness.on = true; }, true},
+      {"the pause", segment(2, [](Segment& s) { s.kind = 600; }), true},
+      {"the play time", segment(1, [](Segment& s) { s.param = 1; }), true},
+      {"the clip's bytes",
+       [this](OutputJob&) { WriteBytes(dir / "Music" / "a.wav", WavBytes(Sine(11025, 2, 440, 44100, 9000), 44100, 2)); },
+       true},
+      {"the recording's bytes, same size",
+       [this](OutputJob&) { WriteBytes(dir / "Record" / "r.wav", WavBytes(Sine(8000, 1, 301, 22050, 5000), 22050, 1)); },
+       true},
+  };
+  for (const Change& c : changes) {
+    OutputJob job = CachedJob();
+    c.change(job);
+    OutputJob again = job;
+    const uint64_t before = Entries();
+    ASSERT_EQ(Run(std::move(job)).status, OutputStatus::kFinished) << c.what;
+    EXPECT_EQ(Entries() > before, c.newPiece) << c.what;
+    const std::string cached = Out();
+    again.cache = nullptr;
+    ASSERT_EQ(Run(std::move(again)).status, OutputStatus::kFinished) << c.what;
+    EXPECT_EQ(Out() == cached, true) << c.what << ": the MP3 is the one made without the cache";
+  }
+}
+
+TEST_F(PieceCacheTest, TheMeasureAndTheTimelineComeFromTheCacheAsTheyWouldBeMade) {
+  auto timeline = [&](bool measure, bool withCache) {
+    OutputJob job = CachedJob();
+    job.measureOnly = measure;
+    if (!withCache) job.cache = nullptr;
+    Timeline t;
+    EXPECT_EQ(RunOutputJobWithTimeline(std::move(job), engine, abort, {}, &t).status, OutputStatus::kFinished);
+    return t;
+  };
+  auto same = [](const Timeline& a, const Timeline& b) {
+    if (a.frames != b.frames || a.entries.size() != b.entries.size()) return false;
+    for (size_t k = 0; k < a.entries.size(); ++k) {
+      const auto& x = a.entries[k];
+      const auto& y = b.entries[k];
+      if (x.piece.frames != y.piece.frames || x.sentences.size() != y.sentences.size()) return false;
+      for (size_t i = 0; i < x.sentences.size(); ++i) {
+        if (x.sentences[i].text != y.sentences[i].text || x.sentences[i].start != y.sentences[i].start ||
+            x.sentences[i].end != y.sentences[i].end) {
+          return false;
+        }
+      }
+    }
+    return true;
+  };
+  const Timeline made = timeline(true, false);
+  ASSERT_EQ(made.entries.size(), 6u);
+  // A measure fills the cache with lengths only; a render then makes its pieces.
+  EXPECT_TRUE(same(timeline(true, true), made));
+  engine.calls.clear();
+  EXPECT_TRUE(same(timeline(true, true), made));
+  EXPECT_TRUE(engine.calls.empty());
+  EXPECT_TRUE(same(timeline(false, true), made));
+  EXPECT_EQ(engine.calls.size(), 2u) << "an entry of lengths only holds no MP3";
+  engine.calls.clear();
+  EXPECT_TRUE(same(timeline(false, true), made));
+  EXPECT_TRUE(same(timeline(true, true), made)) << "a measure takes the rendered pieces' lengths";
+  EXPECT_TRUE(engine.calls.empty());
+}
+
+TEST_F(PieceCacheTest, ADamagedEntryIsMadeAgainAndTheLeastRecentlyUsedGoFirst) {
+  Sha256 abc;
+  abc.Add("abc");
+  EXPECT_EQ(PieceKeyHex(abc.Finish()), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  ASSERT_EQ(Run(CachedJob()).status, OutputStatus::kFinished);
+  const std::string made = Out();
+  std::vector<fs::path> entries;
+  for (const auto& e : fs::recursive_directory_iterator(dir / "cache")) {
+    if (e.is_regular_file()) entries.push_back(e.path());
+  }
+  ASSERT_EQ(entries.size(), 6u);
+  std::vector<std::string> intact;
+  for (const fs::path& p : entries) intact.push_back(ReadBytes(p));
+  struct Damage {
+    const char* what;
+    std::function<std::string(size_t)> apply;  // the damaged entry k
+  };
+  auto flip = [&](size_t k, size_t at) {
+    std::string b = intact[k];
+    b[at] = static_cast<char>(b[at] ^ 1);
+    return b;
+  };
+  const Damage damages[] = {
+      {"cut short", [&](size_t k) { return intact[k].substr(0, intact[k].size() / 2); }},
+      {"one byte of the MP3 changed", [&](size_t k) { return flip(k, 200); }},
+      {"one byte of the length changed", [&](size_t k) { return flip(k, 16); }},
+      {"the checksum's last byte lost", [&](size_t k) { return intact[k].substr(0, intact[k].size() - 1); }},
+      {"empty", [](size_t) { return std::string(); }},
+      {"another entry's file", [&](size_t k) { return intact[(k + 1) % intact.size()]; }},
+  };
+  for (const Damage& d : damages) {
+    for (size_t k = 0; k < entries.size(); ++k) WriteBytes(entries[k], d.apply(k));
+    engine.calls.clear();
+    ASSERT_EQ(Run(CachedJob()).status, OutputStatus::kFinished) << d.what;
+    EXPECT_EQ(Out() == made, true) << d.what << ": never written into the MP3";
+    EXPECT_EQ(engine.calls.size(), 2u) << d.what << ": both sentences are made again";
+    EXPECT_EQ(Entries(), 6u) << d.what;
+  }
+
+  // The limit: three entries' worth. Entries used long ago go first; finding one is a use.
+  auto cache3 = std::make_shared<PieceCache>(dir / "small", 3 * 10000);
+  PieceKey keys[4];
+  for (int k = 0; k < 4; ++k) {
+    keys[k] = PieceKeyBuilder().Number(k).Finish();
+    PieceEntry entry;
+    entry.hasMp3 = true;
+    entry.mp3.assign(10000 - 200, uint8_t(k));
+    cache3->Store(keys[k], entry);
+    const fs::path path = dir / "small" / PieceKeyHex(keys[k]).substr(0, 2) / (PieceKeyHex(keys[k]) + ".piece");
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(10 - k));
+  }
+  ASSERT_TRUE(cache3->Find(keys[0]));
+  cache3->Trim();
+  EXPECT_TRUE(cache3->Find(keys[0]));
+  EXPECT_FALSE(cache3->Find(keys[1])) << "the least recently used";
+  EXPECT_TRUE(cache3->Find(keys[2]));
+  EXPECT_TRUE(cache3->Find(keys[3]));
+  EXPECT_EQ(cache3->Usage().entries, 3u);
+  EXPECT_EQ(cache3->warning(), "");
+}
+
+TEST_F(PieceCacheTest, ACacheThatCannotBeWrittenIsTurnedOffWithOneWarningAndTheOutputIsMade) {
+  OutputJob plain = CachedJob();
+  plain.cache = nullptr;
+  ASSERT_EQ(Run(std::move(plain)).status, OutputStatus::kFinished);
+  const std::string made = Out();
+  // Every entry folder a file: no entry can be written.
+  fs::create_directories(dir / "blocked");
+  for (int k = 0; k < 256; ++k) {
+    char name[3];
+    std::snprintf(name, sizeof name, "%02x", k);
+    WriteBytes(dir / "blocked" / name, "");
+  }
+  for (const fs::path& folder : {dir / "blocked", dir / "tone.wav" / "pieces"}) {
+    cache = std::make_shared<PieceCache>(folder);
+    ASSERT_EQ(Run(CachedJob()).status, OutputStatus::kFinished) << folder;
+    EXPECT_EQ(Out() == made, true) << folder;
+    EXPECT_NE(cache->warning().find("the piece cache is off"), std::string::npos) << folder;
+    EXPECT_FALSE(cache->enabled());
+  }
+  // A full disk: the child's files may not grow past the MP3 of one pause, so
+  // the MP3 is written and its entry (a little longer) is not.
+  cache = nullptr;
+  ASSERT_EQ(Run(CachedJob({Pause(1000)})).status, OutputStatus::kFinished);
+  const size_t pauseBytes = Out().size();
+  cache = std::make_shared<PieceCache>(dir / "full");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlim_t size = pauseBytes + 50;
+    const rlimit limit{size, size};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const OutputResult result = Run(CachedJob({Pause(1000)}));
+    const bool warned = cache->warning().find("the piece cache is off") != std::string::npos;
+    _exit(result.status == OutputStatus::kFinished && warned ? 10 : 11);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 10);
+  EXPECT_EQ(Entries(), 0u);
+  std::vector<fs::path> left;
+  for (const auto& e : fs::recursive_directory_iterator(dir / "full")) {
+    if (e.is_regular_file()) left.push_back(e.path());
+  }
+  EXPECT_TRUE(left.empty()) << "no half entry is left: " << (left.empty() ? "" : left[0].string());
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ std::vector<std::u16string> KeysInFile(const std::string& bytes) {
 
 TEST(SettingsRecord, KeyTableHoldsEveryKeyOnceWithItsDefault) {
   const auto table = SettingsKeyTable();
-  EXPECT_EQ(table.size(), 4u + 24u + 11u + 3u);
+  EXPECT_EQ(table.size(), 4u + 24u + 11u + 4u);
+  EXPECT_EQ(SettingIntDefault(u"缓存上限"), 1024);
   EXPECT_EQ(SettingIntDefault(u"响度均衡"), 0);
   EXPECT_EQ(SettingIntDefault(u"目标响度"), -16);
   EXPECT_EQ(SettingIntDefault(u"输出字幕"), 0);

@@ -1,5 +1,6 @@
 #include "test_util.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <array>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 
 namespace aurisona::testing {
@@ -23,6 +25,27 @@ TempDir::~TempDir() {
                                std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(path_, ec);
 }
+
+namespace {
+
+// Every test starts with an empty piece cache of its own ($XDG_CACHE_HOME,
+// which the command-line tool started by a test inherits), so no test finds
+// the pieces of another or of the user's.
+class FreshCacheListener final : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    dir_ = std::make_unique<TempDir>();
+    setenv("XDG_CACHE_HOME", dir_->path().c_str(), 1);
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override { dir_.reset(); }
+  std::unique_ptr<TempDir> dir_;
+};
+
+[[maybe_unused]] const bool kFreshCacheListener = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new FreshCacheListener);
+  return true;
+}();
+
+}  // namespace
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
