@@ -512,6 +512,9 @@ void MainWindow::ExecuteCommand(int id) {
     case cmd::kReadingsDictionary:
       PostPanelCommand(panel_cmd::kReadingsDictionary);
       break;
+    case cmd::kPieceCache:
+      PostPanelCommand(panel_cmd::kPieceCache);
+      break;
     case cmd::kShowSpoken:
       PostPanelCommand(panel_cmd::kShowSpoken);
       break;

@@ -126,6 +126,8 @@ class OutputCommandTest : public QObject {
   }
 
   void abortKeepsAPlayableFileAndShowsNoCompletion() {
+    // Without the piece cache: pauses found there would end the job before the abort.
+    IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kPieceCacheLimit, 0);
     std::u16string script;
     for (int i = 0; i < 40; ++i) script += u"<暂停5秒>";
     Load(script);
@@ -147,6 +149,37 @@ class OutputCommandTest : public QObject {
     QVERIFY(result.pieces < 40);
     QVERIFY(dialogs_->informations.isEmpty());
     QVERIFY(QFile::exists(Path(QStringLiteral("aborted.mp3"))));
+  }
+
+  // 设置 › 片段缓存: the size, then a question whether to empty it; an output
+  // again is written from the cache, the same bytes.
+  void pieceCacheEntryShowsTheSizeAndEmptiesTheCache() {
+    const QList<QAction*> actions = window_->Actions(cmd::kPieceCache);
+    QVERIFY(!actions.isEmpty());
+    actions.first()->trigger();
+    QTRY_COMPARE(dialogs_->informations.size(), 1);
+    QVERIFY2(dialogs_->informations[0].startsWith(QStringLiteral("片段缓存|") + PieceCacheText(0, 0)),
+             qPrintable(dialogs_->informations[0]));
+    Load(u"<提示音><暂停0.5秒><提示音>");
+    QCOMPARE(Output(Path(QStringLiteral("a.mp3"))).status, OutputStatus::kFinished);
+    QCOMPARE(Output(Path(QStringLiteral("b.mp3"))).status, OutputStatus::kFinished);
+    QCOMPARE(ReadFile(Path(QStringLiteral("b.mp3"))), ReadFile(Path(QStringLiteral("a.mp3"))));
+    QVERIFY(window_->statusBar()->currentMessage().isEmpty());  // no warning
+    for (const bool empty : {false, true}) {
+      dialogs_->yesNoAnswers = {empty};
+      dialogs_->questions.clear();
+      window_->ExecuteCommand(cmd::kPieceCache);
+      QTRY_COMPARE(dialogs_->questions.size(), 1);
+      // The same tone twice is one piece: two entries.
+      QVERIFY2(dialogs_->questions[0].startsWith(QStringLiteral("片段缓存|片段缓存占用 ")) &&
+                   dialogs_->questions[0].contains(QStringLiteral("（2 个片段）。")),
+               qPrintable(dialogs_->questions[0]));
+    }
+    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("片段缓存已清空"));
+    dialogs_->informations.clear();
+    window_->ExecuteCommand(cmd::kPieceCache);
+    QTRY_COMPARE(dialogs_->informations.size(), 1);
+    QVERIFY(dialogs_->informations[0].contains(PieceCacheText(0, 0)));
   }
 };
 
