@@ -219,10 +219,16 @@ TEST_F(CliRenderTest, RendersShareThePieceCacheAndItIsShownAndCleared) {
   EXPECT_EQ(entries(), 4);
   ASSERT_EQ(Render("s.txt", " --quiet").exitCode, 0);
   EXPECT_EQ(ReadBytes(dir / "out.mp3") == made, true) << "written from the cache";
+  // After an edit the new sentence, made first in its process, is the one a render without the cache makes.
+  WriteBytes(dir / "s.txt", "<男>Hello there.<暂停0.5秒><女>你好。<提示音><男>Good bye.");
+  ASSERT_EQ(Render("s.txt", " --quiet").exitCode, 0);
+  const std::string edited = ReadBytes(dir / "out.mp3");
+  ASSERT_EQ(Render("s.txt", " --quiet --no-cache").exitCode, 0);
+  EXPECT_EQ(ReadBytes(dir / "out.mp3") == edited, true);
 
   const CliRun cleared = testing::RunCli("cache --clear" + DataDir(), dir.path());
   EXPECT_EQ(cleared.exitCode, 0);
-  EXPECT_NE(cleared.err.find("removed 4 pieces"), std::string::npos) << cleared.err;
+  EXPECT_NE(cleared.err.find("removed 5 pieces"), std::string::npos) << cleared.err;
   EXPECT_EQ(entries(), 0);
 }
 
