@@ -237,12 +237,9 @@ TEST_F(CliRenderTest, ACacheThatCannotBeWrittenWarnsOnceAndTheRenderSucceeds) {
   ASSERT_EQ(Render("s.txt", " --quiet --no-cache").exitCode, 0);
   const std::string made = ReadBytes(dir / "out.mp3");
   WriteBytes(dir / "plain-file", "");
-  for (int k = 0; k < 256; ++k) {
-    char name[3];
-    std::snprintf(name, sizeof name, "%02x", k);
-    fs::create_directories(dir / "blocked" / "aurisona" / "pieces");
-    WriteBytes(dir / "blocked" / "aurisona" / "pieces" / name, "");
-  }
+  fs::create_directories(dir / "blocked" / "aurisona" / "pieces");
+  const char* hex = "0123456789abcdef";  // every entry folder a file
+  for (int k = 0; k < 256; ++k) WriteBytes(dir / "blocked/aurisona/pieces" / std::string{hex[k / 16], hex[k % 16]}, "");
   for (const char* home : {"plain-file", "blocked"}) {
     setenv("XDG_CACHE_HOME", (dir / home).c_str(), 1);
     const CliRun run = Render("s.txt", " --quiet");

@@ -28,9 +28,8 @@ TempDir::~TempDir() {
 
 namespace {
 
-// Every test starts with an empty piece cache of its own ($XDG_CACHE_HOME,
-// which the command-line tool started by a test inherits), so no test finds
-// the pieces of another or of the user's.
+// Every test starts with an empty piece cache of its own ($XDG_CACHE_HOME, inherited
+// by the command-line tool a test starts): no test finds another's or the user's pieces.
 class FreshCacheListener final : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo&) override {
     dir_ = std::make_unique<TempDir>();

@@ -155,12 +155,6 @@ class OutputCommandTest : public QObject {
   // 设置 › 片段缓存: the size, then a question whether to empty it; an output
   // again is written from the cache, the same bytes.
   void pieceCacheEntryShowsTheSizeAndEmptiesTheCache() {
-    const QList<QAction*> actions = window_->Actions(cmd::kPieceCache);
-    QVERIFY(!actions.isEmpty());
-    actions.first()->trigger();
-    QTRY_COMPARE(dialogs_->informations.size(), 1);
-    QVERIFY2(dialogs_->informations[0].startsWith(QStringLiteral("片段缓存|") + PieceCacheText(0, 0)),
-             qPrintable(dialogs_->informations[0]));
     Load(u"<提示音><暂停0.5秒><提示音>");
     QCOMPARE(Output(Path(QStringLiteral("a.mp3"))).status, OutputStatus::kFinished);
     QCOMPARE(Output(Path(QStringLiteral("b.mp3"))).status, OutputStatus::kFinished);
@@ -169,7 +163,7 @@ class OutputCommandTest : public QObject {
     for (const bool empty : {false, true}) {
       dialogs_->yesNoAnswers = {empty};
       dialogs_->questions.clear();
-      window_->ExecuteCommand(cmd::kPieceCache);
+      window_->Actions(cmd::kPieceCache).first()->trigger();
       QTRY_COMPARE(dialogs_->questions.size(), 1);
       // The same tone twice is one piece: two entries.
       QVERIFY2(dialogs_->questions[0].startsWith(QStringLiteral("片段缓存|片段缓存占用 ")) &&
@@ -180,7 +174,7 @@ class OutputCommandTest : public QObject {
     dialogs_->informations.clear();
     window_->ExecuteCommand(cmd::kPieceCache);
     QTRY_COMPARE(dialogs_->informations.size(), 1);
-    QVERIFY(dialogs_->informations[0].contains(PieceCacheText(0, 0)));
+    QVERIFY(dialogs_->informations[0].startsWith(QStringLiteral("片段缓存|") + PieceCacheText(0, 0)));
   }
 };
 
