@@ -18,6 +18,11 @@
 // 4. Synthesis speed of each engine (times real time, one thread), and what reusing
 //    repeated sentences saves on the bundled sample script: synthesis calls and
 //    render time with and without reuse.
+// 5. The piece cache: the 10-minute script rendered into an empty cache, again
+//    unchanged, and again after one sentence was edited; the length measure
+//    without the cache and with it after another sentence was edited. Each time
+//    is given as a share of the first (targets: 10 % unchanged, 15 % edited).
+//    `bench_render --cache` runs this part alone.
 // Every render runs in a fresh process (this program, re-executed with
 // --child), so the peaks do not mix.
 #include <mpg123.h>
@@ -48,6 +53,9 @@
 #include "script/memory_document.h"
 #include "script/tagged_text.h"
 #include "output/output_job.h"
+#include "output/piece_cache.h"
+#include "output/timeline.h"
+#include "reading/reading_engine.h"
 #include "speech/composite_engine.h"
 #include "speech/speech_engine.h"
 #include "speech/voice.h"
@@ -135,10 +143,23 @@ std::vector<Segment> Script(int minutes, bool sparse) {
   return list;
 }
 
-// --child MINUTES SPARSE THREADS DATA OUT: one render; prints its wall time,
-// pieces, peak memory and processor time.
-int Child(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out) {
-  const std::unique_ptr<SpeechEngine> engine = CreateSpeechEngine();
+// The script with its speech record number `edit` (from 1; 0: none) worded otherwise.
+void EditSentence(std::vector<Segment>& segments, int edit) {
+  int seen = 0;
+  for (Segment& s : segments) {
+    if (s.kind == kSegSpeech && ++seen == edit) s.text += u" Listen carefully.";
+  }
+}
+
+// --child MINUTES SPARSE THREADS DATA OUT [CACHE EDIT MEASURE]: one render;
+// prints its wall time, pieces, peak memory and processor time. With a cache
+// folder ("-": none) the job runs as the programs run it, with the timeline
+// collected; EDIT words one sentence otherwise, MEASURE only measures.
+int Child(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out,
+          const std::string& cache = {}, int edit = 0, bool measure = false) {
+  std::unique_ptr<SpeechEngine> engine = CreateSpeechEngine();
+  // As the programs speak: through the reading step.
+  if (!cache.empty()) engine = std::make_unique<ReadingSpeechEngine>(std::move(engine));
   SpeechEngine& speech = *engine;
   const VoiceSlotLists lists = DistributeVoices(speech.ListVoices());
   OutputJob job;
@@ -151,9 +172,14 @@ int Child(int minutes, bool sparse, int threads, const fs::path& data, const fs:
   job.recordFolder = data / "Record";
   job.promptTone = data / "Sound" / "tone.wav";
   job.threads = threads;
+  EditSentence(job.segments, edit);
+  job.measureOnly = measure;
+  if (!cache.empty() && cache != "-") job.cache = std::make_shared<PieceCache>(cache);
   std::atomic<bool> abort{false};
   const auto start = Clock::now();
-  const OutputResult result = RunOutputJob(std::move(job), speech, abort);
+  Timeline timeline;
+  const OutputResult result = cache.empty() ? RunOutputJob(std::move(job), speech, abort)
+                                            : RunOutputJobWithTimeline(std::move(job), speech, abort, {}, &timeline);
   const double seconds = SecondsSince(start);
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -263,10 +289,11 @@ struct ChildRun {
   bool ok = false;
 };
 
-ChildRun RunChild(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out) {
+ChildRun RunChild(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out,
+                  const std::string& cacheArgs = {}) {
   static const fs::path self = fs::read_symlink("/proc/self/exe");
   const std::string command = "'" + self.string() + "' --child " + std::to_string(minutes) + (sparse ? " 1 " : " 0 ") + std::to_string(threads) +
-                              " '" + data.string() + "' '" + out.string() + "'";
+                              " '" + data.string() + "' '" + out.string() + "'" + cacheArgs;
   ChildRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -335,7 +362,49 @@ std::string LoadAverage() {
   return line.substr(0, line.find(' ', line.find(' ', line.find(' ') + 1) + 1)) + "\n";
 }
 
-int Main(bool single) {
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Part 5: the 10-minute script through the piece cache, each run a process of its own.
+bool CacheRuns(const fs::path& dir) {
+  const fs::path data = dir / "data";
+  const std::string cache = " '" + (dir / "cache").string() + "' ";
+  auto run = [&](const char* what, const fs::path& out, const std::string& args) {
+    const ChildRun r = RunChild(10, false, 0, data, out, args);
+    if (!r.ok) std::fprintf(stderr, "bench_render: the cache run \"%s\" failed\n", what);
+    return r;
+  };
+  std::error_code ec;
+  fs::remove_all(dir / "cache", ec);
+  const ChildRun first = run("first", dir / "c1.mp3", cache + "0 0");
+  const ChildRun again = run("unchanged", dir / "c2.mp3", cache + "0 0");
+  const ChildRun edited = run("edited", dir / "c3.mp3", cache + "7 0");
+  const ChildRun fresh = run("edited, no cache", dir / "c4.mp3", " - 7 0");
+  const ChildRun measure = run("measure, no cache", dir / "m.mp3", " - 12 1");
+  const ChildRun measured = run("measure, edited", dir / "m.mp3", cache + "12 1");
+  if (!first.ok || !again.ok || !edited.ok || !fresh.ok || !measure.ok || !measured.ok) return false;
+  const bool same = ReadAll(dir / "c1.mp3") == ReadAll(dir / "c2.mp3");
+  const bool sameEdited = ReadAll(dir / "c3.mp3") == ReadAll(dir / "c4.mp3");
+  const PieceCacheUsage usage = PieceCache(dir / "cache").Usage();
+  std::printf("piece cache: first output %.2f s (%.2f s processor); %llu entries, %.1f MB\n", first.seconds, first.cpu,
+              static_cast<unsigned long long>(usage.entries), double(usage.bytes) / 1e6);
+  std::printf("CACHE unchanged: %.2f s, %.1f %% of the first (target 10 %%); processor %.2f s, %.1f %%\n",
+              again.seconds, 100 * again.seconds / first.seconds, again.cpu, 100 * again.cpu / first.cpu);
+  std::printf("CACHE one sentence edited: %.2f s, %.1f %% of the first (target 15 %%); processor %.2f s, %.1f %%\n",
+              edited.seconds, 100 * edited.seconds / first.seconds, edited.cpu, 100 * edited.cpu / first.cpu);
+  std::printf("CACHE length measure after an edit: %.2f s, %.1f %% of the measure without the cache (%.2f s; "
+              "target 15 %%); processor %.2f s, %.1f %%\n",
+              measured.seconds, 100 * measured.seconds / measure.seconds, measure.seconds, measured.cpu,
+              100 * measured.cpu / measure.cpu);
+  std::printf("the output again %s the first; the edited output %s the one made without the cache\n",
+              same ? "is byte for byte" : "DIFFERS FROM", sameEdited ? "is byte for byte" : "differs from");
+  std::printf("load average %s", LoadAverage().c_str());
+  return same;
+}
+
+fs::path BenchFolder() {
   const fs::path dir = fs::temp_directory_path() / ("aurisona-bench-render-" + std::to_string(getpid()));
   fs::create_directories(dir / "data" / "Music");
   fs::create_directories(dir / "data" / "Record");
@@ -343,6 +412,22 @@ int Main(bool single) {
   for (const BundledFile& f : BundledMusic()) WriteFile(dir / "data" / "Music" / f.name, f.bytes);
   WriteFile(dir / "data" / "Music" / "strings.wav", StringsWav());
   WriteFile(dir / "data" / "Sound" / "tone.wav", BundledPromptTones().front().bytes);
+  return dir;
+}
+
+int CacheMain() {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  std::printf("bench_render --cache: %u cores, load average %s", std::thread::hardware_concurrency(),
+              LoadAverage().c_str());
+  const fs::path dir = BenchFolder();
+  const bool ok = CacheRuns(dir);
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+  return ok ? 0 : 1;
+}
+
+int Main(bool single) {
+  const fs::path dir = BenchFolder();
   const unsigned cores = std::thread::hardware_concurrency();
 
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -402,6 +487,7 @@ int Main(bool single) {
   }
   SynthesisSpeed();
   SampleReuse(dir / "data", dir / "sample.mp3");
+  CacheRuns(dir);
   std::printf("load average at the end %s", LoadAverage().c_str());
   std::error_code ec;
   fs::remove_all(dir, ec);
@@ -415,5 +501,10 @@ int main(int argc, char** argv) {
   if (argc == 7 && std::strcmp(argv[1], "--child") == 0) {
     return aurisona::Child(std::atoi(argv[2]), std::atoi(argv[3]) != 0, std::atoi(argv[4]), argv[5], argv[6]);
   }
+  if (argc == 10 && std::strcmp(argv[1], "--child") == 0) {
+    return aurisona::Child(std::atoi(argv[2]), std::atoi(argv[3]) != 0, std::atoi(argv[4]), argv[5], argv[6], argv[7],
+                           std::atoi(argv[8]), std::atoi(argv[9]) != 0);
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--cache") == 0) return aurisona::CacheMain();
   return aurisona::Main(argc == 2 && std::strcmp(argv[1], "--single") == 0);
 }

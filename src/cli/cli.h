@@ -86,5 +86,6 @@ int PlayCommand(int argc, char** argv);
 int RecordCommand(int argc, char** argv);
 int TemplatesCommand(int argc, char** argv);
 int NewCommand(int argc, char** argv);
+int CacheCommand(int argc, char** argv);
 
 }  // namespace aurisona::cli

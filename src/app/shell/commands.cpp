@@ -61,6 +61,7 @@ constexpr CommandInfo kCommands[] = {
     // Settings
     {cmd::kSettingsPanel, u"语音参数设置(&S)", u"显示或隐藏左侧语音设置面板", u"显隐设置面板", R::kAlways, 0},
     {cmd::kReadingsDictionary, u"朗读词典(&D)...", u"指定词语的读法，并试听", nullptr, R::kAlways, 0},
+    {cmd::kPieceCache, u"片段缓存(&C)...", u"显示片段缓存占用的空间，可清空", nullptr, R::kAlways, 0},
     // View
     {cmd::kStatusBar, u"状态栏(&S)", u"显示或隐藏状态栏", u"显隐状态栏", R::kAlways, 0},
     {cmd::kProgrammeView, u"节目视图(&G)", u"显示或隐藏编辑区下方的节目视图：各段语音、暂停、提示音和音乐按时间排成一条",
@@ -116,6 +117,7 @@ constexpr MenuEntry kMenuBar[] = {
     {K::kToneMenu, 0, u"选择提示音(&T)"},
     Item(cmd::kSettingsPanel),
     Item(cmd::kReadingsDictionary),
+    Item(cmd::kPieceCache),
     End(),
     Begin(u"查看(&V)"),
     Item(cmd::kStatusBar),

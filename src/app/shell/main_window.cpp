@@ -585,6 +585,9 @@ bool MainWindow::RunPanelCommand(int id) {
     case cmd::kReadingsDictionary:
       PostPanelCommand(panel_cmd::kReadingsDictionary);
       return true;
+    case cmd::kPieceCache:
+      PostPanelCommand(panel_cmd::kPieceCache);
+      return true;
     case cmd::kShowSpoken:
       PostPanelCommand(panel_cmd::kShowSpoken);
       return true;

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include "media/missing_media.h"
@@ -28,6 +29,7 @@
 #include "script/memory_document.h"
 #include "shell/reading_dialogs.h"
 #include "shell/shell_texts.h"
+#include "output/job_cache.h"
 #include "output/subtitles.h"
 #include "output/timeline.h"
 #include "speech/composite_engine.h"
@@ -167,6 +169,9 @@ void PanelController::HandleCommand(int panelCommand) {
     case panel_cmd::kShowSpoken:
       ShowSpokenDialog();
       break;
+    case panel_cmd::kPieceCache:
+      ShowPieceCacheDialog();
+      break;
     default:
       break;
   }
@@ -232,6 +237,9 @@ OutputJob PanelController::PrepareJob(OutputCallbacks* callbacks) {
   job.recordFolder = media.directory().Record();
   job.promptTone = media.currentPromptTone();
   job.settings = OutputSettingsFrom(panel_->Record());
+  // A cache of its own per job: one that turned itself off is tried again next time.
+  cache_ = OpenPieceCache(media.directory(), media.store());
+  job.cache = cache_;
 
   if (!progress_) {
     progress_ = new OutputProgressDialog(&window_);
@@ -329,6 +337,39 @@ void PanelController::StartMeasure() {
   });
 }
 
+void PanelController::ShowCacheWarning() {
+  if (!cache_ || cache_->warning().empty()) return;
+  window_.statusBar()->showMessage(QStringLiteral("片段缓存已停用：") + QString::fromStdString(cache_->warning()),
+                                   kCacheWarningMs);
+}
+
+QString PieceCacheText(uint64_t bytes, uint64_t entries) {
+  return QStringLiteral("片段缓存占用 %1 MB（%2 个片段）。")
+      .arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1)
+      .arg(entries);
+}
+
+void PanelController::ShowPieceCacheDialog() {
+  MediaLibrary& media = window_.Media();
+  const std::shared_ptr<PieceCache> cache = OpenPieceCache(media.directory(), media.store());
+  const PieceCacheUsage usage = cache->Usage();
+  const QString text = PieceCacheText(usage.bytes, usage.entries) + u'\n' +
+                       QString::fromStdString(cache->folder().string());
+  if (usage.entries == 0) {
+    window_.Dialogs().ShowInformation(&window_, QStringLiteral("片段缓存"), text);
+    return;
+  }
+  if (!window_.Dialogs().AskYesNo(&window_, QStringLiteral("片段缓存"), text + QStringLiteral("\n\n清空片段缓存吗？"))) {
+    return;
+  }
+  std::string error;
+  if (!cache->Clear(&error)) {
+    window_.Dialogs().ShowError(&window_, QStringLiteral("清空片段缓存失败：") + QString::fromStdString(error));
+    return;
+  }
+  window_.statusBar()->showMessage(QStringLiteral("片段缓存已清空"), kCacheWarningMs);
+}
+
 QString ProgrammeLengthText(double seconds) {
   return QStringLiteral("节目总长度：") + QString::fromStdString(FormatDuration(seconds));
 }
@@ -345,6 +386,7 @@ void PanelController::RestoreEditor() {
 void PanelController::FinishOutput(const OutputResult& result, double seconds, const QString& subtitleError) {
   if (worker_.joinable()) worker_.join();
   if (progress_) progress_->hide();
+  ShowCacheWarning();
   if (result.status != OutputStatus::kFailed) window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
   if (result.status == OutputStatus::kFinished) {
     window_.Dialogs().ShowInformation(panel_.get(), Q(kOutputDoneTitle),
@@ -365,6 +407,7 @@ void PanelController::FinishMeasure(const OutputResult& result, double seconds) 
   if (worker_.joinable()) worker_.join();
   if (progress_) progress_->hide();
   RestoreEditor();
+  ShowCacheWarning();
   if (result.status == OutputStatus::kFinished) {
     window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
     window_.Dialogs().ShowInformation(panel_.get(), QString::fromUtf16(text::kMeasureTitle),

@@ -14,6 +14,7 @@
 
 #include "audio/piece_encoder.h"
 #include "audio/mp3_frame.h"
+#include "output/job_cache.h"
 #include "output/marker_walk.h"
 #include "output/timeline.h"
 #include "speech/voice_slots.h"
@@ -61,10 +62,14 @@ struct Piece {
   // A sentence said again: the earlier piece, written again in place of this one.
   std::shared_ptr<const Piece> same;
   bool dropped = false;  // never started: the job was aborted first
+  bool cached = false;   // written from the piece cache: nothing to make
+  std::optional<PieceKey> cacheKey;  // kept in the piece cache once made
+  std::string note;      // kept with it there
 };
 
 RenderResult Render(Piece& piece, const PieceSettings& settings) {
   if (piece.same) return RenderResult::NothingAdded;
+  if (piece.cached) return RenderResult::Rendered;
   const PieceSpec& s = piece.spec;
   if (piece.measureOnly) {
     return CountPiece(s.source == PieceSpec::Source::kSilence, s.milliseconds, s.path, s.kind, s.playTime,
@@ -297,6 +302,8 @@ class Job {
     OutputResult result;
     installed_ = speech_.ListVoices();
     SentenceReuse reuse(job_.segments, job_.settings, installed_);
+    JobCache cache(job_.cache, job_.settings, speech_, installed_, job_.measureOnly);
+    cache_ = &cache;
     {
       PiecePipeline pipeline(job_.settings.pieces, workers);
       MarkerWalk walk(job_.segments);
@@ -311,7 +318,11 @@ class Job {
         if (!r) break;
         const std::optional<std::u16string> key = reuse.Key(*r);
         std::shared_ptr<const Piece> same = key ? reuse.Take(*key) : nullptr;
-        std::optional<PieceSpec> spec = same ? SpeechSpec(*r) : Prepare(*r, speechFiles, submitted);
+        // The piece cache is asked before a piece is made (before a sentence is synthesised).
+        std::optional<PieceKey> cacheKey = same ? std::nullopt : cache.Key(*r, ClipPath(*r));
+        std::optional<PieceEntry> hit = cacheKey ? cache.Find(*cacheKey, *r) : std::nullopt;
+        std::optional<PieceSpec> spec = same || (hit && r->kind == kSegSpeech) ? SpeechSpec(*r)
+                                                                                : Prepare(*r, speechFiles, submitted);
         if (spec) NoteTiming(*spec, *r, walk.index());
         Advance((r->start + r->end) / 2);
         if (abort_.load()) {
@@ -325,6 +336,16 @@ class Job {
         piece->spec = std::move(*spec);
         piece->measureOnly = job_.measureOnly;
         piece->same = std::move(same);
+        if (hit) {
+          piece->cached = true;
+          piece->result = RenderResult::Rendered;
+          piece->count.mp3Frames = hit->frames;
+          piece->count.sampleRate = hit->sourceRate;
+          if (!job_.measureOnly) piece->bytes.Append(hit->mp3.data(), hit->mp3.size());
+        } else if (cacheKey) {
+          piece->cacheKey = cacheKey;
+          piece->note = cache.Note(*r);
+        }
         if (key && !piece->same) reuse.Keep(*key, piece);
         pipeline.Submit(std::move(piece));
         ++submitted;
@@ -338,6 +359,8 @@ class Job {
       }
       result.status = aborted ? OutputStatus::kAborted : OutputStatus::kFinished;
     }
+    cache.Finish();
+    cache_ = nullptr;
     if (failed_) return Fail(error_);
     if (job_.requireSound && result.pieces == 0 && result.status == OutputStatus::kFinished) {
       OutputResult empty = Fail("nothing to render");
@@ -385,6 +408,7 @@ class Job {
         }
         ++result.pieces;
         ReportTiming(*piece, sound);
+        if (piece->cacheKey) Keep(*piece);
         Advance(piece->spec.end);
         break;
       }
@@ -406,6 +430,27 @@ class Job {
         return false;
     }
     return true;
+  }
+
+  // A piece just made, into the piece cache with its length.
+  void Keep(const Piece& piece) {
+    PieceEntry entry;
+    entry.hasMp3 = !piece.measureOnly;
+    if (entry.hasMp3) entry.mp3 = piece.bytes.bytes();
+    entry.frames = piece.spec.timing.frames;
+    entry.sourceRate = piece.measureOnly ? piece.count.sampleRate : 0;
+    entry.note = piece.note;
+    cache_->Store(*piece.cacheKey, entry);
+  }
+
+  // The file a clip, recording or prompt tone record plays; empty for others.
+  fs::path ClipPath(const Segment& r) const {
+    switch (r.kind) {
+      case kSegPromptTone: return job_.promptTone;
+      case kSegMusic: return MediaPath(job_.overlayMusicFolder, job_.musicFolder, r.text);
+      case kSegRecording: return MediaPath(job_.overlayRecordFolder, job_.recordFolder, r.text);
+      default: return {};
+    }
   }
 
   // The piece of a speech record said again: selected as it is spoken, nothing to make.
@@ -538,6 +583,7 @@ class Job {
   const std::atomic<bool>& abort_;
   const OutputCallbacks& callbacks_;
   std::vector<Voice> installed_;
+  JobCache* cache_ = nullptr;  // while the job runs
   int high_ = 0;
   uint64_t frames_ = 0;
   std::vector<int> visits_;  // times each record was reached by the walk

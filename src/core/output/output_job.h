@@ -12,6 +12,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,8 @@
 #include "speech/speech_engine.h"
 
 namespace aurisona {
+
+class PieceCache;
 
 inline constexpr std::u16string_view kOutputEmptyMessage = u"当前内容为空，不能合成输出！";
 inline constexpr std::u16string_view kOutputDoneMessage =
@@ -56,6 +59,9 @@ struct OutputJob {
   // A job that would write no piece at all fails (OutputResult::empty) and
   // leaves no file, instead of writing an empty one.
   bool requireSound = false;
+  // Pieces made before are written from here, and new ones kept here (none when
+  // null). A measuring job keeps only the pieces' lengths.
+  std::shared_ptr<PieceCache> cache;
 };
 
 // One piece as it stands in the MP3, reported in order once it is written.
@@ -66,7 +72,8 @@ struct PieceTiming {
   int voiceSlot = 0;        // speech: the voice slot that spoke it
   uint64_t firstFrame = 0;  // MP3 frames before the piece
   uint64_t frames = 0;      // MP3 frames of the piece (1152 samples at 44100 Hz each)
-  uint32_t sourceRate = 0;  // sample rate of the piece's source PCM
+  uint32_t sourceRate = 0;  // measure only: sample rate of the piece's source PCM (0 from a rendered
+                            // piece found in the cache)
   std::filesystem::path source;  // the file it was made from (empty for a pause)
 };
 

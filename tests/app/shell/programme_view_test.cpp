@@ -11,18 +11,18 @@
 #include <QtTest>
 #include <fstream>
 
-#include "core/output_test_support.h"
+#include "app_test_util.h"
 #include "files/templates.h"
 #include "settings/ini_store.h"
 #include "settings/settings_keys.h"
 #include "shell/programme_view.h"
 #include "shell/script_editor_port.h"
-#include "shell/scripted_dialogs.h"
-#include "shell/shell_test_util.h"
+#include "support/wav.h"
 #include "shell/template_dialog.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;
+using namespace aurisona::app_test;
 
 namespace {
 
@@ -72,7 +72,7 @@ class ProgrammeViewTest : public QObject {
 
   void blocksFollowTheTimelineAndClicksMoveTheCaret() {
     View().SetDelay(0);
-    LoadTagged(*window_, kEveryPiece);
+    WindowSuite::LoadInto(*window_, kEveryPiece);
     QTRY_VERIFY_WITH_TIMEOUT(!View().IsStale() && !View().IsMeasuring() && !View().Blocks().empty(), 120000);
 
     const QString script = temp_->filePath(QStringLiteral("every.txt"));

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <csetjmp>
+#include <cstdlib>
 #include <mutex>
 
 #include "speech/ascii_text.h"
@@ -121,6 +122,10 @@ SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
 
   flite_feat_set_float(voice.flite->features, "duration_stretch",
                        static_cast<float>(voice.duration_stretch * SpeechDurationFactor(rate)));
+  // The noise of Flite's voiced and unvoiced excitation comes from the C library's rand():
+  // started from one seed, a sentence sounds the same whatever was synthesised before it,
+  // so a sentence said again, or kept in the piece cache, is the sentence as made now.
+  std::srand(1);
   Utterance utt;
   utt.u = SynthesiseGuarded(input.c_str(), voice.flite);
   if (!utt.u) return SynthesisStatus::kFailed;
