@@ -373,7 +373,8 @@ class Job {
       }
       // An abort keeps only the pieces already being encoded (in order, up
       // to the first that was not started); otherwise every piece is written.
-      if (aborted) pipeline.DropWaiting();
+      // A failed job drops them as well: nothing more will be written.
+      if (aborted || failed_) pipeline.DropWaiting();
       while (!failed_ && pipeline.InFlight() > 0 && WriteFront(pipeline, out, true, result)) {
       }
       result.status = aborted ? OutputStatus::kAborted : OutputStatus::kFinished;
