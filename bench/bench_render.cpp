@@ -1,7 +1,7 @@
 // MP3 output: render throughput against the lame command-line encoder, and
 // peak memory of a 10-minute and a 60-minute script.
 //
-//   bench_render [--single]
+//   bench_render [--single | --workers]
 //
 // 1. Renders a script of about ten minutes (speech by the default voices, the English
 //    alternating between the male and the female one, the prompt tone, MP3 and WAV
@@ -19,7 +19,8 @@
 // --single also renders the 10-minute script on one thread, for reference.
 //
 // 4. Synthesis alone through the speech workers: the same English sentences, alternating
-//    the default male and female voices, with one worker and with two (both warmed up).
+//    the default male and female voices, with one worker and with two (both warmed up);
+//    --workers runs only this.
 // 5. Synthesis speed of each engine (times real time, one thread), and what reusing
 //    repeated sentences saves on the bundled sample script: synthesis calls and
 //    render time with and without reuse.
@@ -253,7 +254,9 @@ double WorkerSynthesis(int workers, const std::vector<std::pair<std::u16string, 
     for (auto& t : threads) t.join();
     return rate > 0 ? static_cast<double>(samples) / rate : 0.0;  // every default English voice is at one rate
   };
-  speakAll(static_cast<size_t>(2 * workers));  // every worker started, both voices loaded
+  // Every worker started with both voices loaded: each sentence takes a worker for a while,
+  // so the workers take turns.
+  speakAll(static_cast<size_t>(6 * workers));
   const auto start = Clock::now();
   *audio = speakAll(sentences.size());
   return SecondsSince(start);
@@ -485,6 +488,10 @@ int Main(bool single) {
 int main(int argc, char** argv) {
   if (argc == 7 && std::strcmp(argv[1], "--child") == 0) {
     return aurisona::Child(std::atoi(argv[2]), std::atoi(argv[3]) != 0, std::atoi(argv[4]), argv[5], argv[6]);
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--workers") == 0) {
+    aurisona::WorkerScaling();
+    return 0;
   }
   return aurisona::Main(argc == 2 && std::strcmp(argv[1], "--single") == 0);
 }
