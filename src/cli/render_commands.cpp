@@ -1,6 +1,7 @@
 // aurisona-cli render and voices.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,6 +18,7 @@
 #include "script/memory_document.h"
 #include "settings/settings_record.h"
 #include "speech/composite_engine.h"
+#include "speech/worker_engine.h"
 #include "speech/voice.h"
 #include "util/temp_registry.h"
 #include "util/text.h"
@@ -159,7 +161,10 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
   }
 
   // With the data directory's command voices and its readings dictionary.
-  setup->speech = std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine({library.directory().root()}));
+  // Sentences are synthesised in worker processes, as many at once as pieces are made.
+  const auto threads = args.Option("--threads");
+  setup->speech = std::make_unique<ReadingSpeechEngine>(
+      CreateWorkerSpeechEngine({library.directory().root()}, threads ? std::clamp(std::atoi(threads->c_str()), 0, 64) : 0));
   setup->speech->SetDictionary(LoadReadings(library.directory()));
   SettingsRecord& record = setup->record;
   record.Load(library.store());

@@ -17,6 +17,7 @@
 #include "output/output_job.h"
 #include "output/piece_cache.h"
 #include "output/timeline.h"
+#include "speech/worker_engine.h"
 
 namespace aurisona {
 namespace {
@@ -303,7 +304,8 @@ TEST_F(OutputJobTest, ThreadsDoNotChangeTheBytes) {
   WriteBytes(dir / "Music" / "clip.mp3", Mp3Of(Sine(2 * 44100, 2, 441, 44100, 10000)));
   ASSERT_EQ(Run(Job(LongScript(), 1)).status, OutputStatus::kFinished);
   const std::string single = Out();
-  const std::vector<std::string> calls = engine.calls;
+  std::vector<std::string> calls = engine.calls;
+  std::sort(calls.begin(), calls.end());
   ASSERT_EQ(testing::WalkFrames(single).problem, "");
   for (int threads : {2, 4}) {
     engine.calls.clear();
@@ -311,7 +313,68 @@ TEST_F(OutputJobTest, ThreadsDoNotChangeTheBytes) {
     ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
     EXPECT_EQ(Out() == single, true) << threads << " threads: " << Out().size() << " bytes, one thread "
                                      << single.size();
+    std::sort(engine.calls.begin(), engine.calls.end());  // synthesised side by side
     EXPECT_EQ(engine.calls, calls);
+  }
+}
+
+// The real engines in worker processes: one worker or several, and a second run, give
+// the same bytes; the sentences' voices alternate, so every worker speaks with each.
+TEST_F(OutputJobTest, SpeechWorkersDoNotChangeTheBytes) {
+  std::string first;
+  for (int workers : {1, 2, 3, 2}) {
+    const auto speech = CreateWorkerSpeechEngine({}, workers);
+    ASSERT_TRUE(speech->HasWorkerProgram());
+    const VoiceSlotLists lists = DistributeVoices(speech->ListVoices());
+    OutputJob job = Job({}, workers);
+    for (size_t k = 0; k < kVoiceSlotCount; ++k) job.settings.voices[k].voice = lists[k].empty() ? u"" : lists[k][0];
+    const std::u16string english[] = {u"The museum is closed on Mondays.", u"What does the woman want to buy?",
+                                      u"She will take the seven o'clock train.", u"The tickets cost twelve dollars."};
+    for (int k = 0; k < 8; ++k) job.segments.push_back(Say(k % 2, english[k % 4], 0, 5 * k, 5 * k + 5));
+    job.segments.push_back(Say(0, u"请听下面一段对话。", 1, 40, 45));
+    const OutputResult result = RunOutputJob(std::move(job), *speech, abort);
+    ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
+    EXPECT_EQ(result.pieces, 9);
+    if (first.empty()) first = Out();
+    EXPECT_TRUE(Out() == first) << workers << " workers";
+  }
+}
+
+// A worker that dies or stops answering in the middle of a sentence fails the render
+// naming the sentence; the program goes on, and the next render gets a new worker.
+TEST_F(OutputJobTest, AWorkerThatDiesOrHangsFailsTheSentenceAndIsReplaced) {
+  fs::create_directories(dir / "data" / "voices");
+  const struct {
+    std::string command;
+    int limit_ms;
+    std::string why;
+  } cases[] = {
+      {"kill -KILL $PPID", 60000, "the speech worker ended while speaking \"Say this\""},
+      {"kill -STOP $PPID", 2000, "no answer from the speech worker within 2 s for \"Say this\" (killed)"},
+  };
+  for (const auto& [command, limit_ms, why] : cases) {
+    WriteBytes(dir / "data" / "voices" / "Bad.ini",
+               "language = en-US\ngender = male\nrate = 16000\ncommand = " + command + "\n");
+    SpeechWorkerOptions options;
+    options.engines.data_directory = dir / "data";
+    options.workers = 2;
+    options.time_limit_ms = limit_ms;
+    WorkerSpeechEngine speech(options);
+    OutputJob job = Job({Pause(100), Say(0, u"Say this"), Pause(100)}, 2);
+    job.settings.voices[2].voice = u"Bad";
+    WriteBytes(dir / "out.mp3", "old");
+    const OutputResult failed = RunOutputJob(std::move(job), speech, abort);
+    EXPECT_EQ(failed.status, OutputStatus::kFailed);
+    EXPECT_NE(failed.error.find("the speech engine cannot say: Say this (voice Bad: " + why), std::string::npos)
+        << failed.error;
+    EXPECT_TRUE(Out() == "old");
+    EXPECT_TRUE(speech.Workers().empty());  // the one that spoke is gone, and reaped
+    const VoiceSlotLists lists = DistributeVoices(speech.ListVoices());
+    job = Job({Say(0, u"Say this")}, 2);
+    job.settings.voices[2].voice = lists[2][0];
+    const OutputResult again = RunOutputJob(std::move(job), speech, abort);
+    EXPECT_EQ(again.status, OutputStatus::kFinished) << again.error;
+    EXPECT_EQ(speech.Workers().size(), 1u);
   }
 }
 

@@ -27,6 +27,7 @@
 #include "shell/preview_engine.h"
 #include "shell/programme_view.h"
 #include "script/memory_document.h"
+#include "speech/worker_engine.h"
 #include "shell/reading_dialogs.h"
 #include "shell/shell_texts.h"
 #include "output/job_cache.h"
@@ -91,9 +92,13 @@ void OutputProgressDialog::closeEvent(QCloseEvent* event) {
 
 PanelController::PanelController(MainWindow& window)
     : window_(window),
-      speech_(std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine({window.Media().directory().root()}))) {
-  speech_->SetDictionary(std::make_shared<const ReadingDictionary>(
-      ReadingDictionary::Load(window.Media().directory().Readings(), nullptr)));
+      speech_(std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine({window.Media().directory().root()}))),
+      outputSpeech_(
+          std::make_unique<ReadingSpeechEngine>(CreateWorkerSpeechEngine({window.Media().directory().root()}))) {
+  const auto dictionary = std::make_shared<const ReadingDictionary>(
+      ReadingDictionary::Load(window.Media().directory().Readings(), nullptr));
+  speech_->SetDictionary(dictionary);
+  outputSpeech_->SetDictionary(dictionary);
   StartSpeechEnginesEarly();  // loaded while the window opens, ready for the first preview
   panel_ = std::make_unique<SettingsPanel>(*speech_, window.Media().directory().SetupIni());
   preview_ = new PreviewEngine(window, *panel_, *speech_);
@@ -192,7 +197,8 @@ void PanelController::ShowDictionaryDialog() {
   dictionaryDialog_->setAttribute(Qt::WA_DeleteOnClose);
   // From the next sentence on, render, preview, timeline and the length measure read with it.
   dictionaryDialog_->applied = [this](std::shared_ptr<const ReadingDictionary> dictionary) {
-    speech_->SetDictionary(std::move(dictionary));
+    speech_->SetDictionary(dictionary);
+    outputSpeech_->SetDictionary(std::move(dictionary));
   };
   dictionaryDialog_->open();
 }
@@ -303,7 +309,7 @@ void PanelController::StartOutput() {
   worker_ = std::thread([this, job = std::move(job), callbacks, subtitles, title]() mutable {
     const std::filesystem::path output = job.output;
     Timeline timeline;
-    const OutputResult result = RunOutputJobWithTimeline(std::move(job), *speech_, abort_, callbacks, &timeline);
+    const OutputResult result = RunOutputJobWithTimeline(std::move(job), *outputSpeech_, abort_, callbacks, &timeline);
     QString subtitleError;
     std::string error;
     if (subtitles && result.status != OutputStatus::kFailed &&
@@ -330,7 +336,7 @@ void PanelController::StartMeasure() {
   job.measureOnly = true;
   worker_ = std::thread([this, job = std::move(job), callbacks]() mutable {
     Timeline timeline;
-    const OutputResult result = RunOutputJobWithTimeline(std::move(job), *speech_, abort_, callbacks, &timeline);
+    const OutputResult result = RunOutputJobWithTimeline(std::move(job), *outputSpeech_, abort_, callbacks, &timeline);
     const double seconds = timeline.seconds();
     QMetaObject::invokeMethod(this, [this, result, seconds] { FinishMeasure(result, seconds); },
                               Qt::QueuedConnection);

@@ -116,7 +116,9 @@ class PanelController final : public QObject, public SettingsPanelPort {
   static constexpr int kCacheWarningMs = 15000;
 
   MainWindow& window_;
-  std::unique_ptr<ReadingSpeechEngine> speech_;
+  std::unique_ptr<ReadingSpeechEngine> speech_;  // the panel and the preview: in this process, streamed
+  // Render and the length measure: sentences spoken side by side in worker processes.
+  std::unique_ptr<ReadingSpeechEngine> outputSpeech_;
   std::unique_ptr<SettingsPanel> panel_;
   PreviewEngine* preview_ = nullptr;  // a child of the panel
   OutputProgressDialog* progress_ = nullptr;

@@ -2,10 +2,12 @@
 // carries sound (speech, prompt tone, music, recording, pause) as an MP3
 // stream of its own; the streams are appended in order to one file.
 //
-// Speech is synthesised on the job's thread (a sentence said again with the same voice,
-// rate and volume reuses the piece of its first reading); pieces are encoded on a pool of
-// worker threads with a bounded number in flight and written in order, so the
-// file is byte for byte what a one-thread render gives.
+// Pieces are made on a pool of threads with a bounded number in flight: a speech piece's
+// sentence is synthesised there (side by side when the engine speaks in several worker
+// processes) and then encoded, and pieces are written in order, so the file is byte for
+// byte what a one-thread render gives. The voice of each sentence is chosen on the job's
+// thread in the script's order. A sentence said again with the same voice, rate and volume
+// reuses the piece of its first reading.
 #pragma once
 
 #include <array>
@@ -52,7 +54,7 @@ struct OutputJob {
   std::filesystem::path overlayMusicFolder;
   std::filesystem::path overlayRecordFolder;
   OutputJobSettings settings;
-  int threads = 0;                 // encoding threads; 0 = one per core
+  int threads = 0;                 // threads that synthesise and encode pieces; 0 = one per core
   // Measure only: every piece is rendered up to the encoder and its MP3 frames
   // are counted as the encoder would write them; no file is written.
   bool measureOnly = false;

@@ -81,6 +81,7 @@ cst_utterance* SynthesiseGuarded(const char* text, cst_voice* voice) {
   jmp_buf* previous = cst_errjmp;
   cst_errjmp = &target;
   cst_utterance* volatile u = nullptr;
+  ResetSpeechRandomness();  // the noise of unvoiced sounds
   if (setjmp(target) == 0) u = flite_synth_text(text, voice);
   else u = nullptr;  // the utterance Flite was building is lost with the error
   cst_errjmp = previous;
