@@ -1,10 +1,13 @@
 // MP3 output: render throughput against the lame command-line encoder, and
 // peak memory of a 10-minute and a 60-minute script.
 //
-//   bench_render [--single]
+//   bench_render [--single | --workers]
 //
-// 1. Renders a script of about ten minutes (speech by the default voices, the prompt
-//    tone, MP3 and WAV music, pauses) on all cores, in a child process.
+// 1. Renders a script of about ten minutes (speech by the default voices, the English
+//    alternating between the male and the female one, the prompt tone, MP3 and WAV
+//    music, pauses) on all cores, in a child process, with the speech worker processes
+//    the program uses; its processor time counts the workers' too, and how busy the
+//    cores were is that time over the wall time of every core.
 // 2. Decodes that MP3 to raw PCM and times `lame` on the same PCM with the
 //    job's settings (CBR 128 kbit/s, joint stereo, -q 0, no tag, no bit
 //    reservoir); lame runs on one thread. The ratio of the two throughputs is
@@ -15,9 +18,17 @@
 // machine the wall-time ratio says little when other work takes the cores.
 // --single also renders the 10-minute script on one thread, for reference.
 //
-// 4. Synthesis speed of each engine (times real time, one thread), and what reusing
+// 4. Synthesis alone through the speech workers: the same English sentences, alternating
+//    the default male and female voices, with one worker and with two (both warmed up);
+//    --workers runs only this.
+// 5. Synthesis speed of each engine (times real time, one thread), and what reusing
 //    repeated sentences saves on the bundled sample script: synthesis calls and
 //    render time with and without reuse.
+// 5. The piece cache: the 10-minute script rendered into an empty cache, again
+//    unchanged, and again after one sentence was edited; the length measure
+//    without the cache and with it after another sentence was edited. Each time
+//    is given as a share of the first (targets: 10 % unchanged, 15 % edited).
+//    `bench_render --cache` runs this part alone.
 // Every render runs in a fresh process (this program, re-executed with
 // --child), so the peaks do not mix.
 #include <mpg123.h>
@@ -48,9 +59,13 @@
 #include "script/memory_document.h"
 #include "script/tagged_text.h"
 #include "output/output_job.h"
+#include "output/piece_cache.h"
+#include "output/timeline.h"
+#include "reading/reading_engine.h"
 #include "speech/composite_engine.h"
 #include "speech/speech_engine.h"
 #include "speech/voice.h"
+#include "speech/worker_engine.h"
 #include "util/text.h"
 
 extern char** environ;
@@ -135,10 +150,23 @@ std::vector<Segment> Script(int minutes, bool sparse) {
   return list;
 }
 
-// --child MINUTES SPARSE THREADS DATA OUT: one render; prints its wall time,
-// pieces, peak memory and processor time.
-int Child(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out) {
-  const std::unique_ptr<SpeechEngine> engine = CreateSpeechEngine();
+// The script with its speech record number `edit` (from 1; 0: none) worded otherwise.
+void EditSentence(std::vector<Segment>& segments, int edit) {
+  int seen = 0;
+  for (Segment& s : segments) {
+    if (s.kind == kSegSpeech && ++seen == edit) s.text += u" Listen carefully.";
+  }
+}
+
+// --child MINUTES SPARSE THREADS DATA OUT [CACHE EDIT MEASURE]: one render;
+// prints its wall time, pieces, peak memory and processor time. With a cache
+// folder ("-": none) the job runs as the programs run it, with the timeline
+// collected; EDIT words one sentence otherwise, MEASURE only measures.
+int Child(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out,
+          const std::string& cache = {}, int edit = 0, bool measure = false) {
+  std::unique_ptr<SpeechEngine> engine = CreateWorkerSpeechEngine({}, threads);
+  // As the programs speak: through the reading step.
+  if (!cache.empty()) engine = std::make_unique<ReadingSpeechEngine>(std::move(engine));
   SpeechEngine& speech = *engine;
   const VoiceSlotLists lists = DistributeVoices(speech.ListVoices());
   OutputJob job;
@@ -151,16 +179,27 @@ int Child(int minutes, bool sparse, int threads, const fs::path& data, const fs:
   job.recordFolder = data / "Record";
   job.promptTone = data / "Sound" / "tone.wav";
   job.threads = threads;
+  EditSentence(job.segments, edit);
+  job.measureOnly = measure;
+  if (!cache.empty() && cache != "-") job.cache = std::make_shared<PieceCache>(cache);
   std::atomic<bool> abort{false};
   const auto start = Clock::now();
-  const OutputResult result = RunOutputJob(std::move(job), speech, abort);
+  Timeline timeline;
+  const OutputResult result = cache.empty() ? RunOutputJob(std::move(job), speech, abort)
+                                            : RunOutputJobWithTimeline(std::move(job), speech, abort, {}, &timeline);
   const double seconds = SecondsSince(start);
+  engine.reset();  // the workers end and are waited for: their times count below
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  std::printf("%f %d %ld %f %d\n", seconds, result.pieces, usage.ru_maxrss, cpu,
-              result.status == OutputStatus::kFinished ? 0 : 1);
+  rusage workers{};
+  getrusage(RUSAGE_CHILDREN, &workers);
+  auto cpu = [](const rusage& u) {
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  };
+  // Peak memory: this process and the largest worker.
+  std::printf("%f %d %ld %f %d\n", seconds, result.pieces, usage.ru_maxrss + workers.ru_maxrss,
+              cpu(usage) + cpu(workers), result.status == OutputStatus::kFinished ? 0 : 1);
   return result.status == OutputStatus::kFinished ? 0 : 1;
 }
 
@@ -218,6 +257,62 @@ void SynthesisSpeed() {
   }
 }
 
+// Synthesis alone through `workers` speech workers, as many threads asking at once.
+double WorkerSynthesis(int workers, const std::vector<std::pair<std::u16string, std::u16string>>& sentences,
+                       double* audio) {
+  const auto engine = CreateWorkerSpeechEngine({}, workers);
+  auto speakAll = [&](size_t count) {
+    std::atomic<size_t> next{0};
+    std::atomic<int64_t> samples{0};
+    std::atomic<int> rate{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < workers; ++t) {
+      threads.emplace_back([&] {
+        for (size_t i; (i = next++) < count;) {
+          SpeechAudio a;
+          engine->SynthesizeAll(sentences[i % sentences.size()].second, sentences[i % sentences.size()].first, 0, 100,
+                                &a);
+          samples += static_cast<int64_t>(a.samples.size());
+          rate = a.sample_rate;
+        }
+      });
+    }
+    for (auto& t : threads) t.join();
+    return rate > 0 ? static_cast<double>(samples) / rate : 0.0;  // every default English voice is at one rate
+  };
+  // Every worker started with both voices loaded: each sentence takes a worker for a while,
+  // so the workers take turns.
+  speakAll(static_cast<size_t>(6 * workers));
+  const auto start = Clock::now();
+  *audio = speakAll(sentences.size());
+  return SecondsSince(start);
+}
+
+void WorkerScaling() {
+  const VoiceSlotLists lists = DistributeVoices(CreateSpeechEngine()->ListVoices());
+  if (lists[2].empty() || lists[3].empty()) return;
+  const std::u16string english[] = {
+      u"Listen to the conversation between two students about their plans for the weekend.",
+      u"The train to London leaves at 7:45 from platform 3, and the tickets cost 12 dollars.",
+      u"Mr. Brown asked Mary to meet him at the library at half past four on Friday.",
+      u"In part two, the man says he will visit his grandmother on Saturday morning.",
+      u"What does the woman want to buy for her brother's birthday?",
+      u"The museum is closed on Mondays, so they decide to go on Tuesday afternoon."};
+  std::vector<std::pair<std::u16string, std::u16string>> sentences;
+  for (int round = 0; round < 2; ++round) {
+    for (size_t i = 0; i < std::size(english); ++i) sentences.emplace_back(lists[2 + (i % 2)].front(), english[i]);
+  }
+  double audio1 = 0;
+  double audio2 = 0;
+  const double one = WorkerSynthesis(1, sentences, &audio1);
+  const double two = WorkerSynthesis(2, sentences, &audio2);
+  std::printf("WORKERS synthesis alone, %zu sentences alternating %s and %s: 1 worker %.2f s, 2 workers %.2f s "
+              "(%.1f s of speech each): 2 workers %.2fx one (target 1.7)\n",
+              sentences.size(), Utf16ToUtf8(lists[2].front()).c_str(), Utf16ToUtf8(lists[3].front()).c_str(), one,
+              two, audio1, one / two);
+  if (audio1 != audio2) std::printf("the two runs made different amounts of speech\n");
+}
+
 void SampleReuse(const fs::path& data, const fs::path& out) {
   MediaLists media;
   for (const BundledFile& f : BundledMusic()) media.music.push_back(Utf8ToUtf16(f.name));
@@ -263,10 +358,11 @@ struct ChildRun {
   bool ok = false;
 };
 
-ChildRun RunChild(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out) {
+ChildRun RunChild(int minutes, bool sparse, int threads, const fs::path& data, const fs::path& out,
+                  const std::string& cacheArgs = {}) {
   static const fs::path self = fs::read_symlink("/proc/self/exe");
   const std::string command = "'" + self.string() + "' --child " + std::to_string(minutes) + (sparse ? " 1 " : " 0 ") + std::to_string(threads) +
-                              " '" + data.string() + "' '" + out.string() + "'";
+                              " '" + data.string() + "' '" + out.string() + "'" + cacheArgs;
   ChildRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -335,7 +431,49 @@ std::string LoadAverage() {
   return line.substr(0, line.find(' ', line.find(' ', line.find(' ') + 1) + 1)) + "\n";
 }
 
-int Main(bool single) {
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Part 5: the 10-minute script through the piece cache, each run a process of its own.
+bool CacheRuns(const fs::path& dir) {
+  const fs::path data = dir / "data";
+  const std::string cache = " '" + (dir / "cache").string() + "' ";
+  auto run = [&](const char* what, const fs::path& out, const std::string& args) {
+    const ChildRun r = RunChild(10, false, 0, data, out, args);
+    if (!r.ok) std::fprintf(stderr, "bench_render: the cache run \"%s\" failed\n", what);
+    return r;
+  };
+  std::error_code ec;
+  fs::remove_all(dir / "cache", ec);
+  const ChildRun first = run("first", dir / "c1.mp3", cache + "0 0");
+  const ChildRun again = run("unchanged", dir / "c2.mp3", cache + "0 0");
+  const ChildRun edited = run("edited", dir / "c3.mp3", cache + "7 0");
+  const ChildRun fresh = run("edited, no cache", dir / "c4.mp3", " - 7 0");
+  const ChildRun measure = run("measure, no cache", dir / "m.mp3", " - 12 1");
+  const ChildRun measured = run("measure, edited", dir / "m.mp3", cache + "12 1");
+  if (!first.ok || !again.ok || !edited.ok || !fresh.ok || !measure.ok || !measured.ok) return false;
+  const bool same = ReadAll(dir / "c1.mp3") == ReadAll(dir / "c2.mp3");
+  const bool sameEdited = ReadAll(dir / "c3.mp3") == ReadAll(dir / "c4.mp3");
+  const PieceCacheUsage usage = PieceCache(dir / "cache").Usage();
+  std::printf("piece cache: first output %.2f s (%.2f s processor); %llu entries, %.1f MB\n", first.seconds, first.cpu,
+              static_cast<unsigned long long>(usage.entries), double(usage.bytes) / 1e6);
+  std::printf("CACHE unchanged: %.2f s, %.1f %% of the first (target 10 %%); processor %.2f s, %.1f %%\n",
+              again.seconds, 100 * again.seconds / first.seconds, again.cpu, 100 * again.cpu / first.cpu);
+  std::printf("CACHE one sentence edited: %.2f s, %.1f %% of the first (target 15 %%); processor %.2f s, %.1f %%\n",
+              edited.seconds, 100 * edited.seconds / first.seconds, edited.cpu, 100 * edited.cpu / first.cpu);
+  std::printf("CACHE length measure after an edit: %.2f s, %.1f %% of the measure without the cache (%.2f s; "
+              "target 15 %%); processor %.2f s, %.1f %%\n",
+              measured.seconds, 100 * measured.seconds / measure.seconds, measure.seconds, measured.cpu,
+              100 * measured.cpu / measure.cpu);
+  std::printf("the output again %s the first; the edited output %s the one made without the cache\n",
+              same ? "is byte for byte" : "DIFFERS FROM", sameEdited ? "is byte for byte" : "differs from");
+  std::printf("load average %s", LoadAverage().c_str());
+  return same;
+}
+
+fs::path BenchFolder() {
   const fs::path dir = fs::temp_directory_path() / ("aurisona-bench-render-" + std::to_string(getpid()));
   fs::create_directories(dir / "data" / "Music");
   fs::create_directories(dir / "data" / "Record");
@@ -343,6 +481,22 @@ int Main(bool single) {
   for (const BundledFile& f : BundledMusic()) WriteFile(dir / "data" / "Music" / f.name, f.bytes);
   WriteFile(dir / "data" / "Music" / "strings.wav", StringsWav());
   WriteFile(dir / "data" / "Sound" / "tone.wav", BundledPromptTones().front().bytes);
+  return dir;
+}
+
+int CacheMain() {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  std::printf("bench_render --cache: %u cores, load average %s", std::thread::hardware_concurrency(),
+              LoadAverage().c_str());
+  const fs::path dir = BenchFolder();
+  const bool ok = CacheRuns(dir);
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+  return ok ? 0 : 1;
+}
+
+int Main(bool single) {
+  const fs::path dir = BenchFolder();
   const unsigned cores = std::thread::hardware_concurrency();
 
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -376,8 +530,12 @@ int Main(bool single) {
               audio, ten.pieces, cores, ten.seconds, audio / ten.seconds, ten.cpu);
   std::printf("lame on the same PCM (one thread): %.2f s (%.1fx real time), %.2f s of processor time\n", lame.seconds,
               audio / lame.seconds, lame.cpu);
-  std::printf("THROUGHPUT RATIO render / lame (best of 2): %.2f (target 1.6); processor time render / lame: %.2f\n",
+  std::printf("THROUGHPUT RATIO render / lame (best of 2): %.2f (target 1.1 on 2 cores); processor time render / "
+              "lame: %.2f\n",
               lame.seconds / ten.seconds, ten.cpu / lame.cpu);
+  std::printf("BUSY: the render's %.2f s of processor time (workers included) over %u cores for %.2f s: %.0f %% "
+              "(target 85 %%)\n",
+              ten.cpu, cores, ten.seconds, 100.0 * ten.cpu / (cores * ten.seconds));
   if (single) {
     const ChildRun one = RunChild(10, false, 1, dir / "data", dir / "one.mp3");
     if (one.ok) {
@@ -400,8 +558,10 @@ int Main(bool single) {
     std::printf("PEAK MEMORY (ru_maxrss): 10 min %ld KB, 60 min %ld KB, ratio %.3f (flat: within 10 %%)\n",
                 m10.maxRssKb, m60.maxRssKb, static_cast<double>(m60.maxRssKb) / static_cast<double>(m10.maxRssKb));
   }
+  WorkerScaling();
   SynthesisSpeed();
   SampleReuse(dir / "data", dir / "sample.mp3");
+  CacheRuns(dir);
   std::printf("load average at the end %s", LoadAverage().c_str());
   std::error_code ec;
   fs::remove_all(dir, ec);
@@ -414,6 +574,15 @@ int Main(bool single) {
 int main(int argc, char** argv) {
   if (argc == 7 && std::strcmp(argv[1], "--child") == 0) {
     return aurisona::Child(std::atoi(argv[2]), std::atoi(argv[3]) != 0, std::atoi(argv[4]), argv[5], argv[6]);
+  }
+  if (argc == 10 && std::strcmp(argv[1], "--child") == 0) {
+    return aurisona::Child(std::atoi(argv[2]), std::atoi(argv[3]) != 0, std::atoi(argv[4]), argv[5], argv[6], argv[7],
+                           std::atoi(argv[8]), std::atoi(argv[9]) != 0);
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--cache") == 0) return aurisona::CacheMain();
+  if (argc == 2 && std::strcmp(argv[1], "--workers") == 0) {
+    aurisona::WorkerScaling();
+    return 0;
   }
   return aurisona::Main(argc == 2 && std::strcmp(argv[1], "--single") == 0);
 }

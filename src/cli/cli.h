@@ -84,5 +84,8 @@ int VoicesCommand(int argc, char** argv);
 int SpokenCommand(int argc, char** argv);
 int PlayCommand(int argc, char** argv);
 int RecordCommand(int argc, char** argv);
+int TemplatesCommand(int argc, char** argv);
+int NewCommand(int argc, char** argv);
+int CacheCommand(int argc, char** argv);
 
 }  // namespace aurisona::cli

@@ -58,20 +58,34 @@ const Command kCommands[] = {
      "              script text and every whole clip or recording), say on standard\n"
      "              error what was lost, and exit 0 when the script text was read\n",
      {}, {"--recover"}, 2, 2, nullptr},
-    {"render", aurisona::cli::RenderCommand, "IN -o OUT.mp3 [--threads N] [--lrc] [--srt]",
+    {"render", aurisona::cli::RenderCommand, "IN -o OUT.mp3 [--threads N] [--lrc] [--srt] [--no-cache]",
      "voice the script and write one MP3 file\n"
      "  -o, --output OUT.mp3  the MP3 to write (replaced only once complete)\n"
      "  --threads N           encoding threads, 1..64 (default: one per core)\n"
      "  --lrc                 also write OUT.lrc: one [mm:ss.xx] line per spoken sentence\n"
      "  --srt                 also write OUT.srt: numbered cues with start and end\n"
+     "  --no-cache            make every piece, neither reading nor filling the piece cache\n"
      "A script that renders nothing is refused (exit 1) and no file is written.\n",
-     {"--output", "--threads"}, {"--lrc", "--srt"}, 1, 1, "--output"},
-    {"timeline", aurisona::cli::TimelineCommand, "IN [--threads N]",
+     {"--output", "--threads"}, {"--lrc", "--srt", "--no-cache"}, 1, 1, "--output"},
+    {"timeline", aurisona::cli::TimelineCommand, "IN [--threads N] [--no-cache]",
      "print every piece the output would hold, one JSON object a line (kind, text or\n"
      "file, voice slot, pass of a repeat, start and length in the MP3 in seconds,\n"
      "MP3 frames, and for speech each sentence's start and end), then the total;\n"
-     "speech is synthesised, nothing is encoded or written\n",
-     {"--threads"}, {}, 1, 1, nullptr},
+     "speech is synthesised (or found in the piece cache), nothing is encoded or written\n",
+     {"--threads"}, {"--no-cache"}, 1, 1, nullptr},
+    {"templates", aurisona::cli::TemplatesCommand, "",
+     "list the document templates, one JSON object a line: the bundled exam sections,\n"
+     "then the teacher's own (the Templates folder of the data directory)\n",
+     {}, {}, 0, 0, nullptr},
+    {"new", aurisona::cli::NewCommand, "TEMPLATE OUT [--force]",
+     "write a new document from a template (its name or title, as templates lists\n"
+     "them), saved by the ending of OUT (.lsn or .txt)\n"
+     "  --force   replace OUT when it exists (else it is left as it is)\n",
+     {}, {"--force"}, 2, 2, nullptr},
+    {"cache", aurisona::cli::CacheCommand, "[--clear]",
+     "show the piece cache's folder, size, entries and limit (setup.ini key 缓存上限, MB)\n"
+     "  --clear   remove every piece from it\n",
+     {}, {"--clear"}, 0, 0, nullptr},
     {"voices", aurisona::cli::VoicesCommand, "", "list the installed voices, one JSON object a line\n",
      {}, {}, 0, 0, nullptr},
     {"play", aurisona::cli::PlayCommand, "FILE [--play-time S] [--fade S]",

@@ -1,6 +1,7 @@
 // aurisona-cli render and voices.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,12 +11,14 @@
 #include "standard_output.h"
 #include "files/document_files.h"
 #include "media/media_library.h"
+#include "output/job_cache.h"
 #include "output/output_job.h"
 #include "output/subtitles.h"
 #include "output/timeline.h"
 #include "script/memory_document.h"
 #include "settings/settings_record.h"
 #include "speech/composite_engine.h"
+#include "speech/worker_engine.h"
 #include "speech/voice.h"
 #include "util/temp_registry.h"
 #include "util/text.h"
@@ -158,7 +161,10 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
   }
 
   // With the data directory's command voices and its readings dictionary.
-  setup->speech = std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine({library.directory().root()}));
+  // Sentences are synthesised in worker processes, as many at once as pieces are made.
+  const auto threads = args.Option("--threads");
+  setup->speech = std::make_unique<ReadingSpeechEngine>(
+      CreateWorkerSpeechEngine({library.directory().root()}, threads ? std::clamp(std::atoi(threads->c_str()), 0, 64) : 0));
   setup->speech->SetDictionary(LoadReadings(library.directory()));
   SettingsRecord& record = setup->record;
   record.Load(library.store());
@@ -179,6 +185,7 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
   job.overlayRecordFolder = scratch / "Record";
   job.promptTone = library.currentPromptTone();
   job.settings = OutputSettingsFrom(record);
+  if (!args.Flag("--no-cache")) job.cache = OpenPieceCache(library.directory(), library.store());
   if (const auto t = args.Option("--threads")) {
     job.threads = std::atoi(t->c_str());
     if (job.threads < 1 || job.threads > 64) {
@@ -194,14 +201,17 @@ bool PrepareRender(const Args& args, const std::string& script, RenderSetup* set
 OutputResult RunInterruptible(OutputJob job, SpeechEngine& speech, const OutputCallbacks& callbacks,
                               Timeline* timeline) {
   StopScope stop;
-  return RunOutputJobWithTimeline(std::move(job), speech, stop.flag(), callbacks, timeline);
+  const std::shared_ptr<PieceCache> cache = job.cache;
+  OutputResult result = RunOutputJobWithTimeline(std::move(job), speech, stop.flag(), callbacks, timeline);
+  if (cache && !cache->warning().empty()) std::fprintf(stderr, "aurisona-cli: warning: %s\n", cache->warning().c_str());
+  return result;
 }
 
 int RenderCommand(int argc, char** argv) {
   HandleStopSignals();
   Args args;
   std::string error;
-  if (!ParseArgs(argc, argv, 2, {"--output", "--threads"}, {"--lrc", "--srt"}, &args, &error)) {
+  if (!ParseArgs(argc, argv, 2, {"--output", "--threads"}, {"--lrc", "--srt", "--no-cache"}, &args, &error)) {
     return UsageError(error);
   }
   const auto output = args.Option("--output");

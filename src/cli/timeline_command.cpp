@@ -52,7 +52,7 @@ int TimelineCommand(int argc, char** argv) {
   HandleStopSignals();
   Args args;
   std::string error;
-  if (!ParseArgs(argc, argv, 2, {"--threads"}, {}, &args, &error)) return UsageError(error);
+  if (!ParseArgs(argc, argv, 2, {"--threads"}, {"--no-cache"}, &args, &error)) return UsageError(error);
   if (args.positional.size() != 1) return UsageError("timeline needs one script");
   RenderSetup setup;
   int exitCode = kExitFailed;

@@ -94,11 +94,12 @@ inline std::vector<int16_t> Tone(double hz, double seconds, double amplitude, in
   return samples;
 }
 
-// Points HOME and XDG_DATA_HOME into the temporary folder, so nothing of the
+// Points HOME, XDG_DATA_HOME and XDG_CACHE_HOME into the temporary folder, so nothing of the
 // user's setup is touched, and prepares a data directory there.
 inline DataDirectory PrepareTestHome(const QTemporaryDir& temp) {
   qputenv("HOME", QFile::encodeName(temp.path()));
   qputenv("XDG_DATA_HOME", QFile::encodeName(temp.filePath(QStringLiteral("share"))));
+  qputenv("XDG_CACHE_HOME", QFile::encodeName(temp.filePath(QStringLiteral("cache"))));
   return shell::PrepareDataDirectory(
       DataDirectory(QFile::encodeName(temp.filePath(QStringLiteral("data"))).toStdString()));
 }

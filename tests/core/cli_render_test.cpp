@@ -67,5 +67,63 @@ TEST_F(CliRenderTest, ADocumentsOwnClipPlaysWithoutEnteringTheDataDirectory) {
   EXPECT_EQ(testing::Names(Data() / "Music"), (std::vector<std::string>{"theme.mp3"}));
 }
 
+// The piece cache from the command line: a render that uses it, two at once,
+// `cache`, `cache --clear`, `--no-cache`, and a cache that cannot be written.
+TEST_F(CliRenderTest, RendersShareThePieceCacheAndItIsShownAndCleared) {
+  WriteBytes(dir / "s.txt", "<男>Hello there.<暂停0.5秒><女>你好。<提示音>");
+  ASSERT_EQ(Render("s.txt", " --quiet --no-cache").exitCode, 0);
+  const std::string made = ReadBytes(dir / "out.mp3");
+  auto entries = [&] {
+    const CliRun run = testing::RunCli("cache" + DataDir(), dir.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("limit: 1024.0 MB"), std::string::npos) << run.out;
+    const size_t at = run.out.find("entries: ");
+    return at == std::string::npos ? -1 : std::atoi(run.out.c_str() + at + 9);
+  };
+  EXPECT_EQ(entries(), 0) << "--no-cache fills nothing";
+
+  // Two renders at once, each a process of its own, into one cache.
+  const std::string render = "render " + (dir / "s.txt").string() + DataDir() + " --quiet -o ";
+  const CliRun both = testing::RunCli(render + (dir / "a.mp3").string() + " & " + AURISONA_CLI_PATH + " " + render +
+                                          (dir / "b.mp3").string() + "; wait",
+                                      dir.path());
+  ASSERT_EQ(both.exitCode, 0) << both.err;
+  EXPECT_EQ(ReadBytes(dir / "a.mp3") == made, true);
+  EXPECT_EQ(ReadBytes(dir / "b.mp3") == made, true);
+  EXPECT_EQ(entries(), 4);
+  ASSERT_EQ(Render("s.txt", " --quiet").exitCode, 0);
+  EXPECT_EQ(ReadBytes(dir / "out.mp3") == made, true) << "written from the cache";
+  // After an edit the new sentence, made first in its process, is the one a render without the cache makes.
+  WriteBytes(dir / "s.txt", "<男>Hello there.<暂停0.5秒><女>你好。<提示音><男>Good bye.");
+  ASSERT_EQ(Render("s.txt", " --quiet").exitCode, 0);
+  const std::string edited = ReadBytes(dir / "out.mp3");
+  ASSERT_EQ(Render("s.txt", " --quiet --no-cache").exitCode, 0);
+  EXPECT_EQ(ReadBytes(dir / "out.mp3") == edited, true);
+
+  const CliRun cleared = testing::RunCli("cache --clear" + DataDir(), dir.path());
+  EXPECT_EQ(cleared.exitCode, 0);
+  EXPECT_NE(cleared.err.find("removed 5 pieces"), std::string::npos) << cleared.err;
+  EXPECT_EQ(entries(), 0);
+}
+
+TEST_F(CliRenderTest, ACacheThatCannotBeWrittenWarnsOnceAndTheRenderSucceeds) {
+  WriteBytes(dir / "s.txt", "<男>Hello there.<暂停0.5秒><女>Good bye.");
+  ASSERT_EQ(Render("s.txt", " --quiet --no-cache").exitCode, 0);
+  const std::string made = ReadBytes(dir / "out.mp3");
+  WriteBytes(dir / "plain-file", "");
+  fs::create_directories(dir / "blocked" / "aurisona" / "pieces");
+  const char* hex = "0123456789abcdef";  // every entry folder a file
+  for (int k = 0; k < 256; ++k) WriteBytes(dir / "blocked/aurisona/pieces" / std::string{hex[k / 16], hex[k % 16]}, "");
+  for (const char* home : {"plain-file", "blocked"}) {
+    setenv("XDG_CACHE_HOME", (dir / home).c_str(), 1);
+    const CliRun run = Render("s.txt", " --quiet");
+    EXPECT_EQ(run.exitCode, 0) << home << ": " << run.err;
+    const size_t first = run.err.find("aurisona-cli: warning: the piece cache is off");
+    EXPECT_NE(first, std::string::npos) << home << ": " << run.err;
+    EXPECT_EQ(run.err.find("piece cache is off", first + 30), std::string::npos) << home << ": one warning: " << run.err;
+    EXPECT_EQ(ReadBytes(dir / "out.mp3") == made, true) << home;
+  }
+}
+
 }  // namespace
 }  // namespace aurisona

@@ -5,13 +5,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
+#include <functional>
 #include <utility>
 
 #include "core/output_test_support.h"
 #include "core/test_util.h"
 #include "output/output_job.h"
+#include "output/piece_cache.h"
+#include "output/timeline.h"
+#include "speech/worker_engine.h"
 
 namespace aurisona {
 namespace {
@@ -298,7 +304,8 @@ TEST_F(OutputJobTest, ThreadsDoNotChangeTheBytes) {
   WriteBytes(dir / "Music" / "clip.mp3", Mp3Of(Sine(2 * 44100, 2, 441, 44100, 10000)));
   ASSERT_EQ(Run(Job(LongScript(), 1)).status, OutputStatus::kFinished);
   const std::string single = Out();
-  const std::vector<std::string> calls = engine.calls;
+  std::vector<std::string> calls = engine.calls;
+  std::sort(calls.begin(), calls.end());
   ASSERT_EQ(testing::WalkFrames(single).problem, "");
   for (int threads : {2, 4}) {
     engine.calls.clear();
@@ -306,7 +313,68 @@ TEST_F(OutputJobTest, ThreadsDoNotChangeTheBytes) {
     ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
     EXPECT_EQ(Out() == single, true) << threads << " threads: " << Out().size() << " bytes, one thread "
                                      << single.size();
+    std::sort(engine.calls.begin(), engine.calls.end());  // synthesised side by side
     EXPECT_EQ(engine.calls, calls);
+  }
+}
+
+// The real engines in worker processes: one worker or several, and a second run, give
+// the same bytes; the sentences' voices alternate, so every worker speaks with each.
+TEST_F(OutputJobTest, SpeechWorkersDoNotChangeTheBytes) {
+  std::string first;
+  for (int workers : {1, 2, 3, 2}) {
+    const auto speech = CreateWorkerSpeechEngine({}, workers);
+    ASSERT_TRUE(speech->HasWorkerProgram());
+    const VoiceSlotLists lists = DistributeVoices(speech->ListVoices());
+    OutputJob job = Job({}, workers);
+    for (size_t k = 0; k < kVoiceSlotCount; ++k) job.settings.voices[k].voice = lists[k].empty() ? u"" : lists[k][0];
+    const std::u16string english[] = {u"The museum is closed on Mondays.", u"What does the woman want to buy?",
+                                      u"She will take the seven o'clock train.", u"The tickets cost twelve dollars."};
+    for (int k = 0; k < 8; ++k) job.segments.push_back(Say(k % 2, english[k % 4], 0, 5 * k, 5 * k + 5));
+    job.segments.push_back(Say(0, u"请听下面一段对话。", 1, 40, 45));
+    const OutputResult result = RunOutputJob(std::move(job), *speech, abort);
+    ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
+    EXPECT_EQ(result.pieces, 9);
+    if (first.empty()) first = Out();
+    EXPECT_TRUE(Out() == first) << workers << " workers";
+  }
+}
+
+// A worker that dies or stops answering in the middle of a sentence fails the render
+// naming the sentence; the program goes on, and the next render gets a new worker.
+TEST_F(OutputJobTest, AWorkerThatDiesOrHangsFailsTheSentenceAndIsReplaced) {
+  fs::create_directories(dir / "data" / "voices");
+  const struct {
+    std::string command;
+    int limit_ms;
+    std::string why;
+  } cases[] = {
+      {"kill -KILL $PPID", 60000, "the speech worker ended while speaking \"Say this\""},
+      {"kill -STOP $PPID", 2000, "no answer from the speech worker within 2 s for \"Say this\" (killed)"},
+  };
+  for (const auto& [command, limit_ms, why] : cases) {
+    WriteBytes(dir / "data" / "voices" / "Bad.ini",
+               "language = en-US\ngender = male\nrate = 16000\ncommand = " + command + "\n");
+    SpeechWorkerOptions options;
+    options.engines.data_directory = dir / "data";
+    options.workers = 2;
+    options.time_limit_ms = limit_ms;
+    WorkerSpeechEngine speech(options);
+    OutputJob job = Job({Pause(100), Say(0, u"Say this"), Pause(100)}, 2);
+    job.settings.voices[2].voice = u"Bad";
+    WriteBytes(dir / "out.mp3", "old");
+    const OutputResult failed = RunOutputJob(std::move(job), speech, abort);
+    EXPECT_EQ(failed.status, OutputStatus::kFailed);
+    EXPECT_NE(failed.error.find("the speech engine cannot say: Say this (voice Bad: " + why), std::string::npos)
+        << failed.error;
+    EXPECT_TRUE(Out() == "old");
+    EXPECT_TRUE(speech.Workers().empty());  // the one that spoke is gone, and reaped
+    const VoiceSlotLists lists = DistributeVoices(speech.ListVoices());
+    job = Job({Say(0, u"Say this")}, 2);
+    job.settings.voices[2].voice = lists[2][0];
+    const OutputResult again = RunOutputJob(std::move(job), speech, abort);
+    EXPECT_EQ(again.status, OutputStatus::kFinished) << again.error;
+    EXPECT_EQ(speech.Workers().size(), 1u);
   }
 }
 
@@ -405,6 +473,169 @@ TEST_F(OutputJobTest, WriteErrorFailsAndKeepsTheOldFile) {
   // Without the limit the same job replaces the old file.
   ASSERT_EQ(Run(Job({Pause(5000), Pause(5000)})).status, OutputStatus::kFinished);
   ExpectFrames(2 * PieceFrames(220500));
+}
+
+// ---- the piece cache -----------------------------------------------------------
+
+class PieceCacheTest : public OutputJobTest {
+ protected:
+  void SetUp() override {
+    OutputJobTest::SetUp();
+    const std::string tone = WavBytes(Sine(11025, 2, 441, 44100, 9000), 44100, 2);
+    for (const char* name : {"Music/a.wav", "Music/same.wav", "tone.wav"}) WriteBytes(dir / name, tone);
+    WriteBytes(dir / "Record" / "r.wav", WavBytes(Sine(8000, 1, 300, 22050, 5000), 22050, 1));
+  }
+  OutputJob CachedJob(std::vector<Segment> segments = {Say(0, u"abcdef"), Seg(kSegMusic, 0, 0, 0, u"a.wav"),
+                                                       Pause(500), Seg(kSegPromptTone, 0, 0, 0),
+                                                       Seg(kSegRecording, 0, 0, 0, u"r.wav"), Say(1, u"ghij", 1)}) {
+    OutputJob job = Job(std::move(segments), 2);
+    job.promptTone = dir / "tone.wav";
+    job.cache = cache;
+    return job;
+  }
+  std::string Uncached(OutputJob job) {
+    job.cache = nullptr;
+    EXPECT_EQ(Run(std::move(job)).status, OutputStatus::kFinished);
+    return Out();
+  }
+  uint64_t Entries() const { return cache->Usage().entries; }
+  std::shared_ptr<PieceCache> cache = std::make_shared<PieceCache>(dir / "cache");
+};
+
+TEST_F(PieceCacheTest, ThePieceIsFoundForTheSameInputsAndMadeAgainForAnyOtherAndTheBytesAreTheSame) {
+  const std::string uncached = Uncached(CachedJob());
+  for (size_t synthesised : {2u, 0u}) {  // made, then found
+    engine.calls.clear();
+    ASSERT_EQ(Run(CachedJob()).status, OutputStatus::kFinished);
+    EXPECT_EQ(Out() == uncached, true) << "the pieces are the ones made without the cache";
+    EXPECT_EQ(Entries(), 6u);
+    EXPECT_EQ(engine.calls.size(), synthesised);
+  }
+
+  auto segment = [](size_t k, std::function<void(Segment&)> f) { return [k, f](OutputJob& j) { f(j.segments[k]); }; };
+  auto rewrite = [this](const char* name, double hz) {
+    return [=, this](OutputJob&) { WriteBytes(dir / name, WavBytes(Sine(8000, 1, hz, 22050, 5000), 22050, 1)); };
+  };
+  const struct {
+    const char* what;
+    std::function<void(OutputJob&)> change;
+    bool newPiece;
+  } changes[] = {
+      {"a clip of the same bytes under another name", segment(1, [](Segment& s) { s.text = u"same.wav"; }), false},
+      {"the words", segment(0, [](Segment& s) { s.text = u"abcdeg"; }), true},
+      {"the voice", [](OutputJob& j) { j.settings.voices[2].voice = u"EnM1"; }, true},
+      {"the rate", [](OutputJob& j) { j.settings.voices[2].rate = 3; }, true},
+      {"the volume", [](OutputJob& j) { j.settings.voices[1].volume = 50; }, true},
+      {"the text gain", [](OutputJob& j) { j.settings.pieces.text = PieceGain{false, true, 150}; }, true},
+      {"the music gain", [](OutputJob& j) { j.settings.pieces.music = PieceGain{true, false, 100}; }, true},
+      {"the recording gain", [](OutputJob& j) { j.settings.pieces.recording = PieceGain{false, true, 90}; }, true},
+      {"the fade", [](OutputJob& j) { j.settings.pieces.musicFade = true, j.settings.pieces.fadeSeconds = 2; }, true},
+      {"loudness", [](OutputJob& j) { j.settings.pieces.loudness.on = true; }, true},
+      {"the pause", segment(2, [](Segment& s) { s.kind = 600; }), true},
+      {"the play time", segment(1, [](Segment& s) { s.param = 1; }), true},
+      {"the clip's bytes", rewrite("Music/a.wav", 440), true},
+      {"the recording's bytes, same size", rewrite("Record/r.wav", 301), true},
+  };
+  for (const auto& c : changes) {
+    OutputJob job = CachedJob();
+    c.change(job);
+    const uint64_t before = Entries();
+    ASSERT_EQ(Run(job).status, OutputStatus::kFinished) << c.what;
+    EXPECT_EQ(Entries() > before, c.newPiece) << c.what;
+    EXPECT_EQ(Out() == Uncached(job), true) << c.what << ": the MP3 is the one made without the cache";
+  }
+}
+
+TEST_F(PieceCacheTest, TheMeasureAndTheTimelineComeFromTheCacheAsTheyWouldBeMade) {
+  // Each piece's frames and its sentences' times and texts.
+  auto timeline = [&](bool measure, bool withCache) {
+    OutputJob job = CachedJob();
+    job.measureOnly = measure;
+    if (!withCache) job.cache = nullptr;
+    Timeline t;
+    EXPECT_EQ(RunOutputJobWithTimeline(std::move(job), engine, abort, {}, &t).status, OutputStatus::kFinished);
+    std::string digest;
+    for (const TimelineEntry& e : t.entries) {
+      digest += std::to_string(e.piece.frames) + ";";
+      for (const SentenceTime& st : e.sentences) digest += Utf16ToUtf8(st.text) + std::to_string(st.start + st.end);
+    }
+    return digest;
+  };
+  const std::string made = timeline(true, false);
+  ASSERT_EQ(std::count(made.begin(), made.end(), ';'), 6);
+  // A measure keeps lengths only: a render after it makes its pieces.
+  const std::pair<bool, size_t> runs[] = {{true, 2}, {true, 0}, {false, 2}, {false, 0}, {true, 0}};
+  for (const auto& [measure, synthesised] : runs) {
+    engine.calls.clear();
+    EXPECT_EQ(timeline(measure, true), made);
+    EXPECT_EQ(engine.calls.size(), synthesised) << (measure ? "measure" : "render");
+  }
+}
+
+TEST_F(PieceCacheTest, ADamagedEntryIsMadeAgainAndTheLeastRecentlyUsedGoFirst) {
+  Sha256 abc;
+  abc.Add("abc");
+  EXPECT_EQ(PieceKeyHex(abc.Finish()), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  const std::string made = (Run(CachedJob()), Out());
+  std::vector<fs::path> entries;
+  std::vector<std::string> intact;
+  for (const auto& e : fs::recursive_directory_iterator(dir / "cache")) {
+    if (e.is_regular_file()) entries.push_back(e.path()), intact.push_back(ReadBytes(e.path()));
+  }
+  ASSERT_EQ(entries.size(), 6u);
+  auto flip = [&](size_t k, size_t at) { return intact[k].substr(0, at) + char(intact[k][at] ^ 1) + intact[k].substr(at + 1); };
+  const std::pair<const char*, std::function<std::string(size_t)>> damages[] = {
+      {"cut short", [&](size_t k) { return intact[k].substr(0, intact[k].size() / 2); }},
+      {"a byte of the MP3", [&](size_t k) { return flip(k, 200); }},
+      {"a byte of the length", [&](size_t k) { return flip(k, 16); }},
+      {"the checksum's last byte lost", [&](size_t k) { return intact[k].substr(0, intact[k].size() - 1); }},
+      {"empty", [](size_t) { return std::string(); }},
+      {"another entry's file", [&](size_t k) { return intact[(k + 1) % intact.size()]; }},
+  };
+  for (const auto& [what, damage] : damages) {
+    for (size_t k = 0; k < entries.size(); ++k) WriteBytes(entries[k], damage(k));
+    engine.calls.clear();
+    ASSERT_EQ(Run(CachedJob()).status, OutputStatus::kFinished) << what;
+    EXPECT_EQ(Out() == made, true) << what << ": never written into the MP3";
+    EXPECT_EQ(engine.calls.size(), 2u) << what << ": both sentences are made again";
+    EXPECT_EQ(ReadBytes(entries[0]), intact[0]) << what;
+  }
+
+  // A limit of three entries: the one used longest ago goes; finding one is a use.
+  PieceCache small(dir / "small", 3 * 10000);
+  std::vector<PieceKey> keys;
+  for (int k = 0; k < 4; ++k) {
+    keys.push_back(PieceKeyBuilder().Number(k).Finish());
+    small.Store(keys.back(), PieceEntry{true, std::vector<uint8_t>(9800, uint8_t(k)), 0, 0, {}});
+    const std::string hex = PieceKeyHex(keys.back());
+    fs::last_write_time(dir / "small" / hex.substr(0, 2) / (hex + ".piece"),
+                        fs::file_time_type::clock::now() - std::chrono::hours(10 - k));
+  }
+  ASSERT_TRUE(small.Find(keys[0]));
+  small.Trim();
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(small.Find(keys[size_t(k)]).has_value(), k != 1) << k;
+}
+
+TEST_F(PieceCacheTest, AFullDiskTurnsTheCacheOffWithOneWarningAndTheOutputIsMade) {
+  // The child's files may not grow past the MP3 of one pause: the MP3 is
+  // written, its entry (a little longer) is not.
+  const size_t pauseBytes = Uncached(CachedJob({Pause(1000)})).size();
+  fs::remove(dir / "out.mp3");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{pauseBytes + 50, pauseBytes + 50};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const OutputResult result = Run(CachedJob({Pause(1000)}));
+    const bool warned = cache->warning().find("the piece cache is off") != std::string::npos && !cache->enabled();
+    _exit(result.status == OutputStatus::kFinished && warned ? 10 : 11);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 10);
+  EXPECT_EQ(fs::file_size(dir / "out.mp3"), pauseBytes);
+  for (const auto& e : fs::recursive_directory_iterator(dir / "cache")) EXPECT_FALSE(e.is_regular_file()) << e.path();
 }
 
 }  // namespace

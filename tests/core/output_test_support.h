@@ -2,6 +2,7 @@
 // engine whose sentences are tones.
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace aurisona::testing {
 // the pitch (male 300 Hz, female 600 Hz; voice set 1: 450 and 900 Hz), the
 // text the length (40 ms per UTF-16 unit). Voice names: "ZhM", "ZhF", "EnM",
 // "EnF", "ZhM1", "ZhF1", "EnM1", "EnF1"; "Fail" fails. Every call is logged
-// as "voice:text".
+// as "voice:text" (in the order they came, from any thread).
 class ToneSpeechEngine : public SpeechEngine {
  public:
   static double PitchOf(std::u16string_view voice) {
@@ -26,14 +27,17 @@ class ToneSpeechEngine : public SpeechEngine {
   }
   std::vector<Voice> ListVoices() override {
     std::vector<Voice> voices;
-    for (const char16_t* name : {u"ZhM", u"ZhF", u"EnM", u"EnF", u"ZhM1", u"ZhF1", u"EnM1", u"EnF1"}) {
+    for (const char16_t* name : {u"ZhM", u"ZhF", u"EnM", u"EnF", u"ZhM1", u"ZhF1", u"EnM1", u"EnF1", u"Fail"}) {
       voices.push_back(Voice{name, u"Tone 22kHz", "en-US", VoiceGender::kMale, 22050, u"Tone"});
     }
     return voices;
   }
   SynthesisStatus Synthesize(std::u16string_view text, std::u16string_view voice_name, int, int,
                              const SpeechSink& sink, Voice* used_voice) override {
-    calls.push_back(Utf16ToUtf8(voice_name) + ":" + Utf16ToUtf8(text));
+    {
+      std::lock_guard lock(mutex_);
+      calls.push_back(Utf16ToUtf8(voice_name) + ":" + Utf16ToUtf8(text));
+    }
     if (voice_name == u"Fail") return SynthesisStatus::kFailed;
     if (text.empty()) return SynthesisStatus::kEmptyText;
     if (used_voice) *used_voice = Voice{std::u16string(voice_name), u"Tone 22kHz", "en-US", VoiceGender::kMale, 22050, u"Tone"};
@@ -46,6 +50,9 @@ class ToneSpeechEngine : public SpeechEngine {
   }
   bool IsReady() const override { return true; }
   std::vector<std::string> calls;
+
+ private:
+  std::mutex mutex_;
 };
 
 }  // namespace aurisona::testing

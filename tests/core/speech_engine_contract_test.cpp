@@ -1,7 +1,8 @@
 // What every speech engine built in promises, checked on each of them: it lists typed
 // voices, speaks every one at its own rate, reports words in order inside the text, lets
 // rate and volume change the sound, takes empty and hostile text, keeps the voice choice
-// rule, stops when asked, and prints nothing to the console.
+// rule, stops when asked, prints nothing to the console, and sounds the same through a
+// speech worker whatever came before.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "core/test_util.h"
 #include "speech/engine_registry.h"
 #include "speech/voice.h"
+#include "speech/worker_engine.h"
 #include "util/text.h"
 
 namespace aurisona {
@@ -192,6 +194,33 @@ TEST_P(SpeechEngineContract, PrintsNothingToTheConsole) {
   close(saved_err);
   close(sink);
   EXPECT_EQ(testing::ReadBytes(dir / "streams"), "");
+}
+
+// Through a speech worker every voice says a sentence the same, sample for sample, whatever
+// that worker said before; an engine that starts each sentence afresh sounds there as it
+// does in this process.
+TEST_P(SpeechEngineContract, SpeaksASentenceTheSameInAWorkerWhateverCameBefore) {
+  SpeechWorkerOptions options;
+  options.engines.data_directory = testing::CommandVoiceDataDirectory();
+  options.workers = 1;
+  WorkerSpeechEngine workers(options);
+  ASSERT_TRUE(workers.HasWorkerProgram());
+  for (const Voice& v : voices_) {
+    SCOPED_TRACE(Utf16ToUtf8(v.name));
+    const std::u16string text = SentenceFor(v);
+    SpeechAudio first;
+    SpeechAudio other;
+    SpeechAudio again;
+    ASSERT_EQ(workers.SynthesizeAll(text, v.name, 0, 100, &first), SynthesisStatus::kOk);
+    ASSERT_EQ(workers.SynthesizeAll(u"Three, two, one. 三二一。", v.name, 5, 60, &other), SynthesisStatus::kOk);
+    ASSERT_EQ(workers.SynthesizeAll(text, v.name, 0, 100, &again), SynthesisStatus::kOk);
+    EXPECT_EQ(first.voice, v);
+    EXPECT_TRUE(first.samples == again.samples);
+    EXPECT_EQ(first.words, again.words);
+    if (!v.carries_state) {
+      EXPECT_TRUE(Speak(text, v).samples == first.samples);
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SpeechEngineContract, ::testing::ValuesIn(RegisteredSpeechEngines()), IdOf);

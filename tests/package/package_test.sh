@@ -53,7 +53,8 @@ for f in usr/bin/aurisona usr/bin/aurisona-cli \
          usr/share/icons/hicolor/scalable/apps/aurisona.svg \
          usr/share/man/man1/aurisona.1.gz usr/share/man/man1/aurisona-cli.1.gz \
          usr/share/doc/aurisona/copyright usr/share/doc/aurisona/changelog.gz \
-         usr/share/doc/aurisona/examples/sample.txt usr/libexec/aurisona/aurisona-festival; do
+         usr/share/doc/aurisona/examples/sample.txt usr/libexec/aurisona/aurisona-festival \
+         usr/libexec/aurisona/aurisona-speech; do
   [ -f "$root/$f" ] || fail "missing /$f"
 done
 for size in 16 22 24 32 48 64 128 256; do

@@ -37,6 +37,8 @@
 #include "shell/panel_controller.h"
 #include "shell/pause_countdown_dialog.h"
 #include "shell/preview_engine.h"
+#include "shell/programme_view.h"
+#include "shell/template_dialog.h"
 #include "shell/reading_dialogs.h"
 #include "script/tagged_text.h"
 #include "shell/shell_texts.h"
@@ -314,6 +316,13 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
   FillRecentDocuments(window);
   window.ExecuteCommand(cmd::kShowSample);
   for (int skin = 1; skin <= kSkinCount; ++skin) {
+    // The programme view measured, so that every skin shows its blocks.
+    window.Programme()->MeasureNow();
+    QElapsedTimer measuring;
+    measuring.start();
+    while ((window.Programme()->IsMeasuring() || window.Programme()->IsStale()) && measuring.elapsed() < 120000) {
+      Settle(100);
+    }
     window.ExecuteCommand(SkinCommand(skin));
     shooter.Save(&window, QStringLiteral("main-skin%1").arg(skin));
     SavePanelPictures(shooter, controller->Widget(), skin);
@@ -327,6 +336,11 @@ int TakeScreenshots(const DataDirectory& dataDirectory, const QString& outDir) {
     shooter.Save(&music, QStringLiteral("dialog-music-skin%1").arg(skin));
     music.hide();
     SaveReadingPictures(shooter, window, *controller, skin);
+    shooter.Save(window.Programme(), QStringLiteral("programme-skin%1").arg(skin));
+    TemplateDialog templates(ListTemplates(window.Media().directory().Templates()), &window);
+    templates.show();
+    shooter.Save(&templates, QStringLiteral("dialog-templates-skin%1").arg(skin));
+    templates.hide();
     SaveMessagePictures(shooter, window, skin);
   }
 

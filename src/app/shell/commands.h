@@ -21,6 +21,10 @@ inline constexpr int kOutputMp3 = 32822;
 inline constexpr int kMeasureLength = 32901;  // the programme's length into the status bar
 inline constexpr int kReadingsDictionary = 32904;
 inline constexpr int kShowSpoken = 32905;  // how each sentence of the selection is read
+inline constexpr int kNewFromTemplate = 32906;
+inline constexpr int kSaveAsTemplate = 32907;
+inline constexpr int kProgrammeView = 32908;  // the strip of the programme under the editor
+inline constexpr int kPieceCache = 32909;  // the piece cache's size, and emptying it
 inline constexpr int kExit = 57665;
 inline constexpr int kUndo = 57643;
 inline constexpr int kCut = 57635;
@@ -74,6 +78,7 @@ inline constexpr int kOutputMp3 = 1009;
 inline constexpr int kMeasureLength = 1044;
 inline constexpr int kReadingsDictionary = 1045;
 inline constexpr int kShowSpoken = 1046;
+inline constexpr int kPieceCache = 1047;
 }  // namespace panel_cmd
 
 // Controls of the shell's own dialogs; each carries its id as its object name.

@@ -32,6 +32,9 @@ class EditorPort : public QObject {
   virtual bool HasSelection() const = 0;
   virtual bool IsModified() const = 0;
   virtual void SetModified(bool modified) = 0;
+  // Puts the caret at `position` (no selection), shows it and gives the
+  // editor the focus.
+  virtual void MoveCaret(int position) = 0;
 
  signals:
   // Something the enabled states depend on changed: the modified flag, the

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -36,10 +37,13 @@
 #include "settings/settings_keys.h"
 #include "settings/settings_record.h"
 #include "shell/commands.h"
+#include "files/templates.h"
 #include "shell/icons.h"
+#include "shell/programme_view.h"
 #include "shell/script_editor_port.h"
 #include "shell/shell_texts.h"
 #include "shell/skins.h"
+#include "shell/template_dialog.h"
 
 namespace aurisona::shell {
 namespace {
@@ -52,6 +56,8 @@ constexpr int kSplitterBar = 285;
 constexpr int kTipPeriodMs = 20000;
 constexpr int kFirstRunDelayMs = 500;
 constexpr int kToolbarIconSize = 16;
+// setup.ini, section 设置: whether the programme view is shown (1, the default) or not.
+constexpr std::u16string_view kProgrammeViewKey = u"节目视图";
 
 MainWindow* g_instance = nullptr;
 
@@ -78,7 +84,7 @@ PromptParts PromptOf(const CommandInfo* info) {
 }
 
 bool IsCheckable(int id) {
-  return id == cmd::kSettingsPanel || id == cmd::kStatusBar ||
+  return id == cmd::kSettingsPanel || id == cmd::kStatusBar || id == cmd::kProgrammeView ||
          (id >= cmd::kSkinSystem && id < cmd::kSkinSystem + kSkinCount) ||
          (id >= cmd::kToneFirst && id <= cmd::kToneLast);
 }
@@ -149,6 +155,7 @@ MainWindow::MainWindow(const DataDirectory& dataDirectory, const QString& comman
   BuildStatusBar();
   BuildPanes();
   ShowPanel(ReadPanelShown(store_));
+  ShowProgramme(store_.GetInt(kSettingsSection, kProgrammeViewKey, 1) != 0);
 
   media_.Build();
   BuildToneMenu();
@@ -176,6 +183,12 @@ MainWindow::~MainWindow() {
   // widgets) and may still report state changes while it goes; nothing of
   // this window is there to take them then.
   if (editor_ != nullptr) disconnect(editor_, nullptr, this, nullptr);
+  // The programme view's measure speaks with the panel's engine, which goes first.
+  if (programme_ != nullptr) {
+    disconnect(editor_, nullptr, programme_, nullptr);
+    programme_->prepare = nullptr;
+    programme_->Cancel();
+  }
   // The settings panel keeps the settings record; it is written now.
   if (panel_) panel_->SaveSettings();
   if (g_instance == this) g_instance = nullptr;
@@ -370,8 +383,27 @@ void MainWindow::BuildPanes() {
   paneLayout_ = layout;
 
   QWidget* editorWidget = editor_->Widget();
+  // The editor with the programme view along its foot.
+  auto* editorPane = new QWidget(splitter_);
+  editorPane->setObjectName(QStringLiteral("editorPane"));
+  auto* editorLayout = new QVBoxLayout(editorPane);
+  editorLayout->setContentsMargins(0, 0, 0, 0);
+  editorLayout->setSpacing(0);
+  editorWidget->setParent(editorPane);
+  editorLayout->addWidget(editorWidget, 1);
+  programme_ = new ProgrammeView(editorPane);
+  editorLayout->addWidget(programme_);
+  programme_->prepare = [this]() -> std::optional<ProgrammeRequest> {
+    ProgrammeRequest request;
+    if (!panel_ || !panel_->PrepareProgramme(&request)) return std::nullopt;
+    return request;
+  };
+  connect(editor_, &EditorPort::ScriptChanged, programme_, &ProgrammeView::ScriptChanged);
+  connect(editor_, &EditorPort::StateChanged, programme_,
+          [this] { programme_->SetPaused(editor_->IsReadOnly() || !IsProgrammeShown()); });
+  connect(programme_, &ProgrammeView::PositionClicked, this, [this](int position) { editor_->MoveCaret(position); });
   splitter_->addWidget(paneContainer_);
-  splitter_->addWidget(editorWidget);
+  splitter_->addWidget(editorPane);
   splitter_->setStretchFactor(0, 0);
   splitter_->setStretchFactor(1, 1);
   splitter_->setSizes({kSplitterBar, kInitialWidth - kSplitterBar});
@@ -394,6 +426,8 @@ void MainWindow::InstallSettingsPanel(std::unique_ptr<SettingsPanelPort> panel) 
     paneLayout_->addWidget(widget, 1);
   }
   widget->show();
+  // The programme view can be measured from now on.
+  if (IsProgrammeShown()) programme_->ScriptChanged();
 }
 
 void MainWindow::ShowRandomTip() {
@@ -461,6 +495,8 @@ void MainWindow::UpdateCommandStates() {
       action->setChecked(IsPanelShown());
     } else if (id == cmd::kStatusBar) {
       action->setChecked(!statusBar()->isHidden());
+    } else if (id == cmd::kProgrammeView) {
+      action->setChecked(IsProgrammeShown());
     }
   }
 }
@@ -491,6 +527,12 @@ bool MainWindow::RunDocumentCommand(int id) {
   switch (id) {
     case cmd::kNew:
       NewDocument();
+      return true;
+    case cmd::kNewFromTemplate:
+      NewFromTemplate();
+      return true;
+    case cmd::kSaveAsTemplate:
+      SaveAsTemplate();
       return true;
     case cmd::kOpen:
       OpenCommand();
@@ -548,6 +590,9 @@ bool MainWindow::RunPanelCommand(int id) {
     case cmd::kReadingsDictionary:
       PostPanelCommand(panel_cmd::kReadingsDictionary);
       return true;
+    case cmd::kPieceCache:
+      PostPanelCommand(panel_cmd::kPieceCache);
+      return true;
     case cmd::kShowSpoken:
       PostPanelCommand(panel_cmd::kShowSpoken);
       return true;
@@ -563,6 +608,12 @@ bool MainWindow::RunViewCommand(int id) {
       const bool shown = !IsPanelShown();
       NoteSettingsWrite(WritePanelShown(store_, shown));
       ShowPanel(shown);
+      return true;
+    }
+    case cmd::kProgrammeView: {
+      const bool shown = !IsProgrammeShown();
+      store_.SetInt(kSettingsSection, kProgrammeViewKey, shown ? 1 : 0);
+      ShowProgramme(shown);
       return true;
     }
     case cmd::kPaneClose:
@@ -592,6 +643,16 @@ void MainWindow::PostPanelCommand(int panelCommand) {
   if (!panel_) return;
   QMetaObject::invokeMethod(
       this, [this, panelCommand] { if (panel_) panel_->HandleCommand(panelCommand); }, Qt::QueuedConnection);
+}
+
+bool MainWindow::IsProgrammeShown() const { return programme_ != nullptr && !programme_->isHidden(); }
+
+void MainWindow::ShowProgramme(bool shown) {
+  programme_->setVisible(shown);
+  // Measured while it is shown; a hidden view waits until it is shown again.
+  if (shown) programme_->ScriptChanged();
+  programme_->SetPaused(!shown || editor_->IsReadOnly());
+  UpdateCommandStates();
 }
 
 bool MainWindow::IsPanelShown() const { return paneContainer_ != nullptr && !paneContainer_->isHidden(); }
@@ -879,6 +940,76 @@ void MainWindow::NewDocument() {
   doc.ClearMarks();
   editor_->SetModified(false);
   UpdateTitle();
+}
+
+void MainWindow::HighlightFirstPlaceholder() {
+  // The first placeholder is selected, so that typing replaces it.
+  const std::vector<std::pair<int, int>> spans = FindPlaceholders(editor_->Document().Text(0, -1));
+  if (!spans.empty()) editor_->Document().SetSelection(spans.front().first, spans.front().second);
+}
+
+void MainWindow::NewFromTemplate() {
+  if (!SaveChangesPrompt()) return;
+  TemplateDialog dialog(ListTemplates(dataDirectory_.Templates()), this);
+  if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == nullptr) return;
+  const DocumentTemplate chosen = *dialog.Chosen();
+  DocumentMedia media = MakeDocumentMedia();
+  FocusEditor();
+  const OpenResult result = LoadTemplate(chosen, editor_->Document(), media);
+  if (result.status != OpenStatus::kOpened) {
+    dialogs_->ShowError(this, Q(result.status == OpenStatus::kDamaged ? kDamagedMessage : kOpenFailedMessage) +
+                                  u'\n' + QString::fromStdString(chosen.file.string()));
+    return;
+  }
+  // A new document: Save asks for its name; the template stays as it is.
+  currentPath_.clear();
+  recoveredFrom_.clear();
+  editor_->SetModified(false);
+  UpdateTitle();
+  HighlightFirstPlaceholder();
+  if (!result.mediaProblems.empty()) {
+    QString names;
+    for (const MediaProblem& problem : result.mediaProblems) names += u'\n' + Q(problem.name);
+    dialogs_->ShowError(this, Q(kMediaNotWrittenMessage) + names);
+  }
+}
+
+void MainWindow::SaveAsTemplate() {
+  if (editor_->Document().Length() == 0) {
+    dialogs_->ShowError(this, Q(text::kTemplateEmpty));
+    return;
+  }
+  QString name = currentPath_.isEmpty() ? QString() : QFileInfo(currentPath_).completeBaseName();
+  const std::filesystem::path folder = dataDirectory_.Templates();
+  for (;;) {
+    bool ok = false;
+    name = QInputDialog::getText(this, Q(text::kSaveAsTemplateTitle), Q(text::kTemplateNameLabel), QLineEdit::Normal,
+                                 name, &ok)
+               .trimmed();
+    if (!ok) return;
+    const TemplateNameProblem problem = CheckTemplateName(name.toStdU16String());
+    if (problem != TemplateNameProblem::kNone) {
+      dialogs_->ShowError(this, Q(TemplateNameMessage(problem)));
+      continue;
+    }
+    std::error_code ec;
+    if (std::filesystem::exists(OwnTemplatePath(folder, name.toStdU16String()), ec) &&
+        !dialogs_->AskYesNo(this, Q(text::kSaveAsTemplateTitle), Q(text::kTemplateReplace).arg(name))) {
+      continue;
+    }
+    break;
+  }
+  const CompilerReport report = [this](CompilerMessage message, int) {
+    dialogs_->ShowError(editor_->Widget(), Q(CompilerMessageText(message)));
+  };
+  const SaveResult result = SaveTemplate(folder, name.toStdU16String(), editor_->Document(), MakeDocumentMedia(), report);
+  if (!result.ok) {
+    const QString path = QString::fromStdString(OwnTemplatePath(folder, name.toStdU16String()).string());
+    dialogs_->ShowError(this, Q(kCreateFailedMessage) + u'\n' + path + QStringLiteral("：") +
+                                  QString::fromStdString(result.detail));
+    return;
+  }
+  tipPane_->setText(Q(text::kTemplateSaved).arg(name));
 }
 
 void MainWindow::OpenCommand() {

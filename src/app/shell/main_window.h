@@ -34,6 +34,7 @@ class SoundFilePlayer;
 namespace aurisona::shell {
 
 struct MenuEntry;
+class ProgrammeView;
 
 class MainWindow final : public QMainWindow {
   Q_OBJECT
@@ -108,6 +109,9 @@ class MainWindow final : public QMainWindow {
   // Whether the length shown is from before the script last changed.
   bool IsProgrammeLengthStale() const { return lengthStale_; }
   QTimer& FirstRunTimer() { return firstRunTimer_; }
+  // The programme view under the editor.
+  ProgrammeView* Programme() const { return programme_; }
+  bool IsProgrammeShown() const;
   QTimer& TipTimer() { return tipTimer_; }
 
  protected:
@@ -140,6 +144,10 @@ class MainWindow final : public QMainWindow {
   bool RunViewCommand(int id);
 
   void NewDocument();
+  void NewFromTemplate();
+  void SaveAsTemplate();
+  void ShowProgramme(bool shown);
+  void HighlightFirstPlaceholder();
   void OpenCommand();
   bool Save();
   bool SaveAs();
@@ -173,6 +181,7 @@ class MainWindow final : public QMainWindow {
   QString lastFolder_;
   QString recoveredFrom_;  // the damaged document the unsaved one was recovered from
   QSplitter* splitter_ = nullptr;
+  ProgrammeView* programme_ = nullptr;
   QFrame* paneContainer_ = nullptr;
   QVBoxLayout* paneLayout_ = nullptr;
   QWidget* panePlaceholder_ = nullptr;

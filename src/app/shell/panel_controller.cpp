@@ -1,6 +1,9 @@
 #include "shell/panel_controller.h"
 
+#include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -11,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include "media/missing_media.h"
@@ -21,8 +25,12 @@
 #include "shell/editor_port.h"
 #include "shell/main_window.h"
 #include "shell/preview_engine.h"
+#include "shell/programme_view.h"
+#include "script/memory_document.h"
+#include "speech/worker_engine.h"
 #include "shell/reading_dialogs.h"
 #include "shell/shell_texts.h"
+#include "output/job_cache.h"
 #include "output/subtitles.h"
 #include "output/timeline.h"
 #include "speech/composite_engine.h"
@@ -84,14 +92,30 @@ void OutputProgressDialog::closeEvent(QCloseEvent* event) {
 
 PanelController::PanelController(MainWindow& window)
     : window_(window),
-      speech_(std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine({window.Media().directory().root()}))) {
-  speech_->SetDictionary(std::make_shared<const ReadingDictionary>(
-      ReadingDictionary::Load(window.Media().directory().Readings(), nullptr)));
+      speech_(std::make_unique<ReadingSpeechEngine>(CreateSpeechEngine({window.Media().directory().root()}))),
+      outputSpeech_(
+          std::make_unique<ReadingSpeechEngine>(CreateWorkerSpeechEngine({window.Media().directory().root()}))) {
+  const auto dictionary = std::make_shared<const ReadingDictionary>(
+      ReadingDictionary::Load(window.Media().directory().Readings(), nullptr));
+  speech_->SetDictionary(dictionary);
+  outputSpeech_->SetDictionary(dictionary);
   StartSpeechEnginesEarly();  // loaded while the window opens, ready for the first preview
   panel_ = std::make_unique<SettingsPanel>(*speech_, window.Media().directory().SetupIni());
   preview_ = new PreviewEngine(window, *panel_, *speech_);
   connect(panel_.get(), &SettingsPanel::commandRequested, this, [this](int id) { HandleCommand(id); });
   askOutputPath = [this] { return AskOutputPathWithDialog(); };
+  // A voice, speed, volume, gain or fade chosen changes the programme as an edit does.
+  if (ProgrammeView* view = window.Programme()) {
+    for (QComboBox* box : panel_->findChildren<QComboBox*>()) {
+      connect(box, &QComboBox::currentIndexChanged, view, &ProgrammeView::ScriptChanged);
+    }
+    for (QAbstractButton* button : panel_->findChildren<QAbstractButton*>()) {
+      if (button->isCheckable()) connect(button, &QAbstractButton::toggled, view, &ProgrammeView::ScriptChanged);
+    }
+    for (QSpinBox* spin : panel_->findChildren<QSpinBox*>()) {
+      connect(spin, &QSpinBox::valueChanged, view, &ProgrammeView::ScriptChanged);
+    }
+  }
 }
 
 PanelController::~PanelController() {
@@ -106,6 +130,27 @@ void PanelController::SaveSettings() { panel_->Save(); }
 int PanelController::MusicFadeSeconds() const {
   const SettingsRecord record = panel_->Record();
   return record.fadeOn ? std::max(record.fadeSeconds, 0) : 0;
+}
+
+bool PanelController::PrepareProgramme(ProgrammeRequest* request) {
+  MemoryScriptDocument copy;
+  CopyScriptDocument(window_.Editor().Document(), copy);
+  MediaLibrary& media = window_.Media();
+  OutputJob& job = request->job;
+  request->script = copy.Text(0, -1);
+  ScriptCompiler(copy, media.lists(), job.segments, {});
+  const std::vector<MissingMedia> missing = FindMissingMedia(job.segments, media.lists());
+  if (!missing.empty()) {
+    QStringList names;
+    for (const MissingMedia& m : missing) names << Q(m.name);
+    request->missing = Q(kMediaMissingMessage) + names.join(QStringLiteral("、"));
+  }
+  job.musicFolder = media.directory().Music();
+  job.recordFolder = media.directory().Record();
+  job.promptTone = media.currentPromptTone();
+  job.settings = OutputSettingsFrom(panel_->Record());
+  request->speech = speech_.get();
+  return true;
 }
 
 void PanelController::HandleCommand(int panelCommand) {
@@ -129,6 +174,9 @@ void PanelController::HandleCommand(int panelCommand) {
     case panel_cmd::kShowSpoken:
       ShowSpokenDialog();
       break;
+    case panel_cmd::kPieceCache:
+      ShowPieceCacheDialog();
+      break;
     default:
       break;
   }
@@ -149,7 +197,8 @@ void PanelController::ShowDictionaryDialog() {
   dictionaryDialog_->setAttribute(Qt::WA_DeleteOnClose);
   // From the next sentence on, render, preview, timeline and the length measure read with it.
   dictionaryDialog_->applied = [this](std::shared_ptr<const ReadingDictionary> dictionary) {
-    speech_->SetDictionary(std::move(dictionary));
+    speech_->SetDictionary(dictionary);
+    outputSpeech_->SetDictionary(std::move(dictionary));
   };
   dictionaryDialog_->open();
 }
@@ -194,6 +243,9 @@ OutputJob PanelController::PrepareJob(OutputCallbacks* callbacks) {
   job.recordFolder = media.directory().Record();
   job.promptTone = media.currentPromptTone();
   job.settings = OutputSettingsFrom(panel_->Record());
+  // A cache of its own per job: one that turned itself off is tried again next time.
+  cache_ = OpenPieceCache(media.directory(), media.store());
+  job.cache = cache_;
 
   if (!progress_) {
     progress_ = new OutputProgressDialog(&window_);
@@ -257,7 +309,7 @@ void PanelController::StartOutput() {
   worker_ = std::thread([this, job = std::move(job), callbacks, subtitles, title]() mutable {
     const std::filesystem::path output = job.output;
     Timeline timeline;
-    const OutputResult result = RunOutputJobWithTimeline(std::move(job), *speech_, abort_, callbacks, &timeline);
+    const OutputResult result = RunOutputJobWithTimeline(std::move(job), *outputSpeech_, abort_, callbacks, &timeline);
     QString subtitleError;
     std::string error;
     if (subtitles && result.status != OutputStatus::kFailed &&
@@ -284,11 +336,44 @@ void PanelController::StartMeasure() {
   job.measureOnly = true;
   worker_ = std::thread([this, job = std::move(job), callbacks]() mutable {
     Timeline timeline;
-    const OutputResult result = RunOutputJobWithTimeline(std::move(job), *speech_, abort_, callbacks, &timeline);
+    const OutputResult result = RunOutputJobWithTimeline(std::move(job), *outputSpeech_, abort_, callbacks, &timeline);
     const double seconds = timeline.seconds();
     QMetaObject::invokeMethod(this, [this, result, seconds] { FinishMeasure(result, seconds); },
                               Qt::QueuedConnection);
   });
+}
+
+void PanelController::ShowCacheWarning() {
+  if (!cache_ || cache_->warning().empty()) return;
+  window_.statusBar()->showMessage(QStringLiteral("片段缓存已停用：") + QString::fromStdString(cache_->warning()),
+                                   kCacheWarningMs);
+}
+
+QString PieceCacheText(uint64_t bytes, uint64_t entries) {
+  return QStringLiteral("片段缓存占用 %1 MB（%2 个片段）。")
+      .arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1)
+      .arg(entries);
+}
+
+void PanelController::ShowPieceCacheDialog() {
+  MediaLibrary& media = window_.Media();
+  const std::shared_ptr<PieceCache> cache = OpenPieceCache(media.directory(), media.store());
+  const PieceCacheUsage usage = cache->Usage();
+  const QString text = PieceCacheText(usage.bytes, usage.entries) + u'\n' +
+                       QString::fromStdString(cache->folder().string());
+  if (usage.entries == 0) {
+    window_.Dialogs().ShowInformation(&window_, QStringLiteral("片段缓存"), text);
+    return;
+  }
+  if (!window_.Dialogs().AskYesNo(&window_, QStringLiteral("片段缓存"), text + QStringLiteral("\n\n清空片段缓存吗？"))) {
+    return;
+  }
+  std::string error;
+  if (!cache->Clear(&error)) {
+    window_.Dialogs().ShowError(&window_, QStringLiteral("清空片段缓存失败：") + QString::fromStdString(error));
+    return;
+  }
+  window_.statusBar()->showMessage(QStringLiteral("片段缓存已清空"), kCacheWarningMs);
 }
 
 QString ProgrammeLengthText(double seconds) {
@@ -307,6 +392,7 @@ void PanelController::RestoreEditor() {
 void PanelController::FinishOutput(const OutputResult& result, double seconds, const QString& subtitleError) {
   if (worker_.joinable()) worker_.join();
   if (progress_) progress_->hide();
+  ShowCacheWarning();
   if (result.status != OutputStatus::kFailed) window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
   if (result.status == OutputStatus::kFinished) {
     window_.Dialogs().ShowInformation(panel_.get(), Q(kOutputDoneTitle),
@@ -327,6 +413,7 @@ void PanelController::FinishMeasure(const OutputResult& result, double seconds) 
   if (worker_.joinable()) worker_.join();
   if (progress_) progress_->hide();
   RestoreEditor();
+  ShowCacheWarning();
   if (result.status == OutputStatus::kFinished) {
     window_.ShowProgrammeLength(ProgrammeLengthText(seconds));
     window_.Dialogs().ShowInformation(panel_.get(), QString::fromUtf16(text::kMeasureTitle),

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "output/output_job.h"
+#include "output/piece_cache.h"
 #include "reading/reading_engine.h"
 #include "shell/settings_panel_port.h"
 
@@ -61,6 +62,8 @@ class OutputProgressDialog final : public QDialog {
 
 // "节目总长度：m:ss", as the status bar and the completion message show it.
 QString ProgrammeLengthText(double seconds);
+// "片段缓存占用 1.5 MB（12 个片段）。"
+QString PieceCacheText(uint64_t bytes, uint64_t entries);
 
 class PanelController final : public QObject, public SettingsPanelPort {
   Q_OBJECT
@@ -73,6 +76,7 @@ class PanelController final : public QObject, public SettingsPanelPort {
   void HandleCommand(int panelCommand) override;
   void SaveSettings() override;
   int MusicFadeSeconds() const override;
+  bool PrepareProgramme(ProgrammeRequest* request) override;
 
   SettingsPanel& Panel() { return *panel_; }
   bool IsOutputRunning() const { return worker_.joinable(); }
@@ -105,9 +109,16 @@ class PanelController final : public QObject, public SettingsPanelPort {
   QString AskOutputPathWithDialog();
   void ShowDictionaryDialog();
   void ShowSpokenDialog();
+  // 设置 › 片段缓存: its size and place, and a question whether to empty it.
+  void ShowPieceCacheDialog();
+  // The status bar says once why the last job's piece cache was turned off.
+  void ShowCacheWarning();
+  static constexpr int kCacheWarningMs = 15000;
 
   MainWindow& window_;
-  std::unique_ptr<ReadingSpeechEngine> speech_;
+  std::unique_ptr<ReadingSpeechEngine> speech_;  // the panel and the preview: in this process, streamed
+  // Render and the length measure: sentences spoken side by side in worker processes.
+  std::unique_ptr<ReadingSpeechEngine> outputSpeech_;
   std::unique_ptr<SettingsPanel> panel_;
   PreviewEngine* preview_ = nullptr;  // a child of the panel
   OutputProgressDialog* progress_ = nullptr;
@@ -115,6 +126,7 @@ class PanelController final : public QObject, public SettingsPanelPort {
   QPointer<SpokenTextDialog> spokenDialog_;
   std::atomic<bool> abort_{false};
   std::thread worker_;
+  std::shared_ptr<PieceCache> cache_;  // the last job's
   int savedStart_ = 0;
   int savedEnd_ = 0;
   int savedScroll_ = 0;

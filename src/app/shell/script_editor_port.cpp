@@ -2,6 +2,8 @@
 
 #include <QTextDocument>
 
+#include "shell/placeholder_marks.h"
+
 namespace aurisona::shell {
 
 ScriptEditorPort::ScriptEditorPort(MediaLists* lists, QWidget* parent)
@@ -11,6 +13,14 @@ ScriptEditorPort::ScriptEditorPort(MediaLists* lists, QWidget* parent)
   connect(editor_, &ScriptEditor::commandStateChanged, this, &EditorPort::StateChanged);
   connect(editor_, &ScriptEditor::lastPauseCodeChanged, this, &EditorPort::PauseCodeRemembered);
   connect(editor_, &ScriptEditor::scriptChanged, this, &EditorPort::ScriptChanged);
+  new PlaceholderMarks(editor_);
+}
+
+void ScriptEditorPort::MoveCaret(int position) {
+  editor_->SetSelection(position, position);
+  editor_->FlushPendingEdits();
+  editor_->ensureCursorVisible();
+  editor_->setFocus(Qt::OtherFocusReason);
 }
 
 bool ScriptEditorPort::CanUndo() const { return editor_->document()->isUndoAvailable(); }

@@ -25,6 +25,7 @@ class ScriptEditorPort final : public EditorPort {
   bool HasSelection() const override;
   bool IsModified() const override { return editor_->IsModified(); }
   void SetModified(bool modified) override { editor_->SetModified(modified); }
+  void MoveCaret(int position) override;
 
  private:
   ScriptEditor* editor_;

@@ -6,6 +6,8 @@ class QWidget;
 
 namespace aurisona::shell {
 
+struct ProgrammeRequest;
+
 class SettingsPanelPort {
  public:
   virtual ~SettingsPanelPort() = default;
@@ -18,6 +20,13 @@ class SettingsPanelPort {
   // The fade for playing music clips in seconds: the panel's fade time when
   // its fade switch is on, else 0.
   virtual int MusicFadeSeconds() const { return 0; }
+  // Fills in what the programme view measures: the editor's script compiled
+  // (a copy, so that nothing in the editor is repaired), the media and the
+  // panel's settings, and the speech engine. False when it cannot.
+  virtual bool PrepareProgramme(ProgrammeRequest* request) {
+    (void)request;
+    return false;
+  }
 };
 
 }  // namespace aurisona::shell

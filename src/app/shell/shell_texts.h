@@ -40,6 +40,13 @@ inline constexpr const char16_t* kMeasureProgress = u"正在计算节目时长�
 inline constexpr const char16_t* kLengthStale = u"（内容已修改）";
 inline constexpr const char16_t* kLengthStaleToolTip = u"脚本在计算之后已修改，请重新计算节目时长。";
 
+// 文件 › 存为模板.
+inline constexpr const char16_t* kSaveAsTemplateTitle = u"存为模板";
+inline constexpr const char16_t* kTemplateNameLabel = u"模板名称：";
+inline constexpr const char16_t* kTemplateReplace = u"已有名为“%1”的模板，要用当前文档替换它吗？";
+inline constexpr const char16_t* kTemplateSaved = u"已存为模板：%1";
+inline constexpr const char16_t* kTemplateEmpty = u"当前内容为空，不能存为模板！";
+
 // The name of a document that has none yet.
 inline constexpr const char16_t* kUntitled = u"无标题";
 

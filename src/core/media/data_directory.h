@@ -42,6 +42,8 @@ class DataDirectory {
   std::filesystem::path Music() const { return root_ / "Music"; }
   std::filesystem::path Record() const { return root_ / "Record"; }
   std::filesystem::path Sound() const { return root_ / "Sound"; }
+  // The teacher's own document templates (made when the first one is saved).
+  std::filesystem::path Templates() const { return root_ / "Templates"; }
   // The user's readings dictionary (written = spoken, one entry a line).
   std::filesystem::path Readings() const { return root_ / "readings.txt"; }
 

@@ -14,6 +14,7 @@
 
 #include "audio/piece_encoder.h"
 #include "audio/mp3_frame.h"
+#include "output/job_cache.h"
 #include "output/marker_walk.h"
 #include "output/timeline.h"
 #include "speech/voice_slots.h"
@@ -49,6 +50,14 @@ struct PieceSpec {
   int32_t playTime = 0;
   int end = 0;  // progress position once the piece is written
   PieceTiming timing;
+  // Speech: the sentence, synthesised into `path` when the piece is rendered.
+  struct Sentence {
+    std::u16string text;
+    std::u16string voice;  // the exact name of the voice that speaks it
+    int rate = 0;
+    int volume = 100;
+  };
+  std::optional<Sentence> sentence;
 };
 
 struct Piece {
@@ -61,10 +70,44 @@ struct Piece {
   // A sentence said again: the earlier piece, written again in place of this one.
   std::shared_ptr<const Piece> same;
   bool dropped = false;  // never started: the job was aborted first
+  bool cached = false;   // written from the piece cache: nothing to make
+  std::optional<PieceKey> cacheKey;  // kept in the piece cache once made
+  std::string note;      // kept with it there
+  std::string failure;   // why its sentence could not be synthesised; the job fails with it
 };
 
-RenderResult Render(Piece& piece, const PieceSettings& settings) {
+std::string SpeechFailure(SpeakOutcome outcome, const std::u16string& text) {
+  switch (outcome) {
+    case SpeakOutcome::kWriteFailed:
+      return "cannot write a synthesised sentence into the temporary folder (is TMPDIR full?): " +
+             Utf16ToUtf8(text);
+    case SpeakOutcome::kNoEngine:
+      return "no speech engine can be started";
+    default: {
+      // The engine's own reason, naming the voice (a command voice that hangs, a worker that died).
+      const std::string why = TakeSpeechFailure();
+      return "the speech engine cannot say: " + Utf16ToUtf8(text) + (why.empty() ? "" : " (" + why + ")");
+    }
+  }
+}
+
+// Synthesises a piece's sentence into its file, on the thread that renders the piece, so
+// that sentences are spoken side by side when the engine can. False when there is no
+// sound to render: nothing to say, or a failure (kept in the piece).
+bool Synthesise(Piece& piece, SpeechEngine& speech) {
+  const PieceSpec::Sentence& s = *piece.spec.sentence;
+  SpeakOutcome outcome = SpeakOutcome::kSynthesisFailed;
+  if (!speech.Speak(s.text, piece.spec.path, s.voice, s.rate, s.volume, &outcome)) outcome = SpeakOutcome::kNoEngine;
+  if (outcome == SpeakOutcome::kWritten) return true;
+  // A sentence left out would make a wrong programme: the job fails.
+  if (outcome != SpeakOutcome::kNothingToSpeak) piece.failure = SpeechFailure(outcome, s.text);
+  return false;
+}
+
+RenderResult Render(Piece& piece, const PieceSettings& settings, SpeechEngine& speech) {
   if (piece.same) return RenderResult::NothingAdded;
+  if (piece.cached) return RenderResult::Rendered;
+  if (piece.spec.sentence && !Synthesise(piece, speech)) return RenderResult::NothingAdded;
   const PieceSpec& s = piece.spec;
   if (piece.measureOnly) {
     return CountPiece(s.source == PieceSpec::Source::kSilence, s.milliseconds, s.path, s.kind, s.playTime,
@@ -180,7 +223,8 @@ class SentenceReuse {
 // Encodes pieces on worker threads and hands them back in order.
 class PiecePipeline {
  public:
-  PiecePipeline(const PieceSettings& settings, int threads) : settings_(settings) {
+  PiecePipeline(const PieceSettings& settings, SpeechEngine& speech, int threads)
+      : settings_(settings), speech_(speech) {
     for (int k = 0; k < threads; ++k) workers_.emplace_back([this] { Work(); });
   }
   ~PiecePipeline() {
@@ -196,7 +240,7 @@ class PiecePipeline {
 
   void Submit(std::shared_ptr<Piece> piece) {
     if (!threaded()) {
-      piece->result = Render(*piece, settings_);
+      piece->result = Render(*piece, settings_, speech_);
       piece->done = true;
       order_.push_back(std::move(piece));
       return;
@@ -246,7 +290,7 @@ class PiecePipeline {
         piece = std::move(queue_.front());
         queue_.pop_front();
       }
-      const RenderResult result = Render(*piece, settings_);
+      const RenderResult result = Render(*piece, settings_, speech_);
       {
         std::lock_guard lock(mutex_);
         piece->result = result;
@@ -257,6 +301,7 @@ class PiecePipeline {
   }
 
   const PieceSettings& settings_;
+  SpeechEngine& speech_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable done_;
@@ -288,17 +333,19 @@ class Job {
       if (!out->ok()) return Fail(out->error());
     }
     visits_.assign(job_.segments.size(), 0);
-    // A sentence is synthesised before the window has room for its piece, so
-    // up to `window` earlier pieces may still read their files: one file more
-    // keeps the file being written apart from all of them.
+    // A piece's file is written and read while the piece is in the window, and
+    // its file is chosen before the window has room for it: one file more than
+    // the window keeps it apart from every piece in flight.
     SpeechFiles speechFiles(window + 1);
     if (!speechFiles.ok()) return Fail("cannot create a temporary speech file");
 
     OutputResult result;
     installed_ = speech_.ListVoices();
     SentenceReuse reuse(job_.segments, job_.settings, installed_);
+    JobCache cache(job_.cache, job_.settings, speech_, installed_, job_.measureOnly);
+    cache_ = &cache;
     {
-      PiecePipeline pipeline(job_.settings.pieces, workers);
+      PiecePipeline pipeline(job_.settings.pieces, speech_, workers);
       MarkerWalk walk(job_.segments);
       size_t submitted = 0;
       bool aborted = false;
@@ -311,7 +358,11 @@ class Job {
         if (!r) break;
         const std::optional<std::u16string> key = reuse.Key(*r);
         std::shared_ptr<const Piece> same = key ? reuse.Take(*key) : nullptr;
-        std::optional<PieceSpec> spec = same ? SpeechSpec(*r) : Prepare(*r, speechFiles, submitted);
+        // The piece cache is asked before a piece is made (before a sentence is synthesised).
+        std::optional<PieceKey> cacheKey = same ? std::nullopt : cache.Key(*r, ClipPath(*r));
+        std::optional<PieceEntry> hit = cacheKey ? cache.Find(*cacheKey, *r) : std::nullopt;
+        std::optional<PieceSpec> spec = same || (hit && r->kind == kSegSpeech) ? SpeechSpec(*r)
+                                                                                : Prepare(*r, speechFiles, submitted);
         if (spec) NoteTiming(*spec, *r, walk.index());
         Advance((r->start + r->end) / 2);
         if (abort_.load()) {
@@ -325,6 +376,16 @@ class Job {
         piece->spec = std::move(*spec);
         piece->measureOnly = job_.measureOnly;
         piece->same = std::move(same);
+        if (hit) {
+          piece->cached = true;
+          piece->result = RenderResult::Rendered;
+          piece->count.mp3Frames = hit->frames;
+          piece->count.sampleRate = hit->sourceRate;
+          if (!job_.measureOnly) piece->bytes.Append(hit->mp3.data(), hit->mp3.size());
+        } else if (cacheKey) {
+          piece->cacheKey = cacheKey;
+          piece->note = cache.Note(*r);
+        }
         if (key && !piece->same) reuse.Keep(*key, piece);
         pipeline.Submit(std::move(piece));
         ++submitted;
@@ -333,11 +394,14 @@ class Job {
       }
       // An abort keeps only the pieces already being encoded (in order, up
       // to the first that was not started); otherwise every piece is written.
-      if (aborted) pipeline.DropWaiting();
+      // A failed job drops them as well: nothing more will be written.
+      if (aborted || failed_) pipeline.DropWaiting();
       while (!failed_ && pipeline.InFlight() > 0 && WriteFront(pipeline, out, true, result)) {
       }
       result.status = aborted ? OutputStatus::kAborted : OutputStatus::kFinished;
     }
+    cache.Finish();
+    cache_ = nullptr;
     if (failed_) return Fail(error_);
     if (job_.requireSound && result.pieces == 0 && result.status == OutputStatus::kFinished) {
       OutputResult empty = Fail("nothing to render");
@@ -375,6 +439,11 @@ class Job {
     if (!piece || piece->dropped) return false;
     // An earlier piece said again is written before this one is: it is done.
     const Piece& sound = piece->same ? *piece->same : *piece;
+    if (!sound.failure.empty()) {
+      failed_ = true;
+      error_ = sound.failure;
+      return false;
+    }
     switch (sound.result) {
       case RenderResult::Rendered: {
         const auto& bytes = sound.bytes.bytes();
@@ -385,6 +454,7 @@ class Job {
         }
         ++result.pieces;
         ReportTiming(*piece, sound);
+        if (piece->cacheKey) Keep(*piece);
         Advance(piece->spec.end);
         break;
       }
@@ -406,6 +476,27 @@ class Job {
         return false;
     }
     return true;
+  }
+
+  // A piece just made, into the piece cache with its length.
+  void Keep(const Piece& piece) {
+    PieceEntry entry;
+    entry.hasMp3 = !piece.measureOnly;
+    if (entry.hasMp3) entry.mp3 = piece.bytes.bytes();
+    entry.frames = piece.spec.timing.frames;
+    entry.sourceRate = piece.measureOnly ? piece.count.sampleRate : 0;
+    entry.note = piece.note;
+    cache_->Store(*piece.cacheKey, entry);
+  }
+
+  // The file a clip, recording or prompt tone record plays; empty for others.
+  fs::path ClipPath(const Segment& r) const {
+    switch (r.kind) {
+      case kSegPromptTone: return job_.promptTone;
+      case kSegMusic: return MediaPath(job_.overlayMusicFolder, job_.musicFolder, r.text);
+      case kSegRecording: return MediaPath(job_.overlayRecordFolder, job_.recordFolder, r.text);
+      default: return {};
+    }
   }
 
   // The piece of a speech record said again: selected as it is spoken, nothing to make.
@@ -434,17 +525,11 @@ class Job {
         const bool leadingSpace = !r.text.empty() && r.text.front() == u' ';
         Select(leadingSpace ? r.start + 1 : r.start, r.end);
         spec.path = files.Fresh(number);
-        SpeakOutcome outcome = SpeakOutcome::kSynthesisFailed;
-        if (!speech_.Speak(r.text, spec.path, voice.voice, voice.rate, voice.volume, &outcome)) {
-          outcome = SpeakOutcome::kNoEngine;
-        }
-        if (outcome == SpeakOutcome::kNothingToSpeak) return std::nullopt;
-        if (outcome != SpeakOutcome::kWritten) {
-          // A sentence left out would make a wrong programme: the job fails.
-          failed_ = true;
-          error_ = SpeechFailure(outcome, r.text);
-          return std::nullopt;
-        }
+        // The voice is chosen here, in the order of the script, for a name that is not
+        // installed falls back on the voice chosen last.
+        const int chosen = choice_.Choose(installed_, voice.voice);
+        spec.sentence = PieceSpec::Sentence{
+            r.text, chosen < 0 ? voice.voice : installed_[static_cast<size_t>(chosen)].name, voice.rate, voice.volume};
         spec.kind = PieceKind::Speech;
         return spec;
       }
@@ -511,21 +596,6 @@ class Job {
     return name + ": cannot be decoded (damaged, a kind of data that is not read, or a sample rate outside 1 to 384 kHz)";
   }
 
-  static std::string SpeechFailure(SpeakOutcome outcome, const std::u16string& text) {
-    switch (outcome) {
-      case SpeakOutcome::kWriteFailed:
-        return "cannot write a synthesised sentence into the temporary folder (is TMPDIR full?): " +
-               Utf16ToUtf8(text);
-      case SpeakOutcome::kNoEngine:
-        return "no speech engine can be started";
-      default: {
-        // The engine's own reason, naming the voice (a command voice that hangs, a helper that died).
-        const std::string why = TakeSpeechFailure();
-        return "the speech engine cannot say: " + Utf16ToUtf8(text) + (why.empty() ? "" : " (" + why + ")");
-      }
-    }
-  }
-
   static fs::path MediaPath(const fs::path& overlay, const fs::path& folder, const std::u16string& name) {
     const fs::path file = PathFromU16(name);
     std::error_code ec;
@@ -538,6 +608,8 @@ class Job {
   const std::atomic<bool>& abort_;
   const OutputCallbacks& callbacks_;
   std::vector<Voice> installed_;
+  JobCache* cache_ = nullptr;  // while the job runs
+  VoiceChoice choice_;
   int high_ = 0;
   uint64_t frames_ = 0;
   std::vector<int> visits_;  // times each record was reached by the walk

@@ -2,16 +2,19 @@
 // carries sound (speech, prompt tone, music, recording, pause) as an MP3
 // stream of its own; the streams are appended in order to one file.
 //
-// Speech is synthesised on the job's thread (a sentence said again with the same voice,
-// rate and volume reuses the piece of its first reading); pieces are encoded on a pool of
-// worker threads with a bounded number in flight and written in order, so the
-// file is byte for byte what a one-thread render gives.
+// Pieces are made on a pool of threads with a bounded number in flight: a speech piece's
+// sentence is synthesised there (side by side when the engine speaks in several worker
+// processes) and then encoded, and pieces are written in order, so the file is byte for
+// byte what a one-thread render gives. The voice of each sentence is chosen on the job's
+// thread in the script's order. A sentence said again with the same voice, rate and volume
+// reuses the piece of its first reading.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +25,8 @@
 #include "speech/speech_engine.h"
 
 namespace aurisona {
+
+class PieceCache;
 
 inline constexpr std::u16string_view kOutputEmptyMessage = u"当前内容为空，不能合成输出！";
 inline constexpr std::u16string_view kOutputDoneMessage =
@@ -49,13 +54,16 @@ struct OutputJob {
   std::filesystem::path overlayMusicFolder;
   std::filesystem::path overlayRecordFolder;
   OutputJobSettings settings;
-  int threads = 0;                 // encoding threads; 0 = one per core
+  int threads = 0;                 // threads that synthesise and encode pieces; 0 = one per core
   // Measure only: every piece is rendered up to the encoder and its MP3 frames
   // are counted as the encoder would write them; no file is written.
   bool measureOnly = false;
   // A job that would write no piece at all fails (OutputResult::empty) and
   // leaves no file, instead of writing an empty one.
   bool requireSound = false;
+  // Pieces made before are written from here, and new ones kept here (none when
+  // null). A measuring job keeps only the pieces' lengths.
+  std::shared_ptr<PieceCache> cache;
 };
 
 // One piece as it stands in the MP3, reported in order once it is written.
@@ -66,7 +74,8 @@ struct PieceTiming {
   int voiceSlot = 0;        // speech: the voice slot that spoke it
   uint64_t firstFrame = 0;  // MP3 frames before the piece
   uint64_t frames = 0;      // MP3 frames of the piece (1152 samples at 44100 Hz each)
-  uint32_t sourceRate = 0;  // sample rate of the piece's source PCM
+  uint32_t sourceRate = 0;  // measure only: sample rate of the piece's source PCM (0 from a rendered
+                            // piece found in the cache)
   std::filesystem::path source;  // the file it was made from (empty for a pause)
 };
 

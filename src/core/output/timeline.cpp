@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "reading/read_aloud.h"
 
@@ -180,11 +181,19 @@ std::vector<SentenceSpan> SplitSentences(std::u16string_view text) {
   };
   for (size_t i = 0; i < text.size(); ++i) {
     if (EndsSentenceAt(text, i)) {
-      // Closing quotes and brackets right after the punctuation stay with it.
+      // Closing quotes and brackets right after the punctuation stay with it;
+      // so does the close of a placeholder (【…】), which the compiler may
+      // have set one blank apart.
       size_t end = i + 1;
-      while (end < text.size() && (IsSentenceStop(text[end]) || text[end] == u'"' || text[end] == u'”' ||
-                                   text[end] == u'’' || text[end] == u')' || text[end] == u'）')) {
-        ++end;
+      while (end < text.size()) {
+        if (IsSentenceStop(text[end]) || text[end] == u'"' || text[end] == u'”' || text[end] == u'’' ||
+            text[end] == u')' || text[end] == u'）' || text[end] == u'】') {
+          ++end;
+        } else if (text[end] == u' ' && end + 1 < text.size() && text[end + 1] == u'】') {
+          end += 2;
+        } else {
+          break;
+        }
       }
       flush(end);
       i = end - 1;
@@ -223,6 +232,81 @@ SentenceTimingEngine::Spoken SentenceTimingEngine::Find(std::u16string_view text
   std::lock_guard lock(mutex_);
   const auto it = spoken_.find(SpokenKey(text, voice_name, rate, volume));
   return it == spoken_.end() ? Spoken{} : it->second;
+}
+
+namespace {
+
+void PutText(std::string& out, std::u16string_view text) {
+  const auto n = static_cast<uint32_t>(text.size());
+  out.append(reinterpret_cast<const char*>(&n), sizeof n);
+  out.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
+}
+
+void PutDouble(std::string& out, double v) { out.append(reinterpret_cast<const char*>(&v), sizeof v); }
+
+// Reads what PutText and PutDouble wrote; false once the bytes run out.
+class NoteReader {
+ public:
+  explicit NoteReader(std::string_view bytes) : bytes_(bytes) {}
+  bool Text(std::u16string* text) {
+    uint32_t n = 0;
+    if (!Raw(&n, sizeof n) || n > (bytes_.size() - at_) / sizeof(char16_t)) return false;
+    text->resize(n);
+    return Raw(text->data(), n * sizeof(char16_t));
+  }
+  bool Double(double* v) { return Raw(v, sizeof *v) && std::isfinite(*v); }
+  bool Count(uint32_t* n) { return Raw(n, sizeof *n); }
+  bool AtEnd() const { return at_ == bytes_.size(); }
+
+ private:
+  bool Raw(void* to, size_t size) {
+    if (size > bytes_.size() - at_) return false;
+    std::memcpy(to, bytes_.data() + at_, size);
+    at_ += size;
+    return true;
+  }
+  std::string_view bytes_;
+  size_t at_ = 0;
+};
+
+}  // namespace
+
+std::string SentenceTimingEngine::Note(std::u16string_view text, std::u16string_view voice_name, int rate,
+                                       int volume) const {
+  std::lock_guard lock(mutex_);
+  const auto it = spoken_.find(SpokenKey(text, voice_name, rate, volume));
+  if (it == spoken_.end()) return {};
+  std::string note;
+  PutText(note, text);
+  PutDouble(note, it->second.seconds);
+  const auto n = static_cast<uint32_t>(it->second.sentences.size());
+  note.append(reinterpret_cast<const char*>(&n), sizeof n);
+  for (const SentenceTime& s : it->second.sentences) {
+    PutText(note, s.text);
+    PutDouble(note, s.start);
+    PutDouble(note, s.end);
+  }
+  return note;
+}
+
+bool SentenceTimingEngine::Recall(std::u16string_view text, std::u16string_view voice_name, int rate, int volume,
+                                  std::string_view note) {
+  NoteReader in(note);
+  std::u16string written;
+  Spoken spoken;
+  uint32_t n = 0;
+  // The same words may be written otherwise (a reading made them alike): such a
+  // note splits another text into sentences and is not taken.
+  if (!in.Text(&written) || written != text || !in.Double(&spoken.seconds) || !in.Count(&n)) return false;
+  for (uint32_t k = 0; k < n; ++k) {
+    SentenceTime s;
+    if (!in.Text(&s.text) || !in.Double(&s.start) || !in.Double(&s.end)) return false;
+    spoken.sentences.push_back(std::move(s));
+  }
+  if (!in.AtEnd()) return false;
+  std::lock_guard lock(mutex_);
+  spoken_[SpokenKey(text, voice_name, rate, volume)] = std::move(spoken);
+  return true;
 }
 
 void TimelineBuilder::Add(const PieceTiming& piece) {

@@ -95,6 +95,14 @@ class SentenceTimingEngine final : public SpeechEngine {
   };
   Spoken Find(std::u16string_view text, std::u16string_view voice_name, int rate, int volume) const;
 
+  // What Find() knows of a sentence, as bytes kept with its piece in the piece
+  // cache (empty when it knows nothing), and taken back for a piece written
+  // from there. Recall is false for bytes that are not a note of `text`.
+  std::string Note(std::u16string_view text, std::u16string_view voice_name, int rate, int volume) const;
+  bool Recall(std::u16string_view text, std::u16string_view voice_name, int rate, int volume, std::string_view note);
+
+  SpeechEngine& inner() const { return inner_; }
+
  private:
   SpeechEngine& inner_;
   mutable std::mutex mutex_;

@@ -39,6 +39,7 @@ std::vector<SettingKey> BuildTable() {
       {kLoudnessOn, SettingType::kFlag, 0, {}},
       {kLoudnessTarget, SettingType::kInteger, kDefaultLoudnessTarget, {}},
       {kSubtitlesOn, SettingType::kFlag, 0, {}},
+      {kPieceCacheLimit, SettingType::kInteger, 1024, {}},
   };
   t.insert(t.end(), std::begin(rest), std::end(rest));
   return t;

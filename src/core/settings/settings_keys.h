@@ -30,6 +30,8 @@ inline constexpr std::u16string_view kFadeSeconds = u"淡入淡出时间";
 inline constexpr std::u16string_view kLoudnessOn = u"响度均衡";
 inline constexpr std::u16string_view kLoudnessTarget = u"目标响度";
 inline constexpr std::u16string_view kSubtitlesOn = u"输出字幕";
+// The piece cache's size limit in MB (0: no cache).
+inline constexpr std::u16string_view kPieceCacheLimit = u"缓存上限";
 }  // namespace setting_keys
 
 enum class SettingType { kInteger, kFlag, kString };

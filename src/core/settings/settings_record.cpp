@@ -148,6 +148,11 @@ int ReadPromptToneIndex(const IniStore& store) {
 }
 bool WritePromptToneIndex(IniStore& store, int index) { return store.SetInt(kSettingsSection, kPromptTone, index); }
 
+uint64_t ReadPieceCacheLimit(const IniStore& store) {
+  const int mb = store.GetInt(kSettingsSection, kPieceCacheLimit, SettingIntDefault(kPieceCacheLimit));
+  return uint64_t(std::max(mb, 0)) * 1024 * 1024;
+}
+
 bool ReadFirstRun(const IniStore& store) {
   return store.GetInt(kSettingsSection, kFirstRun, SettingIntDefault(kFirstRun)) != 0;
 }

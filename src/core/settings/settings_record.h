@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,6 +87,8 @@ bool ReadPanelShown(const IniStore& store);
 int ReadPromptToneIndex(const IniStore& store);
 [[nodiscard]] bool WritePromptToneIndex(IniStore& store, int index);
 bool ReadFirstRun(const IniStore& store);
+// The piece cache's size limit in bytes: the key holds MB; a negative value is 0 (off).
+uint64_t ReadPieceCacheLimit(const IniStore& store);
 [[nodiscard]] bool WriteFirstRun(IniStore& store, bool firstRun);
 
 }  // namespace aurisona

@@ -85,6 +85,10 @@ SynthesisStatus CompositeSpeechEngine::Synthesize(std::u16string_view text,
 }
 
 std::unique_ptr<SpeechEngine> CreateSpeechEngine(const SpeechEngineOptions& options) {
+  return CreateCompositeSpeechEngine(options);
+}
+
+std::unique_ptr<CompositeSpeechEngine> CreateCompositeSpeechEngine(const SpeechEngineOptions& options) {
   std::vector<std::unique_ptr<SpeechEngine>> engines;
   for (const SpeechEngineRegistration* engine : RegisteredSpeechEngines()) engines.push_back(engine->create(options));
   return std::make_unique<CompositeSpeechEngine>(std::move(engines));

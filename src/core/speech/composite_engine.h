@@ -54,6 +54,7 @@ class CompositeSpeechEngine final : public SpeechEngine {
 
 // Every engine built in together.
 std::unique_ptr<SpeechEngine> CreateSpeechEngine(const SpeechEngineOptions& options = {});
+std::unique_ptr<CompositeSpeechEngine> CreateCompositeSpeechEngine(const SpeechEngineOptions& options = {});
 
 // Starts, in the background, the engines that take a while to load, so that the first
 // sentence spoken need not wait for them. Returns at once.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 #include <utility>
 
@@ -20,6 +21,8 @@ thread_local std::string t_failure;
 
 std::string TakeSpeechFailure() { return std::exchange(t_failure, {}); }
 void ReportSpeechFailure(std::string reason) { t_failure = std::move(reason); }
+
+void ResetSpeechRandomness() { std::srand(1); }
 
 SynthesisStatus SpeechEngine::SynthesizeAll(std::u16string_view text,
                                             std::u16string_view voice_name, int rate, int volume,

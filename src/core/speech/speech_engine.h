@@ -102,6 +102,11 @@ class SpeechEngine {
 std::string TakeSpeechFailure();
 void ReportSpeechFailure(std::string reason);
 
+// Puts the C library's random generator, which Flite and eSpeak NG draw their noise from,
+// back to the same state: an engine calls it before each sentence, so that a sentence
+// sounds the same whatever was said before it in the process.
+void ResetSpeechRandomness();
+
 // How much longer speech at `rate` (-10..10, clamped) lasts than at rate 0: 3^(-rate/10).
 // Every backend follows this curve.
 double SpeechDurationFactor(int rate);

@@ -21,6 +21,9 @@ struct Voice {
   VoiceGender gender = VoiceGender::kUnknown;
   int sample_rate = 0;          // the engine's own rate: the voice's audio and speech files are at it
   std::u16string engine;        // the engine's name as the user knows it: "Festival", "Flite", ...
+  // The engine carries state from one sentence to the next that changes the sound (eSpeak
+  // NG's pitch flutter runs on): each sentence is spoken by a worker process of its own.
+  bool carries_state = false;
 
   bool operator==(const Voice&) const = default;
 };

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -98,6 +99,8 @@ class OutputCommandTest : public WindowSuite {
   }
 
   void abortKeepsAPlayableFileAndShowsNoCompletion() {
+    // Without the piece cache: pauses found there would end the job before the abort.
+    IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kPieceCacheLimit, 0);
     std::u16string script;
     for (int i = 0; i < 40; ++i) script += u"<暂停5秒>";
     Load(script);
@@ -209,6 +212,31 @@ class OutputCommandTest : public WindowSuite {
     const QString srt = QString::fromUtf8(ReadFile(Path(QStringLiteral("exam.srt"))));
     QVERIFY2(srt.startsWith(QStringLiteral("1\n00:00:00,")), qPrintable(srt));
     QVERIFY(srt.contains(QStringLiteral("\n2\n00:00:0")));
+  }
+
+  // 设置 › 片段缓存: the size, then a question whether to empty it; an output
+  // again is written from the cache, the same bytes.
+  void pieceCacheEntryShowsTheSizeAndEmptiesTheCache() {
+    Load(u"<提示音><暂停0.5秒><提示音>");
+    QCOMPARE(Output(Path(QStringLiteral("a.mp3"))).status, OutputStatus::kFinished);
+    QCOMPARE(Output(Path(QStringLiteral("b.mp3"))).status, OutputStatus::kFinished);
+    QCOMPARE(ReadFile(Path(QStringLiteral("b.mp3"))), ReadFile(Path(QStringLiteral("a.mp3"))));
+    QVERIFY(window_->statusBar()->currentMessage().isEmpty());  // no warning
+    for (const bool empty : {false, true}) {
+      dialogs_->yesNoAnswers = {empty};
+      dialogs_->questions.clear();
+      window_->Actions(cmd::kPieceCache).first()->trigger();
+      QTRY_COMPARE(dialogs_->questions.size(), 1);
+      // The same tone twice is one piece: two entries.
+      QVERIFY2(dialogs_->questions[0].startsWith(QStringLiteral("片段缓存|片段缓存占用 ")) &&
+                   dialogs_->questions[0].contains(QStringLiteral("（2 个片段）。")),
+               qPrintable(dialogs_->questions[0]));
+    }
+    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("片段缓存已清空"));
+    dialogs_->informations.clear();
+    window_->ExecuteCommand(cmd::kPieceCache);
+    QTRY_COMPARE(dialogs_->informations.size(), 1);
+    QVERIFY(dialogs_->informations[0].startsWith(QStringLiteral("片段缓存|") + PieceCacheText(0, 0)));
   }
 };
 

@@ -114,6 +114,7 @@ std::vector<EspeakVoice> FindVoices() {
                              u" " + std::u16string(variant.english) + u" 22kHz";
       v.voice.sample_rate = g_sample_rate;
       v.voice.engine = u"eSpeak NG";
+      v.voice.carries_state = true;
       voices.push_back(std::move(v));
     }
   }
@@ -264,6 +265,7 @@ SynthesisStatus EspeakSpeechEngine::Synthesize(std::u16string_view text,
   synthesis.sample_rate = g_sample_rate;
   g_synthesis = &synthesis;
   espeak_SetSynthCallback(&OnSynthesised);
+  ResetSpeechRandomness();
   const espeak_ERROR error =
       espeak_Synth(ssml.utf8.c_str(), ssml.utf8.size() + 1, 0, POS_CHARACTER, 0,
                    espeakCHARS_UTF8 | espeakSSML, nullptr, nullptr);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <csetjmp>
+#include <cstdlib>
 #include <mutex>
 
 #include "speech/ascii_text.h"
@@ -80,6 +81,7 @@ cst_utterance* SynthesiseGuarded(const char* text, cst_voice* voice) {
   jmp_buf* previous = cst_errjmp;
   cst_errjmp = &target;
   cst_utterance* volatile u = nullptr;
+  ResetSpeechRandomness();  // the noise of unvoiced sounds
   if (setjmp(target) == 0) u = flite_synth_text(text, voice);
   else u = nullptr;  // the utterance Flite was building is lost with the error
   cst_errjmp = previous;
@@ -121,6 +123,10 @@ SynthesisStatus FliteSpeechEngine::Synthesize(std::u16string_view text,
 
   flite_feat_set_float(voice.flite->features, "duration_stretch",
                        static_cast<float>(voice.duration_stretch * SpeechDurationFactor(rate)));
+  // The noise of Flite's voiced and unvoiced excitation comes from the C library's rand():
+  // started from one seed, a sentence sounds the same whatever was synthesised before it,
+  // so a sentence said again, or kept in the piece cache, is the sentence as made now.
+  std::srand(1);
   Utterance utt;
   utt.u = SynthesiseGuarded(input.c_str(), voice.flite);
   if (!utt.u) return SynthesisStatus::kFailed;
