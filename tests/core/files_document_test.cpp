@@ -1,36 +1,22 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "files/document_files.h"
 #include "script/memory_document.h"
 #include "script/tagged_text.h"
+#include "support/lsn.h"
 #include "test_util.h"
 #include "util/text.h"
 
 namespace aurisona {
 namespace {
 
+using testing::Le32;
+using testing::Lsn;
+using testing::LsnMedia;
+using testing::LsnText;
 using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
-
-std::string U32(uint32_t v) {
-  return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                     static_cast<char>(v >> 24)};
-}
-
-uint32_t Crc(const std::string& bytes) {
-  return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
-}
-
-std::string MediaRecord(uint32_t kind, const std::u16string& name, uint32_t playTime, const std::string& content) {
-  return U32(kind) + U32(Crc(content)) + U32(static_cast<uint32_t>(2 * name.size() + 2)) + ToUtf16Le(name) +
-         std::string(2, '\0') + U32(playTime) + U32(static_cast<uint32_t>(content.size())) + content;
-}
-
-std::string TextRecord(const std::u16string& text) {
-  return U32(0) + U32(static_cast<uint32_t>(2 * text.size() + 2)) + ToUtf16Le(text) + std::string(2, '\0');
-}
 
 class DocumentFilesTest : public ::testing::Test {
  protected:
@@ -61,10 +47,8 @@ TEST_F(DocumentFilesTest, ListeningDocumentLayoutIsExact) {
   const SaveResult saved = SaveListeningDocument(dir / "x.lsn", doc, media);
   ASSERT_TRUE(saved.ok) << saved.detail;
   EXPECT_EQ(saved.mediaEmbedded, 2);
-  const std::string expected = std::string("lsn\x01", 4) + MediaRecord(2, u"a.mp3", 15, "MUSICDATA") +
-                               MediaRecord(3, u"r.wav", 0, "REC") +
-                               TextRecord(u"<音乐:a.mp3>Hi.\r\n<录音:r.wav><音乐:a.mp3>");
-  EXPECT_EQ(ReadBytes(dir / "x.lsn"), expected);
+  EXPECT_EQ(ReadBytes(dir / "x.lsn"), Lsn(LsnMedia(2, u"a.mp3", "MUSICDATA", 15) + LsnMedia(3, u"r.wav", "REC"),
+                                         u"<音乐:a.mp3>Hi.\r\n<录音:r.wav><音乐:a.mp3>"));
 }
 
 TEST_F(DocumentFilesTest, AClipAndARecordingOfTheSameNameAreEmbeddedOnce) {
@@ -75,15 +59,14 @@ TEST_F(DocumentFilesTest, AClipAndARecordingOfTheSameNameAreEmbeddedOnce) {
   TaggedTextReader(doc, lists, u"<录音:same.wav><音乐:same.wav>", false, false);
   const SaveResult saved = SaveListeningDocument(dir / "x.lsn", doc, media);
   EXPECT_EQ(saved.mediaEmbedded, 1);
-  EXPECT_NE(ReadBytes(dir / "x.lsn").find(MediaRecord(3, u"same.wav", 0, "R")), std::string::npos);
+  EXPECT_NE(ReadBytes(dir / "x.lsn").find(LsnMedia(3, u"same.wav", "R")), std::string::npos);
 }
 
 TEST_F(DocumentFilesTest, ReopeningOnTheSameMachineRewritesNothing) {
   WriteBytes(dir / "Music" / "a.mp3", "MUSICDATA");
   lists.music = {u"a.mp3"};
   lists.playTimes = {0};
-  WriteBytes(dir / "doc.lsn", std::string("lsn\x01", 4) + MediaRecord(2, u"a.mp3", 20, "MUSICDATA") +
-                                  TextRecord(u"<音乐:a.mp3>Hello\r\nworld"));
+  WriteBytes(dir / "doc.lsn", Lsn(LsnMedia(2, u"a.mp3", "MUSICDATA", 20), u"<音乐:a.mp3>Hello\r\nworld"));
   const auto before = std::filesystem::last_write_time(dir / "Music" / "a.mp3");
   const OpenResult r = OpenDocument(dir / "doc.lsn", doc, media);
   ASSERT_EQ(r.status, OpenStatus::kOpened);
@@ -100,8 +83,7 @@ TEST_F(DocumentFilesTest, ADifferingClipIsKeptAsBakAndAppendedAgain) {
   WriteBytes(dir / "Music" / "a.mp3", "OLD");
   lists.music = {u"a.mp3"};
   lists.playTimes = {0};
-  WriteBytes(dir / "doc.lsn", std::string("lsn\x01", 4) + MediaRecord(2, u"a.mp3", 7, "NEWDATA") +
-                                  MediaRecord(3, u"voice.wav", 0, "RIFF") + TextRecord(u"x"));
+  WriteBytes(dir / "doc.lsn", Lsn(LsnMedia(2, u"a.mp3", "NEWDATA", 7) + LsnMedia(3, u"voice.wav", "RIFF"), u"x"));
   const OpenResult r = OpenDocument(dir / "doc.lsn", doc, media);
   ASSERT_EQ(r.status, OpenStatus::kOpened);
   EXPECT_EQ(ReadBytes(dir / "Music" / "a.mp3"), "NEWDATA");
@@ -114,8 +96,7 @@ TEST_F(DocumentFilesTest, ADifferingClipIsKeptAsBakAndAppendedAgain) {
 
 TEST_F(DocumentFilesTest, UnsafeMediaNamesNeverWriteOutsideTheFolders) {
   for (const std::u16string name : {u"../evil.wav", u"..", u"a/b.wav", u"a\\b.wav", u"", u"..x.wav"}) {
-    WriteBytes(dir / "doc.lsn",
-               std::string("lsn\x01", 4) + MediaRecord(3, name, 0, "EVIL") + TextRecord(u"ok"));
+    WriteBytes(dir / "doc.lsn", Lsn(LsnMedia(3, name, "EVIL"), u"ok"));
     const OpenResult r = OpenDocument(dir / "doc.lsn", doc, media);
     EXPECT_EQ(r.status, OpenStatus::kOpened);
     EXPECT_EQ(r.mediaSkipped, 1);
@@ -127,13 +108,13 @@ TEST_F(DocumentFilesTest, UnsafeMediaNamesNeverWriteOutsideTheFolders) {
 
 TEST_F(DocumentFilesTest, DamagedDocumentsKeepTheScriptAndMediaReadSoFar) {
   TaggedTextReader(doc, lists, u"keep <男>me", false, false);
-  const std::string good = std::string("lsn\x01", 4) + MediaRecord(3, u"first.wav", 0, "ONE");
+  const std::string good = std::string("lsn\x01", 4) + LsnMedia(3, u"first.wav", "ONE");
   const std::string cases[] = {
       good,                                                     // no text record
-      good + U32(5) + "junk",                                   // unknown kind
-      good + MediaRecord(3, u"second.wav", 0, "TWO").substr(0, 30),  // cut inside a record
-      good + U32(3) + U32(0) + U32(262) + std::string(262, 'a'),      // name over 260 bytes
-      good + U32(0) + U32(1000) + "ab",                          // text shorter than declared
+      good + Le32(5) + "junk",                                   // unknown kind
+      good + LsnMedia(3, u"second.wav", "TWO").substr(0, 30),  // cut inside a record
+      good + Le32(3) + Le32(0) + Le32(262) + std::string(262, 'a'),      // name over 260 bytes
+      good + Le32(0) + Le32(1000) + "ab",                          // text shorter than declared
       good + "\x02\x00",                                         // kind cut short
   };
   for (const auto& bytes : cases) {
@@ -150,10 +131,10 @@ TEST_F(DocumentFilesTest, DamagedDocumentsKeepTheScriptAndMediaReadSoFar) {
 // recovery gives back every whole clip and recording and the text read.
 TEST_F(DocumentFilesTest, RecoveryOfADocumentCutAtEveryRecordBoundary) {
   const std::string magic("lsn\x01", 4);
-  const std::string music = MediaRecord(2, u"song.mp3", 7, "MUSIC");
-  const std::string recording = MediaRecord(3, u"me.wav", 0, "VOICE");
+  const std::string music = LsnMedia(2, u"song.mp3", "MUSIC", 7);
+  const std::string recording = LsnMedia(3, u"me.wav", "VOICE");
   const std::u16string text = u"<男>Hello.\r\n听第一段";
-  const std::string whole = magic + music + recording + TextRecord(text);
+  const std::string whole = magic + music + recording + LsnText(text);
   const size_t textAt = magic.size() + music.size() + recording.size();
   struct Cut {
     size_t length;
@@ -208,9 +189,9 @@ TEST_F(DocumentFilesTest, RecoveryOfADocumentCutAtEveryRecordBoundary) {
 // Records behind a damaged one are found again by their CRC.
 TEST_F(DocumentFilesTest, RecoveryReadsOnBehindADamagedRecord) {
   const std::string magic("lsn\x01", 4);
-  std::string music = MediaRecord(2, u"song.mp3", 7, "MUSIC");
-  const std::string recording = MediaRecord(3, u"me.wav", 0, "VOICE");
-  const std::string tail = recording + TextRecord(u"whole text");
+  std::string music = LsnMedia(2, u"song.mp3", "MUSIC", 7);
+  const std::string recording = LsnMedia(3, u"me.wav", "VOICE");
+  const std::string tail = recording + LsnText(u"whole text");
   std::string flipped = music;
   flipped[flipped.size() - 1] ^= 0x20;  // content no longer matches its CRC
   std::string resized = music;
@@ -258,7 +239,7 @@ TEST_F(DocumentFilesTest, TextFilesInEveryEncoding) {
   // An empty file, or a listening document with an empty script, replaces
   // what the editor held by nothing.
   WriteBytes(dir / "empty.txt", "");
-  WriteBytes(dir / "empty.lsn", std::string("lsn\x01", 4) + TextRecord(u""));
+  WriteBytes(dir / "empty.lsn", Lsn("", u""));
   for (const char* name : {"empty.txt", "empty.lsn"}) {
     MemoryScriptDocument d;
     TaggedTextReader(d, lists, u"old <男>text", false, false);

@@ -185,16 +185,5 @@ TEST_F(OutputTimelineJob, MeasuredTimelineIsTheRenderedOne) {
   EXPECT_EQ(sentences, 5);
 }
 
-TEST_F(OutputTimelineJob, AScriptWithoutSoundWritesNoFileWhenSoundIsRequired) {
-  OutputJob job = Job();
-  job.segments = {Seg(kSegNoReadBegin, 0), Seg(kSegNoReadEnd, 0)};
-  job.requireSound = true;
-  WriteBytes(dir / "out.mp3", "old");
-  const OutputResult result = RunOutputJob(std::move(job), engine, abort);
-  EXPECT_EQ(result.status, OutputStatus::kFailed);
-  EXPECT_TRUE(result.empty);
-  EXPECT_EQ(testing::ReadBytes(dir / "out.mp3"), "old");
-}
-
 }  // namespace
 }  // namespace aurisona
