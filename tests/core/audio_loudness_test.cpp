@@ -20,13 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Sine;
+using testing::Seg;
 using testing::TempDir;
 using testing::WavBytes;
 using testing::WriteBytes;
-
-Segment Seg(int32_t kind, int32_t param, std::u16string text = {}, int32_t chinese = 0) {
-  return Segment{kind, param, chinese, 0, 1, std::move(text)};
-}
 
 struct R128 {
   double integrated = 0;
@@ -84,11 +81,7 @@ class LoudnessTest : public ::testing::Test {
     job.musicFolder = dir / "Music";
     job.recordFolder = dir / "Record";
     job.promptTone = dir / "tone.wav";
-    SettingsRecord record;  // the default gains: automatic, by the peak
-    const VoiceSlotLists lists = DistributeVoices(engine.ListVoices());
-    for (int slot = 1; slot <= kVoiceSlotCount; ++slot) {
-      record.SlotAt(slot)->voice = lists[size_t(slot - 1)].empty() ? u"" : lists[size_t(slot - 1)].front();
-    }
+    SettingsRecord record = testing::FirstVoices(engine);  // the default gains: automatic, by the peak
     // Voices at very different volumes and rates.
     *record.SlotAt(3) = VoiceSlot{record.SlotAt(3)->voice, -3, 30};
     *record.SlotAt(4) = VoiceSlot{record.SlotAt(4)->voice, 5, 100};
