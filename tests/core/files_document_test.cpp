@@ -1,42 +1,34 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "files/document_files.h"
 #include "script/memory_document.h"
 #include "script/tagged_text.h"
+#include "support/lsn.h"
 #include "test_util.h"
+#include "util/regular_file.h"
 #include "util/text.h"
 
 namespace aurisona {
 namespace {
 
+namespace fs = std::filesystem;
+using testing::Le32;
+using testing::Lsn;
+using testing::LsnMedia;
+using testing::LsnText;
+using testing::Names;
 using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
-std::string U32(uint32_t v) {
-  return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                     static_cast<char>(v >> 24)};
-}
-
-uint32_t Crc(const std::string& bytes) {
-  return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
-}
-
-std::string MediaRecord(uint32_t kind, const std::u16string& name, uint32_t playTime, const std::string& content) {
-  return U32(kind) + U32(Crc(content)) + U32(static_cast<uint32_t>(2 * name.size() + 2)) + ToUtf16Le(name) +
-         std::string(2, '\0') + U32(playTime) + U32(static_cast<uint32_t>(content.size())) + content;
-}
-
-std::string TextRecord(const std::u16string& text) {
-  return U32(0) + U32(static_cast<uint32_t>(2 * text.size() + 2)) + ToUtf16Le(text) + std::string(2, '\0');
-}
-
 class DocumentFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::create_directories(dir / "Music");
-    std::filesystem::create_directories(dir / "Record");
+    fs::create_directories(dir / "Music");
+    fs::create_directories(dir / "Record");
     media.musicFolder = dir / "Music";
     media.recordFolder = dir / "Record";
     media.lists = &lists;
@@ -61,10 +53,8 @@ TEST_F(DocumentFilesTest, ListeningDocumentLayoutIsExact) {
   const SaveResult saved = SaveListeningDocument(dir / "x.lsn", doc, media);
   ASSERT_TRUE(saved.ok) << saved.detail;
   EXPECT_EQ(saved.mediaEmbedded, 2);
-  const std::string expected = std::string("lsn\x01", 4) + MediaRecord(2, u"a.mp3", 15, "MUSICDATA") +
-                               MediaRecord(3, u"r.wav", 0, "REC") +
-                               TextRecord(u"<音乐:a.mp3>Hi.\r\n<录音:r.wav><音乐:a.mp3>");
-  EXPECT_EQ(ReadBytes(dir / "x.lsn"), expected);
+  EXPECT_EQ(ReadBytes(dir / "x.lsn"), Lsn(LsnMedia(2, u"a.mp3", "MUSICDATA", 15) + LsnMedia(3, u"r.wav", "REC"),
+                                         u"<音乐:a.mp3>Hi.\r\n<录音:r.wav><音乐:a.mp3>"));
 }
 
 TEST_F(DocumentFilesTest, AClipAndARecordingOfTheSameNameAreEmbeddedOnce) {
@@ -75,21 +65,20 @@ TEST_F(DocumentFilesTest, AClipAndARecordingOfTheSameNameAreEmbeddedOnce) {
   TaggedTextReader(doc, lists, u"<录音:same.wav><音乐:same.wav>", false, false);
   const SaveResult saved = SaveListeningDocument(dir / "x.lsn", doc, media);
   EXPECT_EQ(saved.mediaEmbedded, 1);
-  EXPECT_NE(ReadBytes(dir / "x.lsn").find(MediaRecord(3, u"same.wav", 0, "R")), std::string::npos);
+  EXPECT_NE(ReadBytes(dir / "x.lsn").find(LsnMedia(3, u"same.wav", "R")), std::string::npos);
 }
 
 TEST_F(DocumentFilesTest, ReopeningOnTheSameMachineRewritesNothing) {
   WriteBytes(dir / "Music" / "a.mp3", "MUSICDATA");
   lists.music = {u"a.mp3"};
   lists.playTimes = {0};
-  WriteBytes(dir / "doc.lsn", std::string("lsn\x01", 4) + MediaRecord(2, u"a.mp3", 20, "MUSICDATA") +
-                                  TextRecord(u"<音乐:a.mp3>Hello\r\nworld"));
-  const auto before = std::filesystem::last_write_time(dir / "Music" / "a.mp3");
+  WriteBytes(dir / "doc.lsn", Lsn(LsnMedia(2, u"a.mp3", "MUSICDATA", 20), u"<音乐:a.mp3>Hello\r\nworld"));
+  const auto before = fs::last_write_time(dir / "Music" / "a.mp3");
   const OpenResult r = OpenDocument(dir / "doc.lsn", doc, media);
   ASSERT_EQ(r.status, OpenStatus::kOpened);
   EXPECT_EQ(r.mediaExtracted, 0);
-  EXPECT_EQ(std::filesystem::last_write_time(dir / "Music" / "a.mp3"), before);
-  EXPECT_FALSE(std::filesystem::exists(dir / "Music" / "a.mp3.bak"));
+  EXPECT_EQ(fs::last_write_time(dir / "Music" / "a.mp3"), before);
+  EXPECT_FALSE(fs::exists(dir / "Music" / "a.mp3.bak"));
   EXPECT_EQ(lists.music.size(), 1u);
   EXPECT_EQ(lists.playTimes[0], 20);
   EXPECT_EQ(stored, (std::vector<std::pair<std::u16string, int32_t>>{{u"a.mp3", 20}}));
@@ -100,8 +89,7 @@ TEST_F(DocumentFilesTest, ADifferingClipIsKeptAsBakAndAppendedAgain) {
   WriteBytes(dir / "Music" / "a.mp3", "OLD");
   lists.music = {u"a.mp3"};
   lists.playTimes = {0};
-  WriteBytes(dir / "doc.lsn", std::string("lsn\x01", 4) + MediaRecord(2, u"a.mp3", 7, "NEWDATA") +
-                                  MediaRecord(3, u"voice.wav", 0, "RIFF") + TextRecord(u"x"));
+  WriteBytes(dir / "doc.lsn", Lsn(LsnMedia(2, u"a.mp3", "NEWDATA", 7) + LsnMedia(3, u"voice.wav", "RIFF"), u"x"));
   const OpenResult r = OpenDocument(dir / "doc.lsn", doc, media);
   ASSERT_EQ(r.status, OpenStatus::kOpened);
   EXPECT_EQ(ReadBytes(dir / "Music" / "a.mp3"), "NEWDATA");
@@ -114,26 +102,25 @@ TEST_F(DocumentFilesTest, ADifferingClipIsKeptAsBakAndAppendedAgain) {
 
 TEST_F(DocumentFilesTest, UnsafeMediaNamesNeverWriteOutsideTheFolders) {
   for (const std::u16string name : {u"../evil.wav", u"..", u"a/b.wav", u"a\\b.wav", u"", u"..x.wav"}) {
-    WriteBytes(dir / "doc.lsn",
-               std::string("lsn\x01", 4) + MediaRecord(3, name, 0, "EVIL") + TextRecord(u"ok"));
+    WriteBytes(dir / "doc.lsn", Lsn(LsnMedia(3, name, "EVIL"), u"ok"));
     const OpenResult r = OpenDocument(dir / "doc.lsn", doc, media);
     EXPECT_EQ(r.status, OpenStatus::kOpened);
     EXPECT_EQ(r.mediaSkipped, 1);
   }
-  EXPECT_FALSE(std::filesystem::exists(dir / "evil.wav"));
-  EXPECT_TRUE(std::filesystem::is_empty(dir / "Record"));
+  EXPECT_FALSE(fs::exists(dir / "evil.wav"));
+  EXPECT_TRUE(fs::is_empty(dir / "Record"));
   EXPECT_TRUE(lists.recordings.empty());
 }
 
 TEST_F(DocumentFilesTest, DamagedDocumentsKeepTheScriptAndMediaReadSoFar) {
   TaggedTextReader(doc, lists, u"keep <男>me", false, false);
-  const std::string good = std::string("lsn\x01", 4) + MediaRecord(3, u"first.wav", 0, "ONE");
+  const std::string good = std::string("lsn\x01", 4) + LsnMedia(3, u"first.wav", "ONE");
   const std::string cases[] = {
       good,                                                     // no text record
-      good + U32(5) + "junk",                                   // unknown kind
-      good + MediaRecord(3, u"second.wav", 0, "TWO").substr(0, 30),  // cut inside a record
-      good + U32(3) + U32(0) + U32(262) + std::string(262, 'a'),      // name over 260 bytes
-      good + U32(0) + U32(1000) + "ab",                          // text shorter than declared
+      good + Le32(5) + "junk",                                   // unknown kind
+      good + LsnMedia(3, u"second.wav", "TWO").substr(0, 30),  // cut inside a record
+      good + Le32(3) + Le32(0) + Le32(262) + std::string(262, 'a'),      // name over 260 bytes
+      good + Le32(0) + Le32(1000) + "ab",                          // text shorter than declared
       good + "\x02\x00",                                         // kind cut short
   };
   for (const auto& bytes : cases) {
@@ -143,17 +130,17 @@ TEST_F(DocumentFilesTest, DamagedDocumentsKeepTheScriptAndMediaReadSoFar) {
     EXPECT_EQ(Script(), u"keep <男>me");
   }
   EXPECT_EQ(ReadBytes(dir / "Record" / "first.wav"), "ONE");
-  EXPECT_FALSE(std::filesystem::exists(dir / "Record" / "second.wav"));
+  EXPECT_FALSE(fs::exists(dir / "Record" / "second.wav"));
 }
 
 // A document cut at every record boundary (and inside the text record):
 // recovery gives back every whole clip and recording and the text read.
 TEST_F(DocumentFilesTest, RecoveryOfADocumentCutAtEveryRecordBoundary) {
   const std::string magic("lsn\x01", 4);
-  const std::string music = MediaRecord(2, u"song.mp3", 7, "MUSIC");
-  const std::string recording = MediaRecord(3, u"me.wav", 0, "VOICE");
+  const std::string music = LsnMedia(2, u"song.mp3", "MUSIC", 7);
+  const std::string recording = LsnMedia(3, u"me.wav", "VOICE");
   const std::u16string text = u"<男>Hello.\r\n听第一段";
-  const std::string whole = magic + music + recording + TextRecord(text);
+  const std::string whole = magic + music + recording + LsnText(text);
   const size_t textAt = magic.size() + music.size() + recording.size();
   struct Cut {
     size_t length;
@@ -177,10 +164,10 @@ TEST_F(DocumentFilesTest, RecoveryOfADocumentCutAtEveryRecordBoundary) {
   };
   for (const Cut& cut : cuts) {
     SCOPED_TRACE(cut.length);
-    std::filesystem::remove_all(dir / "Music");
-    std::filesystem::remove_all(dir / "Record");
-    std::filesystem::create_directories(dir / "Music");
-    std::filesystem::create_directories(dir / "Record");
+    fs::remove_all(dir / "Music");
+    fs::remove_all(dir / "Record");
+    fs::create_directories(dir / "Music");
+    fs::create_directories(dir / "Record");
     lists = MediaLists{};
     WriteBytes(dir / "cut.lsn", whole.substr(0, cut.length));
     doc.SetSelection(0, -1);
@@ -193,8 +180,8 @@ TEST_F(DocumentFilesTest, RecoveryOfADocumentCutAtEveryRecordBoundary) {
     EXPECT_EQ(report.text, cut.text);
     EXPECT_EQ(report.mediaRecovered.size(), cut.recovered);
     EXPECT_EQ(Script(), cut.read ? NormalizeLineBreaks(cut.text) : u"before");
-    EXPECT_EQ(std::filesystem::exists(dir / "Music" / "song.mp3"), cut.recovered >= 1);
-    EXPECT_EQ(std::filesystem::exists(dir / "Record" / "me.wav"), cut.recovered >= 2);
+    EXPECT_EQ(fs::exists(dir / "Music" / "song.mp3"), cut.recovered >= 1);
+    EXPECT_EQ(fs::exists(dir / "Record" / "me.wav"), cut.recovered >= 2);
     if (cut.recovered >= 1) {
       EXPECT_EQ(ReadBytes(dir / "Music" / "song.mp3"), "MUSIC");
       EXPECT_EQ(lists.music, std::vector<std::u16string>{u"song.mp3"});
@@ -208,9 +195,9 @@ TEST_F(DocumentFilesTest, RecoveryOfADocumentCutAtEveryRecordBoundary) {
 // Records behind a damaged one are found again by their CRC.
 TEST_F(DocumentFilesTest, RecoveryReadsOnBehindADamagedRecord) {
   const std::string magic("lsn\x01", 4);
-  std::string music = MediaRecord(2, u"song.mp3", 7, "MUSIC");
-  const std::string recording = MediaRecord(3, u"me.wav", 0, "VOICE");
-  const std::string tail = recording + TextRecord(u"whole text");
+  std::string music = LsnMedia(2, u"song.mp3", "MUSIC", 7);
+  const std::string recording = LsnMedia(3, u"me.wav", "VOICE");
+  const std::string tail = recording + LsnText(u"whole text");
   std::string flipped = music;
   flipped[flipped.size() - 1] ^= 0x20;  // content no longer matches its CRC
   std::string resized = music;
@@ -230,7 +217,7 @@ TEST_F(DocumentFilesTest, RecoveryReadsOnBehindADamagedRecord) {
     EXPECT_EQ(report.mediaRecovered, std::vector<std::u16string>{u"me.wav"});
     EXPECT_EQ(report.mediaLost, i < 2 ? std::vector<std::u16string>{u"song.mp3"} : std::vector<std::u16string>{});
     EXPECT_GT(report.bytesLost, 0u);
-    EXPECT_FALSE(std::filesystem::exists(dir / "Music" / "song.mp3"));
+    EXPECT_FALSE(fs::exists(dir / "Music" / "song.mp3"));
     EXPECT_EQ(ReadBytes(dir / "Record" / "me.wav"), "VOICE");
   }
 }
@@ -258,7 +245,7 @@ TEST_F(DocumentFilesTest, TextFilesInEveryEncoding) {
   // An empty file, or a listening document with an empty script, replaces
   // what the editor held by nothing.
   WriteBytes(dir / "empty.txt", "");
-  WriteBytes(dir / "empty.lsn", std::string("lsn\x01", 4) + TextRecord(u""));
+  WriteBytes(dir / "empty.lsn", Lsn("", u""));
   for (const char* name : {"empty.txt", "empty.lsn"}) {
     MemoryScriptDocument d;
     TaggedTextReader(d, lists, u"old <男>text", false, false);
@@ -285,9 +272,9 @@ TEST_F(DocumentFilesTest, FailedOpenAndSaveChangeNothing) {
   EXPECT_EQ(Script(), u"unsaved");
   EXPECT_FALSE(SaveDocumentByName(dir / "no" / "such" / "dir.lsn", doc, media).ok);
   // A save onto a name that cannot be replaced leaves the old file whole.
-  std::filesystem::create_directories(dir / "busy.txt");
+  fs::create_directories(dir / "busy.txt");
   EXPECT_FALSE(SaveDocumentByName(dir / "busy.txt", doc, media).ok);
-  EXPECT_TRUE(std::filesystem::is_directory(dir / "busy.txt"));
+  EXPECT_TRUE(fs::is_directory(dir / "busy.txt"));
 }
 
 TEST_F(DocumentFilesTest, SaveAndOpenRoundTripEveryMark) {
@@ -301,6 +288,155 @@ TEST_F(DocumentFilesTest, SaveAndOpenRoundTripEveryMark) {
   MemoryScriptDocument reopened;
   ASSERT_EQ(OpenDocument(dir / "r.lsn", reopened, media).status, OpenStatus::kOpened);
   EXPECT_EQ(TaggedTextWriter(reopened, lists, 0, -1), script);
+}
+
+// Documents under hostile and unlucky conditions: nothing the user had is
+// lost, nothing blocks on a FIFO or reads a device for ever.
+class RobustDocumentTest : public DocumentFilesTest {
+ protected:
+  OpenResult Open(const std::string& bytes) {
+    WriteBytes(dir / "d.lsn", bytes);
+    return OpenDocument(dir / "d.lsn", doc, media);
+  }
+  // A document of `records` whose clips play 7 s, and a script.
+  static std::string Doc(const std::string& records, const std::u16string& text = u"<音乐:a.mp3>") {
+    return Lsn(records, text);
+  }
+  static std::string LsnMedia(uint32_t kind, const std::u16string& name, const std::string& content) {
+    return testing::LsnMedia(kind, name, content, 7);
+  }
+};
+
+TEST_F(RobustDocumentTest, NoBakThatHoldsSomethingElseIsEverOverwritten) {
+  // Documents opened one after another, each carrying its own a.mp3 (one or
+  // more records of it): every file that stood in the folder is still there,
+  // under a .bak name, and a .bak that holds the same bytes is not made twice.
+  struct Case {
+    std::vector<std::string> before;  // a.mp3, a.mp3.bak, a.mp3.1.bak, ... as they stand
+    std::vector<std::vector<std::string>> documents;
+    std::vector<std::string> after;
+  };
+  const Case cases[] = {
+      {{"USER"}, {{"DOC ONE"}, {"DOC TWO"}}, {"DOC TWO", "USER", "DOC ONE"}},
+      {{"USER", "OLDER BAK"}, {{"DOC ONE"}}, {"DOC ONE", "OLDER BAK", "USER"}},
+      {{"USER", "USER"}, {{"DOC ONE"}}, {"DOC ONE", "USER"}},
+      {{"USER"}, {{"DOC ONE"}, {"DOC ONE"}, {"DOC TWO"}, {"USER"}}, {"USER", "USER", "DOC ONE", "DOC TWO"}},
+      // A document's second record of a name replaces its first, and only the user's file is kept.
+      {{"USER"}, {{"DOC ONE", "DOC TWO", "DOC ONE"}}, {"DOC ONE", "USER"}},
+  };
+  auto nameAt = [](size_t k) {
+    return k == 0 ? std::string("a.mp3") : k == 1 ? std::string("a.mp3.bak") : "a.mp3." + std::to_string(k - 1) + ".bak";
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(dir / "Music");
+    fs::create_directories(dir / "Music");
+    for (size_t k = 0; k < c.before.size(); ++k) WriteBytes(dir / "Music" / nameAt(k), c.before[k]);
+    for (const auto& clips : c.documents) {
+      std::string records;
+      for (const std::string& clip : clips) records += LsnMedia(2, u"a.mp3", clip);
+      const OpenResult opened = Open(Doc(records));
+      ASSERT_EQ(opened.status, OpenStatus::kOpened) << opened.detail;
+      EXPECT_TRUE(opened.mediaProblems.empty());
+    }
+    std::vector<std::string> after;
+    for (size_t k = 0; fs::exists(dir / "Music" / nameAt(k)); ++k) after.push_back(ReadBytes(dir / "Music" / nameAt(k)));
+    EXPECT_EQ(after, c.after) << c.documents.size() << " documents";
+    EXPECT_EQ(Names(dir / "Music").size(), c.after.size());
+  }
+}
+
+TEST_F(RobustDocumentTest, ABakNameThatIsAFolderIsPassedOver) {
+  WriteBytes(dir / "Music" / "a.mp3", "USER");
+  fs::create_directories(dir / "Music" / "a.mp3.bak" / "inside");
+  lists.music = {u"a.mp3"};
+  lists.playTimes = {3};
+  const OpenResult opened = Open(Doc(LsnMedia(2, u"a.mp3", "DOC") + LsnMedia(3, u"r.wav", "REC")));
+  ASSERT_EQ(opened.status, OpenStatus::kOpened) << opened.detail;
+  EXPECT_TRUE(opened.mediaProblems.empty());
+  EXPECT_EQ(ReadBytes(dir / "Music" / "a.mp3"), "DOC");
+  EXPECT_EQ(ReadBytes(dir / "Music" / "a.mp3.1.bak"), "USER");
+  EXPECT_TRUE(fs::is_directory(dir / "Music" / "a.mp3.bak" / "inside"));
+  EXPECT_EQ(ReadBytes(dir / "Record" / "r.wav"), "REC");
+  EXPECT_EQ(opened.mediaExtracted, 2);
+}
+
+TEST_F(RobustDocumentTest, ANameTheFileSystemRefusesIsReported) {
+  // 120 characters: 242 bytes in the document, 364 bytes as a file name.
+  std::u16string name(116, u'听');
+  name += u".mp3";
+  const OpenResult opened = Open(Doc(LsnMedia(2, name, "DOC"), u"text"));
+  ASSERT_EQ(opened.status, OpenStatus::kOpened) << opened.detail;
+  ASSERT_EQ(opened.mediaProblems.size(), 1u);
+  EXPECT_EQ(opened.mediaProblems[0].name, name);
+  EXPECT_TRUE(lists.music.empty());
+  EXPECT_TRUE(fs::is_empty(dir / "Music"));
+}
+
+TEST_F(RobustDocumentTest, NamesTagsCannotCarryAreSkippedAndReported) {
+  const OpenResult opened = Open(Doc(LsnMedia(2, u"a>b.mp3", "X") + LsnMedia(3, u"two\r\nlines.wav", "Y") +
+                                          LsnMedia(3, u"bell\x07.wav", "Z") + LsnMedia(2, u"ok.mp3", "OK")));
+  ASSERT_EQ(opened.status, OpenStatus::kOpened) << opened.detail;
+  EXPECT_EQ(opened.mediaProblems.size(), 3u);
+  EXPECT_EQ(lists.music, (std::vector<std::u16string>{u"ok.mp3"}));
+  EXPECT_TRUE(lists.recordings.empty());
+  EXPECT_EQ(Names(dir / "Music"), (std::vector<std::string>{"ok.mp3"}));
+  EXPECT_TRUE(fs::is_empty(dir / "Record"));
+}
+
+TEST_F(RobustDocumentTest, AnEmptyMediaRecordIsExtractedLikeAnyOther) {
+  const OpenResult opened = Open(Doc(LsnMedia(3, u"empty.wav", "")));
+  ASSERT_EQ(opened.status, OpenStatus::kOpened);
+  EXPECT_EQ(opened.mediaExtracted, 1);
+  ASSERT_TRUE(fs::is_regular_file(dir / "Record" / "empty.wav"));
+  EXPECT_EQ(fs::file_size(dir / "Record" / "empty.wav"), 0u);
+  EXPECT_EQ(lists.recordings, (std::vector<std::u16string>{u"empty.wav"}));
+  // Opened again, the empty file on disk equals the record.
+  lists = {};
+  EXPECT_EQ(OpenDocument(dir / "d.lsn", doc, media).mediaExtracted, 0);
+}
+
+TEST_F(RobustDocumentTest, FifosAndDevicesAreNeverReadAsDocumentsOrMedia) {
+  ASSERT_EQ(mkfifo((dir / "pipe.lsn").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((dir / "Music" / "a.mp3").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", dir / "zero.txt");
+  for (const fs::path& path : {dir / "pipe.lsn", dir / "zero.txt", fs::path("/dev/zero")}) {
+    const OpenResult opened = OpenDocument(path, doc, media);
+    EXPECT_EQ(opened.status, OpenStatus::kCannotOpen) << path;
+    EXPECT_NE(opened.detail.find("not a regular file"), std::string::npos) << opened.detail;
+  }
+  // A FIFO where the document's clip goes: refused, left as it is.
+  const OpenResult opened = Open(Doc(LsnMedia(2, u"a.mp3", "DOC")));
+  EXPECT_EQ(opened.mediaProblems.size(), 1u);
+  EXPECT_TRUE(fs::is_fifo(dir / "Music" / "a.mp3"));
+  // Saving leaves a FIFO clip out.
+  lists.music = {u"a.mp3"};
+  MemoryScriptDocument fresh;
+  TaggedTextReader(fresh, lists, u"<音乐:a.mp3>", false, false);
+  const SaveResult saved = SaveListeningDocument(dir / "out.lsn", fresh, media);
+  EXPECT_TRUE(saved.ok);
+  EXPECT_EQ(saved.mediaLeftOut, 1);
+}
+
+TEST_F(RobustDocumentTest, ReadsAreBoundedAndEveryFailureIsOneLine) {
+  // /proc files are regular with size 0; reading memory at offset 0 fails.
+  const OpenResult mem = OpenDocument("/proc/self/mem", doc, media);
+  EXPECT_EQ(mem.status, OpenStatus::kCannotOpen);
+  EXPECT_EQ(mem.detail.find('\n'), std::string::npos);
+  // A text file above the limit (sparse: nothing is really written).
+  {
+    const int fd = ::open((dir / "huge.txt").c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, static_cast<off_t>(kMaxTextFileBytes + 1)), 0);
+    ::close(fd);
+  }
+  const OpenResult huge = OpenDocument(dir / "huge.txt", doc, media);
+  EXPECT_EQ(huge.status, OpenStatus::kCannotOpen);
+  EXPECT_NE(huge.detail.find("larger than"), std::string::npos) << huge.detail;
+  std::string bytes;
+  std::string why;
+  EXPECT_TRUE(ReadRegularFile("/proc/self/status", &bytes, 1 << 20, &why)) << why;
+  EXPECT_NE(bytes.find("Name:"), std::string::npos);
+  EXPECT_FALSE(ReadRegularFile("/proc/self/status", &bytes, 8, &why));
 }
 
 }  // namespace

@@ -1,17 +1,35 @@
-// Helpers for the output tests: the shared WAV and MP3 fixtures, and a speech
-// engine whose sentences are tones.
+// Helpers for the output tests: the shared WAV and MP3 fixtures, segments and
+// voice settings for a job, and a speech engine whose sentences are tones.
 #pragma once
 
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "script/compiler.h"
+#include "settings/settings_record.h"
 #include "speech/speech_engine.h"
+#include "speech/voice.h"
 #include "support/mp3.h"
 #include "support/wav.h"
 #include "util/text.h"
 
 namespace aurisona::testing {
+
+// A segment as the compiler makes it, with no place in the editor's text.
+inline Segment Seg(int32_t kind, int32_t param, std::u16string text = {}, int32_t chinese = 0) {
+  return Segment{kind, param, chinese, 0, 1, std::move(text)};
+}
+
+// Settings whose voice slots take the first voice the engine offers each.
+inline SettingsRecord FirstVoices(SpeechEngine& engine) {
+  SettingsRecord record;
+  const VoiceSlotLists lists = DistributeVoices(engine.ListVoices());
+  for (int slot = 1; slot <= kVoiceSlotCount; ++slot) {
+    record.SlotAt(slot)->voice = lists[size_t(slot - 1)].empty() ? u"" : lists[size_t(slot - 1)].front();
+  }
+  return record;
+}
 
 // A speech engine whose sentences are sine tones at 22050 Hz: the voice sets
 // the pitch (male 300 Hz, female 600 Hz; voice set 1: 450 and 900 Hz), the

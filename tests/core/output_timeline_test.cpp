@@ -18,13 +18,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::DecodedMp3;
 using testing::Sine;
+using testing::Seg;
 using testing::TempDir;
 using testing::WavBytes;
 using testing::WriteBytes;
-
-Segment Seg(int32_t kind, int32_t param, std::u16string text = {}, int32_t chinese = 0) {
-  return Segment{kind, param, chinese, 0, 1, std::move(text)};
-}
 
 // Frames PieceEncoder writes for `frames` stereo frames at `rate`, handed over
 // in uneven chunks as a decoder hands them.
@@ -104,13 +101,7 @@ class OutputTimelineJob : public ::testing::Test {
     job.musicFolder = dir / "Music";
     job.recordFolder = dir / "Record";
     job.promptTone = dir / "tone.wav";
-    SettingsRecord record;
-    const std::vector<Voice> voices = engine.ListVoices();
-    const VoiceSlotLists lists = DistributeVoices(voices);
-    for (int slot = 1; slot <= kVoiceSlotCount; ++slot) {
-      record.SlotAt(slot)->voice = lists[size_t(slot - 1)].empty() ? u"" : lists[size_t(slot - 1)].front();
-    }
-    job.settings = OutputSettingsFrom(record);
+    job.settings = OutputSettingsFrom(testing::FirstVoices(engine));
     job.threads = 2;
     return job;
   }
@@ -183,17 +174,6 @@ TEST_F(OutputTimelineJob, MeasuredTimelineIsTheRenderedOne) {
     }
   }
   EXPECT_EQ(sentences, 5);
-}
-
-TEST_F(OutputTimelineJob, AScriptWithoutSoundWritesNoFileWhenSoundIsRequired) {
-  OutputJob job = Job();
-  job.segments = {Seg(kSegNoReadBegin, 0), Seg(kSegNoReadEnd, 0)};
-  job.requireSound = true;
-  WriteBytes(dir / "out.mp3", "old");
-  const OutputResult result = RunOutputJob(std::move(job), engine, abort);
-  EXPECT_EQ(result.status, OutputStatus::kFailed);
-  EXPECT_TRUE(result.empty);
-  EXPECT_EQ(testing::ReadBytes(dir / "out.mp3"), "old");
 }
 
 }  // namespace

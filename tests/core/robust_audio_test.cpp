@@ -13,17 +13,15 @@
 #include "audio/render.h"
 #include "core/output_test_support.h"
 #include "core/test_util.h"
+#include "support/lsn.h"
 
 namespace aurisona {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Le32;
 using testing::TempDir;
 using testing::WriteBytes;
-
-void PutLe32(std::string& bytes, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + size_t(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 std::vector<uint8_t> Render(const fs::path& path, PieceKind kind = PieceKind::Recording) {
   MemorySink sink;
@@ -41,20 +39,18 @@ TEST(RobustAudioTest, AnUnfinishedRecordingPlaysTheDataThatIsThere) {
   const std::vector<uint8_t> expected = Render(dir / "whole.wav");
   ASSERT_FALSE(expected.empty());
 
-  std::string zero = whole;  // what an interrupted recorder leaves
-  PutLe32(zero, 4, 36);
-  PutLe32(zero, 40, 0);
-  WriteBytes(dir / "zero.wav", zero);
+  // The RIFF and data sizes an interrupted recorder leaves, and sizes beyond
+  // the end of the file.
+  const auto sized = [&](const std::string& bytes, uint32_t riff, uint32_t data) {
+    return std::string(bytes).replace(4, 4, Le32(riff)).replace(40, 4, Le32(data));
+  };
+  WriteBytes(dir / "zero.wav", sized(whole, 36, 0));
   EXPECT_EQ(Render(dir / "zero.wav"), expected);
-
-  std::string large = whole;  // sizes beyond the end of the file
-  PutLe32(large, 4, 0xFFFFFFF0u);
-  PutLe32(large, 40, 0xFFFFFFD0u);
-  WriteBytes(dir / "large.wav", large);
+  WriteBytes(dir / "large.wav", sized(whole, 0xFFFFFFF0u, 0xFFFFFFD0u));
   EXPECT_EQ(Render(dir / "large.wav"), expected);
 
   // A really empty recording stays empty.
-  WriteBytes(dir / "empty.wav", whole.substr(0, 44).replace(4, 4, std::string("\x24\0\0\0", 4)).replace(40, 4, std::string(4, '\0')));
+  WriteBytes(dir / "empty.wav", sized(whole.substr(0, 44), 36, 0));
   EXPECT_TRUE(Render(dir / "empty.wav").empty());
 }
 

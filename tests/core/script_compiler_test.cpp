@@ -183,12 +183,5 @@ TEST(ScriptCompilerTest, UnclosedRepeatStaysAndEmptyDocumentGivesNothing) {
   EXPECT_TRUE(c->segments.empty());
 }
 
-TEST(ScriptCompilerTest, MessageTexts) {
-  EXPECT_EQ(CompilerMessageText(CompilerMessage::kFaultyNoReadMark),
-            u"发现一个不适当的禁止朗读标记，软件将自动清除该标记！");
-  EXPECT_EQ(CompilerMessageText(CompilerMessage::kFaultyRepeatMark),
-            u"发现一个不适当的重复标记，软件将自动清除该标记！");
-}
-
 }  // namespace
 }  // namespace aurisona

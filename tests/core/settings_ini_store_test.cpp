@@ -31,13 +31,9 @@ TEST(SettingsIniStore, IntegerReadsTakeTheLeadingNumber) {
   TempDir dir;
   WriteBytes(dir / "setup.ini", "[设置]\na=55\nb=abc\nc=-7x\nd=\ne= 12 \nf=99999999999\n");
   IniStore store(dir / "setup.ini");
-  EXPECT_EQ(store.GetInt(u"设置", u"a", 1), 55);
-  EXPECT_EQ(store.GetInt(u"设置", u"b", 1), 0);
-  EXPECT_EQ(store.GetInt(u"设置", u"c", 1), -7);
-  EXPECT_EQ(store.GetInt(u"设置", u"d", 1), 0);
-  EXPECT_EQ(store.GetInt(u"设置", u"e", 1), 12);
-  EXPECT_EQ(store.GetInt(u"设置", u"f", 1), 2147483647);
-  EXPECT_EQ(store.GetInt(u"设置", u"missing", 42), 42);
+  const std::pair<const char16_t*, int> reads[] = {{u"a", 55}, {u"b", 0}, {u"c", -7},        {u"d", 0},
+                                                   {u"e", 12}, {u"f", 2147483647}, {u"missing", 1}};
+  for (const auto& [key, value] : reads) EXPECT_EQ(store.GetInt(u"设置", key, 1), value) << Utf16ToUtf8(key);
   EXPECT_EQ(store.GetInt(u"其他", u"a", 42), 42);
 }
 

@@ -75,16 +75,10 @@ TEST(SettingsRecord, LoadClampsAndReplacesValuesOutsideTheLists) {
              "音乐淡入淡出=0\n淡入淡出时间=25\n男中引擎=espeak Mandarin\n女英引擎_1=\n目标响度=-99\n响度均衡=5\n");
   SettingsRecord r;
   r.Load(IniStore(dir / "setup.ini"));
-  EXPECT_EQ(r.voiceSlots[0].volume, 50);
-  EXPECT_EQ(r.voiceSlots[1].volume, 100);  // 9 selects nothing
-  EXPECT_EQ(r.voiceSlots[2].volume, 100);  // 110 selects nothing
-  EXPECT_EQ(r.voiceSlots[3].volume, 100);  // 109 selects the last entry
-  EXPECT_EQ(r.voiceSlots[4].volume, 100);  // "abc" reads 0
-  EXPECT_EQ(r.voiceSlots[5].volume, 100);
-  EXPECT_EQ(r.voiceSlots[0].rate, -10);
-  EXPECT_EQ(r.voiceSlots[1].rate, 0);
-  EXPECT_EQ(r.voiceSlots[2].rate, 0);
-  EXPECT_EQ(r.voiceSlots[3].rate, 10);
+  // Volume 9 and 110 select nothing, 109 the last entry, "abc" reads 0.
+  const int volumes[] = {50, 100, 100, 100, 100, 100}, rates[] = {-10, 0, 0, 10};
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(r.voiceSlots[i].volume, volumes[i]) << i;
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(r.voiceSlots[i].rate, rates[i]) << i;
   EXPECT_EQ(r.textGain, (GainGroup{1, false, true}));
   EXPECT_EQ(r.musicGain, (GainGroup{999, true, true}));
   EXPECT_EQ(r.recordingGain.percent, 1);

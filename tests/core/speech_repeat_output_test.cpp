@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "core/output_test_support.h"
 #include "core/test_util.h"
 #include "output/output_job.h"
 #include "speech/composite_engine.h"
@@ -13,6 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadBytes;
+using testing::Seg;
 using testing::TempDir;
 
 // The program's engine, counting the sentences it synthesises.
@@ -30,10 +32,6 @@ class CountingEngine final : public SpeechEngine {
  private:
   std::unique_ptr<SpeechEngine> engine_ = CreateSpeechEngine();
 };
-
-Segment Seg(int32_t kind, int32_t param, std::u16string text = {}) {
-  return Segment{kind, param, 0, 0, 1, std::move(text)};
-}
 
 class SpeechRepeatOutputTest : public ::testing::Test {
  protected:

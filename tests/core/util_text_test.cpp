@@ -13,13 +13,9 @@ TEST(TextTest, Utf8RoundTripsChineseAndAstralCharacters) {
 }
 
 TEST(TextTest, Utf8ValidityRejectsOverlongsSurrogatesAndTruncation) {
-  EXPECT_TRUE(IsValidUtf8("plain ascii"));
-  EXPECT_TRUE(IsValidUtf8("\xE4\xB8\xAD"));
-  EXPECT_TRUE(IsValidUtf8("\xEF\xBF\xBD"));
-  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));
-  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));
-  EXPECT_FALSE(IsValidUtf8("\xE4\xB8"));
-  EXPECT_FALSE(IsValidUtf8("\xD6\xD0\xCE\xC4"));  // "中文" in GB18030
+  for (const char* good : {"plain ascii", "\xE4\xB8\xAD", "\xEF\xBF\xBD"}) EXPECT_TRUE(IsValidUtf8(good)) << good;
+  // The last is "中文" in GB18030.
+  for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xE4\xB8", "\xD6\xD0\xCE\xC4"}) EXPECT_FALSE(IsValidUtf8(bad));
 }
 
 TEST(TextTest, Gb18030DecodesChineseAndReplacesBrokenBytes) {
@@ -30,13 +26,9 @@ TEST(TextTest, Gb18030DecodesChineseAndReplacesBrokenBytes) {
 }
 
 TEST(TextTest, LeadingIntFollowsProfileRules) {
-  EXPECT_EQ(LeadingInt(u"42"), 42);
-  EXPECT_EQ(LeadingInt(u"-7x"), -7);
-  EXPECT_EQ(LeadingInt(u"  15秒"), 15);
-  EXPECT_EQ(LeadingInt(u"abc"), 0);
-  EXPECT_EQ(LeadingInt(u""), 0);
-  EXPECT_EQ(LeadingInt(u"99999999999999"), 2147483647);
-  EXPECT_EQ(LeadingInt(u"-99999999999999"), -2147483647 - 1);
+  const std::pair<const char16_t*, int> cases[] = {{u"42", 42}, {u"-7x", -7}, {u"  15秒", 15}, {u"abc", 0}, {u"", 0},
+                                                   {u"99999999999999", 2147483647}, {u"-99999999999999", -2147483647 - 1}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(LeadingInt(text), value) << Utf16ToUtf8(text);
 }
 
 TEST(TextTest, AsciiCaseFoldingLeavesOtherLettersAlone) {
