@@ -49,21 +49,14 @@ bool PlayToneIntoSink(const QString& folder) {
   QProcess paplay;
   paplay.start(QStringLiteral("paplay"), {path});
   if (!paplay.waitForStarted(5000)) return false;
-  QElapsedTimer clock;
-  clock.start();
-  while (paplay.state() != QProcess::NotRunning && clock.elapsed() < 10000) {
-    QTest::qWait(20);
-  }
+  (void)QTest::qWaitFor([&] { return paplay.state() == QProcess::NotRunning; }, 10000);
   return paplay.exitStatus() == QProcess::NormalExit && paplay.exitCode() == 0;
 }
 
 // Waits for `count` more capture buffers.
 bool WaitBuffers(const RecordingDialog& dialog, uint64_t count) {
   const uint64_t target = dialog.BuffersSeen() + count;
-  QElapsedTimer clock;
-  clock.start();
-  while (dialog.BuffersSeen() < target && clock.elapsed() < 5000) QTest::qWait(10);
-  return dialog.BuffersSeen() >= target;
+  return QTest::qWaitFor([&] { return dialog.BuffersSeen() >= target; }, 5000);
 }
 
 }  // namespace
@@ -169,9 +162,8 @@ void RecordingDialogTest::RecordingAgainAsksAndKeepsOneEntry() {
   QCOMPARE(ReadFile(lib.data.Record(QStringLiteral("old.wav"))), old);
 
   // Yes records over it, selects it, and adds no second entry.
-  const int oldRow = static_cast<int>(std::find(lib.media->lists().recordings.begin(),
-                                                lib.media->lists().recordings.end(), u"old.wav") -
-                                      lib.media->lists().recordings.begin());
+  const auto& names = lib.media->lists().recordings;
+  const int oldRow = static_cast<int>(std::find(names.begin(), names.end(), u"old.wav") - names.begin());
   dialog.List()->setCurrentRow(1 - oldRow);
   AnswerMessageBox(QMessageBox::Yes);
   dialog.RecordClicked();

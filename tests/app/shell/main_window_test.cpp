@@ -23,6 +23,7 @@
 #include "script/compiler.h"
 #include "script/marks.h"
 #include "shell/shell_texts.h"
+#include "support/lsn.h"
 #include "util/text.h"
 
 using namespace aurisona;
@@ -185,15 +186,9 @@ class MainWindowTest : public WindowSuite {
     // Cut short inside a record with its script text behind it: after the
     // message, what can be read is offered, naming what was lost.
     const QString cut = Path(QStringLiteral("cut.lsn"));
-    {
-      const std::u16string text = u"听第一段对话。";
-      QByteArray bytes("lsn\x01\x03\x00\x00\x00\x00\x00\x00\x00\x0C\x00\x00\x00", 16);
-      bytes += QByteArray(reinterpret_cast<const char*>(u"a.wav"), 10) + QByteArray(2, '\0');
-      bytes += QByteArray("\x00\x00\x00\x00\xFF\x00\x00\x00", 8);  // 255 bytes that are not there
-      bytes += QByteArray("\x00\x00\x00\x00", 4) + QByteArray(1, char(2 * text.size() + 2)) + QByteArray(3, '\0');
-      bytes += QByteArray(reinterpret_cast<const char*>(text.data()), qsizetype(2 * text.size())) + QByteArray(2, '\0');
-      QVERIFY(WriteFile(cut, bytes));
-    }
+    std::string recording = testing::LsnMedia(3, u"a.wav", "");
+    recording.replace(recording.size() - 4, 4, testing::Le32(255));  // 255 bytes that are not there
+    QVERIFY(WriteFile(cut, QByteArray::fromStdString(testing::Lsn(recording, u"听第一段对话。"))));
     dialogs_->errors.clear();
     dialogs_->yesNoAnswers = {false};
     QVERIFY(!window->OpenDocumentFile(cut));
@@ -291,14 +286,8 @@ class MainWindowTest : public WindowSuite {
   void clipsTheDocumentCannotWriteAreReported() {
     auto window = MakeWindow();
     // A clip whose name a tag cannot carry is not put into the Music folder.
-    const std::u16string name = u"a>b.mp3", text = u"Hello.";
-    const std::string clip = "CLIP";
-    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-    const std::string bytes = std::string("lsn\x01", 4) + u32(2) + u32(0) + u32(uint32_t(2 * name.size() + 2)) +
-                              ToUtf16Le(name) + std::string(2, '\0') + u32(0) + u32(uint32_t(clip.size())) + clip +
-                              u32(0) + u32(uint32_t(2 * text.size() + 2)) + ToUtf16Le(text) + std::string(2, '\0');
     const QString path = Path(QStringLiteral("clip.lsn"));
-    QVERIFY(WriteFile(path, QByteArray(bytes.data(), qsizetype(bytes.size()))));
+    QVERIFY(WriteFile(path, QByteArray::fromStdString(testing::Lsn(testing::LsnMedia(2, u"a>b.mp3", "CLIP"), u"Hello."))));
     QVERIFY(window->OpenDocumentFile(path));
     QCOMPARE(dialogs_->errors.size(), 1);
     QVERIFY(dialogs_->errors[0].startsWith(Q(kMediaNotWrittenMessage)));

@@ -78,14 +78,7 @@ double InkContrast(QWidget* widget, QRect area = {}) {
   for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
     for (int x = pixels.left(); x <= pixels.right(); ++x) ++counts[image.pixel(x, y)];
   }
-  QRgb background = 0;
-  int most = -1;
-  for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-    if (it.value() > most) {
-      most = it.value();
-      background = it.key();
-    }
-  }
+  const QRgb background = std::max_element(counts.cbegin(), counts.cend()).key();
   double best = 1.0;
   for (auto it = counts.cbegin(); it != counts.cend(); ++it) best = std::max(best, Contrast(it.key(), background));
   return best;
