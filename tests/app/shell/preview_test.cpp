@@ -73,9 +73,13 @@ class PreviewTest : public WindowSuite {
   bool ended_ = false;
 
   PreviewEngine& Engine() { return panel_->Preview(); }
-  QPushButton* Button(int id) { return qobject_cast<QPushButton*>(panel_->Panel().Control(id)); }
+  QPushButton* Button(int id) { return Control<QPushButton>(id); }
 
+  // Watches the preview afresh: what starts, the words selected, the end.
   void Observe() {
+    started_.clear();
+    words_.clear();
+    ended_ = false;
     clock_.start();
     Engine().recordStarted = [this](const Segment& record, size_t) { started_.append({record.kind, clock_.elapsed()}); };
     Engine().wordSelected = [this](int start, int end) {
@@ -107,9 +111,6 @@ class PreviewTest : public WindowSuite {
   void init() {
     StartHome();
     StartWindow();
-    started_.clear();
-    words_.clear();
-    ended_ = false;
     Observe();
   }
   void cleanup() { StopWindow(); }
@@ -262,8 +263,7 @@ class PreviewTest : public WindowSuite {
 
     // After the last record: from the first. At 0: as preview all.
     for (int caret : {3, 0}) {
-      started_.clear();
-      ended_ = false;
+      Observe();
       window_->Editor().Document().SetSelection(caret, caret);
       panel_->HandleCommand(panel_cmd::kPreviewFromCaret);
       QCOMPARE(Button(panel::kPreviewAllId)->text(), caret == 0 ? Q(panel::kStopButtonText) : Q(panel::kPreviewAllRestoredText));
@@ -273,8 +273,7 @@ class PreviewTest : public WindowSuite {
 
     // A same-voice repeat of three around a pause, a no-read span straight
     // after the begin, and an alternating repeat of two.
-    started_.clear();
-    ended_ = false;
+    Observe();
     Load(u"<重复1:3><禁读>x<结束><暂停0.1秒><结束1><重复2:2><暂停0.2秒><结束2>");
     panel_->HandleCommand(panel_cmd::kPreviewAll);
     QTRY_VERIFY2_WITH_TIMEOUT(ended_, qPrintable(QString::number(Kinds().size())), 5000);
