@@ -255,9 +255,7 @@ class EditorKeyboardTest : public EditorSuite {
     QTest::keyClick(&editor, Qt::Key_Backspace);
     QCOMPARE(Tagged(editor), kLine1 + u"\r<男>Hello there\r" + kLine3 + kLine4);
     editor.SetSelection(18, 18);  // <重复1:3>, <男1> and "one" with Shift+Right, then Delete
-    Press(editor, {{Qt::Key_Right, Qt::ShiftModifier}, {Qt::Key_Right, Qt::ShiftModifier},
-                   {Qt::Key_Right, Qt::ShiftModifier}, {Qt::Key_Right, Qt::ShiftModifier},
-                   {Qt::Key_Right, Qt::ShiftModifier}, {Qt::Key_Delete}});
+    Press(editor, QList<Key>(5, {Qt::Key_Right, Qt::ShiftModifier}) << Key{Qt::Key_Delete});
     QCOMPARE(Tagged(editor), kLine1 + u"\r<男>Hello there\r<结束1> <重复2:2><女1>two<结束2>" + kLine4);
     QVERIFY(editor.IsModified());
     for (int i = 0; i < 4; ++i) QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);

@@ -99,9 +99,7 @@ class PreviewTest : public WindowSuite {
     QVERIFY(!window_->Editor().IsReadOnly());
     QCOMPARE(Button(panel::kPreviewAllId)->text(), Q(panel::kPreviewAllRestoredText));
     QCOMPARE(Button(panel::kPreviewFromCaretId)->text(), QString::fromUtf16(text::kPreviewRangeRestored));
-    for (int id : {panel::kPreviewAllId, panel::kPreviewFromCaretId, panel::kOutputId}) {
-      QVERIFY(Button(id)->isEnabled());
-    }
+    for (int id : {panel::kPreviewAllId, panel::kPreviewFromCaretId, panel::kOutputId}) QVERIFY(Button(id)->isEnabled());
     QCOMPARE(window_->ToolButton(cmd::kPreviewButton)->text(),
              window_->PreviewMode() == 1 ? QStringLiteral("全部试听") : QStringLiteral("部分试听"));
     QCOMPARE(window_->Editor().Document().Selection(), selection);
