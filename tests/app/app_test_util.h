@@ -35,6 +35,7 @@
 #include "shell/main_window.h"
 #include "shell/panel_controller.h"
 #include "shell/startup.h"
+#include "support/wav.h"
 
 namespace aurisona::app_test {
 
@@ -61,37 +62,14 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes) {
   return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-inline uint32_t Le32(const QByteArray& bytes, int at) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
-  return value;
-}
-
 // A 16-bit PCM WAV file of interleaved samples.
-inline QByteArray WavBytes(const std::vector<int16_t>& samples, uint32_t rate = 22050, uint16_t channels = 1) {
-  const auto le = [](QByteArray& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.append(char((v >> (8 * i)) & 0xFF));
-  };
-  const auto data = static_cast<uint32_t>(samples.size() * 2);
-  QByteArray wav("RIFF");
-  le(wav, 36 + data, 4);
-  wav += "WAVEfmt ";
-  le(wav, 16, 4), le(wav, 1, 2), le(wav, channels, 2), le(wav, rate, 4), le(wav, rate * channels * 2, 4);
-  le(wav, channels * 2u, 2), le(wav, 16, 2);
-  wav += "data";
-  le(wav, data, 4);
-  wav.append(reinterpret_cast<const char*>(samples.data()), static_cast<qsizetype>(data));
-  return wav;
+inline QByteArray WavBytes(const std::vector<int16_t>& samples, int rate = 22050, int channels = 1) {
+  return QByteArray::fromStdString(testing::WavBytes(samples, rate, channels));
 }
 
 // A sine tone, the same in every channel.
 inline std::vector<int16_t> Tone(double hz, double seconds, double amplitude, int rate = 22050, int channels = 1) {
-  std::vector<int16_t> samples;
-  for (int i = 0; i < static_cast<int>(rate * seconds); ++i) {
-    const auto s = static_cast<int16_t>(amplitude * std::sin(2 * M_PI * hz * i / rate));
-    samples.insert(samples.end(), static_cast<size_t>(channels), s);
-  }
-  return samples;
+  return testing::Sine(size_t(rate * seconds), channels, hz, rate, amplitude);
 }
 
 // Points HOME, XDG_DATA_HOME and XDG_CACHE_HOME into the temporary folder, so nothing of the

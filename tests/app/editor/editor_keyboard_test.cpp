@@ -45,12 +45,6 @@ struct Key {
   Qt::KeyboardModifiers modifiers = Qt::NoModifier;
 };
 
-}  // namespace
-
-Q_DECLARE_METATYPE(Key)
-
-namespace {
-
 int CountMarks(const ScriptEditor& editor) {
   int marks = 0;
   for (int i = 0; i < editor.Length(); ++i) marks += editor.MarkAt(i).has_value() ? 1 : 0;
@@ -95,50 +89,47 @@ class EditorKeyboardTest : public EditorSuite {
  private slots:
   // Moving and selecting never changes the document, and a copy of the
   // selection is its tagged text.
-  void moveSelectCopy_data() {
-    QTest::addColumn<int>("caret");
-    QTest::addColumn<QList<Key>>("keys");
-    QTest::addColumn<QString>("copied");  // empty: nothing selected
+  void moveSelectCopy() {
     const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
     const Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
-    QTest::newRow("Shift+End over a line of marks")
-        << 5 << QList<Key>{{Qt::Key_End, shift}} << Q(kLine2);
-    QTest::newRow("Shift+Home back over it") << 19 << QList<Key>{{Qt::Key_Home, shift}} << Q(kLine2);
-    QTest::newRow("Shift+Right onto the line break")
-        << 17 << QList<Key>{{Qt::Key_Right, shift}, {Qt::Key_Right, shift}, {Qt::Key_Right, shift}}
-        << QStringLiteral("e<暂停0.5秒>\n");
-    QTest::newRow("Shift+Left over four marks")
-        << 38
-        << QList<Key>{{Qt::Key_Left, shift}, {Qt::Key_Left, shift}, {Qt::Key_Left, shift}, {Qt::Key_Left, shift}}
-        << QStringLiteral("<提示音><音乐:b.mp3><录音:me.wav><暂停2秒>");
-    QTest::newRow("Shift+Right then back") << 20
-        << QList<Key>{{Qt::Key_Right, shift}, {Qt::Key_Right, shift}, {Qt::Key_Left, shift}}
-        << QStringLiteral("<重复1:3>");
-    QTest::newRow("Shift+Down") << 0 << QList<Key>{{Qt::Key_Down, shift}} << Lf(kLine1 + u"\r");
-    QTest::newRow("Shift+Up") << 34 << QList<Key>{{Qt::Key_Up, shift}} << Lf(kLine3 + u"\r");
-    QTest::newRow("Shift+PgDn") << 0 << QList<Key>{{Qt::Key_PageDown, shift}, {Qt::Key_End, shift}} << Lf(kScript);
-    QTest::newRow("Shift+PgUp") << kScriptLength << QList<Key>{{Qt::Key_PageUp, shift}, {Qt::Key_Home, shift}}
-                                << Lf(kScript);
-    QTest::newRow("Ctrl+Shift+End") << 0 << QList<Key>{{Qt::Key_End, ctrlShift}} << Lf(kScript);
-    QTest::newRow("Ctrl+Shift+Home") << kScriptLength << QList<Key>{{Qt::Key_Home, ctrlShift}} << Lf(kScript);
-    QTest::newRow("Ctrl+Shift+Right, a word and a mark")
-        << 21 << QList<Key>{{Qt::Key_Right, ctrlShift}} << QString();
-    QTest::newRow("Ctrl+A") << 12 << QList<Key>{{Qt::Key_A, Qt::ControlModifier}} << Lf(kScript);
-    // Moving without Shift, from a selection too (a selection that is given up
-    // must not take its marks with it).
-    QTest::newRow("arrows") << 5
-        << QList<Key>{{Qt::Key_Right}, {Qt::Key_Right}, {Qt::Key_Down}, {Qt::Key_Left}, {Qt::Key_Up}} << QString();
-    QTest::newRow("Home End PgUp PgDn") << 12
-        << QList<Key>{{Qt::Key_Home}, {Qt::Key_End}, {Qt::Key_PageDown}, {Qt::Key_PageUp}} << QString();
-    QTest::newRow("select, then arrow") << 5
-        << QList<Key>{{Qt::Key_End, shift}, {Qt::Key_Right}, {Qt::Key_Left, shift}, {Qt::Key_Left}} << QString();
-    QTest::newRow("Ctrl+A, then Home") << 5
-        << QList<Key>{{Qt::Key_A, Qt::ControlModifier}, {Qt::Key_Home}, {Qt::Key_End}} << QString();
+    const Key ctrlA{Qt::Key_A, Qt::ControlModifier};
+    const struct {
+      const char* name;
+      int caret;
+      QList<Key> keys;
+      QString copied;  // empty: nothing selected
+    } rows[] = {
+        {"Shift+End over a line of marks", 5, {{Qt::Key_End, shift}}, Q(kLine2)},
+        {"Shift+Home back over it", 19, {{Qt::Key_Home, shift}}, Q(kLine2)},
+        {"Shift+Right onto the line break", 17, QList<Key>(3, {Qt::Key_Right, shift}), QStringLiteral("e<暂停0.5秒>\n")},
+        {"Shift+Left over four marks", 38, QList<Key>(4, {Qt::Key_Left, shift}),
+         QStringLiteral("<提示音><音乐:b.mp3><录音:me.wav><暂停2秒>")},
+        {"Shift+Right then back", 20, {{Qt::Key_Right, shift}, {Qt::Key_Right, shift}, {Qt::Key_Left, shift}},
+         QStringLiteral("<重复1:3>")},
+        {"Shift+Down", 0, {{Qt::Key_Down, shift}}, Lf(kLine1 + u"\r")},
+        {"Shift+Up", 34, {{Qt::Key_Up, shift}}, Lf(kLine3 + u"\r")},
+        {"Shift+PgDn", 0, {{Qt::Key_PageDown, shift}, {Qt::Key_End, shift}}, Lf(kScript)},
+        {"Shift+PgUp", kScriptLength, {{Qt::Key_PageUp, shift}, {Qt::Key_Home, shift}}, Lf(kScript)},
+        {"Ctrl+Shift+End", 0, {{Qt::Key_End, ctrlShift}}, Lf(kScript)},
+        {"Ctrl+Shift+Home", kScriptLength, {{Qt::Key_Home, ctrlShift}}, Lf(kScript)},
+        {"Ctrl+Shift+Right, a word and a mark", 21, {{Qt::Key_Right, ctrlShift}}, {}},
+        {"Ctrl+A", 12, {ctrlA}, Lf(kScript)},
+        // Moving without Shift, from a selection too (a selection that is given
+        // up must not take its marks with it).
+        {"arrows", 5, {{Qt::Key_Right}, {Qt::Key_Right}, {Qt::Key_Down}, {Qt::Key_Left}, {Qt::Key_Up}}, {}},
+        {"Home End PgUp PgDn", 12, {{Qt::Key_Home}, {Qt::Key_End}, {Qt::Key_PageDown}, {Qt::Key_PageUp}}, {}},
+        {"select, then arrow", 5, {{Qt::Key_End, shift}, {Qt::Key_Right}, {Qt::Key_Left, shift}, {Qt::Key_Left}}, {}},
+        {"Ctrl+A, then Home", 5, {ctrlA, {Qt::Key_Home}, {Qt::Key_End}}, {}},
+    };
+    for (const auto& [name, caret, keys, copied] : rows) {
+      qInfo("%s", name);
+      MoveSelectCopy(caret, keys, copied);
+      if (QTest::currentTestFailed()) return;
+    }
   }
-  void moveSelectCopy() {
-    QFETCH(int, caret);
-    QFETCH(QList<Key>, keys);
-    QFETCH(QString, copied);
+
+ private:
+  void MoveSelectCopy(int caret, const QList<Key>& keys, const QString& copied) {
     ScriptEditor& editor = Fresh();
     QCOMPARE(CountMarks(editor), kScriptMarks);
     editor.SetSelection(caret, caret);
@@ -170,6 +161,7 @@ class EditorKeyboardTest : public EditorSuite {
     QVERIFY(!editor.document()->isUndoAvailable());
   }
 
+ private slots:
   // Cut and paste by the keyboard give back the same marks; undo and redo
   // take the document through the same states.
   void cutPasteUndoRedo() {
@@ -263,9 +255,7 @@ class EditorKeyboardTest : public EditorSuite {
     QTest::keyClick(&editor, Qt::Key_Backspace);
     QCOMPARE(Tagged(editor), kLine1 + u"\r<男>Hello there\r" + kLine3 + kLine4);
     editor.SetSelection(18, 18);  // <重复1:3>, <男1> and "one" with Shift+Right, then Delete
-    Press(editor, {{Qt::Key_Right, Qt::ShiftModifier}, {Qt::Key_Right, Qt::ShiftModifier},
-                   {Qt::Key_Right, Qt::ShiftModifier}, {Qt::Key_Right, Qt::ShiftModifier},
-                   {Qt::Key_Right, Qt::ShiftModifier}, {Qt::Key_Delete}});
+    Press(editor, QList<Key>(5, {Qt::Key_Right, Qt::ShiftModifier}) << Key{Qt::Key_Delete});
     QCOMPARE(Tagged(editor), kLine1 + u"\r<男>Hello there\r<结束1> <重复2:2><女1>two<结束2>" + kLine4);
     QVERIFY(editor.IsModified());
     for (int i = 0; i < 4; ++i) QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
@@ -424,18 +414,15 @@ class EditorKeyboardTest : public EditorSuite {
     ScriptEditor& editor = Fresh();
     const std::u16string opened = u"<女>new<暂停1秒>";
     auto load = [&] { editor.LoadTaggedText(opened); };
+    const auto answer = [&](auto* d) {
+      load();
+      d->entry()->setEditText(QStringLiteral("3"));
+      d->accept();
+    };
     if (position == 20 || position < 0) {
-      OnNextModal<RepeatCountDialog>([&](RepeatCountDialog* d) {
-        load();
-        d->entry()->setEditText(QStringLiteral("5"));
-        d->accept();
-      });
+      OnNextModal<RepeatCountDialog>(answer);
     } else if (position == 18) {
-      OnNextModal<PauseTimeDialog>([&](PauseTimeDialog* d) {
-        load();
-        d->entry()->setEditText(QStringLiteral("3"));
-        d->accept();
-      });
+      OnNextModal<PauseTimeDialog>(answer);
     } else {
       OnNextPopup([&](QMenu* menu) {
         load();

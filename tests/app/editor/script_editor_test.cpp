@@ -18,15 +18,6 @@ using namespace aurisona::app_test;
 
 namespace {
 
-// Answers the next message box with OK and keeps its title and text.
-void ExpectMessageBox(QString* title, QString* text) {
-  OnNextModal<QMessageBox>([=](QMessageBox* box) {
-    *title = box->windowTitle();
-    *text = box->text();
-    box->accept();
-  });
-}
-
 // The kinds and params of the marks in [start, end).
 QList<QPair<int, int>> MarksIn(const ScriptDocument& doc, int start = 0, int end = -1) {
   QList<QPair<int, int>> marks;
@@ -84,7 +75,7 @@ class ScriptEditorTest : public EditorSuite {
     QString title, text;
     // Nothing selected: each wrap command explains itself and changes nothing.
     for (const int id : {kCmdRepeat, kCmdAltRepeat, kCmdNoRead}) {
-      ExpectMessageBox(&title, &text);
+      AnswerMessageBox(QMessageBox::Ok, &title, &text);
       QVERIFY(!editor.ExecuteCommand(id));
       QCOMPARE(title, QStringLiteral("错误"));
       QCOMPARE(text, id == kCmdNoRead ? QStringLiteral("请选中需要禁止朗读的内容后，再使用该功能！")
@@ -139,7 +130,7 @@ class ScriptEditorTest : public EditorSuite {
     PauseTimeDialog dialog(nullptr);
     dialog.entry()->setEditText(entry);
     QString title, text;
-    if (code == 0) ExpectMessageBox(&title, &text);
+    if (code == 0) AnswerMessageBox(QMessageBox::Ok, &title, &text);
     dialog.accept();
     QCOMPARE(dialog.result(), code == 0 ? int(QDialog::Rejected) : int(QDialog::Accepted));
     if (code == 0) {

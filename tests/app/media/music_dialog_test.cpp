@@ -204,10 +204,7 @@ void MusicDialogTest::MusicFromFileCopiesAsksAndReuses() {
 // files it names.
 void MusicDialogTest::MusicFileFilters() {
   QTemporaryDir dir;
-  for (const char* name : {"a.mp3", "b.wav", "c.txt", "d.MP3"}) {
-    QFile file(dir.filePath(QString::fromLatin1(name)));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-  }
+  for (const char* name : {"a.mp3", "b.wav", "c.txt", "d.MP3"}) QVERIFY(WriteFile(dir.filePath(name), {}));
   std::unique_ptr<QFileDialog> dialog(media::CreateMusicFileDialog(nullptr));
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   dialog->setDirectory(dir.path());
@@ -269,43 +266,32 @@ void MusicDialogTest::LevelMeterLightsTheZones() {
   QCOMPARE(h, 160);
   const int red = 7 * h / 100;  // 11
   const int yellow = h / 4;     // 40
-  auto pixel = [&](int y) { return QColor(meter.grab().toImage().pixel(x, y)); };
   const QColor darkRed(127, 0, 0), darkYellow(127, 127, 0), darkGreen(0, 127, 0);
-  const QColor red255(255, 0, 0), yellow255(255, 255, 0), green255(0, 255, 0);
-
-  const std::vector<int16_t> silent(2756, 0);
-  meter.UpdateAt(silent, 0);
-  for (int y : {0, red - 1}) QCOMPARE(pixel(y), darkRed);
-  for (int y : {red, yellow - 1}) QCOMPARE(pixel(y), darkYellow);
-  for (int y : {yellow, h - 1}) QCOMPARE(pixel(y), darkGreen);
-
-  // Half of full scale: rows from H/2 down are lit, all green.
-  const std::vector<int16_t> half{100, -16384, 5};
-  meter.UpdateAt(half, 1000);
-  QCOMPARE(pixel(h / 2 - 1), darkGreen);
-  QCOMPARE(pixel(h / 2), green255);
-  QCOMPARE(pixel(h - 1), green255);
-  QCOMPARE(pixel(yellow - 1), darkYellow);
-  QCOMPARE(meter.HeldLevel(), h / 2);
-
-  // The peak is held as a green line for 600 ms, then let go.
-  meter.UpdateAt(silent, 1600);
-  QCOMPARE(pixel(h / 2), green255);
-  QCOMPARE(pixel(h / 2 + 1), darkGreen);
-  QCOMPARE(pixel(h / 2 - 1), darkGreen);
-  meter.UpdateAt(silent, 1601);
-  QCOMPARE(pixel(h / 2), darkGreen);
-  QCOMPARE(meter.HeldLevel(), 0);
-
-  // Full scale lights all three zones; its held line is red at the top.
-  const std::vector<int16_t> full{-32768};
-  meter.UpdateAt(full, 2000);
-  QCOMPARE(pixel(0), red255);
-  QCOMPARE(pixel(red), yellow255);
-  QCOMPARE(pixel(h - 1), green255);
-  meter.UpdateAt(silent, 2100);
-  QCOMPARE(pixel(0), red255);
-  QCOMPARE(pixel(1), darkRed);
+  const QColor litRed(255, 0, 0), litYellow(255, 255, 0), litGreen(0, 255, 0);
+  const std::vector<int16_t> silent(2756, 0), half{100, -16384, 5}, full{-32768};
+  const struct {
+    const std::vector<int16_t>& samples;
+    int at;
+    int held;  // -1: not looked at
+    std::vector<std::pair<int, QColor>> pixels;
+  } steps[] = {
+      {silent, 0, -1,
+       {{0, darkRed}, {red - 1, darkRed}, {red, darkYellow}, {yellow - 1, darkYellow}, {yellow, darkGreen}, {h - 1, darkGreen}}},
+      // Half of full scale: rows from H/2 down are lit, all green.
+      {half, 1000, h / 2, {{h / 2 - 1, darkGreen}, {h / 2, litGreen}, {h - 1, litGreen}, {yellow - 1, darkYellow}}},
+      // The peak is held as a green line for 600 ms, then let go.
+      {silent, 1600, -1, {{h / 2, litGreen}, {h / 2 + 1, darkGreen}, {h / 2 - 1, darkGreen}}},
+      {silent, 1601, 0, {{h / 2, darkGreen}}},
+      // Full scale lights all three zones; its held line is red at the top.
+      {full, 2000, -1, {{0, litRed}, {red, litYellow}, {h - 1, litGreen}}},
+      {silent, 2100, -1, {{0, litRed}, {1, darkRed}}},
+  };
+  for (const auto& step : steps) {
+    meter.UpdateAt(step.samples, step.at);
+    const QImage image = meter.grab().toImage();
+    for (const auto& [y, colour] : step.pixels) QCOMPARE(QColor(image.pixel(x, y)), colour);
+    if (step.held >= 0) QCOMPARE(meter.HeldLevel(), step.held);
+  }
 }
 
 QTEST_MAIN(MusicDialogTest)

@@ -69,14 +69,12 @@ class OutputCommandTest : public WindowSuite {
     // The editor's selection is back where it was.
     QCOMPARE(window_->Editor().Document().Selection(), (std::pair<int, int>{2, 3}));
 
-    QFile scriptFile(Path(QStringLiteral("script.txt")));
-    QVERIFY(scriptFile.open(QIODevice::WriteOnly));
-    scriptFile.write(QString::fromStdU16String(script).toUtf8());
-    scriptFile.close();
+    const QString scriptFile = Path(QStringLiteral("script.txt"));
+    QVERIFY(WriteFile(scriptFile, QString::fromStdU16String(script).toUtf8()));
     const QString fromCli = Path(QStringLiteral("cli.mp3"));
     QProcess cli;
     cli.start(QStringLiteral(AURISONA_CLI_PATH),
-              {QStringLiteral("render"), scriptFile.fileName(), QStringLiteral("-o"), fromCli, QStringLiteral("--quiet"),
+              {QStringLiteral("render"), scriptFile, QStringLiteral("-o"), fromCli, QStringLiteral("--quiet"),
                QStringLiteral("--data-dir"), QString::fromStdString(data_.root().string())});
     QVERIFY(cli.waitForFinished(120000));
     QCOMPARE(cli.exitCode(), 0);

@@ -70,10 +70,7 @@ class RegistrationTest : public QObject {
     QVERIFY(ReadFile(files.desktopEntry).contains("Exec=/usr/bin/aurisona %f\n"));
 
     // A file edited by hand counts as stale too.
-    QFile mimeFile(files.mimePackage);
-    QVERIFY(mimeFile.open(QIODevice::WriteOnly));
-    mimeFile.write("<mime-info/>");
-    mimeFile.close();
+    WriteBytes(files.mimePackage, "<mime-info/>");
     QVERIFY(RegisterDocumentType(home, QStringLiteral("/usr/bin/aurisona"), tools.Runner()).mimePackageWritten);
     QCOMPARE(ReadFile(files.mimePackage), mime);
   }
@@ -202,9 +199,7 @@ class RegistrationTest : public QObject {
     QTemporaryDir temp;
     // The data folder is a file: nothing can be written, nothing runs.
     const QString blocked = temp.filePath(QStringLiteral("file"));
-    QFile file(blocked);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    WriteBytes(blocked, {});
     ToolCalls tools;
     RegistrationResult result = RegisterDocumentType(blocked, QStringLiteral("/usr/bin/aurisona"), tools.Runner());
     QVERIFY(result.failed && !result.desktopEntryWritten);
@@ -214,13 +209,27 @@ class RegistrationTest : public QObject {
     QVERIFY(!QFile::exists(RegistrationFilesIn(temp.path()).desktopEntry));
   }
 
-  void execQuoting() {
-    QCOMPARE(DesktopExecProgram(QStringLiteral("/usr/bin/aurisona")), QStringLiteral("/usr/bin/aurisona"));
-    QCOMPARE(DesktopExecProgram(QStringLiteral("/home/li/my apps/aurisona")),
-             QStringLiteral("\"/home/li/my apps/aurisona\""));
-    // Inside quotes: \" \` \$ \\ ; then the string-value escape doubles backslashes.
-    QCOMPARE(DesktopExecProgram(QStringLiteral("/a$b/\"c\"")), QStringLiteral("\"/a\\\\$b/\\\\\"c\\\\\"\""));
-    QCOMPARE(DesktopExecProgram(QStringLiteral("/opt/100%/aurisona")), QStringLiteral("/opt/100%%/aurisona"));
+  // The program in a desktop entry's Exec line, and the document named on the
+  // command line (unquoted blanks: the whole text is one path).
+  void execQuotingAndCommandLineDocument() {
+    const QString exec[][2] = {
+        {"/usr/bin/aurisona", "/usr/bin/aurisona"},
+        {"/home/li/my apps/aurisona", "\"/home/li/my apps/aurisona\""},
+        // Inside quotes: \" \` \$ \\ ; then the string-value escape doubles backslashes.
+        {"/a$b/\"c\"", "\"/a\\\\$b/\\\\\"c\\\\\"\""},
+        {"/opt/100%/aurisona", "/opt/100%%/aurisona"},
+    };
+    for (const auto& [program, quoted] : exec) QCOMPARE(DesktopExecProgram(program), quoted);
+    const std::pair<QStringList, QString> documents[] = {
+        {{}, {}},
+        {{"/tmp/exam.lsn"}, "/tmp/exam.lsn"},
+        {{"/tmp/my", "exam.LSN"}, "/tmp/my exam.LSN"},
+        {{"\"/tmp/a b.Txt\""}, "/tmp/a b.Txt"},
+        {{"/tmp/song.mp3"}, {}},
+        {{"/tmp/exam.lsn", "--verbose"}, {}},
+        {{".lsn"}, ".lsn"},
+    };
+    for (const auto& [args, document] : documents) QCOMPARE(CommandLineDocument(args), document);
   }
 
   void xdgDataHome() {
@@ -229,18 +238,6 @@ class RegistrationTest : public QObject {
     qputenv("XDG_DATA_HOME", "relative/data");
     qputenv("HOME", "/home/li");
     QCOMPARE(XdgDataHome(), QStringLiteral("/home/li/.local/share"));
-  }
-
-  void commandLineDocument() {
-    QCOMPARE(CommandLineDocument({}), QString());
-    QCOMPARE(CommandLineDocument({QStringLiteral("/tmp/exam.lsn")}), QStringLiteral("/tmp/exam.lsn"));
-    // Unquoted blanks: the whole text is one path.
-    QCOMPARE(CommandLineDocument({QStringLiteral("/tmp/my"), QStringLiteral("exam.LSN")}),
-             QStringLiteral("/tmp/my exam.LSN"));
-    QCOMPARE(CommandLineDocument({QStringLiteral("\"/tmp/a b.Txt\"")}), QStringLiteral("/tmp/a b.Txt"));
-    QCOMPARE(CommandLineDocument({QStringLiteral("/tmp/song.mp3")}), QString());
-    QCOMPARE(CommandLineDocument({QStringLiteral("/tmp/exam.lsn"), QStringLiteral("--verbose")}), QString());
-    QCOMPARE(CommandLineDocument({QStringLiteral(".lsn")}), QStringLiteral(".lsn"));
   }
 };
 

@@ -78,14 +78,7 @@ double InkContrast(QWidget* widget, QRect area = {}) {
   for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
     for (int x = pixels.left(); x <= pixels.right(); ++x) ++counts[image.pixel(x, y)];
   }
-  QRgb background = 0;
-  int most = -1;
-  for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-    if (it.value() > most) {
-      most = it.value();
-      background = it.key();
-    }
-  }
+  const QRgb background = std::max_element(counts.cbegin(), counts.cend()).key();
   double best = 1.0;
   for (auto it = counts.cbegin(); it != counts.cend(); ++it) best = std::max(best, Contrast(it.key(), background));
   return best;
@@ -158,27 +151,18 @@ class SkinsTest : public QObject {
     QFETCH(int, skin);
     UseSkin(skin);
     for (const panel::VoiceRowEntry& row : panel::kVoiceRows) {
-      const int id = row.voiceList;
-      auto* list = Control<QComboBox>(id);
-      QVERIFY(list->count() > 0);
-      for (int i = 0; i < list->count(); ++i) {
-        list->setCurrentIndex(i);
-        const int text = list->fontMetrics().horizontalAdvance(list->itemText(i));
-        QVERIFY2(text + 2 <= TextField(list).width(),
-                 qPrintable(QStringLiteral("%1 in list %2: %3 px of text, field %4 px")
-                                .arg(list->itemText(i))
-                                .arg(id)
-                                .arg(text)
-                                .arg(TextField(list).width())));
-      }
-      list->setCurrentIndex(0);
-    }
-    for (const panel::VoiceRowEntry& row : panel::kVoiceRows) {
-      for (auto* list : {Control<QComboBox>(row.speedList), Control<QComboBox>(row.volumeList)}) {
+      for (const int id : {row.voiceList, row.speedList, row.volumeList}) {
+        auto* list = Control<QComboBox>(id);
+        QVERIFY(list->count() > 0);
+        const int chosen = list->currentIndex();
         for (int i = 0; i < list->count(); ++i) {
-          QVERIFY2(list->fontMetrics().horizontalAdvance(list->itemText(i)) + 2 <= TextField(list).width(),
-                   qPrintable(list->itemText(i)));
+          list->setCurrentIndex(i);
+          const int text = list->fontMetrics().horizontalAdvance(list->itemText(i));
+          const QString what = QStringLiteral("%1 in list %2: %3 px of text, field %4 px");
+          QVERIFY2(text + 2 <= TextField(list).width(),
+                   qPrintable(what.arg(list->itemText(i)).arg(id).arg(text).arg(TextField(list).width())));
         }
+        list->setCurrentIndex(chosen);
       }
     }
     QVERIFY(window_->Editor().Widget()->width() >= 500);
