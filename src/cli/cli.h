@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "files/document_files.h"
 #include "media/data_directory.h"
 #include "media/media_library.h"
 #include "output/output_job.h"
@@ -78,6 +79,10 @@ std::string JsonString(std::string_view utf8);
 
 int CompileCommand(int argc, char** argv);
 int ConvertCommand(int argc, char** argv);
+// The data directory's media folders for opening a document into the library;
+// clips' play times are remembered in setup.ini where they can be.
+DocumentMedia LibraryMedia(MediaLibrary& library, bool writeMedia);
+
 int RenderCommand(int argc, char** argv);
 int TimelineCommand(int argc, char** argv);
 int VoicesCommand(int argc, char** argv);

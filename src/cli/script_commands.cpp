@@ -23,12 +23,7 @@ std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
 // Opens a script as the application opens a document. Reports failures.
 bool OpenScript(const std::filesystem::path& path, MediaLibrary& library, bool writeMedia,
                 MemoryScriptDocument& doc, OpenResult* opened = nullptr) {
-  DocumentMedia media{library.directory().Music(), library.directory().Record(), &library.lists(),
-                      [&](const std::u16string& name, int32_t seconds) {
-                        // Remembered where it can be; the document opens all the same.
-                        static_cast<void>(library.store().SetInt(u"音乐播放时间", name, seconds));
-                      },
-                      writeMedia};
+  DocumentMedia media = LibraryMedia(library, writeMedia);
   const OpenResult result = OpenDocument(path, doc, media);
   if (opened) *opened = result;
   switch (result.status) {
@@ -49,12 +44,7 @@ bool OpenScript(const std::filesystem::path& path, MediaLibrary& library, bool w
 // text could be read.
 bool RecoverScript(const std::filesystem::path& path, MediaLibrary& library, MemoryScriptDocument& doc,
                    OpenResult* opened) {
-  DocumentMedia media{library.directory().Music(), library.directory().Record(), &library.lists(),
-                      [&](const std::u16string& name, int32_t seconds) {
-                        // Remembered where it can be; the document opens all the same.
-                        static_cast<void>(library.store().SetInt(u"音乐播放时间", name, seconds));
-                      },
-                      true};
+  DocumentMedia media = LibraryMedia(library, true);
   *opened = OpenDocument(path, doc, media);
   if (opened->status == OpenStatus::kOpened) return true;
   if (opened->status == OpenStatus::kCannotOpen) {
@@ -99,6 +89,15 @@ CompilerReport ReportToStderr() {
 }
 
 }  // namespace
+
+DocumentMedia LibraryMedia(MediaLibrary& library, bool writeMedia) {
+  return DocumentMedia{library.directory().Music(), library.directory().Record(), &library.lists(),
+                       [&library](const std::u16string& name, int32_t seconds) {
+                         // Remembered where it can be; the document opens all the same.
+                         static_cast<void>(library.store().SetInt(u"音乐播放时间", name, seconds));
+                       },
+                       writeMedia};
+}
 
 int CompileCommand(int argc, char** argv) {
   HandleStopSignals();

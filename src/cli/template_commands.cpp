@@ -51,11 +51,7 @@ int NewCommand(int argc, char** argv) {
   if (!chosen->bundled && SameFile(chosen->file, out)) {
     return Fail(out.string() + ": is the template itself; choose another file to write");
   }
-  DocumentMedia media{library.directory().Music(), library.directory().Record(), &library.lists(),
-                      [&](const std::u16string& clip, int32_t seconds) {
-                        library.store().SetInt(u"音乐播放时间", clip, seconds);
-                      },
-                      true};
+  DocumentMedia media = LibraryMedia(library, true);
   MemoryScriptDocument doc;
   const OpenResult opened = LoadTemplate(*chosen, doc, media);
   if (opened.status != OpenStatus::kOpened) {

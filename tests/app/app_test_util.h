@@ -212,6 +212,14 @@ class EditorSuite : public QObject {
   }
 };
 
+// Replaces a window's whole script with a tagged one.
+inline void LoadInto(MainWindow& window, std::u16string_view tagged) {
+  ScriptDocument& doc = window.Editor().Document();
+  doc.SetSelection(0, -1);
+  TaggedTextReader(doc, window.Media().lists(), tagged, true, false);
+  QCoreApplication::processEvents();
+}
+
 // A suite on the main window over a scratch home: StartHome() in init(),
 // then MakeWindow() for bare windows or StartWindow() for the shown window
 // with its settings panel; StopWindow() in cleanup().
@@ -258,13 +266,6 @@ class WindowSuite : public QObject {
     return qobject_cast<T*>(panel_->Panel().Control(id));
   }
 
-  // Replaces the editor's whole content with a tagged script.
-  static void LoadInto(MainWindow& window, std::u16string_view tagged) {
-    ScriptDocument& doc = window.Editor().Document();
-    doc.SetSelection(0, -1);
-    TaggedTextReader(doc, window.Media().lists(), tagged, true, false);
-    QCoreApplication::processEvents();
-  }
   void Load(std::u16string_view tagged) { LoadInto(*window_, tagged); }
 
   // Runs the window's output command into `target` and waits for the job to end.

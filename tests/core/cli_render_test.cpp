@@ -74,7 +74,7 @@ TEST_F(CliRenderTest, RendersShareThePieceCacheAndItIsShownAndCleared) {
   ASSERT_EQ(Render("s.txt", " --quiet --no-cache").exitCode, 0);
   const std::string made = ReadBytes(dir / "out.mp3");
   auto entries = [&] {
-    const CliRun run = testing::RunCli("cache" + DataDir(), dir.path());
+    const CliRun run = testing::RunCli("cache" + (" --data-dir " + Data().string()), dir.path());
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("limit: 1024.0 MB"), std::string::npos) << run.out;
     const size_t at = run.out.find("entries: ");
@@ -83,7 +83,7 @@ TEST_F(CliRenderTest, RendersShareThePieceCacheAndItIsShownAndCleared) {
   EXPECT_EQ(entries(), 0) << "--no-cache fills nothing";
 
   // Two renders at once, each a process of its own, into one cache.
-  const std::string render = "render " + (dir / "s.txt").string() + DataDir() + " --quiet -o ";
+  const std::string render = "render " + (dir / "s.txt").string() + (" --data-dir " + Data().string()) + " --quiet -o ";
   const CliRun both = testing::RunCli(render + (dir / "a.mp3").string() + " & " + AURISONA_CLI_PATH + " " + render +
                                           (dir / "b.mp3").string() + "; wait",
                                       dir.path());
@@ -100,7 +100,7 @@ TEST_F(CliRenderTest, RendersShareThePieceCacheAndItIsShownAndCleared) {
   ASSERT_EQ(Render("s.txt", " --quiet --no-cache").exitCode, 0);
   EXPECT_EQ(ReadBytes(dir / "out.mp3") == edited, true);
 
-  const CliRun cleared = testing::RunCli("cache --clear" + DataDir(), dir.path());
+  const CliRun cleared = testing::RunCli("cache --clear" + (" --data-dir " + Data().string()), dir.path());
   EXPECT_EQ(cleared.exitCode, 0);
   EXPECT_NE(cleared.err.find("removed 5 pieces"), std::string::npos) << cleared.err;
   EXPECT_EQ(entries(), 0);

@@ -612,7 +612,7 @@ bool MainWindow::RunViewCommand(int id) {
     }
     case cmd::kProgrammeView: {
       const bool shown = !IsProgrammeShown();
-      store_.SetInt(kSettingsSection, kProgrammeViewKey, shown ? 1 : 0);
+      NoteSettingsWrite(store_.SetInt(kSettingsSection, kProgrammeViewKey, shown ? 1 : 0));
       ShowProgramme(shown);
       return true;
     }

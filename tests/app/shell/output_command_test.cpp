@@ -98,7 +98,7 @@ class OutputCommandTest : public WindowSuite {
 
   void abortKeepsAPlayableFileAndShowsNoCompletion() {
     // Without the piece cache: pauses found there would end the job before the abort.
-    IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kPieceCacheLimit, 0);
+    QVERIFY(IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kPieceCacheLimit, 0));
     std::u16string script;
     for (int i = 0; i < 40; ++i) script += u"<暂停5秒>";
     Load(script);

@@ -44,7 +44,7 @@ class ProgrammeViewTest : public QObject {
   std::unique_ptr<MainWindow> window_;
 
   void MakeWindow() {
-    IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0);
+    QVERIFY(IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0));
     window_ = std::make_unique<MainWindow>(data_, QString(), std::make_unique<ScriptedDialogs>());
     window_->InstallSettingsPanel(std::make_unique<PanelController>(*window_));
     window_->show();
@@ -72,7 +72,7 @@ class ProgrammeViewTest : public QObject {
 
   void blocksFollowTheTimelineAndClicksMoveTheCaret() {
     View().SetDelay(0);
-    WindowSuite::LoadInto(*window_, kEveryPiece);
+    LoadInto(*window_, kEveryPiece);
     QTRY_VERIFY_WITH_TIMEOUT(!View().IsStale() && !View().IsMeasuring() && !View().Blocks().empty(), 120000);
 
     const QString script = temp_->filePath(QStringLiteral("every.txt"));
