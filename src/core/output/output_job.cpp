@@ -72,7 +72,6 @@ struct Piece {
   bool dropped = false;  // never started: the job was aborted first
   bool cached = false;   // written from the piece cache: nothing to make
   std::optional<PieceKey> cacheKey;  // kept in the piece cache once made
-  std::string note;      // kept with it there
   std::string failure;   // why its sentence could not be synthesised; the job fails with it
 };
 
@@ -384,7 +383,6 @@ class Job {
           if (!job_.measureOnly) piece->bytes.Append(hit->mp3.data(), hit->mp3.size());
         } else if (cacheKey) {
           piece->cacheKey = cacheKey;
-          piece->note = cache.Note(*r);
         }
         if (key && !piece->same) reuse.Keep(*key, piece);
         pipeline.Submit(std::move(piece));
@@ -485,7 +483,8 @@ class Job {
     if (entry.hasMp3) entry.mp3 = piece.bytes.bytes();
     entry.frames = piece.spec.timing.frames;
     entry.sourceRate = piece.measureOnly ? piece.count.sampleRate : 0;
-    entry.note = piece.note;
+    // Taken once the piece is written: its sentence is synthesised by then.
+    entry.note = cache_->Note(piece.spec.timing.segment);
     cache_->Store(*piece.cacheKey, entry);
   }
 

@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <fstream>
+#include <cstdio>
 
 #include "aurisona_version.h"
+#include "util/regular_file.h"
 #include "util/atomic_file.h"
 
 namespace aurisona {
@@ -206,22 +207,21 @@ PieceKeyBuilder& PieceKeyBuilder::Number(int64_t n) {
 }
 
 bool PieceKeyBuilder::FileContent(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
+  // Only a regular file is read: a FIFO would block, a device never end. Such a
+  // clip is not keyed, and the render itself refuses it by name.
+  uint64_t size = 0;
+  const StdioFile in = OpenRegularStream(path, nullptr, &size);
   if (!in) return false;
-  std::error_code ec;
-  const uint64_t size = fs::file_size(path, ec);
-  if (ec) return false;
   Number(static_cast<int64_t>(size));
   std::vector<char> buffer(1 << 16);
   uint64_t total = 0;
-  while (in) {
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    const auto n = static_cast<size_t>(in.gcount());
+  size_t n = 0;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
     hash_.Add(buffer.data(), n);
     total += n;
   }
   // A file that changed size while it was read is not keyed.
-  return in.eof() && total == size;
+  return !std::ferror(in.get()) && total == size;
 }
 
 std::string PieceKeyHex(const PieceKey& key) {
