@@ -1,7 +1,8 @@
 # Speech engines as plug-ins of the core library.
 #
 # An engine is one folder, src/core/speech/engines/ID/, holding its sources and an
-# engine.cmake that finds and links what it needs (it may add targets of its own), and
+# engine.cmake that adds its sources to aurisona_core, finds and links what it needs (it may
+# add targets of its own), and
 # one line aurisona_speech_engine(ID) in src/core/CMakeLists.txt. Each gets an option
 # AURISONA_WITH_<ID> (ON by default; OFF builds without it) and must define
 #   const SpeechEngineRegistration kSpeechEngine_ID  (speech/engine_registry.h)
@@ -15,8 +16,6 @@ function(aurisona_speech_engine id)
     return()
   endif()
   set(ENGINE_DIR ${CMAKE_CURRENT_SOURCE_DIR}/speech/engines/${id})
-  file(GLOB sources CONFIGURE_DEPENDS ${ENGINE_DIR}/*.cpp)
-  target_sources(aurisona_core PRIVATE ${sources})
   include(${ENGINE_DIR}/engine.cmake)
   target_compile_definitions(aurisona_core PUBLIC AURISONA_WITH_${upper}=1)
   set_property(GLOBAL APPEND PROPERTY AURISONA_SPEECH_ENGINES ${id})

@@ -1,5 +1,6 @@
 # Festival (a static library over the Edinburgh Speech Tools) and its HTS US English voice
 # run in a helper process, which links nothing else of the program.
+target_sources(aurisona_core PRIVATE ${ENGINE_DIR}/festival_engine.cpp ${ENGINE_DIR}/festival_protocol.cpp)
 find_path(FESTIVAL_INCLUDE_DIR festival/festival.h REQUIRED)
 find_path(EST_INCLUDE_DIR speech_tools/EST.h REQUIRED)
 add_executable(aurisona-festival ${ENGINE_DIR}/helper/festival_helper.cpp ${ENGINE_DIR}/festival_protocol.cpp)
