@@ -24,7 +24,7 @@
 // 5. Synthesis speed of each engine (times real time, one thread), and what reusing
 //    repeated sentences saves on the bundled sample script: synthesis calls and
 //    render time with and without reuse.
-// 5. The piece cache: the 10-minute script rendered into an empty cache, again
+// 6. The piece cache: the 10-minute script rendered into an empty cache, again
 //    unchanged, and again after one sentence was edited; the length measure
 //    without the cache and with it after another sentence was edited. Each time
 //    is given as a share of the first (targets: 10 % unchanged, 15 % edited).
@@ -436,7 +436,7 @@ std::string ReadAll(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Part 5: the 10-minute script through the piece cache, each run a process of its own.
+// Part 6: the 10-minute script through the piece cache, each run a process of its own.
 bool CacheRuns(const fs::path& dir) {
   const fs::path data = dir / "data";
   const std::string cache = " '" + (dir / "cache").string() + "' ";

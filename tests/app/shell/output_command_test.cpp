@@ -128,7 +128,7 @@ class OutputCommandTest : public WindowSuite {
     auto* subtitles = Control<QCheckBox>(panel::kSubtitlesBoxId);
     auto* automatic = Control<QCheckBox>(panel::kGainRows[0].automaticBox);
     QVERIFY(loudness && target && subtitles && automatic);
-    // Off by default: the original's settings, the original's output.
+    // Off by default: settings files and outputs made before these switches stay as they were.
     QVERIFY(!loudness->isChecked());
     QVERIFY(!subtitles->isChecked());
     QCOMPARE(target->value(), -16);
@@ -150,7 +150,7 @@ class OutputCommandTest : public WindowSuite {
     QCOMPARE(store.GetInt(kSettingsSection, setting_keys::kLoudnessOn, -1), 1);
     QCOMPARE(store.GetInt(kSettingsSection, setting_keys::kLoudnessTarget, 0), -20);
     QCOMPARE(store.GetInt(kSettingsSection, setting_keys::kSubtitlesOn, -1), 1);
-    // The original's keys are all still there.
+    // The keys older settings files hold are all still there.
     QCOMPARE(store.GetInt(kSettingsSection, setting_keys::kTextAutoGain, -1), 1);
 
     window_.reset();
