@@ -91,7 +91,7 @@ std::vector<int16_t> MonitorRecording::Finish(std::chrono::milliseconds tail) {
   Stop();
   std::lock_guard<std::mutex> guard(lock_);
   std::vector<int16_t> samples(bytes_.size() / 2);
-  std::memcpy(samples.data(), bytes_.data(), samples.size() * 2);
+  if (!samples.empty()) std::memcpy(samples.data(), bytes_.data(), samples.size() * 2);
   return samples;
 }
 

@@ -62,7 +62,7 @@ Wav ReadWav(const std::string& bytes) {
   wav.channels = int(LittleEndian(bytes, 22, 2));
   wav.rate = int(LittleEndian(bytes, 24));
   wav.samples.resize((bytes.size() - 44) / 2);
-  std::memcpy(wav.samples.data(), bytes.data() + 44, wav.samples.size() * 2);
+  if (!wav.samples.empty()) std::memcpy(wav.samples.data(), bytes.data() + 44, wav.samples.size() * 2);
   return wav;
 }
 
