@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,8 +14,8 @@
 
 #include "speech/worker_protocol.h"
 #include "util/text.h"
+#include "util/spawn.h"
 
-extern char** environ;
 
 namespace aurisona {
 namespace {
@@ -96,24 +95,6 @@ std::vector<pid_t> WorkerSpeechEngine::Workers() const {
 std::unique_ptr<WorkerSpeechEngine::Worker> WorkerSpeechEngine::Spawn(std::string* why) {
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return *why = "no socket", nullptr;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, ends[1], protocol::kWorkerFd);
-  // A process group of its own: Ctrl+C at a terminal is the program's to handle.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none;
-  sigemptyset(&none);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  for (const int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) sigaddset(&defaults, s);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   const std::string program = program_.string();
   const std::string directory = options_.engines.data_directory.string();
   std::vector<char*> argv = {const_cast<char*>(program.c_str())};
@@ -124,9 +105,8 @@ std::unique_ptr<WorkerSpeechEngine::Worker> WorkerSpeechEngine::Spawn(std::strin
   }
   argv.push_back(nullptr);
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  const int spawned = SpawnHelper(&pid, program.c_str(), argv.data(),
+                                  {{0, -1}, {1, -1}, {2, -1}, {protocol::kWorkerFd, ends[1]}});
   close(ends[1]);
   if (spawned != 0) {
     close(ends[0]);

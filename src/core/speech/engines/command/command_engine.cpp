@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,8 +16,8 @@
 
 #include "speech/engine_registry.h"
 #include "util/text.h"
+#include "util/spawn.h"
 
-extern char** environ;
 
 namespace aurisona {
 namespace {
@@ -51,29 +50,12 @@ bool RunVoiceCommand(const std::string& command, std::string_view input, int tim
     close(in[0]), close(in[1]), close(out[0]), close(out[1]);
     return *error = "cannot start it", false;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[1], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none;
-  sigemptyset(&none);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  for (const int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) sigaddset(&defaults, s);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setpgroup(&attributes, 0);  // killed as a group, and Ctrl+C is the program's
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   char shell[] = "/bin/sh";
   char dash_c[] = "-c";
   char* argv[] = {shell, dash_c, const_cast<char*>(command.c_str()), nullptr};
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, shell, &actions, &attributes, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  // Killed as a group when it hangs.
+  const int spawned = SpawnHelper(&pid, shell, argv, {{0, in[1]}, {1, out[1]}, {2, err[1]}});
   close(in[1]);
   close(out[1]);
   close(err[1]);
