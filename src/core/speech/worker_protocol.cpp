@@ -1,12 +1,9 @@
 #include "speech/worker_protocol.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
+
+#include "util/socket_io.h"
 
 namespace aurisona::speech_worker {
 namespace {
@@ -96,39 +93,6 @@ class Reader {
   size_t at_ = 0;
   bool ok_ = true;
 };
-
-bool WriteAll(int fd, const char* at, size_t size) {
-  while (size > 0) {
-    const ssize_t n = send(fd, at, size, MSG_NOSIGNAL);  // a closed other end is an error, not SIGPIPE
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    at += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool ReadAll(int fd, char* at, size_t size, std::chrono::steady_clock::time_point deadline, bool forever) {
-  while (size > 0) {
-    int wait = -1;
-    if (!forever) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-      if (left <= 0) return false;
-      wait = static_cast<int>(left);
-    }
-    pollfd p{fd, POLLIN, 0};
-    const int ready = poll(&p, 1, wait);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
-    const ssize_t n = read(fd, at, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    at += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -222,18 +186,18 @@ bool SendMessage(int fd, const std::string& payload) {
   const auto size = static_cast<uint32_t>(payload.size());
   const char head[4] = {static_cast<char>(size & 0xFF), static_cast<char>((size >> 8) & 0xFF),
                         static_cast<char>((size >> 16) & 0xFF), static_cast<char>(size >> 24)};
-  return WriteAll(fd, head, 4) && WriteAll(fd, payload.data(), payload.size());
+  return WriteFully(fd, head, 4) && WriteFully(fd, payload.data(), payload.size());
 }
 
 bool ReceiveMessage(int fd, std::string* payload, int timeout_ms) {
   const bool forever = timeout_ms < 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(forever ? 0 : timeout_ms);
   unsigned char head[4];
-  if (!ReadAll(fd, reinterpret_cast<char*>(head), 4, deadline, forever)) return false;
+  if (!ReadFully(fd, head, 4, deadline, forever)) return false;
   const uint32_t size = head[0] | (head[1] << 8) | (head[2] << 16) | (static_cast<uint32_t>(head[3]) << 24);
   if (size > kMaxMessageBytes) return false;
   payload->resize(size);
-  return ReadAll(fd, payload->data(), size, deadline, forever);
+  return ReadFully(fd, payload->data(), size, deadline, forever);
 }
 
 }  // namespace aurisona::speech_worker

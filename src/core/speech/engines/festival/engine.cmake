@@ -3,7 +3,8 @@
 target_sources(aurisona_core PRIVATE ${ENGINE_DIR}/festival_engine.cpp ${ENGINE_DIR}/festival_protocol.cpp)
 find_path(FESTIVAL_INCLUDE_DIR festival/festival.h REQUIRED)
 find_path(EST_INCLUDE_DIR speech_tools/EST.h REQUIRED)
-add_executable(aurisona-festival ${ENGINE_DIR}/helper/festival_helper.cpp ${ENGINE_DIR}/festival_protocol.cpp)
+add_executable(aurisona-festival ${ENGINE_DIR}/helper/festival_helper.cpp ${ENGINE_DIR}/festival_protocol.cpp
+               ${CMAKE_CURRENT_SOURCE_DIR}/util/socket_io.cpp)
 target_include_directories(aurisona-festival PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_include_directories(aurisona-festival SYSTEM PRIVATE ${FESTIVAL_INCLUDE_DIR}/festival ${EST_INCLUDE_DIR}/speech_tools)
 foreach(lib Festival estools estbase eststring)

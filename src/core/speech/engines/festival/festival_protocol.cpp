@@ -1,12 +1,9 @@
 #include "speech/engines/festival/festival_protocol.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstring>
+
+#include "util/socket_io.h"
 
 namespace aurisona::festival_protocol {
 namespace {
@@ -23,41 +20,11 @@ bool Get(int fd, T* value, int timeout_ms) {
 
 }  // namespace
 
-bool WriteAll(int fd, const void* data, size_t size) {
-  const char* at = static_cast<const char*>(data);
-  while (size > 0) {
-    // A socket: a closed other end is an error here, not a SIGPIPE.
-    const ssize_t n = send(fd, at, size, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    at += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
+bool WriteAll(int fd, const void* data, size_t size) { return WriteFully(fd, data, size); }
 
 bool ReadAll(int fd, void* data, size_t size, int timeout_ms) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
-  char* at = static_cast<char*>(data);
-  while (size > 0) {
-    int wait = -1;
-    if (timeout_ms >= 0) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) return false;
-      wait = static_cast<int>(left);
-    }
-    pollfd p{fd, POLLIN, 0};
-    const int ready = poll(&p, 1, wait);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
-    const ssize_t n = read(fd, at, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    at += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
+  return ReadFully(fd, data, size, deadline, timeout_ms < 0);
 }
 
 bool SendReady(int fd) { return Put(fd, kReady); }
