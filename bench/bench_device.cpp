@@ -28,7 +28,7 @@
 #include "audio-io/audio_system.h"
 #include "audio-io/sound_file_player.h"
 #include "audio-io/speech_player.h"
-#include "speech/engines/espeak/espeak_engine.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
 #include "support/files.h"
 #include "support/mp3.h"
 #include "support/wav.h"

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "files/document_files.h"
-#include "script/memory_document.h"
-#include "util/text.h"
+#include "core/files/document_files.h"
+#include "core/script/memory_document.h"
+#include "core/util/text.h"
 
 namespace {
 

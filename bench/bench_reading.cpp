@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "reading/read_aloud.h"
-#include "reading/reading_engine.h"
-#include "speech/composite_engine.h"
-#include "speech/voice.h"
+#include "core/reading/read_aloud.h"
+#include "core/reading/reading_engine.h"
+#include "core/speech/composite_engine.h"
+#include "core/speech/voice.h"
 #include "support/recogniser.h"
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace {
 

@@ -52,21 +52,21 @@
 #include <thread>
 #include <vector>
 
-#include "media/bundled_media.h"
-#include "media/media_lists.h"
-#include "script/bundled_texts.h"
-#include "script/compiler.h"
-#include "script/memory_document.h"
-#include "script/tagged_text.h"
-#include "output/output_job.h"
-#include "output/piece_cache.h"
-#include "output/timeline.h"
-#include "reading/reading_engine.h"
-#include "speech/composite_engine.h"
-#include "speech/speech_engine.h"
-#include "speech/voice.h"
-#include "speech/worker_engine.h"
-#include "util/text.h"
+#include "core/media/bundled_media.h"
+#include "core/media/media_lists.h"
+#include "core/script/bundled_texts.h"
+#include "core/script/compiler.h"
+#include "core/script/memory_document.h"
+#include "core/script/tagged_text.h"
+#include "core/output/output_job.h"
+#include "core/output/piece_cache.h"
+#include "core/output/timeline.h"
+#include "core/reading/reading_engine.h"
+#include "core/speech/composite_engine.h"
+#include "core/speech/speech_engine.h"
+#include "core/speech/voice.h"
+#include "core/speech/worker_engine.h"
+#include "core/util/text.h"
 
 extern char** environ;
 

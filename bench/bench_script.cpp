@@ -2,10 +2,10 @@
 // linearly with the script. Compare the per-byte times of the two sizes.
 #include <benchmark/benchmark.h>
 
-#include "script/bundled_texts.h"
-#include "script/compiler.h"
-#include "script/memory_document.h"
-#include "script/tagged_text.h"
+#include "core/script/bundled_texts.h"
+#include "core/script/compiler.h"
+#include "core/script/memory_document.h"
+#include "core/script/tagged_text.h"
 
 namespace aurisona {
 namespace {

@@ -5,7 +5,7 @@
 # add targets of its own), and
 # one line aurisona_speech_engine(ID) in src/core/CMakeLists.txt. Each gets an option
 # AURISONA_WITH_<ID> (ON by default; OFF builds without it) and must define
-#   const SpeechEngineRegistration kSpeechEngine_ID  (speech/engine_registry.h)
+#   const SpeechEngineRegistration kSpeechEngine_ID  (core/speech/engine_registry.h)
 # Their voices are listed in the order of the lines.
 set_property(GLOBAL PROPERTY AURISONA_SPEECH_ENGINES "")
 

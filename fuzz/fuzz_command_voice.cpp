@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "speech/engines/command/command_voice.h"
+#include "core/speech/engines/command/command_voice.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

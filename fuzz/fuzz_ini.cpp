@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "settings/ini_store.h"
-#include "settings/settings_keys.h"
-#include "settings/settings_record.h"
-#include "util/text.h"
+#include "core/settings/ini_store.h"
+#include "core/settings/settings_keys.h"
+#include "core/settings/settings_record.h"
+#include "core/util/text.h"
 
 using namespace aurisona;
 

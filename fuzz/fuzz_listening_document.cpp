@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "files/document_files.h"
-#include "script/memory_document.h"
+#include "core/files/document_files.h"
+#include "core/script/memory_document.h"
 
 using namespace aurisona;
 namespace fs = std::filesystem;

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "audio/mp3_frame.h"
-#include "audio/render.h"
+#include "core/audio/mp3_frame.h"
+#include "core/audio/render.h"
 
 namespace {
 

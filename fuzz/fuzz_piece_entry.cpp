@@ -6,8 +6,8 @@
 #include <span>
 #include <string_view>
 
-#include "output/piece_cache.h"
-#include "output/timeline.h"
+#include "core/output/piece_cache.h"
+#include "core/output/timeline.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "reading/read_aloud.h"
-#include "reading/readings_dictionary.h"
-#include "util/text.h"
+#include "core/reading/read_aloud.h"
+#include "core/reading/readings_dictionary.h"
+#include "core/util/text.h"
 
 using namespace aurisona;
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "speech/ascii_text.h"
-#include "speech/engines/flite/flite_engine.h"
-#include "util/text.h"
+#include "core/speech/ascii_text.h"
+#include "core/speech/engines/flite/flite_engine.h"
+#include "core/util/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::u16string text = aurisona::FromUtf16Le(std::string_view(reinterpret_cast<const char*>(data), size));

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "speech/ssml.h"
-#include "util/text.h"
+#include "core/speech/ssml.h"
+#include "core/util/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::u16string text =

@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "speech/worker_protocol.h"
+#include "core/speech/worker_protocol.h"
 
 namespace protocol = aurisona::speech_worker;
 

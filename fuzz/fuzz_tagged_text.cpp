@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "script/compiler.h"
-#include "script/memory_document.h"
-#include "script/tagged_text.h"
+#include "core/script/compiler.h"
+#include "core/script/memory_document.h"
+#include "core/script/tagged_text.h"
 
 using namespace aurisona;
 

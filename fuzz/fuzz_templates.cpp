@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "files/templates.h"
-#include "output/timeline.h"
+#include "core/files/templates.h"
+#include "core/output/timeline.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::u16string text(size / 2, u'\0');

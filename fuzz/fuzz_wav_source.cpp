@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "audio/render.h"
+#include "core/audio/render.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <cstring>
 
 #include "aurisona_version.h"
-#include "media/data_directory.h"
-#include "shell/dialogs.h"
-#include "shell/main_window.h"
-#include "shell/panel_controller.h"
-#include "shell/registration.h"
-#include "shell/resources.h"
-#include "shell/startup.h"
+#include "core/media/data_directory.h"
+#include "app/shell/dialogs.h"
+#include "app/shell/main_window.h"
+#include "app/shell/panel_controller.h"
+#include "app/shell/registration.h"
+#include "app/shell/resources.h"
+#include "app/shell/startup.h"
 
 int main(int argc, char** argv) {
   // Answered before the application object, which needs a display.

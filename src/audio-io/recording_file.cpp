@@ -8,7 +8,7 @@
 #include <cstring>
 #include <limits>
 
-#include "media/sound_files.h"
+#include "core/media/sound_files.h"
 
 namespace aurisona {
 

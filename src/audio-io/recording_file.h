@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "util/temp_registry.h"
+#include "core/util/temp_registry.h"
 
 namespace aurisona {
 

@@ -11,10 +11,10 @@
 #include <optional>
 #include <vector>
 
-#include "audio/pcm.h"
-#include "audio/render.h"
-#include "audio/wav_file.h"
-#include "util/regular_file.h"
+#include "core/audio/pcm.h"
+#include "core/audio/render.h"
+#include "core/audio/wav_file.h"
+#include "core/util/regular_file.h"
 
 namespace aurisona {
 

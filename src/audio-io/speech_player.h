@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "audio-io/wave_player.h"
-#include "speech/speech_engine.h"
+#include "core/speech/speech_engine.h"
 
 namespace aurisona {
 

@@ -1,9 +1,9 @@
 // aurisona-cli cache: the piece cache's size, and emptying it.
 #include <cstdio>
 
-#include "cli.h"
-#include "output/job_cache.h"
-#include "standard_output.h"
+#include "cli/cli.h"
+#include "core/output/job_cache.h"
+#include "cli/standard_output.h"
 
 namespace aurisona::cli {
 namespace {

@@ -1,10 +1,10 @@
-#include "cli.h"
+#include "cli/cli.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "media/bundled_media.h"
-#include "util/text.h"
+#include "core/media/bundled_media.h"
+#include "core/util/text.h"
 
 namespace aurisona::cli {
 

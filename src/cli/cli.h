@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "files/document_files.h"
-#include "media/data_directory.h"
-#include "media/media_library.h"
-#include "output/output_job.h"
-#include "output/timeline.h"
-#include "reading/reading_engine.h"
-#include "script/memory_document.h"
-#include "settings/settings_record.h"
-#include "speech/composite_engine.h"
+#include "core/files/document_files.h"
+#include "core/media/data_directory.h"
+#include "core/media/media_library.h"
+#include "core/output/output_job.h"
+#include "core/output/timeline.h"
+#include "core/reading/reading_engine.h"
+#include "core/script/memory_document.h"
+#include "core/settings/settings_record.h"
+#include "core/speech/composite_engine.h"
 
 namespace aurisona::cli {
 

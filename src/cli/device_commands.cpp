@@ -13,9 +13,9 @@
 #include "audio-io/recording_file.h"
 #include "audio-io/sound_file_player.h"
 #include "audio-io/wave_recorder.h"
-#include "cli.h"
-#include "signals.h"
-#include "util/text.h"
+#include "cli/cli.h"
+#include "cli/signals.h"
+#include "core/util/text.h"
 
 namespace aurisona::cli {
 namespace {

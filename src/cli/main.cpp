@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "aurisona_version.h"
-#include "cli.h"
-#include "standard_output.h"
+#include "cli/cli.h"
+#include "cli/standard_output.h"
 
 namespace {
 

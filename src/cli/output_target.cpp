@@ -1,10 +1,10 @@
-#include "output_target.h"
+#include "cli/output_target.h"
 
 #include <cstdio>
 
-#include "media/missing_media.h"
-#include "util/atomic_file.h"
-#include "util/text.h"
+#include "core/media/missing_media.h"
+#include "core/util/atomic_file.h"
+#include "core/util/text.h"
 
 namespace aurisona::cli {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "files/document_files.h"
-#include "media/media_lists.h"
-#include "script/compiler.h"
+#include "core/files/document_files.h"
+#include "core/media/media_lists.h"
+#include "core/script/compiler.h"
 
 namespace aurisona::cli {
 

@@ -1,19 +1,19 @@
 // aurisona-cli compile and convert.
 #include <cstdio>
 
-#include "cli.h"
-#include "output_target.h"
-#include "signals.h"
-#include "standard_output.h"
-#include "files/document_files.h"
-#include "media/media_library.h"
-#include "media/missing_media.h"
-#include "script/compiler.h"
-#include "output/timeline.h"
-#include "reading/read_aloud.h"
-#include "script/memory_document.h"
-#include "speech/voice_slots.h"
-#include "util/text.h"
+#include "cli/cli.h"
+#include "cli/output_target.h"
+#include "cli/signals.h"
+#include "cli/standard_output.h"
+#include "core/files/document_files.h"
+#include "core/media/media_library.h"
+#include "core/media/missing_media.h"
+#include "core/script/compiler.h"
+#include "core/output/timeline.h"
+#include "core/reading/read_aloud.h"
+#include "core/script/memory_document.h"
+#include "core/speech/voice_slots.h"
+#include "core/util/text.h"
 
 namespace aurisona::cli {
 namespace {

@@ -1,4 +1,4 @@
-#include "signals.h"
+#include "cli/signals.h"
 
 #include <pthread.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "util/temp_registry.h"
+#include "core/util/temp_registry.h"
 
 namespace aurisona::cli {
 namespace {

@@ -1,4 +1,4 @@
-#include "standard_output.h"
+#include "cli/standard_output.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,14 +1,14 @@
 // aurisona-cli templates and new.
 #include <cstdio>
 
-#include "cli.h"
-#include "output_target.h"
-#include "signals.h"
-#include "standard_output.h"
-#include "files/document_files.h"
-#include "files/templates.h"
-#include "script/memory_document.h"
-#include "util/text.h"
+#include "cli/cli.h"
+#include "cli/output_target.h"
+#include "cli/signals.h"
+#include "cli/standard_output.h"
+#include "core/files/document_files.h"
+#include "core/files/templates.h"
+#include "core/script/memory_document.h"
+#include "core/util/text.h"
 
 namespace aurisona::cli {
 

@@ -1,10 +1,10 @@
 // aurisona-cli timeline: where every piece of the output stands in the MP3.
 #include <cstdio>
 
-#include "cli.h"
-#include "signals.h"
-#include "standard_output.h"
-#include "util/text.h"
+#include "cli/cli.h"
+#include "cli/signals.h"
+#include "cli/standard_output.h"
+#include "core/util/text.h"
 
 namespace aurisona::cli {
 namespace {

@@ -5,7 +5,7 @@
 // directory whose command voices it offers.
 #include <cstring>
 
-#include "speech/worker_engine.h"
+#include "core/speech/worker_engine.h"
 
 int main(int argc, char** argv) {
   aurisona::SpeechEngineOptions options;

@@ -23,18 +23,18 @@
 #include <string_view>
 #include <vector>
 
-#include "editor/script_editor.h"
-#include "media/data_directory.h"
-#include "output/output_job.h"
-#include "panel/settings_panel.h"
-#include "script/tagged_text.h"
-#include "settings/ini_store.h"
-#include "settings/settings_keys.h"
-#include "shell/commands.h"
-#include "shell/dialogs.h"
-#include "shell/main_window.h"
-#include "shell/panel_controller.h"
-#include "shell/startup.h"
+#include "app/editor/script_editor.h"
+#include "core/media/data_directory.h"
+#include "core/output/output_job.h"
+#include "app/panel/settings_panel.h"
+#include "core/script/tagged_text.h"
+#include "core/settings/ini_store.h"
+#include "core/settings/settings_keys.h"
+#include "app/shell/commands.h"
+#include "app/shell/dialogs.h"
+#include "app/shell/main_window.h"
+#include "app/shell/panel_controller.h"
+#include "app/shell/startup.h"
 #include "support/wav.h"
 
 namespace aurisona::app_test {

@@ -10,7 +10,7 @@
 #include "audio-io/speech_player.h"
 #include "audio-io/wave_player.h"
 #include "audio-io/wave_recorder.h"
-#include "speech/engines/espeak/espeak_engine.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
 
 namespace aurisona {
 namespace {

@@ -15,7 +15,7 @@
 #include "audio-io/device_test_util.h"
 #include "audio-io/sound_file_player.h"
 #include "audio-io/speech_player.h"
-#include "speech/engines/espeak/espeak_engine.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
 #include "support/heard_sounds.h"
 
 namespace aurisona {

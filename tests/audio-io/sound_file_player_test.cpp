@@ -9,7 +9,7 @@
 
 #include "audio-io/device_test_util.h"
 #include "audio-io/sound_file_player.h"
-#include "audio/pcm.h"
+#include "core/audio/pcm.h"
 #include "support/mp3.h"
 
 namespace aurisona {

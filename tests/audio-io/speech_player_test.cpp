@@ -6,7 +6,7 @@
 
 #include "audio-io/device_test_util.h"
 #include "audio-io/speech_player.h"
-#include "speech/engines/espeak/espeak_engine.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
 
 namespace aurisona {
 namespace {

@@ -9,11 +9,11 @@
 #include <random>
 #include <regex>
 
-#include "audio/loudness.h"
+#include "core/audio/loudness.h"
 #include "core/output_test_support.h"
 #include "core/test_util.h"
-#include "output/timeline.h"
-#include "speech/engines/espeak/espeak_engine.h"
+#include "core/output/timeline.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
 
 namespace aurisona {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "audio/pcm.h"
+#include "core/audio/pcm.h"
 
 namespace aurisona {
 namespace {

@@ -7,10 +7,10 @@
 #include <tuple>
 #include <vector>
 
-#include "audio/mp3_frame.h"
-#include "audio/pcm.h"
-#include "audio/piece_encoder.h"
-#include "audio/render.h"
+#include "core/audio/mp3_frame.h"
+#include "core/audio/pcm.h"
+#include "core/audio/piece_encoder.h"
+#include "core/audio/render.h"
 #include "core/test_util.h"
 #include "support/mp3.h"
 #include "support/wav.h"

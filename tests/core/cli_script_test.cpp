@@ -4,7 +4,7 @@
 
 #include "support/cli_suite.h"
 #include "support/lsn.h"
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -3,13 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "files/document_files.h"
-#include "script/memory_document.h"
-#include "script/tagged_text.h"
+#include "core/files/document_files.h"
+#include "core/script/memory_document.h"
+#include "core/script/tagged_text.h"
 #include "support/lsn.h"
 #include "test_util.h"
-#include "util/regular_file.h"
-#include "util/text.h"
+#include "core/util/regular_file.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -5,11 +5,11 @@
 #include <tuple>
 
 #include "core/test_util.h"
-#include "media/data_directory.h"
-#include "media/media_library.h"
-#include "media/sound_files.h"
-#include "settings/ini_store.h"
-#include "util/text.h"
+#include "core/media/data_directory.h"
+#include "core/media/media_library.h"
+#include "core/media/sound_files.h"
+#include "core/settings/ini_store.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

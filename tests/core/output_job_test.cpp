@@ -14,10 +14,10 @@
 
 #include "core/output_test_support.h"
 #include "core/test_util.h"
-#include "output/output_job.h"
-#include "output/piece_cache.h"
-#include "output/timeline.h"
-#include "speech/worker_engine.h"
+#include "core/output/output_job.h"
+#include "core/output/piece_cache.h"
+#include "core/output/timeline.h"
+#include "core/speech/worker_engine.h"
 
 namespace aurisona {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "output/marker_walk.h"
-#include "util/text.h"
+#include "core/output/marker_walk.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -6,7 +6,7 @@
 #include <regex>
 
 #include "core/output_test_support.h"
-#include "output/subtitles.h"
+#include "core/output/subtitles.h"
 #include "support/cli_suite.h"
 
 namespace aurisona {

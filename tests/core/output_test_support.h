@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "script/compiler.h"
-#include "settings/settings_record.h"
-#include "speech/speech_engine.h"
-#include "speech/voice.h"
+#include "core/script/compiler.h"
+#include "core/settings/settings_record.h"
+#include "core/speech/speech_engine.h"
+#include "core/speech/voice.h"
 #include "support/mp3.h"
 #include "support/wav.h"
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona::testing {
 

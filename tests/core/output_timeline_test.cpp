@@ -6,11 +6,11 @@
 #include <atomic>
 #include <cmath>
 
-#include "audio/mp3_frame.h"
+#include "core/audio/mp3_frame.h"
 #include "core/output_test_support.h"
 #include "core/test_util.h"
-#include "output/timeline.h"
-#include "speech/engines/espeak/espeak_engine.h"
+#include "core/output/timeline.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
 
 namespace aurisona {
 namespace {

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "core/test_util.h"
-#include "reading/number_words.h"
-#include "reading/read_aloud.h"
-#include "reading/reading_engine.h"
-#include "speech/composite_engine.h"
-#include "util/text.h"
+#include "core/reading/number_words.h"
+#include "core/reading/read_aloud.h"
+#include "core/reading/reading_engine.h"
+#include "core/speech/composite_engine.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

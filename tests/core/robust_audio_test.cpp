@@ -9,8 +9,8 @@
 #include <cmath>
 #include <future>
 
-#include "audio/piece_encoder.h"
-#include "audio/render.h"
+#include "core/audio/piece_encoder.h"
+#include "core/audio/render.h"
 #include "core/output_test_support.h"
 #include "core/test_util.h"
 #include "support/lsn.h"

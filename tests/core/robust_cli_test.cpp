@@ -10,7 +10,7 @@
 #include "core/output_test_support.h"
 #include "support/cli_suite.h"
 #include "support/lsn.h"
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

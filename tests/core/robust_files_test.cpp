@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include "test_util.h"
-#include "util/atomic_file.h"
-#include "util/temp_registry.h"
+#include "core/util/atomic_file.h"
+#include "core/util/temp_registry.h"
 
 namespace aurisona {
 namespace {

@@ -2,12 +2,12 @@
 // would render for ever.
 #include <gtest/gtest.h>
 
-#include "media/missing_media.h"
-#include "script/compiler.h"
-#include "script/marks.h"
-#include "script/memory_document.h"
-#include "script/tagged_text.h"
-#include "util/text.h"
+#include "core/media/missing_media.h"
+#include "core/script/compiler.h"
+#include "core/script/marks.h"
+#include "core/script/memory_document.h"
+#include "core/script/tagged_text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

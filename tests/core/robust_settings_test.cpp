@@ -2,9 +2,9 @@
 // whole file (GB18030 files are read in the store's own test), and a file that is no regular file is never read or replaced.
 #include <gtest/gtest.h>
 
-#include "settings/ini_store.h"
+#include "core/settings/ini_store.h"
 #include "test_util.h"
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

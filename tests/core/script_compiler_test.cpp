@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "script/compiler.h"
-#include "script/memory_document.h"
-#include "script/tagged_text.h"
+#include "core/script/compiler.h"
+#include "core/script/memory_document.h"
+#include "core/script/tagged_text.h"
 
 namespace aurisona {
 namespace {

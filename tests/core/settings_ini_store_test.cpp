@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "core/test_util.h"
-#include "settings/ini_store.h"
-#include "util/text.h"
+#include "core/settings/ini_store.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

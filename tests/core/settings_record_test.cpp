@@ -3,9 +3,9 @@
 #include <set>
 
 #include "core/test_util.h"
-#include "settings/settings_keys.h"
-#include "settings/settings_record.h"
-#include "util/text.h"
+#include "core/settings/settings_keys.h"
+#include "core/settings/settings_record.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

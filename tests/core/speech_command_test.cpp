@@ -5,8 +5,8 @@
 #include <chrono>
 
 #include "core/test_util.h"
-#include "speech/engines/command/command_engine.h"
-#include "util/text.h"
+#include "core/speech/engines/command/command_engine.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -13,10 +13,10 @@
 #include <string>
 
 #include "core/test_util.h"
-#include "speech/engine_registry.h"
-#include "speech/voice.h"
-#include "speech/worker_engine.h"
-#include "util/text.h"
+#include "core/speech/engine_registry.h"
+#include "core/speech/voice.h"
+#include "core/speech/worker_engine.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

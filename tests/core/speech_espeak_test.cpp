@@ -6,9 +6,9 @@
 
 #include "core/test_util.h"
 #include "support/wav.h"
-#include "speech/engines/espeak/espeak_engine.h"
-#include "speech/voice.h"
-#include "util/text.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
+#include "core/speech/voice.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "speech/engines/festival/festival_engine.h"
-#include "util/text.h"
+#include "core/speech/engines/festival/festival_engine.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

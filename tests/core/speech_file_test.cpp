@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/test_util.h"
-#include "speech/speech_engine.h"
+#include "core/speech/speech_engine.h"
 #include "support/wav.h"
 
 namespace aurisona {

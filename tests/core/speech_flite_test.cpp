@@ -6,11 +6,11 @@
 #include <cstdio>
 
 #include "core/test_util.h"
-#include "speech/composite_engine.h"
-#include "speech/engines/espeak/espeak_engine.h"
-#include "speech/engines/flite/flite_engine.h"
-#include "speech/voice.h"
-#include "util/text.h"
+#include "core/speech/composite_engine.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
+#include "core/speech/engines/flite/flite_engine.h"
+#include "core/speech/voice.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "speech/follow_word.h"
+#include "core/speech/follow_word.h"
 
 namespace aurisona {
 namespace {

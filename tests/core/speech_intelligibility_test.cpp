@@ -12,10 +12,10 @@
 
 #include "core/test_util.h"
 #include "support/recogniser.h"
-#include "reading/reading_engine.h"
-#include "speech/composite_engine.h"
-#include "speech/voice.h"
-#include "util/text.h"
+#include "core/reading/reading_engine.h"
+#include "core/speech/composite_engine.h"
+#include "core/speech/voice.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

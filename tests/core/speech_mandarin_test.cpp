@@ -5,8 +5,8 @@
 #include <regex>
 #include <string>
 
-#include "speech/engines/espeak/espeak_engine.h"
-#include "util/text.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "core/output_test_support.h"
 #include "core/test_util.h"
-#include "output/output_job.h"
-#include "speech/composite_engine.h"
+#include "core/output/output_job.h"
+#include "core/speech/composite_engine.h"
 
 namespace aurisona {
 namespace {

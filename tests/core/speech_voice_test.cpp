@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "speech/ssml.h"
-#include "speech/voice.h"
-#include "speech/voice_slots.h"
-#include "util/text.h"
+#include "core/speech/ssml.h"
+#include "core/speech/voice.h"
+#include "core/speech/voice_slots.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -6,11 +6,11 @@
 
 #include "core/output_test_support.h"
 #include "core/test_util.h"
-#include "files/templates.h"
-#include "output/timeline.h"
-#include "script/memory_document.h"
-#include "script/tagged_text.h"
-#include "util/text.h"
+#include "core/files/templates.h"
+#include "core/output/timeline.h"
+#include "core/script/memory_document.h"
+#include "core/script/tagged_text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

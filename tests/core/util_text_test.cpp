@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona::testing {
 

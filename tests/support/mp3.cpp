@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "audio/piece_encoder.h"
+#include "core/audio/piece_encoder.h"
 
 namespace aurisona::testing {
 

@@ -1,8 +1,8 @@
-#include "editor/editor_commands.h"
+#include "app/editor/editor_commands.h"
 
 #include <iterator>
 
-#include "script/marks.h"
+#include "core/script/marks.h"
 
 namespace aurisona {
 namespace {

@@ -1,4 +1,4 @@
-#include "editor/editor_dialogs.h"
+#include "app/editor/editor_dialogs.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "editor/editor_commands.h"
-#include "script/marks.h"
-#include "util/text.h"
+#include "app/editor/editor_commands.h"
+#include "core/script/marks.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -1,4 +1,4 @@
-#include "editor/mark_pictures.h"
+#include "app/editor/mark_pictures.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -7,7 +7,7 @@
 #include <QSizeF>
 #include <QString>
 
-#include "script/marks.h"
+#include "core/script/marks.h"
 
 class QPainter;
 class QRectF;

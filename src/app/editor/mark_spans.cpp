@@ -1,4 +1,4 @@
-#include "editor/mark_spans.h"
+#include "app/editor/mark_spans.h"
 
 #include <algorithm>
 

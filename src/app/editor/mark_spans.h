@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "script/script_document.h"
+#include "core/script/script_document.h"
 
 namespace aurisona {
 

@@ -1,4 +1,4 @@
-#include "editor/script_editor.h"
+#include "app/editor/script_editor.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -17,11 +17,11 @@
 #include <QToolTip>
 #include <algorithm>
 
-#include "editor/editor_commands.h"
-#include "editor/editor_dialogs.h"
-#include "editor/mark_pictures.h"
-#include "editor/mark_spans.h"
-#include "script/tagged_text.h"
+#include "app/editor/editor_commands.h"
+#include "app/editor/editor_dialogs.h"
+#include "app/editor/mark_pictures.h"
+#include "app/editor/mark_spans.h"
+#include "core/script/tagged_text.h"
 
 namespace aurisona {
 

@@ -18,8 +18,8 @@
 #include <optional>
 #include <vector>
 
-#include "media/media_lists.h"
-#include "script/script_document.h"
+#include "core/media/media_lists.h"
+#include "core/script/script_document.h"
 
 class QMenu;
 

@@ -1,6 +1,6 @@
 // The script editor as a ScriptDocument: text, marks and selection by
 // position, edits in batches, and tagged text in and out.
-#include "editor/script_editor.h"
+#include "app/editor/script_editor.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -17,12 +17,12 @@
 #include <QToolTip>
 #include <algorithm>
 
-#include "editor/editor_commands.h"
-#include "editor/editor_dialogs.h"
-#include "editor/mark_pictures.h"
-#include "editor/mark_spans.h"
-#include "editor/script_editor_strings.h"
-#include "script/tagged_text.h"
+#include "app/editor/editor_commands.h"
+#include "app/editor/editor_dialogs.h"
+#include "app/editor/mark_pictures.h"
+#include "app/editor/mark_spans.h"
+#include "app/editor/script_editor_strings.h"
+#include "core/script/tagged_text.h"
 
 namespace aurisona {
 

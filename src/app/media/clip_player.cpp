@@ -1,4 +1,4 @@
-#include "media/clip_player.h"
+#include "app/media/clip_player.h"
 
 #include <QMetaObject>
 

@@ -1,4 +1,4 @@
-#include "media/level_meter.h"
+#include "app/media/level_meter.h"
 
 #include <QFontMetrics>
 #include <QPainter>

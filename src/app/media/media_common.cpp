@@ -1,11 +1,11 @@
-#include "media/media_common.h"
+#include "app/media/media_common.h"
 
 #include <QAbstractButton>
 #include <QDialog>
 #include <QScreen>
 #include <algorithm>
 
-#include "media/media_texts.h"
+#include "app/media/media_texts.h"
 
 namespace aurisona::media {
 

@@ -1,12 +1,12 @@
-#include "media/media_hooks.h"
+#include "app/media/media_hooks.h"
 
-#include "editor/script_editor.h"
-#include "media/media_library.h"
-#include "media/media_texts.h"
-#include "media/music_dialog.h"
-#include "media/music_from_file.h"
-#include "media/recording_dialog.h"
-#include "script/marks.h"
+#include "app/editor/script_editor.h"
+#include "core/media/media_library.h"
+#include "app/media/media_texts.h"
+#include "app/media/music_dialog.h"
+#include "app/media/music_from_file.h"
+#include "app/media/recording_dialog.h"
+#include "core/script/marks.h"
 
 namespace aurisona::media {
 

@@ -1,4 +1,4 @@
-#include "media/music_dialog.h"
+#include "app/media/music_dialog.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "media/media_common.h"
-#include "media/media_library.h"
-#include "media/media_texts.h"
-#include "media/play_time_dialog.h"
+#include "app/media/media_common.h"
+#include "core/media/media_library.h"
+#include "app/media/media_texts.h"
+#include "app/media/play_time_dialog.h"
 
 namespace aurisona::media {
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "media/clip_player.h"
+#include "app/media/clip_player.h"
 
 class QPushButton;
 class QTableWidget;

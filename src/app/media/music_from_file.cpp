@@ -1,4 +1,4 @@
-#include "media/music_from_file.h"
+#include "app/media/music_from_file.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -8,11 +8,11 @@
 #include <memory>
 #include <system_error>
 
-#include "media/media_common.h"
-#include "media/media_library.h"
-#include "media/media_texts.h"
-#include "media/play_time_dialog.h"
-#include "media/sound_files.h"
+#include "app/media/media_common.h"
+#include "core/media/media_library.h"
+#include "app/media/media_texts.h"
+#include "app/media/play_time_dialog.h"
+#include "core/media/sound_files.h"
 
 namespace aurisona::media {
 namespace {

@@ -1,4 +1,4 @@
-#include "media/play_time_dialog.h"
+#include "app/media/play_time_dialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -9,9 +9,9 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "media/media_common.h"
-#include "media/media_texts.h"
-#include "util/text.h"
+#include "app/media/media_common.h"
+#include "app/media/media_texts.h"
+#include "core/util/text.h"
 
 namespace aurisona::media {
 namespace {

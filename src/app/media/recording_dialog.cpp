@@ -1,4 +1,4 @@
-#include "media/recording_dialog.h"
+#include "app/media/recording_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -11,11 +11,11 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
-#include "media/level_meter.h"
-#include "media/media_common.h"
-#include "media/media_library.h"
-#include "media/media_texts.h"
-#include "media/sound_files.h"
+#include "app/media/level_meter.h"
+#include "app/media/media_common.h"
+#include "core/media/media_library.h"
+#include "app/media/media_texts.h"
+#include "core/media/sound_files.h"
 
 namespace aurisona::media {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "audio-io/recording_file.h"
 #include "audio-io/wave_recorder.h"
-#include "media/clip_player.h"
+#include "app/media/clip_player.h"
 
 class QLineEdit;
 class QListWidget;

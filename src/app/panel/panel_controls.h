@@ -7,7 +7,7 @@
 #include <array>
 #include <string_view>
 
-#include "settings/settings_keys.h"
+#include "core/settings/settings_keys.h"
 
 namespace aurisona::panel {
 

@@ -1,4 +1,4 @@
-#include "panel/settings_panel.h"
+#include "app/panel/settings_panel.h"
 
 #include <algorithm>
 #include <utility>
@@ -24,8 +24,8 @@
 #include <QStylePainter>
 #include <QVBoxLayout>
 
-#include "speech/speech_engine.h"
-#include "util/text.h"
+#include "core/speech/speech_engine.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 

@@ -14,10 +14,10 @@
 #include <QString>
 #include <QWidget>
 
-#include "panel/panel_controls.h"
-#include "settings/settings_record.h"
-#include "settings/ini_store.h"
-#include "speech/voice.h"
+#include "app/panel/panel_controls.h"
+#include "core/settings/settings_record.h"
+#include "core/settings/ini_store.h"
+#include "core/speech/voice.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,8 +1,8 @@
-#include "shell/commands.h"
+#include "app/shell/commands.h"
 
 #include <array>
 
-#include "editor/editor_commands.h"
+#include "app/editor/editor_commands.h"
 
 namespace aurisona::shell {
 namespace {

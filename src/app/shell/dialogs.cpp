@@ -1,4 +1,4 @@
-#include "shell/dialogs.h"
+#include "app/shell/dialogs.h"
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -11,9 +11,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "files/document_files.h"
-#include "shell/icons.h"
-#include "shell/shell_texts.h"
+#include "core/files/document_files.h"
+#include "app/shell/icons.h"
+#include "app/shell/shell_texts.h"
 
 namespace aurisona::shell {
 namespace {

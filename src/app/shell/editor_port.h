@@ -3,7 +3,7 @@
 
 #include <QObject>
 
-#include "script/script_document.h"
+#include "core/script/script_document.h"
 
 class QWidget;
 

@@ -1,11 +1,11 @@
-#include "shell/icons.h"
+#include "app/shell/icons.h"
 
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 
-#include "shell/commands.h"
+#include "app/shell/commands.h"
 
 namespace aurisona::shell {
 namespace {

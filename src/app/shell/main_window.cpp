@@ -1,4 +1,4 @@
-#include "shell/main_window.h"
+#include "app/shell/main_window.h"
 
 #include <algorithm>
 
@@ -28,22 +28,22 @@
 #include <QVBoxLayout>
 
 #include "audio-io/sound_file_player.h"
-#include "script/bundled_texts.h"
-#include "script/memory_document.h"
-#include "script/marks.h"
-#include "editor/editor_commands.h"
-#include "media/media_hooks.h"
-#include "script/tagged_text.h"
-#include "settings/settings_keys.h"
-#include "settings/settings_record.h"
-#include "shell/commands.h"
-#include "files/templates.h"
-#include "shell/icons.h"
-#include "shell/programme_view.h"
-#include "shell/script_editor_port.h"
-#include "shell/shell_texts.h"
-#include "shell/skins.h"
-#include "shell/template_dialog.h"
+#include "core/script/bundled_texts.h"
+#include "core/script/memory_document.h"
+#include "core/script/marks.h"
+#include "app/editor/editor_commands.h"
+#include "app/media/media_hooks.h"
+#include "core/script/tagged_text.h"
+#include "core/settings/settings_keys.h"
+#include "core/settings/settings_record.h"
+#include "app/shell/commands.h"
+#include "core/files/templates.h"
+#include "app/shell/icons.h"
+#include "app/shell/programme_view.h"
+#include "app/shell/script_editor_port.h"
+#include "app/shell/shell_texts.h"
+#include "app/shell/skins.h"
+#include "app/shell/template_dialog.h"
 
 namespace aurisona::shell {
 namespace {

@@ -11,12 +11,12 @@
 #include <memory>
 #include <span>
 
-#include "files/document_files.h"
-#include "media/data_directory.h"
-#include "media/media_library.h"
-#include "shell/dialogs.h"
-#include "shell/editor_port.h"
-#include "shell/settings_panel_port.h"
+#include "core/files/document_files.h"
+#include "core/media/data_directory.h"
+#include "core/media/media_library.h"
+#include "app/shell/dialogs.h"
+#include "app/shell/editor_port.h"
+#include "app/shell/settings_panel_port.h"
 
 class QAction;
 class QFrame;

@@ -1,4 +1,4 @@
-#include "shell/panel_controller.h"
+#include "app/shell/panel_controller.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -17,23 +17,23 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-#include "media/missing_media.h"
-#include "panel/settings_panel.h"
-#include "script/compiler.h"
-#include "shell/commands.h"
-#include "shell/dialogs.h"
-#include "shell/editor_port.h"
-#include "shell/main_window.h"
-#include "shell/preview_engine.h"
-#include "shell/programme_view.h"
-#include "script/memory_document.h"
-#include "speech/worker_engine.h"
-#include "shell/reading_dialogs.h"
-#include "shell/shell_texts.h"
-#include "output/job_cache.h"
-#include "output/subtitles.h"
-#include "output/timeline.h"
-#include "speech/composite_engine.h"
+#include "core/media/missing_media.h"
+#include "app/panel/settings_panel.h"
+#include "core/script/compiler.h"
+#include "app/shell/commands.h"
+#include "app/shell/dialogs.h"
+#include "app/shell/editor_port.h"
+#include "app/shell/main_window.h"
+#include "app/shell/preview_engine.h"
+#include "app/shell/programme_view.h"
+#include "core/script/memory_document.h"
+#include "core/speech/worker_engine.h"
+#include "app/shell/reading_dialogs.h"
+#include "app/shell/shell_texts.h"
+#include "core/output/job_cache.h"
+#include "core/output/subtitles.h"
+#include "core/output/timeline.h"
+#include "core/speech/composite_engine.h"
 
 namespace aurisona::shell {
 namespace {

@@ -13,10 +13,10 @@
 #include <memory>
 #include <thread>
 
-#include "output/output_job.h"
-#include "output/piece_cache.h"
-#include "reading/reading_engine.h"
-#include "shell/settings_panel_port.h"
+#include "core/output/output_job.h"
+#include "core/output/piece_cache.h"
+#include "core/reading/reading_engine.h"
+#include "app/shell/settings_panel_port.h"
 
 class QLabel;
 class QProgressBar;

@@ -1,4 +1,4 @@
-#include "shell/pause_countdown_dialog.h"
+#include "app/shell/pause_countdown_dialog.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -9,8 +9,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "shell/commands.h"
-#include "shell/shell_texts.h"
+#include "app/shell/commands.h"
+#include "app/shell/shell_texts.h"
 
 namespace aurisona::shell {
 

@@ -1,9 +1,9 @@
-#include "shell/placeholder_marks.h"
+#include "app/shell/placeholder_marks.h"
 
 #include <QTextDocument>
 #include <QTextEdit>
 
-#include "files/templates.h"
+#include "core/files/templates.h"
 
 namespace aurisona::shell {
 

@@ -1,16 +1,16 @@
-#include "shell/preview_engine.h"
+#include "app/shell/preview_engine.h"
 
 #include <QAbstractScrollArea>
 #include <algorithm>
 #include <QScrollBar>
 
-#include "panel/panel_controls.h"
-#include "panel/settings_panel.h"
-#include "shell/main_window.h"
-#include "shell/pause_countdown_dialog.h"
-#include "shell/shell_texts.h"
-#include "speech/voice_slots.h"
-#include "util/text.h"
+#include "app/panel/panel_controls.h"
+#include "app/panel/settings_panel.h"
+#include "app/shell/main_window.h"
+#include "app/shell/pause_countdown_dialog.h"
+#include "app/shell/shell_texts.h"
+#include "core/speech/voice_slots.h"
+#include "core/util/text.h"
 
 namespace aurisona::shell {
 namespace {

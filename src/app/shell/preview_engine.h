@@ -24,10 +24,10 @@
 #include "audio-io/audio_system.h"
 #include "audio-io/sound_file_player.h"
 #include "audio-io/speech_player.h"
-#include "output/marker_walk.h"
-#include "script/compiler.h"
-#include "shell/pause_countdown_dialog.h"
-#include "speech/follow_word.h"
+#include "core/output/marker_walk.h"
+#include "core/script/compiler.h"
+#include "app/shell/pause_countdown_dialog.h"
+#include "core/speech/follow_word.h"
 
 namespace aurisona {
 class SettingsPanel;

@@ -1,4 +1,4 @@
-#include "shell/programme_view.h"
+#include "app/shell/programme_view.h"
 
 #include <QHelpEvent>
 #include <QMetaObject>
@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "script/marks.h"
-#include "speech/voice_slots.h"
+#include "core/script/marks.h"
+#include "core/speech/voice_slots.h"
 
 namespace aurisona::shell {
 namespace {

@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include "media/media_lists.h"
-#include "output/output_job.h"
-#include "output/timeline.h"
-#include "script/script_document.h"
+#include "core/media/media_lists.h"
+#include "core/output/output_job.h"
+#include "core/output/timeline.h"
+#include "core/script/script_document.h"
 
 namespace aurisona {
 class SpeechEngine;

@@ -1,4 +1,4 @@
-#include "shell/reading_dialogs.h"
+#include "app/shell/reading_dialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,14 +21,14 @@
 #include <set>
 
 #include "audio-io/speech_player.h"
-#include "output/timeline.h"
-#include "script/compiler.h"
-#include "script/memory_document.h"
-#include "shell/dialogs.h"
-#include "speech/composite_engine.h"
-#include "speech/voice_slots.h"
-#include "util/atomic_file.h"
-#include "util/text.h"
+#include "core/output/timeline.h"
+#include "core/script/compiler.h"
+#include "core/script/memory_document.h"
+#include "app/shell/dialogs.h"
+#include "core/speech/composite_engine.h"
+#include "core/speech/voice_slots.h"
+#include "core/util/atomic_file.h"
+#include "core/util/text.h"
 
 namespace aurisona::shell {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "reading/reading_engine.h"
-#include "reading/readings_dictionary.h"
-#include "settings/settings_record.h"
+#include "core/reading/reading_engine.h"
+#include "core/reading/readings_dictionary.h"
+#include "core/settings/settings_record.h"
 
 class QLabel;
 class QLineEdit;

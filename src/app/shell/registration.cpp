@@ -1,4 +1,4 @@
-#include "shell/registration.h"
+#include "app/shell/registration.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -7,9 +7,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "shell/icons.h"
-#include "shell/resources.h"
-#include "util/atomic_file.h"
+#include "app/shell/icons.h"
+#include "app/shell/resources.h"
+#include "core/util/atomic_file.h"
 
 namespace aurisona::shell {
 namespace {

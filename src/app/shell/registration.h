@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "shell/resources.h"
+#include "app/shell/resources.h"
 
 namespace aurisona::shell {
 

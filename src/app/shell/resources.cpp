@@ -1,4 +1,4 @@
-#include "shell/resources.h"
+#include "app/shell/resources.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "shell/script_editor_port.h"
+#include "app/shell/script_editor_port.h"
 
 #include <QTextDocument>
 
-#include "shell/placeholder_marks.h"
+#include "app/shell/placeholder_marks.h"
 
 namespace aurisona::shell {
 

@@ -1,8 +1,8 @@
 // The script editor behind the editor port.
 #pragma once
 
-#include "editor/script_editor.h"
-#include "shell/editor_port.h"
+#include "app/editor/script_editor.h"
+#include "app/shell/editor_port.h"
 
 namespace aurisona::shell {
 

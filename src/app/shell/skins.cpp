@@ -1,9 +1,9 @@
-#include "shell/skins.h"
+#include "app/shell/skins.h"
 
 #include <QApplication>
 #include <QFile>
 
-#include "shell/resources.h"
+#include "app/shell/resources.h"
 
 namespace aurisona::shell {
 namespace {

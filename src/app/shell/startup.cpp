@@ -1,4 +1,4 @@
-#include "shell/startup.h"
+#include "app/shell/startup.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "media/bundled_media.h"
+#include "core/media/bundled_media.h"
 
 namespace aurisona::shell {
 

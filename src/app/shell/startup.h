@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "media/data_directory.h"
+#include "core/media/data_directory.h"
 
 namespace aurisona::shell {
 

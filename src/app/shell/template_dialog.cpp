@@ -1,4 +1,4 @@
-#include "shell/template_dialog.h"
+#include "app/shell/template_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "files/templates.h"
+#include "core/files/templates.h"
 
 class QListWidget;
 

@@ -1,4 +1,4 @@
-#include "audio/loudness.h"
+#include "core/audio/loudness.h"
 
 #include <ebur128.h>
 
@@ -7,7 +7,7 @@
 #include <limits>
 #include <new>
 
-#include "audio/pcm.h"
+#include "core/audio/pcm.h"
 
 namespace aurisona {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "audio/piece_encoder.h"
+#include "core/audio/piece_encoder.h"
 
 namespace aurisona {
 

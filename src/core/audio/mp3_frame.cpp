@@ -1,4 +1,4 @@
-#include "audio/mp3_frame.h"
+#include "core/audio/mp3_frame.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "audio/pcm.h"
+#include "core/audio/pcm.h"
 
 #include <algorithm>
 #include <cmath>

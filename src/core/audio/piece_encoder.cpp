@@ -1,4 +1,4 @@
-#include "audio/piece_encoder.h"
+#include "core/audio/piece_encoder.h"
 
 #include <lame/lame.h>
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "audio/render.h"
+#include "core/audio/render.h"
 
 namespace aurisona {
 

@@ -1,11 +1,11 @@
-#include "audio/render.h"
+#include "core/audio/render.h"
 
 #include <algorithm>
 #include <new>
 #include <optional>
 
-#include "audio/piece_output.h"
-#include "util/text.h"
+#include "core/audio/piece_output.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 

@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "audio/loudness.h"
-#include "audio/pcm.h"
-#include "audio/piece_encoder.h"
+#include "core/audio/loudness.h"
+#include "core/audio/pcm.h"
+#include "core/audio/piece_encoder.h"
 
 namespace aurisona {
 

@@ -1,4 +1,4 @@
-#include "audio/wav_file.h"
+#include "core/audio/wav_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "util/regular_file.h"
+#include "core/util/regular_file.h"
 
 namespace aurisona {
 

@@ -1,4 +1,4 @@
-#include "files/document_files.h"
+#include "core/files/document_files.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,12 +13,12 @@
 #include <set>
 #include <vector>
 
-#include "media/sound_files.h"
-#include "script/memory_document.h"
-#include "script/tagged_text.h"
-#include "util/atomic_file.h"
-#include "util/regular_file.h"
-#include "util/text.h"
+#include "core/media/sound_files.h"
+#include "core/script/memory_document.h"
+#include "core/script/tagged_text.h"
+#include "core/util/atomic_file.h"
+#include "core/util/regular_file.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace fs = std::filesystem;

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "media/media_lists.h"
-#include "script/compiler.h"
-#include "script/script_document.h"
+#include "core/media/media_lists.h"
+#include "core/script/compiler.h"
+#include "core/script/script_document.h"
 
 namespace aurisona {
 

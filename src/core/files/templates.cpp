@@ -1,10 +1,10 @@
-#include "files/templates.h"
+#include "core/files/templates.h"
 
 #include <algorithm>
 #include <system_error>
 
-#include "script/tagged_text.h"
-#include "util/text.h"
+#include "core/script/tagged_text.h"
+#include "core/util/text.h"
 
 extern const unsigned char kTemplateNationalUtf8[];
 extern const unsigned char kTemplateMiddleUtf8[];

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "files/document_files.h"
-#include "script/script_document.h"
+#include "core/files/document_files.h"
+#include "core/script/script_document.h"
 
 namespace aurisona {
 

@@ -1,12 +1,12 @@
-#include "media/bundled_media.h"
+#include "core/media/bundled_media.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "audio/piece_encoder.h"
-#include "speech/speech_engine.h"
-#include "util/atomic_file.h"
+#include "core/audio/piece_encoder.h"
+#include "core/speech/speech_engine.h"
+#include "core/util/atomic_file.h"
 
 namespace aurisona {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "media/data_directory.h"
+#include "core/media/data_directory.h"
 
 namespace aurisona {
 

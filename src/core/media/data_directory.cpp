@@ -1,4 +1,4 @@
-#include "media/data_directory.h"
+#include "core/media/data_directory.h"
 
 #include <pwd.h>
 #include <unistd.h>

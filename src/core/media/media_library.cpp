@@ -1,7 +1,7 @@
-#include "media/media_library.h"
+#include "core/media/media_library.h"
 
-#include "media/sound_files.h"
-#include "settings/settings_keys.h"
+#include "core/media/sound_files.h"
+#include "core/settings/settings_keys.h"
 
 namespace aurisona {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "media/data_directory.h"
-#include "media/media_lists.h"
-#include "settings/ini_store.h"
+#include "core/media/data_directory.h"
+#include "core/media/media_lists.h"
+#include "core/settings/ini_store.h"
 
 namespace aurisona {
 

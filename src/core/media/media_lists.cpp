@@ -1,4 +1,4 @@
-#include "media/media_lists.h"
+#include "core/media/media_lists.h"
 
 #include <algorithm>
 

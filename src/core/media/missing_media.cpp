@@ -1,9 +1,9 @@
-#include "media/missing_media.h"
+#include "core/media/missing_media.h"
 
 #include <algorithm>
 #include <set>
 
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "media/media_lists.h"
-#include "script/compiler.h"
+#include "core/media/media_lists.h"
+#include "core/script/compiler.h"
 
 namespace aurisona {
 

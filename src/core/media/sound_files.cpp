@@ -1,8 +1,8 @@
-#include "media/sound_files.h"
+#include "core/media/sound_files.h"
 
 #include <system_error>
 
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 

@@ -1,13 +1,13 @@
-#include "output/job_cache.h"
+#include "core/output/job_cache.h"
 
 #include <algorithm>
 
-#include "audio/piece_output.h"
-#include "media/data_directory.h"
-#include "settings/settings_record.h"
-#include "output/timeline.h"
-#include "reading/reading_engine.h"
-#include "speech/voice_slots.h"
+#include "core/audio/piece_output.h"
+#include "core/media/data_directory.h"
+#include "core/settings/settings_record.h"
+#include "core/output/timeline.h"
+#include "core/reading/reading_engine.h"
+#include "core/speech/voice_slots.h"
 
 namespace aurisona {
 namespace {

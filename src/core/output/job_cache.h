@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "output/output_job.h"
-#include "output/piece_cache.h"
+#include "core/output/output_job.h"
+#include "core/output/piece_cache.h"
 
 namespace aurisona {
 

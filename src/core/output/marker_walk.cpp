@@ -1,4 +1,4 @@
-#include "output/marker_walk.h"
+#include "core/output/marker_walk.h"
 
 namespace aurisona {
 

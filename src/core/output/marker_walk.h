@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "script/compiler.h"
+#include "core/script/compiler.h"
 
 namespace aurisona {
 

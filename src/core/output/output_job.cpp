@@ -1,4 +1,4 @@
-#include "output/output_job.h"
+#include "core/output/output_job.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,15 +12,15 @@
 #include <optional>
 #include <thread>
 
-#include "audio/piece_encoder.h"
-#include "audio/mp3_frame.h"
-#include "output/job_cache.h"
-#include "output/marker_walk.h"
-#include "output/timeline.h"
-#include "speech/voice_slots.h"
-#include "util/atomic_file.h"
-#include "util/temp_registry.h"
-#include "util/text.h"
+#include "core/audio/piece_encoder.h"
+#include "core/audio/mp3_frame.h"
+#include "core/output/job_cache.h"
+#include "core/output/marker_walk.h"
+#include "core/output/timeline.h"
+#include "core/speech/voice_slots.h"
+#include "core/util/atomic_file.h"
+#include "core/util/temp_registry.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace fs = std::filesystem;

@@ -19,10 +19,10 @@
 #include <string_view>
 #include <vector>
 
-#include "audio/render.h"
-#include "script/compiler.h"
-#include "settings/settings_record.h"
-#include "speech/speech_engine.h"
+#include "core/audio/render.h"
+#include "core/script/compiler.h"
+#include "core/settings/settings_record.h"
+#include "core/speech/speech_engine.h"
 
 namespace aurisona {
 

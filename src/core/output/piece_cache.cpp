@@ -1,4 +1,4 @@
-#include "output/piece_cache.h"
+#include "core/output/piece_cache.h"
 
 #include <fcntl.h>
 #include <lame/lame.h>
@@ -11,8 +11,8 @@
 #include <cstdio>
 
 #include "aurisona_version.h"
-#include "util/regular_file.h"
-#include "util/atomic_file.h"
+#include "core/util/regular_file.h"
+#include "core/util/atomic_file.h"
 
 namespace aurisona {
 namespace fs = std::filesystem;

@@ -1,11 +1,11 @@
-#include "output/subtitles.h"
+#include "core/output/subtitles.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "util/atomic_file.h"
-#include "util/text.h"
+#include "core/util/atomic_file.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/timeline.h"
+#include "core/output/timeline.h"
 
 namespace aurisona {
 

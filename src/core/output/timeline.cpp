@@ -1,11 +1,11 @@
-#include "output/timeline.h"
+#include "core/output/timeline.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "reading/read_aloud.h"
+#include "core/reading/read_aloud.h"
 
 namespace aurisona {
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/render.h"
-#include "output/output_job.h"
-#include "speech/speech_engine.h"
+#include "core/audio/render.h"
+#include "core/output/output_job.h"
+#include "core/speech/speech_engine.h"
 
 namespace aurisona {
 

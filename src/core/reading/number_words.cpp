@@ -1,4 +1,4 @@
-#include "reading/number_words.h"
+#include "core/reading/number_words.h"
 
 #include <array>
 

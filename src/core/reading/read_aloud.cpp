@@ -1,12 +1,12 @@
-#include "reading/read_aloud.h"
+#include "core/reading/read_aloud.h"
 
 #include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
 
-#include "reading/number_words.h"
-#include "reading/readings_dictionary.h"
+#include "core/reading/number_words.h"
+#include "core/reading/readings_dictionary.h"
 
 namespace aurisona {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "reading/spoken_text.h"
+#include "core/reading/spoken_text.h"
 
 namespace aurisona {
 

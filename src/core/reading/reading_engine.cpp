@@ -1,4 +1,4 @@
-#include "reading/reading_engine.h"
+#include "core/reading/reading_engine.h"
 
 namespace aurisona {
 

@@ -7,9 +7,9 @@
 #include <memory>
 #include <mutex>
 
-#include "reading/read_aloud.h"
-#include "reading/readings_dictionary.h"
-#include "speech/speech_engine.h"
+#include "core/reading/read_aloud.h"
+#include "core/reading/readings_dictionary.h"
+#include "core/speech/speech_engine.h"
 
 namespace aurisona {
 

@@ -1,11 +1,11 @@
-#include "reading/readings_dictionary.h"
+#include "core/reading/readings_dictionary.h"
 
 #include <algorithm>
 #include <set>
 
-#include "util/atomic_file.h"
-#include "util/regular_file.h"
-#include "util/text.h"
+#include "core/util/atomic_file.h"
+#include "core/util/regular_file.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -1,4 +1,4 @@
-#include "reading/spoken_text.h"
+#include "core/reading/spoken_text.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "script/bundled_texts.h"
+#include "core/script/bundled_texts.h"
 
-#include "util/text.h"
+#include "core/util/text.h"
 
 extern const unsigned char kBundledSampleUtf8[];
 extern const unsigned char kBundledHelpUtf8[];

@@ -1,9 +1,9 @@
-#include "script/compiler.h"
+#include "core/script/compiler.h"
 
 #include <algorithm>
 #include <array>
 
-#include "reading/read_aloud.h"
+#include "core/reading/read_aloud.h"
 
 namespace aurisona {
 namespace {

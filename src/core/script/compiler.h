@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "media/media_lists.h"
-#include "script/script_document.h"
-#include "speech/voice_slots.h"
+#include "core/media/media_lists.h"
+#include "core/script/script_document.h"
+#include "core/speech/voice_slots.h"
 
 namespace aurisona {
 

@@ -1,8 +1,8 @@
-#include "script/marks.h"
+#include "core/script/marks.h"
 
 #include <cstdio>
 
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

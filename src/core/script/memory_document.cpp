@@ -1,4 +1,4 @@
-#include "script/memory_document.h"
+#include "core/script/memory_document.h"
 
 #include <algorithm>
 #include <iterator>

@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "script/script_document.h"
+#include "core/script/script_document.h"
 
 namespace aurisona {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "script/marks.h"
+#include "core/script/marks.h"
 
 namespace aurisona {
 

@@ -1,11 +1,11 @@
-#include "script/tagged_text.h"
+#include "core/script/tagged_text.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
 
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "media/media_lists.h"
-#include "script/script_document.h"
+#include "core/media/media_lists.h"
+#include "core/script/script_document.h"
 
 namespace aurisona {
 

@@ -1,9 +1,9 @@
-#include "settings/ini_store.h"
+#include "core/settings/ini_store.h"
 
 #include <system_error>
 
-#include "util/atomic_file.h"
-#include "util/text.h"
+#include "core/util/atomic_file.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 

@@ -1,4 +1,4 @@
-#include "settings/settings_keys.h"
+#include "core/settings/settings_keys.h"
 
 #include <array>
 #include <vector>

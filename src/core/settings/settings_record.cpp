@@ -1,8 +1,8 @@
-#include "settings/settings_record.h"
+#include "core/settings/settings_record.h"
 
 #include <algorithm>
 
-#include "util/text.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 

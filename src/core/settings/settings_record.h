@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/ini_store.h"
-#include "settings/settings_keys.h"
+#include "core/settings/ini_store.h"
+#include "core/settings/settings_keys.h"
 
 namespace aurisona {
 

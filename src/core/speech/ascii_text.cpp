@@ -1,4 +1,4 @@
-#include "speech/ascii_text.h"
+#include "core/speech/ascii_text.h"
 
 namespace aurisona {
 namespace {

@@ -1,4 +1,4 @@
-#include "speech/composite_engine.h"
+#include "core/speech/composite_engine.h"
 
 #include <optional>
 

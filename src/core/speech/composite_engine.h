@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "speech/engine_registry.h"
-#include "speech/speech_engine.h"
+#include "core/speech/engine_registry.h"
+#include "core/speech/speech_engine.h"
 
 namespace aurisona {
 

@@ -1,4 +1,4 @@
-#include "speech/engine_registry.h"
+#include "core/speech/engine_registry.h"
 
 namespace aurisona {
 

@@ -1,4 +1,4 @@
-#include "speech/follow_word.h"
+#include "core/speech/follow_word.h"
 
 #include <algorithm>
 

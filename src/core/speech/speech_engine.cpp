@@ -1,4 +1,4 @@
-#include "speech/speech_engine.h"
+#include "core/speech/speech_engine.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <numbers>
 #include <utility>
 
-#include "util/atomic_file.h"
+#include "core/util/atomic_file.h"
 
 namespace aurisona {
 namespace {

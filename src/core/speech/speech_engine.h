@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "speech/voice.h"
+#include "core/speech/voice.h"
 
 namespace aurisona {
 

@@ -1,6 +1,6 @@
-#include "speech/ssml.h"
+#include "core/speech/ssml.h"
 
-#include "util/text.h"
+#include "core/util/text.h"
 
 #include <array>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "speech/voice.h"
+#include "core/speech/voice.h"
 
 namespace aurisona {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/settings_keys.h"
+#include "core/settings/settings_keys.h"
 
 namespace aurisona {
 

@@ -1,4 +1,4 @@
-#include "speech/worker_engine.h"
+#include "core/speech/worker_engine.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <thread>
 
-#include "speech/worker_protocol.h"
-#include "util/text.h"
-#include "util/spawn.h"
+#include "core/speech/worker_protocol.h"
+#include "core/util/text.h"
+#include "core/util/spawn.h"
 
 
 namespace aurisona {

@@ -19,9 +19,9 @@
 #include <mutex>
 #include <vector>
 
-#include "speech/composite_engine.h"
-#include "speech/engine_registry.h"
-#include "speech/speech_engine.h"
+#include "core/speech/composite_engine.h"
+#include "core/speech/engine_registry.h"
+#include "core/speech/speech_engine.h"
 
 namespace aurisona {
 

@@ -1,9 +1,9 @@
-#include "speech/worker_protocol.h"
+#include "core/speech/worker_protocol.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "util/socket_io.h"
+#include "core/util/socket_io.h"
 
 namespace aurisona::speech_worker {
 namespace {

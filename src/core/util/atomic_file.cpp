@@ -1,4 +1,4 @@
-#include "util/atomic_file.h"
+#include "core/util/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,9 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include "util/regular_file.h"
-#include "util/temp_registry.h"
-#include "util/text.h"
+#include "core/util/regular_file.h"
+#include "core/util/temp_registry.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 

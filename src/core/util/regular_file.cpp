@@ -1,4 +1,4 @@
-#include "util/regular_file.h"
+#include "core/util/regular_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "util/socket_io.h"
+#include "core/util/socket_io.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -1,4 +1,4 @@
-#include "util/spawn.h"
+#include "core/util/spawn.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "util/temp_registry.h"
+#include "core/util/temp_registry.h"
 
 #include <stdlib.h>
 

@@ -15,8 +15,8 @@
 #include <functional>
 
 #include "app_test_util.h"
-#include "editor/editor_commands.h"
-#include "editor/editor_dialogs.h"
+#include "app/editor/editor_commands.h"
+#include "app/editor/editor_dialogs.h"
 
 using namespace aurisona;
 using namespace aurisona::app_test;

@@ -9,9 +9,9 @@
 #include <random>
 
 #include "app_test_util.h"
-#include "editor/editor_commands.h"
-#include "editor/editor_dialogs.h"
-#include "script/memory_document.h"
+#include "app/editor/editor_commands.h"
+#include "app/editor/editor_dialogs.h"
+#include "core/script/memory_document.h"
 
 using namespace aurisona;
 using namespace aurisona::app_test;

@@ -9,16 +9,16 @@
 #include <QtTest>
 
 #include "app_test_util.h"
-#include "media/media_texts.h"
-#include "editor/editor_commands.h"
-#include "editor/script_editor.h"
-#include "media/level_meter.h"
-#include "media/media_hooks.h"
-#include "media/media_library.h"
-#include "media/music_dialog.h"
-#include "media/music_from_file.h"
-#include "media/play_time_dialog.h"
-#include "script/marks.h"
+#include "app/media/media_texts.h"
+#include "app/editor/editor_commands.h"
+#include "app/editor/script_editor.h"
+#include "app/media/level_meter.h"
+#include "app/media/media_hooks.h"
+#include "core/media/media_library.h"
+#include "app/media/music_dialog.h"
+#include "app/media/music_from_file.h"
+#include "app/media/play_time_dialog.h"
+#include "core/script/marks.h"
 
 using namespace aurisona;
 using namespace aurisona::media;

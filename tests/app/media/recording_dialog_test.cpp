@@ -6,10 +6,10 @@
 #include <QtTest>
 
 #include "app_test_util.h"
-#include "media/media_texts.h"
-#include "media/level_meter.h"
-#include "media/media_library.h"
-#include "media/recording_dialog.h"
+#include "app/media/media_texts.h"
+#include "app/media/level_meter.h"
+#include "core/media/media_library.h"
+#include "app/media/recording_dialog.h"
 #include "support/wav.h"
 
 using namespace aurisona;

@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-#include "panel/settings_panel.h"
-#include "speech/engines/espeak/espeak_engine.h"
-#include "util/text.h"
+#include "app/panel/settings_panel.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
+#include "core/util/text.h"
 
 using namespace aurisona;
 using namespace aurisona::panel;

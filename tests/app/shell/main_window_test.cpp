@@ -17,14 +17,14 @@
 #include <cstring>
 
 #include "app_test_util.h"
-#include "editor/editor_commands.h"
-#include "editor/editor_dialogs.h"
-#include "files/document_files.h"
-#include "script/compiler.h"
-#include "script/marks.h"
-#include "shell/shell_texts.h"
+#include "app/editor/editor_commands.h"
+#include "app/editor/editor_dialogs.h"
+#include "core/files/document_files.h"
+#include "core/script/compiler.h"
+#include "core/script/marks.h"
+#include "app/shell/shell_texts.h"
 #include "support/lsn.h"
-#include "util/text.h"
+#include "core/util/text.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;

@@ -18,11 +18,11 @@
 
 #include "app_test_util.h"
 #include "audio-io/sound_file_player.h"
-#include "shell/pause_countdown_dialog.h"
-#include "shell/preview_engine.h"
-#include "shell/shell_texts.h"
-#include "speech/composite_engine.h"
-#include "speech/voice_slots.h"
+#include "app/shell/pause_countdown_dialog.h"
+#include "app/shell/preview_engine.h"
+#include "app/shell/shell_texts.h"
+#include "core/speech/composite_engine.h"
+#include "core/speech/voice_slots.h"
 #include "support/heard_sounds.h"
 #include "support/sound_server.h"
 

@@ -12,13 +12,13 @@
 #include <fstream>
 
 #include "app_test_util.h"
-#include "files/templates.h"
-#include "settings/ini_store.h"
-#include "settings/settings_keys.h"
-#include "shell/programme_view.h"
-#include "shell/script_editor_port.h"
+#include "core/files/templates.h"
+#include "core/settings/ini_store.h"
+#include "core/settings/settings_keys.h"
+#include "app/shell/programme_view.h"
+#include "app/shell/script_editor_port.h"
 #include "support/wav.h"
-#include "shell/template_dialog.h"
+#include "app/shell/template_dialog.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;

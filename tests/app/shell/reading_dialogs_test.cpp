@@ -12,9 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "reading/readings_dictionary.h"
+#include "core/reading/readings_dictionary.h"
 #include "app_test_util.h"
-#include "shell/reading_dialogs.h"
+#include "app/shell/reading_dialogs.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;

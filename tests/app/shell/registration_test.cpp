@@ -5,8 +5,8 @@
 #include <QtTest>
 
 #include "app_test_util.h"
-#include "shell/registration.h"
-#include "shell/resources.h"
+#include "app/shell/registration.h"
+#include "app/shell/resources.h"
 
 using namespace aurisona::shell;
 using aurisona::app_test::ReadFile;

@@ -20,9 +20,9 @@
 #include <cmath>
 
 #include "app_test_util.h"
-#include "media/music_dialog.h"
-#include "shell/settings_panel_port.h"
-#include "shell/skins.h"
+#include "app/media/music_dialog.h"
+#include "app/shell/settings_panel_port.h"
+#include "app/shell/skins.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;

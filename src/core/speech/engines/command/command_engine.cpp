@@ -1,4 +1,4 @@
-#include "speech/engines/command/command_engine.h"
+#include "core/speech/engines/command/command_engine.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,9 +14,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "speech/engine_registry.h"
-#include "util/text.h"
-#include "util/spawn.h"
+#include "core/speech/engine_registry.h"
+#include "core/util/text.h"
+#include "core/util/spawn.h"
 
 
 namespace aurisona {

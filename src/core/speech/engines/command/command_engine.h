@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "speech/engines/command/command_voice.h"
-#include "speech/speech_engine.h"
+#include "core/speech/engines/command/command_voice.h"
+#include "core/speech/speech_engine.h"
 
 namespace aurisona {
 

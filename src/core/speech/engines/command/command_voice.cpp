@@ -1,12 +1,12 @@
-#include "speech/engines/command/command_voice.h"
+#include "core/speech/engines/command/command_voice.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-#include "speech/speech_engine.h"
-#include "util/text.h"
+#include "core/speech/speech_engine.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

@@ -1,4 +1,4 @@
-#include "speech/engines/espeak/espeak_engine.h"
+#include "core/speech/engines/espeak/espeak_engine.h"
 
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
@@ -10,9 +10,9 @@
 #include <strings.h>
 #include <mutex>
 
-#include "speech/engine_registry.h"
-#include "speech/ssml.h"
-#include "util/text.h"
+#include "core/speech/engine_registry.h"
+#include "core/speech/ssml.h"
+#include "core/util/text.h"
 
 namespace aurisona {
 namespace {

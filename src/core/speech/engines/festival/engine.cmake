@@ -5,7 +5,7 @@ find_path(FESTIVAL_INCLUDE_DIR festival/festival.h REQUIRED)
 find_path(EST_INCLUDE_DIR speech_tools/EST.h REQUIRED)
 add_executable(aurisona-festival ${ENGINE_DIR}/helper/festival_helper.cpp ${ENGINE_DIR}/festival_protocol.cpp
                ${CMAKE_CURRENT_SOURCE_DIR}/util/socket_io.cpp)
-target_include_directories(aurisona-festival PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_include_directories(aurisona-festival PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_include_directories(aurisona-festival SYSTEM PRIVATE ${FESTIVAL_INCLUDE_DIR}/festival ${EST_INCLUDE_DIR}/speech_tools)
 foreach(lib Festival estools estbase eststring)
   find_library(FESTIVAL_${lib} ${lib} REQUIRED)

@@ -1,4 +1,4 @@
-#include "speech/engines/festival/festival_engine.h"
+#include "core/speech/engines/festival/festival_engine.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <mutex>
 
-#include "speech/ascii_text.h"
-#include "speech/engine_registry.h"
-#include "speech/engines/festival/festival_protocol.h"
-#include "util/spawn.h"
+#include "core/speech/ascii_text.h"
+#include "core/speech/engine_registry.h"
+#include "core/speech/engines/festival/festival_protocol.h"
+#include "core/util/spawn.h"
 
 
 namespace aurisona {

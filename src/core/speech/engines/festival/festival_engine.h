@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "speech/speech_engine.h"
+#include "core/speech/speech_engine.h"
 
 namespace aurisona {
 

@@ -1,9 +1,9 @@
-#include "speech/engines/festival/festival_protocol.h"
+#include "core/speech/engines/festival/festival_protocol.h"
 
 #include <chrono>
 #include <cstring>
 
-#include "util/socket_io.h"
+#include "core/util/socket_io.h"
 
 namespace aurisona::festival_protocol {
 namespace {

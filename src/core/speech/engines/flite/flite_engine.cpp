@@ -1,4 +1,4 @@
-#include "speech/engines/flite/flite_engine.h"
+#include "core/speech/engines/flite/flite_engine.h"
 
 #include <flite/flite.h>
 
@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "speech/ascii_text.h"
-#include "speech/engine_registry.h"
+#include "core/speech/ascii_text.h"
+#include "core/speech/engine_registry.h"
 
 extern "C" {
 cst_voice* register_cmu_us_slt(const char* voxdir);

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <string>
 
-#include "speech/engines/festival/festival_protocol.h"
+#include "core/speech/engines/festival/festival_protocol.h"
 
 namespace {
 
