@@ -128,6 +128,20 @@ std::vector<int16_t> ResampleBandLimited(std::span<const int16_t> samples, int f
   const double cutoff = 0.95 * std::min(1.0, static_cast<double>(to_rate) / from_rate);
   constexpr double kZeroCrossings = 16;
   const double reach = kZeroCrossings / cutoff;  // input samples on each side
+  // The kernel is even; it is tabulated at kSteps points per input sample and read with
+  // linear interpolation (an error near -120 dB), which spares three transcendental
+  // functions per tap: a second of speech took a tenth of a second to resample before.
+  constexpr int kSteps = 1024;
+  const auto tableSize = static_cast<size_t>(std::ceil(reach * kSteps)) + 2;
+  std::vector<double> kernel(tableSize, 0.0);
+  for (size_t k = 0; k < tableSize; ++k) {
+    const double x = static_cast<double>(k) / kSteps;
+    if (x >= reach) break;
+    const double t = x / reach;  // 0..1
+    const double window = 0.42 + 0.5 * std::cos(std::numbers::pi * t) + 0.08 * std::cos(2 * std::numbers::pi * t);
+    const double arg = std::numbers::pi * cutoff * x;
+    kernel[k] = cutoff * (arg == 0 ? 1.0 : std::sin(arg) / arg) * window;
+  }
   const auto last = static_cast<int64_t>(samples.size()) - 1;
   std::vector<int16_t> out(count);
   for (size_t i = 0; i < count; ++i) {
@@ -136,12 +150,10 @@ std::vector<int16_t> ResampleBandLimited(std::span<const int16_t> samples, int f
     const auto end = std::min<int64_t>(last, static_cast<int64_t>(std::floor(center + reach)));
     double sum = 0;
     for (int64_t j = first; j <= end; ++j) {
-      const double x = static_cast<double>(j) - center;
-      const double t = x / reach;  // -1..1
-      const double window = 0.42 + 0.5 * std::cos(std::numbers::pi * t) + 0.08 * std::cos(2 * std::numbers::pi * t);
-      const double arg = std::numbers::pi * cutoff * x;
-      const double sinc = arg == 0 ? 1.0 : std::sin(arg) / arg;
-      sum += samples[static_cast<size_t>(j)] * cutoff * sinc * window;
+      const double at = std::abs(static_cast<double>(j) - center) * kSteps;
+      const auto k = std::min(static_cast<size_t>(at), tableSize - 2);
+      const double frac = at - static_cast<double>(k);
+      sum += samples[static_cast<size_t>(j)] * (kernel[k] + (kernel[k + 1] - kernel[k]) * frac);
     }
     out[i] = static_cast<int16_t>(std::clamp(std::lround(sum), -32768L, 32767L));
   }
