@@ -145,7 +145,7 @@ int SpokenCommand(int argc, char** argv) {
     const ReadingLanguage language = s.chinese ? ReadingLanguage::kMandarin : ReadingLanguage::kEnglish;
     for (const SentenceSpan& sentence : SplitSentences(s.text)) {
       const SpokenText spoken = ReadAloud(sentence.text, readings.get(), language);
-      const std::string line = "{\"voice\":" + std::to_string(VoiceSlotForSentence(s.param, s.chinese != 0)) +
+      const std::string line = "{\"voice\":" + std::to_string(s.Slot()) +
                                ",\"language\":\"" + (s.chinese ? "zh" : "en") + "\",\"written\":" +
                                JsonString(sentence.text) + ",\"spoken\":" + JsonString(spoken.text) + "}\n";
       if (!Out(line)) return 1;

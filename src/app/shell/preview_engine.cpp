@@ -130,12 +130,12 @@ void PreviewEngine::StartOrStop(int startPosition) {
 bool PreviewEngine::PlayNext() {
   while (Segment* record = walk_->Next()) {
     // Kinds without a sound of their own (none are compiled today) are passed.
-    const bool playable = record->kind <= kSegRecording || IsPauseSegment(record->kind);
+    const bool playable = record->kind <= kSegRecording || record->IsPause();
     if (!playable) continue;
     const size_t index = walk_->index();
     // A pause starts when its timer does, before its countdown is first shown (which
     // takes a while); a sound once it plays.
-    const bool pause = IsPauseSegment(record->kind);
+    const bool pause = record->IsPause();
     if (pause && recordStarted) recordStarted(segments_[index], index);
     const bool playing = PlayRecord(*record);
     if (playing && !pause && recordStarted) recordStarted(segments_[index], index);
@@ -152,7 +152,7 @@ void PreviewEngine::PrefetchAfter(size_t index) {
   if (index + 1 >= segments_.size() || segments_[index + 1].kind != kSegSpeech) return;
   const Segment& next = segments_[index + 1];
   const VoiceSlot voice =
-      panel_.VoiceSlotQuery(VoiceSlotForSentence(next.param, next.chinese == 1)).value_or(VoiceSlot{});
+      panel_.VoiceSlotQuery(next.Slot()).value_or(VoiceSlot{});
   speech_->Prefetch(next.text, voice.voice, voice.rate, voice.volume);
 }
 
@@ -169,7 +169,7 @@ bool PreviewEngine::PlayRecord(Segment& record) {
   MediaLibrary& media = window_.Media();
   switch (record.kind) {
     case kSegSpeech: {
-      const int slot = VoiceSlotForSentence(record.param, record.chinese == 1);
+      const int slot = record.Slot();
       const VoiceSlot voice = panel_.VoiceSlotQuery(slot).value_or(VoiceSlot{});
       follow_.searchPosition = record.start;
       follow_.lastWordPosition = -1;
@@ -191,7 +191,7 @@ bool PreviewEngine::PlayRecord(Segment& record) {
       doc.SetSelection(record.start, record.end);
       const SettingsRecord settings = panel_.Record();
       const int fade = settings.fadeOn ? settings.fadeSeconds : 0;
-      if (!PlayFile(FileIn(media.directory().Music(), record.text), record.param, fade)) {
+      if (!PlayFile(FileIn(media.directory().Music(), record.text), record.PlayTime(), fade)) {
         window_.Dialogs().ShowErrorTitled(&panel_, Q(record.text), Q(text::kMusicFailed));
         return false;
       }
@@ -207,14 +207,14 @@ bool PreviewEngine::PlayRecord(Segment& record) {
     default:
       break;
   }
-  // A pause of record.kind milliseconds.
+  // A pause of record.PauseMilliseconds().
   doc.SetSelection(record.start, record.end);
   if (!countdown_) {
     countdown_ = new PauseCountdownDialog(&window_, &panel_);
     connect(countdown_.data(), &PauseCountdownDialog::PauseDone, this, &PreviewEngine::OnPauseDone);
   }
   pausing_ = true;
-  countdown_->Start(record.kind);
+  countdown_->Start(record.PauseMilliseconds());
   window_.setFocus(Qt::OtherFocusReason);
   return true;
 }

@@ -43,7 +43,7 @@ JobCache::JobCache(std::shared_ptr<PieceCache> cache, const OutputJobSettings& s
 }
 
 const VoiceSlot* JobCache::SlotOf(const Segment& r) const {
-  const int slot = VoiceSlotForSentence(r.param, r.chinese != 0);
+  const int slot = r.Slot();
   if (slot < 1) return nullptr;
   return &settings_.voices[static_cast<size_t>(slot - 1)];
 }
@@ -82,7 +82,7 @@ std::optional<PieceKey> JobCache::Key(const Segment& r, const std::filesystem::p
   if (!hashed->second) return std::nullopt;
   key.Text(std::string_view(reinterpret_cast<const char*>(hashed->second->data()), hashed->second->size()));
   key.Number(static_cast<int>(SourceTypeOf(clip))).Number(HasRiffWaveHeader(clip));
-  key.Number(r.kind == kSegMusic ? r.param : 0);
+  key.Number(r.kind == kSegMusic ? r.PlayTime() : 0);
   AddSoundSettings(key, settings_.pieces, kind);
   return key.Finish();
 }

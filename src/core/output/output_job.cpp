@@ -179,7 +179,7 @@ class SentenceReuse {
   // the sentences before.
   std::optional<std::u16string> Key(const Segment& r) const {
     if (r.kind != kSegSpeech) return std::nullopt;
-    const int slot = VoiceSlotForSentence(r.param, r.chinese != 0);
+    const int slot = r.Slot();
     if (slot < 1) return std::nullopt;
     const VoiceSlot& voice = settings_.voices[static_cast<size_t>(slot - 1)];
     if (std::none_of(installed_.begin(), installed_.end(),
@@ -510,15 +510,15 @@ class Job {
   std::optional<PieceSpec> Prepare(const Segment& r, SpeechFiles& files, size_t number) {
     PieceSpec spec;
     spec.end = r.end;
-    if (IsPauseSegment(r.kind)) {
+    if (r.IsPause()) {
       Select(r.start, r.end);
-      spec.milliseconds = r.kind;
+      spec.milliseconds = r.PauseMilliseconds();
       return spec;
     }
     spec.source = PieceSpec::Source::kFile;
     switch (r.kind) {
       case kSegSpeech: {
-        const int slot = VoiceSlotForSentence(r.param, r.chinese != 0);
+        const int slot = r.Slot();
         if (slot < 1) return std::nullopt;
         const VoiceSlot& voice = job_.settings.voices[static_cast<size_t>(slot - 1)];
         const bool leadingSpace = !r.text.empty() && r.text.front() == u' ';
@@ -542,7 +542,7 @@ class Job {
         Select(r.start, r.end);
         spec.path = MediaPath(job_.overlayMusicFolder, job_.musicFolder, r.text);
         spec.kind = PieceKind::Music;
-        spec.playTime = r.param;
+        spec.playTime = r.PlayTime();
         return spec;
       case kSegRecording:
         Select(r.start, r.end);
@@ -561,7 +561,7 @@ class Job {
     t.record = index;
     t.segment = r;
     t.pass = index < visits_.size() ? visits_[index] : 1;
-    t.voiceSlot = r.kind == kSegSpeech ? VoiceSlotForSentence(r.param, r.chinese != 0) : 0;
+    t.voiceSlot = r.kind == kSegSpeech ? r.Slot() : 0;
     if (spec.source == PieceSpec::Source::kFile) t.source = spec.path;
   }
 

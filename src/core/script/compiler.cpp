@@ -110,60 +110,72 @@ class Compiler {
         break;
       case kMarkRepeatBegin:
       case kMarkAltRepeatBegin:
-        if (sameOpen_ || altOpen_) {
-          Remove(i, CompilerMessage::kFaultyRepeatMark);
-        } else {
-          count_ = std::max(record.param, 2);
-          if (count_ > kMaxRepeatCount) {
-            count_ = kMaxRepeatCount;
-            if (report_) report_(CompilerMessage::kRepeatCountCapped, i);
-            doc_.SetSelection(i, i + 1);
-            doc_.InsertMark(MarkRecord{record.kind, count_}, true);
-          }
-          const bool same = record.kind == kMarkRepeatBegin;
-          Append(same ? kSegRepeatBegin : kSegAltRepeatBegin, count_, i);
-          (same ? sameOpen_ : altOpen_) = true;
-        }
+        RepeatBegin(i, record);
         break;
       case kMarkRepeatEnd:
-        if (!sameOpen_ || altOpen_) {
-          Remove(i, CompilerMessage::kFaultyRepeatMark);
-        } else {
-          Append(kSegRepeatEnd, count_, i);
-          sameOpen_ = false;
-        }
-        break;
       case kMarkAltRepeatEnd:
-        if (!altOpen_ || sameOpen_) {
-          Remove(i, CompilerMessage::kFaultyRepeatMark);
-        } else {
-          Append(kSegAltRepeatEnd, count_, i);
-          altOpen_ = false;
-        }
+        RepeatEnd(i, record.kind == kMarkRepeatEnd);
         break;
       case kMarkMusic:
-        // A name in neither list stays itself: the clip is missing, not replaced.
-        if (const std::u16string* name = media_.MusicName(record.param)) {
-          const bool listed = record.param >= 0 && static_cast<size_t>(record.param) < media_.music.size();
-          const int32_t playTime = listed ? media_.PlayTimeAt(static_cast<size_t>(record.param))
-                                          : media_.PlayTimeOf(*name);
-          Append(kSegMusic, playTime, i, *name);
-        }
+        Music(i, record.param);
         break;
       case kMarkRecording:
         if (const std::u16string* name = media_.RecordingName(record.param)) Append(kSegRecording, 0, i, *name);
         break;
-      case kMarkPause: {
-        const int32_t code = record.param;
-        // Wide arithmetic: a damaged record may hold any code.
-        const long long ms = code < 10 ? code * 100LL : (code - 9LL) * 1000LL;
-        Append(static_cast<int32_t>(std::clamp<long long>(ms, kMinPauseMs, kMaxPauseMs)), 0, i);
+      case kMarkPause:
+        Pause(i, record.param);
         break;
-      }
       default:
         break;
     }
     return i;
+  }
+
+  // A repeat opens while no other is open; a count over the limit is capped in the
+  // document too.
+  void RepeatBegin(int i, const MarkRecord& record) {
+    if (sameOpen_ || altOpen_) {
+      Remove(i, CompilerMessage::kFaultyRepeatMark);
+      return;
+    }
+    count_ = std::max(record.param, 2);
+    if (count_ > kMaxRepeatCount) {
+      count_ = kMaxRepeatCount;
+      if (report_) report_(CompilerMessage::kRepeatCountCapped, i);
+      doc_.SetSelection(i, i + 1);
+      doc_.InsertMark(MarkRecord{record.kind, count_}, true);
+    }
+    const bool same = record.kind == kMarkRepeatBegin;
+    Append(same ? kSegRepeatBegin : kSegAltRepeatBegin, count_, i);
+    (same ? sameOpen_ : altOpen_) = true;
+  }
+
+  // An end closes the open repeat of its own kind only.
+  void RepeatEnd(int i, bool same) {
+    bool& open = same ? sameOpen_ : altOpen_;
+    const bool other = same ? altOpen_ : sameOpen_;
+    if (!open || other) {
+      Remove(i, CompilerMessage::kFaultyRepeatMark);
+      return;
+    }
+    Append(same ? kSegRepeatEnd : kSegAltRepeatEnd, count_, i);
+    open = false;
+  }
+
+  // A name in neither list stays itself: the clip is missing, not replaced.
+  void Music(int i, int32_t index) {
+    const std::u16string* name = media_.MusicName(index);
+    if (!name) return;
+    const bool listed = index >= 0 && static_cast<size_t>(index) < media_.music.size();
+    const int32_t playTime = listed ? media_.PlayTimeAt(static_cast<size_t>(index)) : media_.PlayTimeOf(*name);
+    Append(kSegMusic, playTime, i, *name);
+  }
+
+  // Codes below 10 are tenths of a second, from 10 on whole seconds (10 is one second).
+  // Wide arithmetic: a damaged record may hold any code.
+  void Pause(int i, int32_t code) {
+    const long long ms = code < 10 ? code * 100LL : (code - 9LL) * 1000LL;
+    Append(static_cast<int32_t>(std::clamp<long long>(ms, kMinPauseMs, kMaxPauseMs)), 0, i);
   }
 
   // A no-read begin at i: everything up to its end mark is skipped.
