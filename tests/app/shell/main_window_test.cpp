@@ -266,12 +266,7 @@ class MainWindowTest : public WindowSuite {
 
   void droppedFilesOpenWithoutPrompt() {
     const QString script = Path(QStringLiteral("Drop.LSN"));
-    {
-      auto writer = MakeWindow();
-      TypeText(*writer, QStringLiteral("dropped"));
-      dialogs_->savePaths = {script};
-      writer->ExecuteCommand(cmd::kSaveAs);
-    }
+    QVERIFY(WriteFile(script, QByteArray::fromStdString(testing::Lsn("", u"dropped"))));
     auto window = MakeWindow();
     TypeText(*window, QStringLiteral("unsaved"));
     window->DropFiles({QUrl::fromLocalFile(Path(QStringLiteral("a.wav"))), QUrl::fromLocalFile(script)});
