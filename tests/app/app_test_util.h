@@ -5,22 +5,14 @@
 #pragma once
 
 #include <QApplication>
-#include <QByteArray>
-#include <QFile>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
-#include <cmath>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <string_view>
 #include <vector>
 
 #include "app/editor/script_editor.h"

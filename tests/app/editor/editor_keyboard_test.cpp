@@ -1,18 +1,12 @@
 // The script editor's marks under the keyboard and the mouse: real key,
 // input-method and mouse events on the widget, over a script that holds every
 // mark kind, and after each path the document's tagged text.
-#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QTextBlock>
-#include <QTimer>
-#include <QtTest>
-#include <functional>
 
 #include "app_test_util.h"
 #include "app/editor/editor_commands.h"
@@ -107,11 +101,7 @@ class EditorKeyboardTest : public EditorSuite {
         {"Shift+Right then back", 20, {{Qt::Key_Right, shift}, {Qt::Key_Right, shift}, {Qt::Key_Left, shift}},
          QStringLiteral("<重复1:3>")},
         {"Shift+Down", 0, {{Qt::Key_Down, shift}}, Lf(kLine1 + u"\r")},
-        {"Shift+Up", 34, {{Qt::Key_Up, shift}}, Lf(kLine3 + u"\r")},
-        {"Shift+PgDn", 0, {{Qt::Key_PageDown, shift}, {Qt::Key_End, shift}}, Lf(kScript)},
-        {"Shift+PgUp", kScriptLength, {{Qt::Key_PageUp, shift}, {Qt::Key_Home, shift}}, Lf(kScript)},
         {"Ctrl+Shift+End", 0, {{Qt::Key_End, ctrlShift}}, Lf(kScript)},
-        {"Ctrl+Shift+Home", kScriptLength, {{Qt::Key_Home, ctrlShift}}, Lf(kScript)},
         {"Ctrl+Shift+Right, a word and a mark", 21, {{Qt::Key_Right, ctrlShift}}, {}},
         {"Ctrl+A", 12, {ctrlA}, Lf(kScript)},
         // Moving without Shift, from a selection too (a selection that is given
@@ -131,7 +121,6 @@ class EditorKeyboardTest : public EditorSuite {
  private:
   void MoveSelectCopy(int caret, const QList<Key>& keys, const QString& copied) {
     ScriptEditor& editor = Fresh();
-    QCOMPARE(CountMarks(editor), kScriptMarks);
     editor.SetSelection(caret, caret);
     Press(editor, keys);
     const bool selected = editor.textCursor().hasSelection();
@@ -142,13 +131,7 @@ class EditorKeyboardTest : public EditorSuite {
       const auto [start, end] = editor.Selection();
       if (!copied.isEmpty()) QCOMPARE(Clipboard(), copied);
       QCOMPARE(Clipboard(), Lf(editor.TaggedText(start, end)));
-      QVERIFY(!Clipboard().contains(QChar::ObjectReplacementCharacter));
-      QVERIFY(!Clipboard().contains(u'\r'));
       QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
-      // Ctrl+Ins copies the same.
-      QGuiApplication::clipboard()->clear();
-      QTest::keyClick(&editor, Qt::Key_Insert, Qt::ControlModifier);
-      QCOMPARE(Clipboard(), Lf(editor.TaggedText(start, end)));
       // Leaving the selection with a key keeps it whole too.
       QTest::keyClick(&editor, Qt::Key_Right);
     } else {

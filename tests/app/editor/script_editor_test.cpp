@@ -2,10 +2,8 @@
 // widget on the offscreen platform, and the editor against the in-memory
 // document.
 #include <QClipboard>
-#include <QComboBox>
 #include <QMimeData>
 #include <QSignalSpy>
-#include <QtTest>
 #include <random>
 
 #include "app_test_util.h"
@@ -28,71 +26,63 @@ QList<QPair<int, int>> MarksIn(const ScriptDocument& doc, int start = 0, int end
   return marks;
 }
 
+// The commands its context menu offers enabled, its submenus' too.
+QList<int> EnabledIds(ScriptEditor& editor) {
+  std::unique_ptr<QMenu> menu(editor.CreateContextMenu(nullptr));
+  QList<int> ids;
+  std::function<void(QMenu*)> walk = [&](QMenu* m) {
+    for (QAction* a : m->actions()) {
+      if (a->menu()) walk(a->menu());
+      else if (!a->isSeparator() && a->isEnabled()) ids << a->data().toInt();
+    }
+  };
+  walk(menu.get());
+  return ids;
+}
+
 }  // namespace
 
 class ScriptEditorTest : public EditorSuite {
   Q_OBJECT
 
  private slots:
-  void insertCommands_data() {
-    QTest::addColumn<int>("id");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("param");
-    QTest::addColumn<bool>("select");
-    const struct { int id, kind, param; } rows[] = {
-        {kCmdMale, kMarkMale, 0},        {kCmdFemale, kMarkFemale, 0},  {kCmdMale1, kMarkMale1, 0},
-        {kCmdFemale1, kMarkFemale1, 0},  {kCmdPromptTone, kMarkPromptTone, 0}, {kCmdPause03, kMarkPause, 3},
-        {kCmdPause05, kMarkPause, 5},    {kCmdPause1, kMarkPause, 10},  {kCmdPause2, kMarkPause, 11},
-        {kCmdPause3, kMarkPause, 12},    {kCmdPause5, kMarkPause, 14},  {kCmdPause10, kMarkPause, 19},
-    };
-    for (const auto& r : rows) {
-      QTest::addRow("%d caret", r.id) << r.id << r.kind << r.param << false;
-      QTest::addRow("%d selection", r.id) << r.id << r.kind << r.param << true;
-    }
-  }
+  // An insert command puts its mark at the caret or over the selection, the
+  // caret behind it; a pause is remembered.
   void insertCommands() {
-    QFETCH(int, id);
-    QFETCH(int, kind);
-    QFETCH(int, param);
-    QFETCH(bool, select);
-    ScriptEditor& editor = Fresh(u"abcdef");
-    QSignalSpy modified(&editor, &ScriptEditor::modifiedChanged);
-    QSignalSpy pause(&editor, &ScriptEditor::lastPauseCodeChanged);
-    editor.SetSelection(2, select ? 4 : 2);
-    QVERIFY(editor.IsCommandEnabled(id));
-    QVERIFY(editor.ExecuteCommand(id));
-    QCOMPARE(Q(editor.Text(0, -1)), select ? QStringLiteral("ab\uFFFCef") : QStringLiteral("ab\uFFFCcdef"));
-    QCOMPARE(MarksIn(editor), (QList<QPair<int, int>>{{kind, param}}));
-    QCOMPARE(editor.Selection(), std::make_pair(3, 3));
-    QVERIFY(editor.IsModified());
-    QCOMPARE(modified.count(), 1);
-    QCOMPARE(pause.count(), kind == kMarkPause ? 1 : 0);
-    QCOMPARE(editor.LastPauseCode(), kind == kMarkPause ? param : 0);
+    const struct { int id, kind, param; } rows[] = {
+        {kCmdFemale1, kMarkFemale1, 0}, {kCmdPromptTone, kMarkPromptTone, 0}, {kCmdPause03, kMarkPause, 3},
+        {kCmdPause10, kMarkPause, 19}};
+    for (const auto& [id, kind, param] : rows) {
+      for (const bool select : {false, true}) {
+        ScriptEditor& editor = Fresh(u"abcdef");
+        QSignalSpy modified(&editor, &ScriptEditor::modifiedChanged);
+        QSignalSpy pause(&editor, &ScriptEditor::lastPauseCodeChanged);
+        editor.SetSelection(2, select ? 4 : 2);
+        QVERIFY(editor.ExecuteCommand(id));
+        QCOMPARE(Q(editor.Text(0, -1)), select ? QStringLiteral("ab\uFFFCef") : QStringLiteral("ab\uFFFCcdef"));
+        QCOMPARE(MarksIn(editor), (QList<QPair<int, int>>{{kind, param}}));
+        QCOMPARE(editor.Selection(), std::make_pair(3, 3));
+        QCOMPARE(modified.count(), 1);
+        QCOMPARE(pause.count(), kind == kMarkPause ? 1 : 0);
+        QCOMPARE(editor.LastPauseCode(), kind == kMarkPause ? param : 0);
+      }
+    }
   }
 
+  // A wrap needs a selection; both its marks go in one undo step, and a
+  // cancelled count changes nothing (the count dialog's keys: keyboard suite).
   void wrapSelection() {
     ScriptEditor& editor = Fresh(u"one two three");
-    QString title, text;
-    // Nothing selected: each wrap command explains itself and changes nothing.
     for (const int id : {kCmdRepeat, kCmdAltRepeat, kCmdNoRead}) {
-      AnswerMessageBox(QMessageBox::Ok, &title, &text);
+      QString text;
+      AnswerMessageBox(QMessageBox::Ok, nullptr, &text);
       QVERIFY(!editor.ExecuteCommand(id));
-      QCOMPARE(title, QStringLiteral("错误"));
-      QCOMPARE(text, id == kCmdNoRead ? QStringLiteral("请选中需要禁止朗读的内容后，再使用该功能！")
-                                      : QStringLiteral("请选中需要重复朗读的内容后，再使用重复功能！"));
+      QVERIFY(!text.isEmpty());
     }
     QVERIFY(!editor.IsModified());
-    // A repeat asks its count in the real dialog; 1 is raised to 2.
     editor.SetSelection(4, 7);
-    OnNextModal<RepeatCountDialog>([](RepeatCountDialog* d) {
-      QCOMPARE(d->entry()->currentText(), QStringLiteral("2"));
-      d->entry()->setEditText(QStringLiteral("1"));
-      d->accept();
-    });
+    OnNextModal<RepeatCountDialog>([](RepeatCountDialog* d) { d->accept(); });
     QVERIFY(editor.ExecuteCommand(kCmdAltRepeat));
-    QCOMPARE(Q(editor.Text(0, -1)), QStringLiteral("one \uFFFCtwo\uFFFC three"));
-    QCOMPARE(MarksIn(editor), (QList<QPair<int, int>>{{kMarkAltRepeatBegin, 2}, {kMarkAltRepeatEnd, 2}}));
-    // No-read needs no count; a cancelled repeat changes nothing.
     editor.SetSelection(12, 15);
     QVERIFY(editor.ExecuteCommand(kCmdNoRead));
     QCOMPARE(editor.TaggedText(0, -1), u"one <重复2:2>two<结束2> th<禁读>ree<结束>");
@@ -100,45 +90,17 @@ class ScriptEditorTest : public EditorSuite {
     OnNextModal<RepeatCountDialog>([](RepeatCountDialog* d) { d->reject(); });
     QVERIFY(!editor.ExecuteCommand(kCmdRepeat));
     QCOMPARE(editor.Length(), 17);
-    // Both marks of a wrap go in one undo step.
     editor.undo();
     QCOMPARE(editor.TaggedText(0, -1), u"one <重复2:2>two<结束2> three");
   }
 
-  void pauseEntry_data() {
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<int>("code");  // 0: refused
-    QTest::newRow("0.35") << "0.35" << 3;
-    QTest::newRow("0.1秒") << "0.1秒" << 1;
-    QTest::newRow("0.9") << "0.9" << 9;
-    QTest::newRow("0.0") << "0.0" << 0;
-    QTest::newRow("0.") << "0." << 0;
-    QTest::newRow("1") << "1" << 10;
-    QTest::newRow("5.9") << "5.9" << 14;
-    QTest::newRow("30秒") << "30秒" << 39;
-    QTest::newRow("31") << "31" << 0;
-    QTest::newRow("0") << "0" << 0;
-    QTest::newRow("-3") << "-3" << 0;
-    QTest::newRow("abc") << "abc" << 0;
-    QTest::newRow("empty") << "" << 0;
-  }
+  // Typed pauses: tenths below a second, then whole seconds up to 30 (the
+  // dialog's Enter and its refusal: keyboard suite).
   void pauseEntry() {
-    QFETCH(QString, entry);
-    QFETCH(int, code);
-    QCOMPARE(ParsePauseEntry(entry).value_or(0), code);
-    // The dialog keeps itself open with the message on a refused entry.
-    PauseTimeDialog dialog(nullptr);
-    dialog.entry()->setEditText(entry);
-    QString title, text;
-    if (code == 0) AnswerMessageBox(QMessageBox::Ok, &title, &text);
-    dialog.accept();
-    QCOMPARE(dialog.result(), code == 0 ? int(QDialog::Rejected) : int(QDialog::Accepted));
-    if (code == 0) {
-      QCOMPARE(title, QStringLiteral("错误"));
-      QCOMPARE(text, QStringLiteral("输入的数值错误，请输入0.1到30之间的数值！"));
-    } else {
-      QCOMPARE(dialog.code(), code);
-    }
+    const std::pair<const char*, int> rows[] = {{"0.35", 3}, {"0.1秒", 1}, {"0.9", 9},  {"0.0", 0}, {"0.", 0},
+                                                {"1", 10},   {"5.9", 14},  {"30秒", 39}, {"31", 0},  {"0", 0},
+                                                {"-3", 0},   {"abc", 0},   {"", 0}};
+    for (const auto& [entry, code] : rows) QCOMPARE(ParsePauseEntry(QString::fromUtf8(entry)).value_or(0), code);
   }
 
   void dragBehindItself() {
@@ -232,15 +194,7 @@ class ScriptEditorTest : public EditorSuite {
     QCOMPARE(editor.TaggedText(0, -1), u"ab<男>cd");
     QVERIFY(!editor.IsModified());
     // The context menu greys everything that would change the document.
-    std::unique_ptr<QMenu> menu(editor.CreateContextMenu(nullptr));
-    QStringList enabled;
-    for (QAction* action : menu->actions()) {
-      if (!action->isSeparator() && action->isEnabled() && !action->menu()) enabled << action->text();
-      if (action->menu()) {
-        for (QAction* sub : action->menu()->actions()) QVERIFY(sub->isSeparator() || !sub->isEnabled());
-      }
-    }
-    QCOMPARE(enabled, (QStringList{"复制(&C)", "全选(&A)"}));
+    QCOMPARE(EnabledIds(editor), (QList<int>{kCmdCopy, kCmdSelectAll}));
     editor.SetReadOnlyPreview(false);
     QVERIFY(editor.ExecuteCommand(kCmdPause05));
   }
@@ -249,12 +203,8 @@ class ScriptEditorTest : public EditorSuite {
     ScriptEditor& editor = Fresh(u"");
     QGuiApplication::clipboard()->clear();
     auto enabledIds = [&] {
-      std::unique_ptr<QMenu> menu(editor.CreateContextMenu(nullptr));
-      QList<int> ids;
-      for (QAction* a : menu->actions()) {
-        if (!a->isSeparator() && !a->menu() && a->isEnabled() && a->data().toInt() < kFirstInsertCommand)
-          ids << a->data().toInt();
-      }
+      QList<int> ids = EnabledIds(editor);
+      ids.removeIf([](int id) { return id >= kFirstInsertCommand; });
       return ids;
     };
     QCOMPARE(enabledIds(), QList<int>{});

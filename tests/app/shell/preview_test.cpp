@@ -4,17 +4,11 @@
 // buttons and the read-only editor, failures, and playing a chosen tone.
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSignalSpy>
 #include <QLabel>
-#include <QMenu>
 #include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QToolButton>
-#include <QtTest>
 
-#include <cmath>
 
 #include "app_test_util.h"
 #include "audio-io/sound_file_player.h"
@@ -268,14 +262,6 @@ class PreviewTest : public WindowSuite {
       QTRY_VERIFY_WITH_TIMEOUT(ended_, 3000);
       QCOMPARE(Kinds(), (QList<int>{100, 200, 300}));
     }
-
-    // A same-voice repeat of three around a pause, a no-read span straight
-    // after the begin, and an alternating repeat of two.
-    Observe();
-    Load(u"<重复1:3><禁读>x<结束><暂停0.1秒><结束1><重复2:2><暂停0.2秒><结束2>");
-    panel_->HandleCommand(panel_cmd::kPreviewAll);
-    QTRY_VERIFY2_WITH_TIMEOUT(ended_, qPrintable(QString::number(Kinds().size())), 5000);
-    QCOMPARE(Kinds(), (QList<int>{100, 100, 100, 200, 200}));
   }
 
   // 试听从光标处开始, in the drop-down beside 全部试听: from the sentence or

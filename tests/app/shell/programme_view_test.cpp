@@ -7,17 +7,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QtTest>
-#include <fstream>
 
 #include "app_test_util.h"
 #include "core/files/templates.h"
-#include "core/settings/ini_store.h"
-#include "core/settings/settings_keys.h"
 #include "app/shell/programme_view.h"
 #include "app/shell/script_editor_port.h"
-#include "support/wav.h"
 #include "app/shell/template_dialog.h"
 
 using namespace aurisona;
@@ -35,20 +29,10 @@ const char* KindName(BlockKind kind) { return kKindNames[static_cast<int>(kind)]
 
 }  // namespace
 
-class ProgrammeViewTest : public QObject {
+class ProgrammeViewTest : public WindowSuite {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> temp_;
-  DataDirectory data_;
-  std::unique_ptr<MainWindow> window_;
-
-  void MakeWindow() {
-    QVERIFY(IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0));
-    window_ = std::make_unique<MainWindow>(data_, QString(), std::make_unique<ScriptedDialogs>());
-    window_->InstallSettingsPanel(std::make_unique<PanelController>(*window_));
-    window_->show();
-  }
   ProgrammeView& View() { return *window_->Programme(); }
   int CaretAfterClick(const QPoint& at) {
     QTest::mouseClick(&View(), Qt::LeftButton, {}, at);
@@ -57,26 +41,20 @@ class ProgrammeViewTest : public QObject {
 
  private slots:
   void init() {
-    temp_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(temp_->isValid());
-    data_ = PrepareTestHome(*temp_);
+    StartHome();
     // One second of a tone as a recording.
-    std::ofstream(data_.Record() / "talk.wav", std::ios::binary)
-        << aurisona::testing::WavBytes(aurisona::testing::Sine(22050, 1, 440, 22050, 8000), 22050, 1);
-    MakeWindow();
+    QVERIFY(WriteFile(QString::fromStdString((data_.Record() / "talk.wav").string()), WavBytes(Tone(440, 1, 8000))));
+    StartWindow();
   }
-  void cleanup() {
-    window_.reset();
-    temp_.reset();
-  }
+  void cleanup() { StopWindow(); }
 
   void blocksFollowTheTimelineAndClicksMoveTheCaret() {
     View().SetDelay(0);
     LoadInto(*window_, kEveryPiece);
     QTRY_VERIFY_WITH_TIMEOUT(!View().IsStale() && !View().IsMeasuring() && !View().Blocks().empty(), 120000);
 
-    const QString script = temp_->filePath(QStringLiteral("every.txt"));
-    std::ofstream(script.toStdString()) << QString::fromUtf16(kEveryPiece).toStdString();
+    const QString script = Path(QStringLiteral("every.txt"));
+    QVERIFY(WriteFile(script, QString::fromUtf16(kEveryPiece).toUtf8()));
     QProcess cli;
     cli.start(QStringLiteral(AURISONA_CLI_PATH),
               {QStringLiteral("timeline"), script, QStringLiteral("--data-dir"),
@@ -124,14 +102,14 @@ class ProgrammeViewTest : public QObject {
 
   // 文件 › 从模板新建 with the keys, then 文件 › 存为模板 under a name typed in.
   void templateFromTheMenuAndSavedAsOwn() {
-    QTimer::singleShot(0, [] {
-      auto* dialog = qobject_cast<TemplateDialog*>(QApplication::activeModalWidget());
-      QVERIFY(dialog != nullptr);
-      QCOMPARE(dialog->List()->count(), 3);
+    int offered = 0;
+    OnNextModal<TemplateDialog>([&](TemplateDialog* dialog) {
+      offered = dialog->List()->count();
       QTest::keyClick(dialog->List(), Qt::Key_End);
       QTest::keyClick(dialog->List(), Qt::Key_Return);
     });
     window_->Actions(cmd::kNewFromTemplate).first()->trigger();
+    QCOMPARE(offered, 3);
     auto& port = static_cast<ScriptEditorPort&>(window_->Editor());
     const QString tagged = QString::fromStdU16String(port.editor().TaggedText(0, -1));
     QCOMPARE(tagged.count(QStringLiteral("<男>【Type the ")), 5);
@@ -139,12 +117,9 @@ class ProgrammeViewTest : public QObject {
     QTRY_COMPARE(port.editor().extraSelections().size(), 5);  // the placeholders stand out
     QVERIFY(port.editor().textCursor().selectedText().startsWith(QStringLiteral("【Type the first sentence")));
 
-    QTimer::singleShot(0, [] {
-      auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-      QVERIFY(dialog != nullptr);
-      auto* edit = dialog->findChild<QLineEdit*>();
-      QTest::keyClicks(edit, QStringLiteral("Unit 5"));
-      QTest::keyClick(edit, Qt::Key_Return);
+    OnNextModal<QInputDialog>([](QInputDialog* dialog) {
+      QTest::keyClicks(dialog->findChild<QLineEdit*>(), QStringLiteral("Unit 5"));
+      QTest::keyClick(dialog->findChild<QLineEdit*>(), Qt::Key_Return);
     });
     window_->Actions(cmd::kSaveAsTemplate).first()->trigger();
     const std::vector<DocumentTemplate> list = ListTemplates(data_.Templates());

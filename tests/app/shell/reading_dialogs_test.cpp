@@ -2,15 +2,11 @@
 // added, changed and removed with the keyboard and mouse, refused entries, damaged
 // lines listed and kept, the file written and handed to the engine) and the view of
 // what the engine reads for each sentence of the selection.
-#include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
-#include <QtTest>
 
 #include "core/reading/readings_dictionary.h"
 #include "app_test_util.h"
@@ -27,9 +23,10 @@ class ReadingDialogsTest : public WindowSuite {
 
   QString ReadingsPath() const { return QString::fromStdString(data_.Readings().string()); }
 
-  void WriteReadings(const QByteArray& text) { QVERIFY(WriteFile(ReadingsPath(), text)); }
-
-  ReadingsDictionaryDialog* OpenDictionary() {
+  // A window over a readings file of `text` (none when null), and its dictionary dialog.
+  ReadingsDictionaryDialog* OpenDictionary(const char* text = nullptr) {
+    if (text && !WriteFile(ReadingsPath(), text)) return nullptr;
+    StartWindow();
     window_->ExecuteCommand(cmd::kReadingsDictionary);
     if (!QTest::qWaitFor([&] { return panel_->DictionaryDialog() != nullptr; })) return nullptr;
     ReadingsDictionaryDialog* dialog = panel_->DictionaryDialog();
@@ -81,17 +78,22 @@ class ReadingDialogsTest : public WindowSuite {
   void cleanup() { StopWindow(); }
 
   void entriesAreAddedChangedRemovedAndSaved() {
-    WriteReadings("TA = teaching assistant\nNo = Number\n");
-    StartWindow();
-    ReadingsDictionaryDialog* dialog = OpenDictionary();
+    ReadingsDictionaryDialog* dialog = OpenDictionary("TA = teaching assistant\nNo = Number\n");
     QVERIFY(dialog);
     QCOMPARE(Rows(dialog->Table()), QStringList({"TA|teaching assistant", "No|Number"}));
 
-    // Add with Enter in the reading field, then with the button.
+    // Play reads the fields' entry with the dictionary being edited, in an
+    // English voice or a Chinese one by its writing; add with Enter in the
+    // reading field, then with the button.
+    QStringList played;
+    dialog->played = [&](int slot, const std::u16string& text) { played << QString::number(slot) + Q(text); };
     Type(dialog, "PE", "P E");
+    QTest::mouseClick(dialog->PlayButton(), Qt::LeftButton);
     QTest::keyClick(dialog->SpokenEdit(), Qt::Key_Return);
     Type(dialog, QStringLiteral("重庆"), QStringLiteral("崇庆"));
+    QTest::mouseClick(dialog->PlayButton(), Qt::LeftButton);
     QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
+    QCOMPARE(played, QStringList({QStringLiteral("3P E"), QStringLiteral("1崇庆")}));
     // Change the row clicked: its fields are filled, the reading retyped.
     ClickRow(dialog, 1);
     QCOMPARE(dialog->WrittenEdit()->text(), QStringLiteral("No"));
@@ -117,9 +119,7 @@ class ReadingDialogsTest : public WindowSuite {
   }
 
   void cancelChangesNothing() {
-    WriteReadings("Dr = Doctor\n");
-    StartWindow();
-    ReadingsDictionaryDialog* dialog = OpenDictionary();
+    ReadingsDictionaryDialog* dialog = OpenDictionary("Dr = Doctor\n");
     QVERIFY(dialog);
     Type(dialog, "PE", "P E");
     QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
@@ -144,9 +144,7 @@ class ReadingDialogsTest : public WindowSuite {
     QFETCH(QString, written);
     QFETCH(QString, spoken);
     QFETCH(QString, error);
-    WriteReadings("Dr = Doctor\n");
-    StartWindow();
-    ReadingsDictionaryDialog* dialog = OpenDictionary();
+    ReadingsDictionaryDialog* dialog = OpenDictionary("Dr = Doctor\n");
     QVERIFY(dialog);
     Type(dialog, written, spoken);
     QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
@@ -154,46 +152,41 @@ class ReadingDialogsTest : public WindowSuite {
     QCOMPARE(dialog->Table()->rowCount(), 1);
   }
 
+  // Lines the dialog cannot take are listed, and kept at the end as comments
+  // when it saves; past the 10000th entry every line is kept.
   void damagedLinesAreListedAndKept() {
-    WriteReadings("# mine\nDr = Doctor\nbroken line\n= nothing\nSt = Saint\n");
-    StartWindow();
-    ReadingsDictionaryDialog* dialog = OpenDictionary();
-    QVERIFY(dialog);
-    QCOMPARE(Rows(dialog->Table()), QStringList({"Dr|Doctor", "St|Saint"}));
-    QListWidget* list = dialog->ProblemList();
-    QVERIFY(list->isVisible());
-    QCOMPARE(list->count(), 2);
-    QCOMPARE(list->item(0)->text(), QStringLiteral("第3行：写法与读法之间缺少“=”"));
-    QCOMPARE(list->item(1)->text(), QStringLiteral("第4行：写法为空"));
-    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
-    QTRY_VERIFY(panel_->DictionaryDialog() == nullptr);
-    // Saved, the damaged lines stay as comments and the file now reads cleanly.
-    const QByteArray saved = ReadFile(ReadingsPath());
-    QVERIFY(saved.contains("# broken line\n"));
-    QVERIFY(saved.contains("# = nothing\n"));
-    std::vector<DictionaryProblem> problems;
-    QCOMPARE(FileEntries(&problems).size(), size_t{2});
-    QVERIFY(problems.empty());
-  }
-
-  void entriesPastTheLimitAreKept() {
-    QByteArray text;
-    for (int i = 0; i <= 10001; ++i) text += "w" + QByteArray::number(i) + " = s\n";
-    WriteReadings(text);
-    StartWindow();
-    ReadingsDictionaryDialog* dialog = OpenDictionary();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->Table()->rowCount(), 10000);
-    QCOMPARE(dialog->ProblemList()->count(), 1);
-    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
-    QTRY_VERIFY(panel_->DictionaryDialog() == nullptr);
-    const QByteArray saved = ReadFile(ReadingsPath());
-    QVERIFY(saved.contains("\nw9999 = s\n"));
-    QVERIFY(saved.endsWith("\n# w10000 = s\n# w10001 = s\n"));
+    QByteArray many;
+    for (int i = 0; i <= 10001; ++i) many += "w" + QByteArray::number(i) + " = s\n";
+    const struct {
+      QByteArray text;
+      int rows;
+      QStringList problems;
+      QByteArray kept;
+    } cases[] = {
+        {"# mine\nDr = Doctor\nbroken line\n= nothing\nSt = Saint\n", 2,
+         {QStringLiteral("第3行：写法与读法之间缺少“=”"), QStringLiteral("第4行：写法为空")}, "\n# broken line\n# = nothing\n"},
+        {many, 10000, {QStringLiteral("第10001行：超过10000条，其后各行未读取")}, "\nw9999 = s\n"},
+    };
+    for (const auto& c : cases) {
+      ReadingsDictionaryDialog* dialog = OpenDictionary(c.text.constData());
+      QVERIFY(dialog);
+      QCOMPARE(dialog->Table()->rowCount(), c.rows);
+      QStringList problems;
+      for (int i = 0; i < dialog->ProblemList()->count(); ++i) problems << dialog->ProblemList()->item(i)->text();
+      QCOMPARE(problems, c.problems);
+      QVERIFY(dialog->ProblemList()->isVisible());
+      QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+      QTRY_VERIFY(panel_->DictionaryDialog() == nullptr);
+      const QByteArray saved = ReadFile(ReadingsPath());
+      QVERIFY(saved.contains(c.kept));
+      std::vector<DictionaryProblem> reread;
+      QCOMPARE(FileEntries(&reread).size(), size_t(c.rows));
+      QVERIFY(reread.empty());
+    }
+    QVERIFY(ReadFile(ReadingsPath()).endsWith("\n# w10000 = s\n# w10001 = s\n"));
   }
 
   void unwritableFileNamesPathAndReason() {
-    StartWindow();
     ReadingsDictionaryDialog* dialog = OpenDictionary();
     QVERIFY(dialog);
     // A folder where the file should be cannot be replaced.
@@ -206,33 +199,6 @@ class ReadingDialogsTest : public WindowSuite {
              qPrintable(dialogs_->errors.first()));
     QVERIFY(panel_->DictionaryDialog() != nullptr);  // still open, nothing lost
     QVERIFY(panel_->Speech().Dictionary()->empty());
-  }
-
-  void playedEntryIsReadWithTheDictionaryBeingEdited_data() {
-    QTest::addColumn<QString>("written");
-    QTest::addColumn<QString>("spoken");
-    QTest::addColumn<int>("slot");
-    QTest::newRow("latin") << "Dr" << "Doctor" << 3;
-    QTest::newRow("chinese") << QStringLiteral("重庆") << QStringLiteral("崇庆") << 1;
-  }
-
-  void playedEntryIsReadWithTheDictionaryBeingEdited() {
-    QFETCH(QString, written);
-    QFETCH(QString, spoken);
-    QFETCH(int, slot);
-    StartWindow();
-    ReadingsDictionaryDialog* dialog = OpenDictionary();
-    QVERIFY(dialog);
-    int playedSlot = 0;
-    std::u16string played;
-    dialog->played = [&](int s, const std::u16string& text) {
-      playedSlot = s;
-      played = text;
-    };
-    Type(dialog, written, spoken);
-    QTest::mouseClick(dialog->PlayButton(), Qt::LeftButton);
-    QCOMPARE(playedSlot, slot);
-    QCOMPARE(QString::fromStdU16String(played), spoken);
   }
 
   void spokenViewListsTheSelectionsSentences_data() {

@@ -4,20 +4,14 @@
 // and the toolbar's overflow button visible in the smallest window.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
-#include <QtTest>
 #include <algorithm>
-#include <cmath>
 
 #include "app_test_util.h"
 #include "app/media/music_dialog.h"
@@ -232,27 +226,6 @@ class SkinsTest : public QObject {
     }
     auto* header = table->horizontalHeader();
     QVERIFY(InkContrast(header) >= 4.5);
-  }
-
-  // The about box: plain lines of what is true of this program, each one
-  // readable against the dialog.
-  void aboutBoxReadable_data() { skins_data(); }
-  void aboutBoxReadable() {
-    QFETCH(int, skin);
-    UseSkin(skin);
-    std::unique_ptr<QDialog> about(CreateAboutDialog(window_.get()));
-    about->show();
-    QCoreApplication::processEvents();
-    int lines = 0;
-    for (QLabel* label : about->findChildren<QLabel*>()) {
-      if (label->text().isEmpty()) continue;  // the icon
-      ++lines;
-      QVERIFY2(!label->text().contains(QStringLiteral("href")) && !label->text().contains(QStringLiteral("example")),
-               qPrintable(label->text()));
-      const double contrast = InkContrast(label);
-      QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(label->text()).arg(contrast)));
-    }
-    QCOMPARE(lines, 3);
   }
 
   // In the smallest window the toolbar's overflow button is there and drawn.
