@@ -304,28 +304,32 @@ TEST_F(RobustCliTest, AnOutputThatIsTheScriptOrAnotherOutputIsRefused) {
 
 TEST_F(RobustCliTest, AFileSizeLimitOrAFullTemporaryFolderFailsTheRenderWithItsReason) {
   // Under ulimit -f: a piece that cannot be written is an error, never a
-  // sentence left out; the process is not killed, and leaves nothing behind.
+  // sentence left out; the process is not killed, keeps the old output and
+  // leaves nothing behind.
   std::string longSentence = "This sentence is long enough that its speech file cannot be written";
   for (int k = 0; k < 4; ++k) longSentence += ", and it goes on and on";
   struct Case {
     std::string script;
     rlim_t limit;
+    const char* threads;
   };
   const Case cases[] = {
-      {"Hi.<暂停0.1秒>" + longSentence + ".", 120 * 1024},  // the short sentence fits, the long one does not
-      {"Hello.", 2048},
+      {"Hi.<暂停0.1秒>" + longSentence + ".", 120 * 1024, "2"},  // the short sentence fits, the long one does not
+      {"Hello.", 2048, "1"},
   };
   for (const Case& c : cases) {
     WriteBytes(dir / "s.txt", c.script);
+    WriteBytes(dir / "out.mp3", "old");
     const pid_t child =
-        Start({"render", P("s.txt"), "-o", P("out.mp3"), "--quiet", "--data-dir", Data().string()}, "", c.limit);
+        Start({"render", P("s.txt"), "-o", P("out.mp3"), "--quiet", "--threads", c.threads, "--data-dir", Data().string()},
+              "", c.limit);
     EXPECT_EQ(Wait(child), 1) << c.limit << ": " << ReadBytes(dir / "err.txt");
     // The sound library eSpeak NG loads may complain first that its (anonymous)
     // memory pool cannot be made; the program's own message is one line.
     const std::string err = ReadBytes(dir / "err.txt");
     ASSERT_NE(err.find("aurisona-cli:"), std::string::npos) << err;
     EXPECT_EQ(Lines(err.substr(err.find("aurisona-cli:"))), 1u) << err;
-    EXPECT_FALSE(fs::exists(dir / "out.mp3"));
+    EXPECT_EQ(ReadBytes(dir / "out.mp3"), "old");
     EXPECT_TRUE(fs::is_empty(dir / "tmp")) << Names(dir / "tmp").front();
     for (const std::string& name : Names(dir.path())) EXPECT_NE(name.front(), '.') << name;
   }
