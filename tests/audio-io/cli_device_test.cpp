@@ -42,13 +42,8 @@ TEST_F(CliDeviceTest, RecordWritesWholeBuffersIntoTheRecordFolder) {
   const std::string bytes = testing::ReadBytes(dir_ / "data" / "Record" / "take.wav");
   EXPECT_EQ(bytes.size(), 44u + 4 * 5512u);  // 0.5 s = four buffers of 0.125 s
   EXPECT_EQ(testing::WavFault(bytes), "");
-
-  for (const char* name : {"../escape", "a/b", "<x>"}) {
-    const auto bad = Cli({"record", name, "--seconds", "0.5", "--data-dir", data});
-    EXPECT_EQ(bad.exitCode, 1) << name;
-  }
+  // (Names that leave the folder: RecordingFileTest.)
   EXPECT_EQ(Cli({"record", "take", "--seconds", "0", "--data-dir", data}).exitCode, 1);
-  EXPECT_FALSE(std::filesystem::exists(dir_ / "data" / "escape.wav"));
 }
 
 }  // namespace

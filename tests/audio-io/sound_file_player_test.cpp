@@ -154,19 +154,6 @@ TEST_F(SoundFilePlayerTest, PlayWhilePlayingStopsTheFirstFile) {
   EXPECT_EQ(PatternFault(heard, frames), "");
 }
 
-TEST_F(SoundFilePlayerTest, MonoWavPlaysAtItsOwnRate) {
-  // 0.5 s of 22050 Hz mono; the server converts it to the sink's 44100 Hz stereo.
-  const auto path = Wav("mono.wav", std::vector<int16_t>(11025, 8000), 1, 22050);
-  MonitorRecording monitor;
-  ASSERT_TRUE(monitor.started());
-  SoundFilePlayer player;
-  ASSERT_EQ(player.Play(path, done_.Callback(), 0, 0), 0);
-  EXPECT_EQ(player.device().channels(), 1);
-  EXPECT_EQ(player.device().sampleRate(), 22050u);
-  ASSERT_TRUE(WaitUntil([&] { return done_.count > 0; }, 10s));
-  EXPECT_NEAR(double(LoudFrames(monitor.Finish(), 4000)), kRate * 0.5, kRate * 0.01);
-}
-
 TEST_F(SoundFilePlayerTest, Mp3PlaysCut) {
   const auto path = dir_ / "music.Mp3";
   testing::WriteBytes(path, Mp3Bytes(3.0));

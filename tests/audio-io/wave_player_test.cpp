@@ -59,21 +59,6 @@ TEST_F(WavePlayerTest, WriteQueuesFullBuffersAndNeverWaits) {
   EXPECT_FALSE(player.IsOpen());
 }
 
-TEST_F(WavePlayerTest, CloseDrainsEveryByteIncludingThePartialBuffer) {
-  MonitorRecording monitor;
-  ASSERT_TRUE(monitor.started());
-  WavePlayer player;
-  player.SetFormat(2, testing::kSinkRate);
-  player.SetBufferCount(4);
-  ASSERT_TRUE(player.Open());
-  const size_t frames = 5000;  // 20000 bytes: two full buffers and a partial one
-  const auto samples = Pattern(frames);
-  ASSERT_TRUE(player.Write(samples.data(), samples.size() * 2));
-  player.Close();
-  EXPECT_FALSE(player.IsOpen());
-  EXPECT_EQ(testing::PatternFault(SoundingFrames(monitor.Finish()), frames), "");
-}
-
 TEST_F(WavePlayerTest, CloseGivesUpAfterThreeSeconds) {
   WavePlayer player;
   player.SetFormat(1, 8000);

@@ -1,8 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -59,27 +55,18 @@ TEST(RecordingFileTest, NamesThatLeaveTheFolderAreRefused) {
 TEST(RecordingFileTest, FullDiskStopsWritingAndTheHeaderCountsWhatWasWritten) {
   TempDir dir;
   const auto path = dir / "full.wav";
-  // A file size limit stands in for a full disk, in a child process.
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{44 + 8000, 44 + 8000};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    RecordingFile file;
-    if (file.StartAt(path) != RecordingStart::kStarted) _exit(10);
-    const std::vector<int16_t> buffer(2756, 7);
-    if (!file.Append(buffer.data(), buffer.size())) _exit(11);
-    if (file.Append(buffer.data(), buffer.size())) _exit(12);  // runs out part way
-    if (!file.WriteFailed() || file.Error().empty()) _exit(13);
-    if (file.Append(buffer.data(), buffer.size())) _exit(14);
-    if (file.Finish()) _exit(15);  // reports the failure
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0);
+  // A file size limit stands in for a full disk.
+  ASSERT_EQ(testing::RunUnderFileSizeLimit(44 + 8000, [&] {
+              RecordingFile file;
+              if (file.StartAt(path) != RecordingStart::kStarted) return 10;
+              const std::vector<int16_t> buffer(2756, 7);
+              if (!file.Append(buffer.data(), buffer.size())) return 11;
+              if (file.Append(buffer.data(), buffer.size())) return 12;  // runs out part way
+              if (!file.WriteFailed() || file.Error().empty()) return 13;
+              if (file.Append(buffer.data(), buffer.size())) return 14;
+              return file.Finish() ? 15 : 0;  // reports the failure
+            }),
+            0);
   const std::string bytes = ReadBytes(path);
   EXPECT_EQ(bytes.size(), 44u + 8000u);
   EXPECT_EQ(testing::WavFault(bytes), "");

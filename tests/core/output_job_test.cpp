@@ -1,14 +1,10 @@
 // The MP3 output job, checked on the file it writes: frame headers read by the
-// test itself, audio decoded with libmpg123, tones analysed.
+// test itself, audio decoded with libmpg123.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <functional>
 #include <utility>
 
@@ -23,7 +19,6 @@ namespace aurisona {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Burst;
 using testing::DecodedMp3;
 using testing::Mp3Of;
 using testing::PieceFrames;
@@ -41,10 +36,6 @@ Segment Say(int32_t voice, const std::u16string& text, int32_t chinese = 0, int3
   return Seg(kSegSpeech, voice, start, end, text, chinese);
 }
 Segment Pause(int32_t ms, int32_t start = 0, int32_t end = 0) { return Seg(ms, 0, start, end); }
-
-// Where a 44100 Hz piece's first sample is heard in the decoded stream: the
-// encoder's delay of 576 frames and the decoder's of 529.
-constexpr size_t kHeardAt = 576 + 529;
 
 class OutputJobTest : public ::testing::Test {
  protected:
@@ -92,58 +83,7 @@ class OutputJobTest : public ::testing::Test {
   std::atomic<bool> abort{false};
 };
 
-// ---- the file ----------------------------------------------------------------
-
-TEST_F(OutputJobTest, PausesAreDigitalSilenceOfExactLength) {
-  const size_t toneFrames = 22050;
-  WriteBytes(dir / "Music" / "tone.wav", WavBytes(Sine(toneFrames, 2, 441, 44100, 12000), 44100, 2));
-  const OutputResult result = Run(Job({Pause(3000), Seg(kSegMusic, 0, 0, 0, u"tone.wav"), Pause(1234), Pause(100)}));
-  ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
-  EXPECT_EQ(result.pieces, 4);
-  // 3 s is 132300 frames: 116 MP3 frames with the encoder's delay and padding.
-  // 1234 ms is 217677 bytes, rounded down to 54419 whole frames.
-  static_assert(PieceFrames(132300) == 116);
-  const size_t pieces[] = {PieceFrames(132300), PieceFrames(toneFrames), PieceFrames(54419), PieceFrames(4410)};
-  const DecodedMp3 decoded = ExpectFrames(pieces[0] + pieces[1] + pieces[2] + pieces[3]);
-  ASSERT_EQ(decoded.frames(), (pieces[0] + pieces[1] + pieces[2] + pieces[3]) * 1152);
-
-  auto zeroFrom = [&](size_t from, size_t to) {
-    for (size_t i = from * 2; i < to * 2; ++i) {
-      if (decoded.samples[i] != 0) return i / 2;
-    }
-    return to;
-  };
-  const size_t toneStart = pieces[0] * 1152, toneEnd = toneStart + pieces[1] * 1152;
-  EXPECT_EQ(zeroFrom(0, toneStart), toneStart);  // the leading pause, to the last sample
-  // The tone sounds from the end of the delays.
-  EXPECT_GT(testing::PeakOf(decoded, toneStart + kHeardAt, toneStart + kHeardAt + 200), 8000);
-  // Both trailing pauses are silent to their first sample: the tone's piece
-  // ends in its own padding, nothing of it reaches the next piece.
-  EXPECT_EQ(zeroFrom(toneEnd, decoded.frames()), decoded.frames());
-}
-
-TEST_F(OutputJobTest, RepeatsAndAlternationAreHeard) {
-  const OutputResult result =
-      Run(Job({Say(0, u"aaaaa", 1), Seg(kSegAltRepeatBegin, 3, 0, 0), Say(0, u"bbbbbbbbbb"), Pause(200),
-               Seg(kSegAltRepeatEnd, 3, 0, 0), Seg(kSegRepeatBegin, 2, 0, 0), Say(3, u"ccccccc"),
-               Seg(kSegRepeatEnd, 2, 0, 0)},
-              2));
-  ASSERT_EQ(result.status, OutputStatus::kFinished) << result.error;
-  // A sentence said again in the same voice is synthesised once (on either thread, in any order).
-  std::vector<std::string> calls = engine.calls;
-  std::sort(calls.begin(), calls.end());
-  EXPECT_EQ(calls, (std::vector<std::string>{"EnF1:ccccccc", "EnF:bbbbbbbbbb", "EnM:bbbbbbbbbb", "ZhM:aaaaa"}));
-  EXPECT_EQ(result.pieces, 9);
-  std::string mp3 = Out();
-  const std::vector<Burst> bursts = testing::FindBursts(testing::DecodeMp3Bytes(mp3));
-  const std::pair<double, double> expected[] = {{300, 0.2}, {300, 0.4}, {600, 0.4}, {300, 0.4}, {900, 0.28}, {900, 0.28}};
-  ASSERT_EQ(bursts.size(), std::size(expected));
-  for (size_t k = 0; k < bursts.size(); ++k) {
-    EXPECT_NEAR(bursts[k].hz, expected[k].first, expected[k].first * 0.03) << k;
-    EXPECT_NEAR(bursts[k].seconds(), expected[k].second, 0.02) << k;
-  }
-  EXPECT_EQ(testing::WalkFrames(mp3).problem, "");
-}
+// ---- the walk and the progress bar -------------------------------------------
 
 TEST_F(OutputJobTest, CallbacksFollowTheWalkAndProgressOnlyGrows) {
   // Positions as the compiler gives them; a run after a voice mark begins with a space.
@@ -191,65 +131,20 @@ TEST_F(OutputJobTest, CallbacksFollowTheWalkAndProgressOnlyGrows) {
   EXPECT_EQ(progress, (std::vector<int>{1, 3, 50}));
 }
 
-// ---- gains and sources ---------------------------------------------------------
-
-TEST_F(OutputJobTest, GainGroupsFollowThePieceKind) {
-  const std::string loud = WavBytes(Sine(22050, 2, 441, 44100, 20000), 44100, 2);
-  WriteBytes(dir / "tone.wav", loud);
-  WriteBytes(dir / "Music" / "loud.wav", loud);
-  WriteBytes(dir / "Record" / "loud.wav", loud);
-  WriteBytes(dir / "Record" / "quiet.wav", WavBytes(Sine(22050, 1, 441, 44100, 1000), 44100, 1));
-  OutputJob job = Job({Seg(kSegPromptTone, 0, 0, 0), Seg(kSegMusic, 0, 0, 0, u"loud.wav"),
-                       Seg(kSegRecording, 0, 0, 0, u"loud.wav"), Seg(kSegRecording, 0, 0, 0, u"quiet.wav"),
-                       Say(1, u"abcdefgh", 1)});
-  job.promptTone = dir / "tone.wav";
-  job.settings.pieces.music = PieceGain{false, true, 50};
-  job.settings.pieces.recording = PieceGain{true, true, 10};  // automatic wins over fixed
-  job.settings.pieces.text = PieceGain{false, true, 200};
-  job.settings.pieces.musicFade = true;
-  job.settings.pieces.fadeSeconds = 1;
-  ASSERT_EQ(Run(std::move(job)).status, OutputStatus::kFinished);
-  const DecodedMp3 decoded = testing::DecodeMp3Bytes(Out());
-  const std::vector<Burst> bursts = testing::FindBursts(decoded, 300);
-  ASSERT_EQ(bursts.size(), 5u);
-  auto peak = [&](size_t k) { return testing::PeakOf(decoded, bursts[k].start, bursts[k].end); };
-  // The prompt tone takes the music group's 50 % and is not faded: its burst
-  // starts with the piece, at full (halved) level.
-  EXPECT_NEAR(peak(0), 10000, 500);
-  EXPECT_LE(bursts[0].start, kHeardAt);
-  EXPECT_GT(testing::PeakOf(decoded, kHeardAt, kHeardAt + 2205), 9000);
-  // The music clip is halved too, and faded in and out over half a second
-  // each (a fade of 1 s cut to half the clip): it starts quietly.
-  EXPECT_NEAR(peak(1), 10000, 500);
-  const size_t clipStart = PieceFrames(22050) * 1152 + kHeardAt;
-  EXPECT_LT(testing::PeakOf(decoded, clipStart, clipStart + 1102), 1200);
-  // Automatic gain brings both recordings to full scale.
-  EXPECT_GT(peak(2), 30000);
-  EXPECT_GT(peak(3), 30000);
-  // Speech takes the text group: 12000 doubled.
-  EXPECT_NEAR(peak(4), 24000, 1200);
-  EXPECT_NEAR(bursts[4].hz, 600, 18);
-}
+// ---- pieces that cannot be made ------------------------------------------------
 
 TEST_F(OutputJobTest, APieceThatCannotBeMadeFailsTheJobByNameAndAnEmptyOneAddsNothing) {
   const std::string clip = Mp3Of(Sine(44100, 2, 441, 44100, 10000));
-  WriteBytes(dir / "Music" / "empty.wav", "");
-  WriteBytes(dir / "Music" / "empty.mp3", "");
-  WriteBytes(dir / "Music" / "text.mp3", std::string(20000, 'x'));
   WriteBytes(dir / "Music" / "short.mp3", clip.substr(0, 200));
   WriteBytes(dir / "Record" / "nodata.wav", WavBytes({}, 44100, 2));
-  WriteBytes(dir / "Record" / "riff.wav", WavBytes(Sine(100, 2, 441, 44100, 1000), 44100, 2).substr(0, 30));
   WriteBytes(dir / "Record" / "take.ogg", clip);
   fs::create_directories(dir / "Music" / "folder.wav");
-  // Each would leave a hole in the programme: the job fails, names it and writes nothing.
+  // Each would leave a hole in the programme: the job fails, names it and writes
+  // nothing. (Which bytes cannot be decoded is the renderer's own test.)
   const std::pair<Segment, std::string> bad[] = {
       {Seg(kSegMusic, 0, 0, 0, u"missing.mp3"), "missing.mp3: missing"},
-      {Seg(kSegMusic, 0, 0, 0, u"empty.wav"), "empty.wav: cannot be decoded"},
-      {Seg(kSegMusic, 0, 0, 0, u"empty.mp3"), "empty.mp3: cannot be decoded"},
-      {Seg(kSegMusic, 0, 0, 0, u"text.mp3"), "text.mp3: cannot be decoded"},
       {Seg(kSegMusic, 0, 0, 0, u"short.mp3"), "short.mp3: cannot be decoded"},
       {Seg(kSegMusic, 0, 0, 0, u"folder.wav"), "folder.wav: cannot be decoded"},
-      {Seg(kSegRecording, 0, 0, 0, u"riff.wav"), "riff.wav: cannot be decoded"},
       {Seg(kSegRecording, 0, 0, 0, u"take.ogg"), "take.ogg: not a WAV or MP3 file"},
       {Say(0, u"spoken by nobody", 1), "cannot say: spoken by nobody"},
   };
@@ -437,46 +332,6 @@ TEST_F(OutputJobTest, AbortStopsAfterThePiecesInProgress) {
   EXPECT_EQ(testing::DecodeMp3Bytes(part).errors, 0);
 }
 
-// ---- failures ----------------------------------------------------------------------
-
-TEST_F(OutputJobTest, MissingFolderFails) {
-  OutputJob job = Job({Pause(100)});
-  job.output = dir / "no" / "out.mp3";
-  const OutputResult result = Run(std::move(job));
-  EXPECT_EQ(result.status, OutputStatus::kFailed);
-  EXPECT_FALSE(result.error.empty());
-  EXPECT_FALSE(fs::exists(dir / "no"));
-}
-
-TEST_F(OutputJobTest, WriteErrorFailsAndKeepsTheOldFile) {
-  WriteBytes(dir / "out.mp3", "old");
-  for (int threads : {1, 2}) {
-    // The job runs in a child whose files may not grow beyond 64 KiB; ten
-    // seconds of pauses need about 160 KiB.
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      signal(SIGXFSZ, SIG_IGN);
-      const rlimit limit{64 * 1024, 64 * 1024};
-      setrlimit(RLIMIT_FSIZE, &limit);
-      const OutputResult result = Run(Job({Pause(5000), Pause(5000)}, threads));
-      _exit(result.status == OutputStatus::kFailed && !result.error.empty() ? 10 : 11);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 10) << "the write error is reported as a failure";
-    EXPECT_EQ(Out(), "old");
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path())) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"Music", "Record", "out.mp3"})) << "no half file is left";
-  }
-  // Without the limit the same job replaces the old file.
-  ASSERT_EQ(Run(Job({Pause(5000), Pause(5000)})).status, OutputStatus::kFinished);
-  ExpectFrames(2 * PieceFrames(220500));
-}
-
 // ---- the piece cache -----------------------------------------------------------
 
 class PieceCacheTest : public OutputJobTest {
@@ -623,19 +478,12 @@ TEST_F(PieceCacheTest, AFullDiskTurnsTheCacheOffWithOneWarningAndTheOutputIsMade
   // written, its entry (a little longer) is not.
   const size_t pauseBytes = Uncached(CachedJob({Pause(1000)})).size();
   fs::remove(dir / "out.mp3");
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{pauseBytes + 50, pauseBytes + 50};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const OutputResult result = Run(CachedJob({Pause(1000)}));
-    const bool warned = cache->warning().find("the piece cache is off") != std::string::npos && !cache->enabled();
-    _exit(result.status == OutputStatus::kFinished && warned ? 10 : 11);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 10);
+  EXPECT_EQ(testing::RunUnderFileSizeLimit(pauseBytes + 50, [&] {
+              const OutputResult result = Run(CachedJob({Pause(1000)}));
+              const bool warned = cache->warning().find("the piece cache is off") != std::string::npos;
+              return result.status == OutputStatus::kFinished && warned && !cache->enabled() ? 10 : 11;
+            }),
+            10);
   EXPECT_EQ(fs::file_size(dir / "out.mp3"), pauseBytes);
   for (const auto& e : fs::recursive_directory_iterator(dir / "cache")) EXPECT_FALSE(e.is_regular_file()) << e.path();
 }

@@ -37,82 +37,62 @@ std::vector<std::string> Walk(std::vector<Segment>& list) {
 
 using Seq = std::vector<std::string>;
 
-TEST(OutputMarkerWalk, SameVoiceRepeatRendersItsSpanCountTimes) {
-  std::vector<Segment> list{Speech(u"a", 0), Mark(kSegRepeatBegin, 3), Speech(u"b", 1), Mark(500),
-                            Mark(kSegRepeatEnd, 3), Speech(u"c", 0)};
-  EXPECT_EQ(Walk(list), (Seq{"a/0", "b/1", "p500", "b/1", "p500", "b/1", "p500", "c/0"}));
-  EXPECT_EQ(list[4].param, 1);  // the count is used up
-  EXPECT_EQ(list[1].param, 3);  // the begin keeps its count
-  EXPECT_EQ(list[2].param, 1);  // a same-voice repeat swaps nothing
-
-  std::vector<Segment> twice{Mark(kSegRepeatBegin, 2), Speech(u"x", 2), Mark(kSegRepeatEnd, 2)};
-  EXPECT_EQ(Walk(twice), (Seq{"x/2", "x/2"}));
-  EXPECT_EQ(twice[2].param, 1);
-}
-
-TEST(OutputMarkerWalk, AlternatingRepeatSwapsSpeechVoicesOnly) {
-  // Count 3 around one male sentence: male, female, male.
-  std::vector<Segment> one{Mark(kSegAltRepeatBegin, 3), Speech(u"s", 0), Mark(kSegAltRepeatEnd, 3)};
-  EXPECT_EQ(Walk(one), (Seq{"s/0", "s/1", "s/0"}));
-  EXPECT_EQ(one[2].param, 1);
-
-  // Set-1 voices trade within their set; a music clip keeps its play time
-  // (0 = whole clip, 2 s) on every pass.
-  std::vector<Segment> mixed{Speech(u"before", 0),  Mark(kSegAltRepeatBegin, 2), Speech(u"m1", 2),
-                             Music(u"whole.mp3", 0), Music(u"two.mp3", 2),       Speech(u"f1", 3),
-                             Mark(kSegAltRepeatEnd, 2), Speech(u"after", 0)};
-  EXPECT_EQ(Walk(mixed), (Seq{"before/0", "m1/2", "whole.mp3/0", "two.mp3/2", "f1/3", "m1/3", "whole.mp3/0",
-                              "two.mp3/2", "f1/2", "after/0"}));
-  // The list is left as the walk changed it: the span in its swapped voices.
-  EXPECT_EQ(mixed[2].param, 3);
-  EXPECT_EQ(mixed[5].param, 2);
-  EXPECT_EQ(mixed[0].param, 0);
-  EXPECT_EQ(mixed[7].param, 0);
-}
-
-TEST(OutputMarkerWalk, NoReadSpansAndStrayMarkersAreSteppedOver) {
-  std::vector<Segment> list{Mark(kSegNoReadBegin), Mark(kSegNoReadEnd), Speech(u"a", 0), Mark(kSegNoReadBegin),
-                            Mark(kSegNoReadEnd),   Mark(kSegNoReadBegin), Mark(kSegNoReadEnd), Speech(u"b", 1)};
-  EXPECT_EQ(Walk(list), (Seq{"a/0", "b/1"}));
-
-  // A repeat begin whose end never comes is passed over; so is a no-read
-  // begin at the very end.
-  std::vector<Segment> open{Speech(u"a", 0), Mark(kSegRepeatBegin, 3), Speech(u"b", 0), Mark(kSegAltRepeatBegin, 2),
-                            Speech(u"c", 0), Mark(kSegNoReadBegin)};
-  EXPECT_EQ(Walk(open), (Seq{"a/0", "b/0", "c/0"}));
-
-  // An end right behind its begin: the begin steps over it, nothing repeats.
-  std::vector<Segment> empty{Speech(u"a", 0), Mark(kSegRepeatBegin, 3), Mark(kSegRepeatEnd, 3),
-                             Mark(kSegAltRepeatBegin, 4), Mark(kSegAltRepeatEnd, 4), Speech(u"b", 0)};
-  EXPECT_EQ(Walk(empty), (Seq{"a/0", "b/0"}));
-
-  std::vector<Segment> nothing;
-  EXPECT_TRUE(Walk(nothing).empty());
-  std::vector<Segment> markersOnly{Mark(kSegRepeatBegin, 2), Mark(kSegRepeatEnd, 2), Mark(kSegNoReadBegin),
-                                   Mark(kSegNoReadEnd)};
-  EXPECT_TRUE(Walk(markersOnly).empty());
-}
-
-TEST(OutputMarkerWalk, NoReadSpansInsideRepeats) {
-  // The repeat goes back to the record after its begin, a no-read begin: the
-  // span stays silent on every pass.
-  std::vector<Segment> list{Mark(kSegAltRepeatBegin, 3), Mark(kSegNoReadBegin), Mark(kSegNoReadEnd), Speech(u"a", 0),
-                            Mark(kSegNoReadBegin),         Mark(kSegNoReadEnd), Speech(u"b", 1),
-                            Mark(kSegAltRepeatEnd, 3),     Speech(u"c", 0)};
-  EXPECT_EQ(Walk(list), (Seq{"a/0", "b/1", "a/1", "b/0", "a/0", "b/1", "c/0"}));
-
-  // A no-read span right behind a repeat end.
-  std::vector<Segment> after{Mark(kSegRepeatBegin, 2), Speech(u"a", 0), Mark(kSegRepeatEnd, 2), Mark(kSegNoReadBegin),
-                             Mark(kSegNoReadEnd), Mark(300)};
-  EXPECT_EQ(Walk(after), (Seq{"a/0", "a/0", "p300"}));
-}
-
-TEST(OutputMarkerWalk, TwoRepeatsInARowKeepTheirOwnCounts) {
-  std::vector<Segment> list{Mark(kSegRepeatBegin, 2),    Speech(u"a", 0), Mark(kSegRepeatEnd, 2),
-                            Mark(kSegAltRepeatBegin, 3), Speech(u"b", 1), Mark(kSegAltRepeatEnd, 3)};
-  EXPECT_EQ(Walk(list), (Seq{"a/0", "a/0", "b/1", "b/0", "b/1"}));
-  EXPECT_EQ(list[2].param, 1);
-  EXPECT_EQ(list[5].param, 1);
+TEST(OutputMarkerWalk, RepeatsAlternationAndNoReadSpans) {
+  const Segment rb2 = Mark(kSegRepeatBegin, 2), re2 = Mark(kSegRepeatEnd, 2);
+  const Segment nb = Mark(kSegNoReadBegin), ne = Mark(kSegNoReadEnd);
+  const struct {
+    const char* what;
+    std::vector<Segment> list;
+    Seq heard;
+    std::vector<std::pair<size_t, int32_t>> params;  // of the list after the walk
+  } cases[] = {
+      // The end's count is used up, the begin keeps its own; a same-voice repeat swaps nothing.
+      {"same voice",
+       {Speech(u"a", 0), Mark(kSegRepeatBegin, 3), Speech(u"b", 1), Mark(500), Mark(kSegRepeatEnd, 3), Speech(u"c", 0)},
+       {"a/0", "b/1", "p500", "b/1", "p500", "b/1", "p500", "c/0"},
+       {{4, 1}, {1, 3}, {2, 1}}},
+      {"twice", {rb2, Speech(u"x", 2), re2}, {"x/2", "x/2"}, {{2, 1}}},
+      {"alternating: male, female, male",
+       {Mark(kSegAltRepeatBegin, 3), Speech(u"s", 0), Mark(kSegAltRepeatEnd, 3)},
+       {"s/0", "s/1", "s/0"},
+       {{2, 1}}},
+      // Set-1 voices trade within their set; a music clip keeps its play time on
+      // every pass; the span is left in its swapped voices.
+      {"alternating, mixed",
+       {Speech(u"before", 0), Mark(kSegAltRepeatBegin, 2), Speech(u"m1", 2), Music(u"whole.mp3", 0),
+        Music(u"two.mp3", 2), Speech(u"f1", 3), Mark(kSegAltRepeatEnd, 2), Speech(u"after", 0)},
+       {"before/0", "m1/2", "whole.mp3/0", "two.mp3/2", "f1/3", "m1/3", "whole.mp3/0", "two.mp3/2", "f1/2", "after/0"},
+       {{2, 3}, {5, 2}, {0, 0}, {7, 0}}},
+      {"stray no-read markers", {nb, ne, Speech(u"a", 0), nb, ne, nb, ne, Speech(u"b", 1)}, {"a/0", "b/1"}, {}},
+      {"begins without an end",
+       {Speech(u"a", 0), Mark(kSegRepeatBegin, 3), Speech(u"b", 0), Mark(kSegAltRepeatBegin, 2), Speech(u"c", 0), nb},
+       {"a/0", "b/0", "c/0"},
+       {}},
+      {"an end right behind its begin",
+       {Speech(u"a", 0), Mark(kSegRepeatBegin, 3), Mark(kSegRepeatEnd, 3), Mark(kSegAltRepeatBegin, 4),
+        Mark(kSegAltRepeatEnd, 4), Speech(u"b", 0)},
+       {"a/0", "b/0"},
+       {}},
+      {"nothing", {}, {}, {}},
+      {"markers only", {rb2, re2, nb, ne}, {}, {}},
+      // The repeat goes back to the record after its begin, a no-read begin: the
+      // span stays silent on every pass.
+      {"no-read spans inside a repeat",
+       {Mark(kSegAltRepeatBegin, 3), nb, ne, Speech(u"a", 0), nb, ne, Speech(u"b", 1), Mark(kSegAltRepeatEnd, 3),
+        Speech(u"c", 0)},
+       {"a/0", "b/1", "a/1", "b/0", "a/0", "b/1", "c/0"},
+       {}},
+      {"a no-read span behind a repeat end", {rb2, Speech(u"a", 0), re2, nb, ne, Mark(300)}, {"a/0", "a/0", "p300"}, {}},
+      {"two repeats in a row",
+       {rb2, Speech(u"a", 0), re2, Mark(kSegAltRepeatBegin, 3), Speech(u"b", 1), Mark(kSegAltRepeatEnd, 3)},
+       {"a/0", "a/0", "b/1", "b/0", "b/1"},
+       {{2, 1}, {5, 1}}},
+  };
+  for (const auto& c : cases) {
+    std::vector<Segment> list = c.list;
+    EXPECT_EQ(Walk(list), c.heard) << c.what;
+    for (const auto& [index, param] : c.params) EXPECT_EQ(list[index].param, param) << c.what << ", " << index;
+  }
 }
 
 }  // namespace

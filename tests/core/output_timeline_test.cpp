@@ -1,10 +1,8 @@
 // The programme timeline against the MP3 the job writes: frame counts of every
-// kind of piece (resampled ones too), repeats and voices, and each sentence's
-// start against the first sound of it in the decoded file.
+// kind of piece, resampled ones too.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 
 #include "core/audio/mp3_frame.h"
 #include "core/output_test_support.h"
@@ -16,7 +14,6 @@ namespace aurisona {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::DecodedMp3;
 using testing::Sine;
 using testing::Seg;
 using testing::TempDir;
@@ -151,29 +148,7 @@ TEST_F(OutputTimelineJob, MeasuredTimelineIsTheRenderedOne) {
   }
   EXPECT_EQ(at, walk.frames);
   EXPECT_EQ(measured.entries[4].piece.frames, (576u + 44100 + 576 + 1151) / 1152);  // cut to its play time
-  // The alternating repeat: male then female, passes 1 and 2.
-  EXPECT_EQ(measured.entries[5].piece.voiceSlot, 3);
-  EXPECT_EQ(measured.entries[5].piece.pass, 1);
-  EXPECT_EQ(measured.entries[7].piece.voiceSlot, 4);
-  EXPECT_EQ(measured.entries[7].piece.pass, 2);
-  EXPECT_EQ(measured.entries[10].piece.voiceSlot, 2);
-  EXPECT_EQ(measured.entries[0].sentences.size(), 2u);
-
-  // Every sentence starts within 30 ms of the first sound of it in the MP3.
-  const DecodedMp3 decoded = testing::DecodeMp3Bytes(mp3);
-  const std::vector<double> onsets = SoundOnsets(decoded);
-  int sentences = 0;
-  for (const TimelineEntry& e : rendered.entries) {
-    for (const SentenceTime& s : e.sentences) {
-      ++sentences;
-      double nearest = 1e9;
-      for (const double t : onsets) nearest = std::min(nearest, std::abs(t - s.start));
-      EXPECT_LT(nearest, 0.030) << Utf16ToUtf8(s.text) << " at " << s.start;
-      EXPECT_GT(s.end, s.start);
-      EXPECT_LE(s.end, e.start + e.length);
-    }
-  }
-  EXPECT_EQ(sentences, 5);
+  // (Sentence times against the sound, voices and passes: SubtitlesCliTest.)
 }
 
 }  // namespace

@@ -27,8 +27,9 @@ void ExpectReadings(const std::vector<Case>& cases) {
   for (const Case& c : cases) EXPECT_EQ(Read(c.written), c.spoken) << "written: " << c.written;
 }
 
-TEST(ReadingTest, EnglishTimes) {
+TEST(ReadingTest, EnglishKinds) {
   ExpectReadings({
+      // times
       {"The train leaves at 7:30.", "The train leaves at seven thirty."},
       {"Come at 7:00, not 7:05.", "Come at seven o'clock, not seven oh five."},
       {"It closes at 5:00 p.m. today.", "It closes at five p.m. today."},
@@ -37,11 +38,7 @@ TEST(ReadingTest, EnglishTimes) {
       {"School starts at 8 a.m. sharp.", "School starts at eight a.m. sharp."},
       {"From 10am-12pm, at 3pm.", "From ten a.m. to twelve p.m., at three p.m."},
       {"It was 14:45.", "It was fourteen forty five."},
-  });
-}
-
-TEST(ReadingTest, EnglishMoney) {
-  ExpectReadings({
+      // money
       {"It costs $2.50.", "It costs two dollars fifty cents."},
       {"Only $0.75 or $1,200!", "Only seventy five cents or one thousand two hundred dollars!"},
       {"£3, ¥20 and €5.", "three pounds, twenty yuan and five euros."},
@@ -49,11 +46,7 @@ TEST(ReadingTest, EnglishMoney) {
       {"They paid $1 and 50p.", "They paid one dollar and fifty pence."},
       {"A ruler is 1.50, a bottle 1.25 litres.", "A ruler is one fifty, a bottle one point two five litres."},
       {"It made $5 million.", "It made five million dollars."},
-  });
-}
-
-TEST(ReadingTest, EnglishPhoneNumbersAndCodes) {
-  ExpectReadings({
+      // phone numbers and codes
       {"My number is 8765 4321.", "My number is eight seven six five, four three two one."},
       {"Call 120 now.", "Call one two zero now."},
       {"Ring 555-0123 or 010-6253 7148.", "Ring five five five, zero one two three or zero one zero, six two five three, seven one four eight."},
@@ -63,11 +56,7 @@ TEST(ReadingTest, EnglishPhoneNumbersAndCodes) {
       {"She lives at 221B Baker Street.", "She lives at two hundred and twenty one B Baker Street."},
       {"Tel: 6543-2109.", "telephone: six five four three, two one zero nine."},
       {"Flight CA1234 on A4 paper.", "Flight C A one two three four on A four paper."},
-  });
-}
-
-TEST(ReadingTest, EnglishYearsAndDates) {
-  ExpectReadings({
+      // years and dates
       {"He was born in 1998.", "He was born in nineteen ninety eight."},
       {"In 2024 and in 2005.", "In twenty twenty four and in two thousand and five."},
       {"The exam is on 3 May.", "The exam is on the third of May."},
@@ -77,11 +66,7 @@ TEST(ReadingTest, EnglishYearsAndDates) {
       {"Meet on 1st Oct. Then go.", "Meet on the first of October. Then go."},
       {"It ends in Dec.", "It ends in December."},
       {"There are 1500 students.", "There are one thousand five hundred students."},
-  });
-}
-
-TEST(ReadingTest, EnglishTitlesAndAbbreviations) {
-  ExpectReadings({
+      // titles and abbreviations
       {"Dr. Smith lives on Baker St. near St. Paul's.",
        "Doctor Smith lives on Baker Street near Saint Paul's."},
       {"He lives at No. 5 Park Rd. with Ms. White.", "He lives at number five Park Road with Miz White."},
@@ -89,11 +74,7 @@ TEST(ReadingTest, EnglishTitlesAndAbbreviations) {
       {"Bring food, e.g. bread, i.e. something, etc.", "Bring food, for example bread, that is something, et cetera."},
       {"It is on Fri., Jan. 21st.", "It is on Friday, January the twenty first."},
       {"No, I don't.", "No, I don't."},
-  });
-}
-
-TEST(ReadingTest, EnglishUnitsFractionsRangesScores) {
-  ExpectReadings({
+      // units fractions ranges scores
       {"It is 5 km away, 1 km more.", "It is five kilometers away, one kilometer more."},
       {"Run 100 m at 25°C.", "Run one hundred meters at twenty five degrees Celsius."},
       {"It is -5°C and 60 km/h.", "It is minus five degrees Celsius and sixty kilometers per hour."},

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "core/output_test_support.h"
 #include "support/cli_suite.h"
@@ -39,31 +40,6 @@ class RobustCliTest : public testing::CliSuite {
   bool WaitForOutput() const { return testing::WaitForFile(dir.path(), ".out.mp3."); }
   int Wait(pid_t child) const { return testing::WaitChild(child); }
 };
-
-TEST_F(RobustCliTest, OutputThatIsNoRegularFileIsRefusedAndLinksAreWrittenThrough) {
-  WriteBytes(dir / "s.txt", "<暂停0.5秒>");
-  ASSERT_EQ(mkfifo(P("fifo").c_str(), 0600), 0);
-  fs::create_symlink("/dev/null", dir / "null.mp3");
-  for (const char* target : {"fifo", "null.mp3"}) {
-    const CliRun run = Cli("render " + P("s.txt") + " -o " + P(target) + " --quiet");
-    EXPECT_EQ(run.exitCode, 1) << target;
-    EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
-    EXPECT_EQ(Lines(run.err), 1u) << run.err;
-    const CliRun convert = Cli("convert " + P("s.txt") + " " + P(target));
-    EXPECT_EQ(convert.exitCode, 1) << target;
-  }
-  EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
-  EXPECT_TRUE(fs::is_symlink(dir / "null.mp3"));
-
-  fs::create_directories(dir / "real");
-  fs::create_symlink("real/out.mp3", dir / "link.mp3");
-  const CliRun run = Cli("render " + P("s.txt") + " -o " + P("link.mp3") + " --quiet");
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_TRUE(fs::is_symlink(dir / "link.mp3"));
-  EXPECT_EQ(testing::WalkFrames(ReadBytes(dir / "real" / "out.mp3")).problem, "");
-  EXPECT_EQ(Names(dir / "real"), (std::vector<std::string>{"out.mp3"}));
-}
 
 TEST_F(RobustCliTest, DevicesProcFilesAndAnEmptyDataDirAreOneLineErrors) {
   ASSERT_EQ(mkfifo(P("pipe.txt").c_str(), 0600), 0);
@@ -276,18 +252,25 @@ TEST_F(RobustCliTest, AFailedWriteToStandardOutputIsAnError) {
   }
 }
 
-TEST_F(RobustCliTest, AnOutputThatIsTheScriptOrAnotherOutputIsRefused) {
+// An output that is no regular file, the script itself (by any name) or
+// another output of the same render is refused in one line and nothing
+// changes; a link to where a new file may go is written through.
+TEST_F(RobustCliTest, AnOutputThatIsNoRegularFileTheScriptOrAnotherOutputIsRefused) {
   const std::string script = P("s.txt");
-  const std::pair<std::string, std::string> cases[] = {
-      {script, "-o " + P("s.txt")},
-      {script, "-o " + P("link.mp3")},
-      {script, "-o " + P("hard.mp3")},
-      {script, "-o " + (dir / "." / "s.txt").string()},
-      {script, "-o " + P("x.lrc") + " --lrc"},
-      {script, "-o " + P("x.srt") + " --lrc --srt"},
-      {P("s.lrc"), "-o " + P("s.mp3") + " --lrc"},  // the subtitles would replace the script
+  ASSERT_EQ(mkfifo(P("fifo").c_str(), 0600), 0);
+  fs::create_symlink("/dev/null", dir / "null.mp3");
+  const std::tuple<std::string, std::string, const char*> cases[] = {
+      {script, "-o " + P("fifo"), "not a regular file"},
+      {script, "-o " + P("null.mp3"), "not a regular file"},
+      {script, "-o " + P("s.txt"), ""},
+      {script, "-o " + P("link.mp3"), ""},
+      {script, "-o " + P("hard.mp3"), ""},
+      {script, "-o " + (dir / "." / "s.txt").string(), ""},
+      {script, "-o " + P("x.lrc") + " --lrc", ""},
+      {script, "-o " + P("x.srt") + " --lrc --srt", ""},
+      {P("s.lrc"), "-o " + P("s.mp3") + " --lrc", ""},  // the subtitles would replace the script
   };
-  for (const auto& [in, options] : cases) {
+  for (const auto& [in, options, why] : cases) {
     for (const char* name : {"s.txt", "s.lrc", "link.mp3", "hard.mp3"}) fs::remove(dir / name);
     WriteBytes(dir / "s.txt", "<暂停1秒>");
     WriteBytes(dir / "s.lrc", "<暂停1秒>");
@@ -296,36 +279,53 @@ TEST_F(RobustCliTest, AnOutputThatIsTheScriptOrAnotherOutputIsRefused) {
     const CliRun run = Cli("render " + in + " " + options + " --quiet");
     EXPECT_EQ(run.exitCode, 1) << options;
     EXPECT_EQ(Lines(run.err), 1u) << options << ": " << run.err;
+    EXPECT_NE(run.err.find(why), std::string::npos) << options << ": " << run.err;
     EXPECT_EQ(ReadBytes(dir / "s.txt"), "<暂停1秒>") << options;
     EXPECT_EQ(ReadBytes(dir / "s.lrc"), "<暂停1秒>") << options;
     EXPECT_FALSE(fs::exists(dir / "x.lrc") || fs::exists(dir / "x.srt") || fs::exists(dir / "s.mp3")) << options;
   }
+  for (const char* target : {"fifo", "null.mp3"}) EXPECT_EQ(Cli("convert " + script + " " + P(target)).exitCode, 1);
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_symlink(dir / "null.mp3"));
+
+  fs::create_directories(dir / "real");
+  fs::create_symlink("real/out.mp3", dir / "new.mp3");
+  const CliRun run = Cli("render " + script + " -o " + P("new.mp3") + " --quiet");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(fs::is_symlink(dir / "new.mp3"));
+  EXPECT_EQ(testing::WalkFrames(ReadBytes(dir / "real" / "out.mp3")).problem, "");
+  EXPECT_EQ(Names(dir / "real"), (std::vector<std::string>{"out.mp3"}));
 }
 
 TEST_F(RobustCliTest, AFileSizeLimitOrAFullTemporaryFolderFailsTheRenderWithItsReason) {
   // Under ulimit -f: a piece that cannot be written is an error, never a
-  // sentence left out; the process is not killed, and leaves nothing behind.
+  // sentence left out; the process is not killed, keeps the old output and
+  // leaves nothing behind.
   std::string longSentence = "This sentence is long enough that its speech file cannot be written";
   for (int k = 0; k < 4; ++k) longSentence += ", and it goes on and on";
   struct Case {
     std::string script;
     rlim_t limit;
+    const char* threads;
   };
   const Case cases[] = {
-      {"Hi.<暂停0.1秒>" + longSentence + ".", 120 * 1024},  // the short sentence fits, the long one does not
-      {"Hello.", 2048},
+      {"Hi.<暂停0.1秒>" + longSentence + ".", 120 * 1024, "2"},  // the short sentence fits, the long one does not
+      {"Hello.", 2048, "1"},
   };
   for (const Case& c : cases) {
     WriteBytes(dir / "s.txt", c.script);
+    WriteBytes(dir / "out.mp3", "old");
     const pid_t child =
-        Start({"render", P("s.txt"), "-o", P("out.mp3"), "--quiet", "--data-dir", Data().string()}, "", c.limit);
+        Start({"render", P("s.txt"), "-o", P("out.mp3"), "--quiet", "--threads", c.threads, "--data-dir", Data().string()},
+              "", c.limit);
     EXPECT_EQ(Wait(child), 1) << c.limit << ": " << ReadBytes(dir / "err.txt");
     // The sound library eSpeak NG loads may complain first that its (anonymous)
     // memory pool cannot be made; the program's own message is one line.
     const std::string err = ReadBytes(dir / "err.txt");
     ASSERT_NE(err.find("aurisona-cli:"), std::string::npos) << err;
     EXPECT_EQ(Lines(err.substr(err.find("aurisona-cli:"))), 1u) << err;
-    EXPECT_FALSE(fs::exists(dir / "out.mp3"));
+    EXPECT_EQ(ReadBytes(dir / "out.mp3"), "old");
     EXPECT_TRUE(fs::is_empty(dir / "tmp")) << Names(dir / "tmp").front();
     for (const std::string& name : Names(dir.path())) EXPECT_NE(name.front(), '.') << name;
   }

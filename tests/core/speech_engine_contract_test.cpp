@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/test_util.h"
+#include "support/wav.h"
 #include "core/speech/engine_registry.h"
 #include "core/speech/voice.h"
 #include "core/speech/worker_engine.h"
@@ -45,12 +46,6 @@ class SpeechEngineContract : public ::testing::TestWithParam<const SpeechEngineR
     return audio;
   }
 
-  static double Rms(const std::vector<int16_t>& samples) {
-    double sum = 0;
-    for (const int16_t s : samples) sum += static_cast<double>(s) * s;
-    return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
-  }
-
   std::unique_ptr<SpeechEngine> engine_;
   std::vector<Voice> voices_;
 };
@@ -81,7 +76,7 @@ TEST_P(SpeechEngineContract, SpeaksEveryVoiceAtItsRateWithWordsInOrder) {
     const double seconds = static_cast<double>(audio.samples.size()) / std::max(1, audio.sample_rate);
     EXPECT_GT(seconds, 1.0);
     EXPECT_LT(seconds, 10.0);
-    EXPECT_GT(Rms(audio.samples), 300);
+    EXPECT_GT(testing::Rms(audio.samples), 300);
     ASSERT_FALSE(audio.words.empty());
     int end = 0;
     int64_t last = -1;
@@ -114,7 +109,7 @@ TEST_P(SpeechEngineContract, RateAndVolumeChangeTheSound) {
   // 3^(0.5) = 1.73 times longer and shorter, give or take what an engine keeps fixed.
   EXPECT_GT(length(slow) / length(normal), 1.3);
   EXPECT_LT(length(fast) / length(normal), 1 / 1.3);
-  const double quiet = Rms(Speak(text, v, 0, 50).samples) / Rms(normal.samples);
+  const double quiet = testing::Rms(Speak(text, v, 0, 50).samples) / testing::Rms(normal.samples);
   EXPECT_NEAR(quiet, 0.5, 0.1);
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <thread>
 
 #include "core/test_util.h"
@@ -13,19 +12,11 @@
 namespace aurisona {
 namespace {
 
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
+using testing::Peak;
 
 const std::u16string kMandarinMale = u"中文男声";
 const std::u16string kEnglishMale = u"美音男声";
 const std::u16string kEnglishFemale = u"美音女声";
-
-int Peak(const std::vector<int16_t>& samples) {
-  int peak = 0;
-  for (const int16_t s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
-  return peak;
-}
 
 // eSpeak adds noise from rand() and carries a little state from one sentence to the
 // next, so the same sentence never comes out bit for bit the same twice; its length
@@ -40,29 +31,6 @@ SpeechAudio Synth(EspeakSpeechEngine& engine, std::u16string_view text,
   SpeechAudio audio;
   EXPECT_EQ(engine.SynthesizeAll(text, voice, rate, volume, &audio), SynthesisStatus::kOk);
   return audio;
-}
-
-TEST(SpeechEspeakTest, VoiceNamesMatchExactlyElseThePreviousVoiceSpeaks) {
-  EspeakSpeechEngine engine;
-  const std::u16string text = u"Good morning, everyone.";
-  const SpeechAudio female = Synth(engine, text, kEnglishFemale);
-  const SpeechAudio male = Synth(engine, text, kEnglishMale);
-  ASSERT_FALSE(SameLength(female.samples.size(), male.samples.size()));
-  EXPECT_EQ(male.voice.name, kEnglishMale);
-
-  // Only the whole name selects a voice: a prefix of one (which the settings
-  // panel would accept) or the name with a blank behind it does not.
-  const SpeechAudio fallback = Synth(engine, text, kEnglishFemale.substr(0, kEnglishFemale.size() - 1));
-  EXPECT_EQ(Synth(engine, text, kEnglishFemale + u" ").voice.name, kEnglishMale);
-  EXPECT_EQ(fallback.voice.name, kEnglishMale);
-  EXPECT_TRUE(SameLength(fallback.samples.size(), male.samples.size()));
-  const SpeechAudio unnamed = Synth(engine, text, u"");
-  EXPECT_EQ(unnamed.voice.name, kEnglishMale);
-  EXPECT_TRUE(SameLength(unnamed.samples.size(), male.samples.size()));
-
-  // A fresh engine with no match speaks with the default voice, the first listed.
-  EspeakSpeechEngine fresh;
-  EXPECT_EQ(Synth(fresh, text, u"VW Paul").voice, fresh.ListVoices().front());
 }
 
 TEST(SpeechEspeakTest, MarkupCharactersAreSpokenNotDropped) {

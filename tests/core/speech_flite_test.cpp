@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/test_util.h"
+#include "support/wav.h"
 #include "core/speech/composite_engine.h"
 #include "core/speech/engines/espeak/espeak_engine.h"
 #include "core/speech/engines/flite/flite_engine.h"
@@ -16,6 +17,7 @@ namespace aurisona {
 namespace {
 
 using testing::ReadBytes;
+using testing::Rms;
 using testing::TempDir;
 
 const std::u16string kFliteFemale = u"美语女声(Flite)";
@@ -27,12 +29,6 @@ SpeechAudio Synth(SpeechEngine& engine, std::u16string_view text, std::u16string
   SpeechAudio audio;
   EXPECT_EQ(engine.SynthesizeAll(text, voice, rate, volume, &audio), expected) << Utf16ToUtf8(text);
   return audio;
-}
-
-double Rms(const std::vector<int16_t>& samples) {
-  double sum = 0;
-  for (const int16_t s : samples) sum += static_cast<double>(s) * s;
-  return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
 }
 
 TEST(SpeechFliteTest, VoicesAreSixteenKilohertzAndListedFirst) {

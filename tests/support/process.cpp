@@ -57,6 +57,18 @@ pid_t StartChild(const std::vector<std::string>& argv, const ChildOptions& optio
   _exit(127);
 }
 
+int RunUnderFileSizeLimit(rlim_t fileSizeLimit, const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{fileSizeLimit, fileSizeLimit};
+    _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 ? body() : 125);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 int WaitChild(pid_t pid, std::chrono::seconds timeout) {
   if (pid < 0) return -1;
   int status = 0;

@@ -42,6 +42,11 @@ int WaitChild(pid_t pid, std::chrono::seconds timeout = std::chrono::seconds(60)
 CliRun RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                 const std::filesystem::path& scratch, std::chrono::seconds timeout = std::chrono::seconds(60));
 
+// Runs `body` in a forked child whose files may not grow beyond `fileSizeLimit`
+// bytes (a write past it fails, it does not kill): the child's exit code, which
+// is what `body` returns, or -1 when it did not exit.
+int RunUnderFileSizeLimit(rlim_t fileSizeLimit, const std::function<int()>& body);
+
 // Polls `done` every 5 ms for at most `timeout`.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 // Waits until a file in `folder` whose name begins with `prefix` holds more than `bytes`.

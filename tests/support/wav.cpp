@@ -1,5 +1,6 @@
 #include "support/wav.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -64,6 +65,18 @@ Wav ReadWav(const std::string& bytes) {
   wav.samples.resize((bytes.size() - 44) / 2);
   if (!wav.samples.empty()) std::memcpy(wav.samples.data(), bytes.data() + 44, wav.samples.size() * 2);
   return wav;
+}
+
+double Rms(const std::vector<int16_t>& samples) {
+  double sum = 0;
+  for (const int16_t s : samples) sum += double(s) * s;
+  return samples.empty() ? 0.0 : std::sqrt(sum / double(samples.size()));
+}
+
+int Peak(const std::vector<int16_t>& samples) {
+  int peak = 0;
+  for (const int16_t s : samples) peak = std::max(peak, std::abs(int(s)));
+  return peak;
 }
 
 std::vector<int16_t> Sine(size_t frames, int channels, double hz, int rate, double amplitude) {

@@ -33,6 +33,10 @@ Wav ReadWav(const std::string& bytes);
 // A sine tone of `frames` frames at `amplitude`, every channel alike.
 std::vector<int16_t> Sine(size_t frames, int channels, double hz, int rate, double amplitude);
 
+// The root mean square and the largest magnitude of some samples (0 for none).
+double Rms(const std::vector<int16_t>& samples);
+int Peak(const std::vector<int16_t>& samples);
+
 // Interleaved stereo test pattern: frame i is (1000 + i % 500, -2000 - i % 300),
 // never silent, and its index modulo 1500 can be read back.
 std::vector<int16_t> Pattern(size_t frames);
