@@ -130,7 +130,7 @@ std::vector<int16_t> ResampleBandLimited(std::span<const int16_t> samples, int f
   const double reach = kZeroCrossings / cutoff;  // input samples on each side
   // The kernel is even; it is tabulated at kSteps points per input sample and read with
   // linear interpolation (an error near -120 dB), which spares three transcendental
-  // functions per tap: a second of speech took a tenth of a second to resample before.
+  // functions per tap and makes it about ten times faster than the exact sum.
   constexpr int kSteps = 1024;
   const auto tableSize = static_cast<size_t>(std::ceil(reach * kSteps)) + 2;
   std::vector<double> kernel(tableSize, 0.0);
