@@ -130,10 +130,14 @@ struct WavePlayer::Device final : ParkedStream {
     return paContinue;
   }
 
-  // Takes up to `want` queued bytes into `to`; returns how many it took.
-  size_t Take(uint8_t* to, size_t want) {
+  // Buffers queued and not yet finished by this callback.
+  int Unread(int finished) const { return queued.load(std::memory_order_acquire) - finished; }
+
+  // Takes up to `want` queued bytes into `to`; returns how many it took and counts
+  // the buffers it finished in `finished` (Fill hands them back).
+  size_t Take(uint8_t* to, size_t want, int& finished) {
     size_t got = 0;
-    while (got < want && queued.load(std::memory_order_acquire) > 0) {
+    while (got < want && Unread(finished) > 0) {
       const size_t length = lengths[size_t(head)];
       const size_t take = std::min(want - got, length - headOffset);
       std::memcpy(to + got, Buffer(head) + headOffset, take);
@@ -142,8 +146,7 @@ struct WavePlayer::Device final : ParkedStream {
       if (headOffset >= length) {
         headOffset = 0;
         head = (head + 1) % bufferCount;
-        // The buffer is the owner's again.
-        queued.fetch_sub(1, std::memory_order_release);
+        ++finished;
       }
     }
     return got;
@@ -160,15 +163,19 @@ struct WavePlayer::Device final : ParkedStream {
     frames -= lead;
     dacTime += double(lead) / double(rate);
     if (frames == 0) return;
+    int finished = 0;
     resampler.Produce(out, frames, [&](int16_t* frame) {
-      if (queued.load(std::memory_order_acquire) == 0) return false;
+      if (Unread(finished) == 0) return false;
       uint8_t bytes[4] = {0, 0, 0, 0};
       // A frame cut short by the end of what was written ends in silence.
-      taken += Take(bytes, sourceFrameBytes);
+      taken += Take(bytes, sourceFrameBytes, finished);
       std::memcpy(frame, bytes, sourceFrameBytes);
       return true;
     });
-    if (taken == 0) return;
+    if (taken == 0) {
+      if (finished > 0) queued.fetch_sub(finished, std::memory_order_release);
+      return;
+    }
     if (before == 0) {
       firstConsumed.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_relaxed);
     }
@@ -184,6 +191,9 @@ struct WavePlayer::Device final : ParkedStream {
     historyCount.store(std::min(historyCount.load(std::memory_order_relaxed) + 1, kHistory), std::memory_order_relaxed);
     consumed.store(before + taken, std::memory_order_relaxed);
     historySequence.store(sequence + 2, std::memory_order_release);
+    // The finished buffers are the owner's again, only now: whoever sees the queue
+    // empty sees every byte of it counted as consumed.
+    queued.fetch_sub(finished, std::memory_order_release);
   }
 
   // Hands a filled buffer to the callback. Owner only; false when every
