@@ -42,10 +42,7 @@ sigset_t StopSignals() {
   // Files other threads had created but not yet registered are removed as
   // they register them.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  RemoveRegisteredTempsForExit();
-  std::fputs("aurisona-cli: interrupted\n", stderr);
-  std::fflush(stderr);
-  _exit(kInterruptedExit);
+  RemoveRegisteredTempsAndExit(kInterruptedExit, "aurisona-cli: interrupted\n");
 }
 
 void ReceiveSignals() {

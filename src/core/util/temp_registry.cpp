@@ -1,7 +1,9 @@
 #include "core/util/temp_registry.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <map>
 #include <mutex>
 
@@ -93,6 +95,15 @@ void RemoveRegisteredTempsForExit() {
   std::lock_guard guard(RegistryLock());
   gClosed = true;
   RemoveAllLocked();
+}
+
+void RemoveRegisteredTempsAndExit(int code, const char* message) {
+  RegistryLock().lock();  // held until the process ends
+  gClosed = true;
+  RemoveAllLocked();
+  std::fputs(message, stderr);
+  std::fflush(stderr);
+  _exit(code);
 }
 
 }  // namespace aurisona

@@ -26,6 +26,10 @@ void RemoveRegisteredTemps();
 // The same for a process about to end while other threads still run: from
 // now on a file registered is removed at once instead.
 void RemoveRegisteredTempsForExit();
+// Removes every registered file once more, writes `message` to standard error and
+// ends the process with `code`, all under the registry's lock: no other thread can
+// make a temporary file between the last removal and the end.
+[[noreturn]] void RemoveRegisteredTempsAndExit(int code, const char* message);
 
 // Registers on construction, unregisters on destruction.
 class TempTicket {
