@@ -25,8 +25,10 @@ bool ReadFully(int fd, void* data, size_t size, std::chrono::steady_clock::time_
   while (size > 0) {
     int wait = -1;
     if (!forever) {
+      // Rounded up: a wait that gives up has waited until the deadline, never a
+      // fraction of a millisecond short of it (callers tell a hang from a death by it).
       const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
       if (left <= 0) return false;
       wait = static_cast<int>(left);
     }
