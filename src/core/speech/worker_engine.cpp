@@ -26,23 +26,12 @@ namespace protocol = speech_worker;
 constexpr const char* kProgramName = "aurisona-speech";
 constexpr int kStartTimeoutMs = 60000;
 
-// Beside the executable (a portable folder), in PREFIX/libexec/aurisona for an executable
-// in PREFIX/bin, or where this build put it.
 fs::path FindProgram() {
-  std::error_code error;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-  std::vector<fs::path> candidates;
-  if (!error) {
-    candidates.push_back(exe.parent_path() / kProgramName);
-    candidates.push_back(exe.parent_path() / ".." / "libexec" / "aurisona" / kProgramName);
-  }
 #ifdef AURISONA_SPEECH_WORKER
-  candidates.emplace_back(AURISONA_SPEECH_WORKER);
+  return FindHelperProgram(kProgramName, AURISONA_SPEECH_WORKER);
+#else
+  return FindHelperProgram(kProgramName, nullptr);
 #endif
-  for (const fs::path& path : candidates) {
-    if (fs::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0) return path;
-  }
-  return {};
 }
 
 std::string Excerpt(std::u16string_view text) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -33,6 +34,21 @@ int SpawnHelper(pid_t* pid, const char* path, char* const argv[], const std::vec
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   return spawned;
+}
+
+std::filesystem::path FindHelperProgram(const char* name, const char* built) {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  std::vector<std::filesystem::path> candidates;
+  if (!error) {
+    candidates.push_back(exe.parent_path() / name);
+    candidates.push_back(exe.parent_path() / ".." / "libexec" / "aurisona" / name);
+  }
+  if (built) candidates.emplace_back(built);
+  for (const std::filesystem::path& path : candidates) {
+    if (std::filesystem::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0) return path;
+  }
+  return {};
 }
 
 }  // namespace aurisona

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -18,5 +19,10 @@ using ChildDescriptor = std::pair<int, int>;
 // posix_spawn of `path` with `argv` (ending in nullptr) in the current
 // environment; 0 and the child in *pid, or posix_spawn's error.
 int SpawnHelper(pid_t* pid, const char* path, char* const argv[], const std::vector<ChildDescriptor>& descriptors);
+
+// The helper program `name`: beside the executable (a portable folder), in
+// PREFIX/libexec/aurisona for an executable in PREFIX/bin, or at `built` (where
+// this build put it; may be null). Empty when none of them is an executable file.
+std::filesystem::path FindHelperProgram(const char* name, const char* built);
 
 }  // namespace aurisona

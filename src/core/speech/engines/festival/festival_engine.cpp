@@ -37,23 +37,12 @@ Voice TheVoice() {
           u"Festival"};
 }
 
-// Beside the executable (a portable folder), in PREFIX/libexec/aurisona for an executable
-// in PREFIX/bin, or where this build put it.
 std::filesystem::path FindHelper() {
-  std::error_code error;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  std::vector<std::filesystem::path> candidates;
-  if (!error) {
-    candidates.push_back(exe.parent_path() / kHelperName);
-    candidates.push_back(exe.parent_path() / ".." / "libexec" / "aurisona" / kHelperName);
-  }
 #ifdef AURISONA_FESTIVAL_HELPER
-  candidates.emplace_back(AURISONA_FESTIVAL_HELPER);
+  return FindHelperProgram(kHelperName, AURISONA_FESTIVAL_HELPER);
+#else
+  return FindHelperProgram(kHelperName, nullptr);
 #endif
-  for (const std::filesystem::path& path : candidates) {
-    if (std::filesystem::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0) return path;
-  }
-  return {};
 }
 
 bool Installed() {
