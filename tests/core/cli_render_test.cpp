@@ -8,7 +8,6 @@
 namespace aurisona {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::CliRun;
 using testing::ReadBytes;
 using testing::WriteBytes;
@@ -30,31 +29,14 @@ class CliRenderTest : public testing::CliSuite {
   }
 };
 
-TEST_F(CliRenderTest, RendersSpeechAndTheBundledMedia) {
+TEST_F(CliRenderTest, RendersSpeechAndTheBundledPromptTone) {
   WriteBytes(dir / "s.txt", "<男>Hello there.<提示音><暂停0.5秒><女>你好。");
   const CliRun run = Render("s.txt");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find("(4 pieces)"), std::string::npos) << run.err;
-  const size_t all = OutputFrames();
-
-  // The bundled clip plays whole: its frames and one more for the delays.
-  const size_t theme = testing::WalkFrames(ReadBytes(Data() / "Music" / "theme.mp3")).frames;
-  ASSERT_GT(theme, 100u);
-  WriteBytes(dir / "m.txt", "<音乐:theme.mp3>");
-  ASSERT_EQ(Render("m.txt", " --quiet").exitCode, 0);
-  EXPECT_EQ(OutputFrames(), theme + 1);
-
-  // The current prompt tone is one of the bundled tones: about a second.
-  WriteBytes(dir / "t.txt", "<提示音>");
-  ASSERT_EQ(Render("t.txt", " --quiet").exitCode, 0);
-  const size_t tone = OutputFrames();
-  EXPECT_GT(tone, 0.5 * 44100 / 1152);
-  EXPECT_LT(tone, 2.0 * 44100 / 1152);
-  EXPECT_GT(testing::PeakOf(testing::DecodeMp3Bytes(ReadBytes(dir / "out.mp3")), 0, 44100 * 2), 5000);
-
-  // The sentences add their own frames to tone and pause.
-  EXPECT_GT(all, tone + testing::PieceFrames(22050) + 20);
+  // The sentences and the bundled prompt tone add their own frames to the pause.
+  EXPECT_GT(OutputFrames(), testing::PieceFrames(22050) + 60);
 }
 
 TEST_F(CliRenderTest, ADocumentsOwnClipPlaysWithoutEnteringTheDataDirectory) {
@@ -68,7 +50,7 @@ TEST_F(CliRenderTest, ADocumentsOwnClipPlaysWithoutEnteringTheDataDirectory) {
 }
 
 // The piece cache from the command line: a render that uses it, two at once,
-// `cache`, `cache --clear`, `--no-cache`, and a cache that cannot be written.
+// `cache`, `cache --clear` and `--no-cache`.
 TEST_F(CliRenderTest, RendersShareThePieceCacheAndItIsShownAndCleared) {
   WriteBytes(dir / "s.txt", "<男>Hello there.<暂停0.5秒><女>你好。<提示音>");
   ASSERT_EQ(Render("s.txt", " --quiet --no-cache").exitCode, 0);
@@ -76,7 +58,6 @@ TEST_F(CliRenderTest, RendersShareThePieceCacheAndItIsShownAndCleared) {
   auto entries = [&] {
     const CliRun run = testing::RunCli("cache" + (" --data-dir " + Data().string()), dir.path());
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("limit: 1024.0 MB"), std::string::npos) << run.out;
     const size_t at = run.out.find("entries: ");
     return at == std::string::npos ? -1 : std::atoi(run.out.c_str() + at + 9);
   };
@@ -93,36 +74,11 @@ TEST_F(CliRenderTest, RendersShareThePieceCacheAndItIsShownAndCleared) {
   EXPECT_EQ(entries(), 4);
   ASSERT_EQ(Render("s.txt", " --quiet").exitCode, 0);
   EXPECT_EQ(ReadBytes(dir / "out.mp3") == made, true) << "written from the cache";
-  // After an edit the new sentence, made first in its process, is the one a render without the cache makes.
-  WriteBytes(dir / "s.txt", "<男>Hello there.<暂停0.5秒><女>你好。<提示音><男>Good bye.");
-  ASSERT_EQ(Render("s.txt", " --quiet").exitCode, 0);
-  const std::string edited = ReadBytes(dir / "out.mp3");
-  ASSERT_EQ(Render("s.txt", " --quiet --no-cache").exitCode, 0);
-  EXPECT_EQ(ReadBytes(dir / "out.mp3") == edited, true);
 
   const CliRun cleared = testing::RunCli("cache --clear" + (" --data-dir " + Data().string()), dir.path());
   EXPECT_EQ(cleared.exitCode, 0);
-  EXPECT_NE(cleared.err.find("removed 5 pieces"), std::string::npos) << cleared.err;
+  EXPECT_NE(cleared.err.find("removed 4 pieces"), std::string::npos) << cleared.err;
   EXPECT_EQ(entries(), 0);
-}
-
-TEST_F(CliRenderTest, ACacheThatCannotBeWrittenWarnsOnceAndTheRenderSucceeds) {
-  WriteBytes(dir / "s.txt", "<男>Hello there.<暂停0.5秒><女>Good bye.");
-  ASSERT_EQ(Render("s.txt", " --quiet --no-cache").exitCode, 0);
-  const std::string made = ReadBytes(dir / "out.mp3");
-  WriteBytes(dir / "plain-file", "");
-  fs::create_directories(dir / "blocked" / "aurisona" / "pieces");
-  const char* hex = "0123456789abcdef";  // every entry folder a file
-  for (int k = 0; k < 256; ++k) WriteBytes(dir / "blocked/aurisona/pieces" / std::string{hex[k / 16], hex[k % 16]}, "");
-  for (const char* home : {"plain-file", "blocked"}) {
-    setenv("XDG_CACHE_HOME", (dir / home).c_str(), 1);
-    const CliRun run = Render("s.txt", " --quiet");
-    EXPECT_EQ(run.exitCode, 0) << home << ": " << run.err;
-    const size_t first = run.err.find("aurisona-cli: warning: the piece cache is off");
-    EXPECT_NE(first, std::string::npos) << home << ": " << run.err;
-    EXPECT_EQ(run.err.find("piece cache is off", first + 30), std::string::npos) << home << ": one warning: " << run.err;
-    EXPECT_EQ(ReadBytes(dir / "out.mp3") == made, true) << home;
-  }
 }
 
 }  // namespace

@@ -1,24 +1,15 @@
-// The programme timeline against the MP3 the job writes: frame counts of every
-// kind of piece, resampled ones too.
+// The programme timeline's frame counts against what the encoder writes, at
+// every rate, and its sentences.
 #include <gtest/gtest.h>
-
-#include <atomic>
 
 #include "core/audio/mp3_frame.h"
 #include "core/output_test_support.h"
-#include "core/test_util.h"
 #include "core/output/timeline.h"
-#include "core/speech/engines/espeak/espeak_engine.h"
 
 namespace aurisona {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::Sine;
-using testing::Seg;
-using testing::TempDir;
-using testing::WavBytes;
-using testing::WriteBytes;
 
 // Frames PieceEncoder writes for `frames` stereo frames at `rate`, handed over
 // in uneven chunks as a decoder hands them.
@@ -64,91 +55,6 @@ TEST(OutputTimeline, SentencesSplitAtTheirEndsWithMarksAndBreaksRemoved) {
   EXPECT_EQ(texts, (std::vector<std::u16string>{u"Where is Mr. Smith going?", u"Ask Dr. Li.", u"I am Mr."}));
   EXPECT_EQ(FormatDuration(59.5), "1:00");
   EXPECT_EQ(FormatDuration(3725), "1:02:05");
-}
-
-class OutputTimelineJob : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directories(dir / "Music");
-    fs::create_directories(dir / "Record");
-    // A tone at 16000 Hz mono, a clip at 32000 Hz stereo, an MP3 cut to 1 s,
-    // a recording at 22050 Hz mono: four sample rates.
-    WriteBytes(dir / "tone.wav", WavBytes(Sine(5000, 1, 880, 16000, 9000), 16000, 1));
-    WriteBytes(dir / "Music" / "clip.wav", WavBytes(Sine(40000, 2, 220, 32000, 9000), 32000, 2));
-    WriteBytes(dir / "Music" / "long.mp3", testing::Mp3Of(Sine(3 * 44100, 2, 330, 44100, 9000)));
-    WriteBytes(dir / "Record" / "take.wav", WavBytes(Sine(30000, 1, 500, 22050, 9000), 22050, 1));
-  }
-
-  OutputJob Job() {
-    OutputJob job;
-    job.segments = {
-        Seg(kSegSpeech, 0, u" Good morning everyone. Please listen carefully to the dialogue.", 0),
-        Seg(700, 0),
-        Seg(kSegPromptTone, 0),
-        Seg(kSegMusic, 0, u"clip.wav"),
-        Seg(kSegMusic, 1, u"long.mp3"),
-        Seg(kSegAltRepeatBegin, 2),
-        Seg(kSegSpeech, 0, u"Where is the station?", 0),
-        Seg(400, 0),
-        Seg(kSegAltRepeatEnd, 2),
-        Seg(kSegRecording, 0, u"take.wav"),
-        Seg(kSegSpeech, 1, u"请听第一段对话。", 1),
-    };
-    job.output = dir / "out.mp3";
-    job.musicFolder = dir / "Music";
-    job.recordFolder = dir / "Record";
-    job.promptTone = dir / "tone.wav";
-    job.settings = OutputSettingsFrom(testing::FirstVoices(engine));
-    job.threads = 2;
-    return job;
-  }
-
-  TempDir dir;
-  EspeakSpeechEngine engine;
-  std::atomic<bool> abort{false};
-};
-
-TEST_F(OutputTimelineJob, MeasuredTimelineIsTheRenderedOne) {
-  OutputJob measure = Job();
-  measure.measureOnly = true;
-  Timeline measured;
-  ASSERT_EQ(RunOutputJobWithTimeline(std::move(measure), engine, abort, {}, &measured).status,
-            OutputStatus::kFinished);
-  EXPECT_FALSE(fs::exists(dir / "out.mp3"));  // measuring writes nothing
-
-  Timeline rendered;
-  const OutputResult result = RunOutputJobWithTimeline(Job(), engine, abort, {}, &rendered);
-  ASSERT_EQ(result.status, OutputStatus::kFinished);
-  const std::string mp3 = testing::ReadBytes(dir / "out.mp3");
-  const testing::FrameWalk walk = testing::WalkFrames(mp3);
-  ASSERT_EQ(walk.problem, "");
-  EXPECT_EQ(rendered.frames, walk.frames);
-  EXPECT_EQ(result.frames, walk.frames);
-
-  // speech, pause, tone, two clips, the repeat twice (speech + pause), recording, speech
-  ASSERT_EQ(measured.entries.size(), 11u);
-  ASSERT_EQ(rendered.entries.size(), measured.entries.size());
-  // eSpeak NG speaks a sentence a few milliseconds longer or shorter after
-  // other sentences of the same process (the CLI test compares a timeline and a
-  // render, each in a process of its own, frame for frame); every other piece
-  // has exactly the frames the encoder writes.
-  uint64_t at = 0;
-  for (size_t k = 0; k < measured.entries.size(); ++k) {
-    const TimelineEntry& m = measured.entries[k];
-    const TimelineEntry& r = rendered.entries[k];
-    EXPECT_EQ(m.piece.segment.kind, r.piece.segment.kind) << k;
-    if (m.piece.segment.kind == kSegSpeech) {
-      EXPECT_NEAR(double(m.piece.frames), double(r.piece.frames), 3) << k;
-    } else {
-      EXPECT_EQ(m.piece.frames, r.piece.frames) << k;
-    }
-    EXPECT_EQ(r.piece.firstFrame, at) << k;
-    EXPECT_NEAR(r.start, double(at) * 1152 / 44100, 1e-9);
-    at += r.piece.frames;
-  }
-  EXPECT_EQ(at, walk.frames);
-  EXPECT_EQ(measured.entries[4].piece.frames, (576u + 44100 + 576 + 1151) / 1152);  // cut to its play time
-  // (Sentence times against the sound, voices and passes: SubtitlesCliTest.)
 }
 
 }  // namespace
