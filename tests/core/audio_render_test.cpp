@@ -25,10 +25,6 @@ namespace fs = std::filesystem;
 
 // ---- fixtures -------------------------------------------------------------
 
-void WriteWav(const fs::path& path, int rate, int channels, const std::vector<int16_t>& samples) {
-  testing::WriteWav(path, samples, rate, channels);
-}
-
 // A tone of `frames` frames whose loudest sample is exactly `peak`.
 std::vector<int16_t> Tone(size_t frames, int channels, int peak) {
   std::vector<int16_t> samples(frames * size_t(channels));
@@ -43,26 +39,18 @@ std::vector<int16_t> Tone(size_t frames, int channels, int peak) {
 // Records what a piece hands to its encoder.
 class CaptureSink : public PcmSink {
  public:
-  SinkStatus Open(uint32_t rate) override {
-    rate_ = rate;
-    ++opens;
+  SinkStatus Open(uint32_t sampleRate) override {
+    rate = sampleRate;
     return SinkStatus::Ok;
   }
   size_t ChunkCapacity() const override { return 2304; }
   SinkStatus Write(const int16_t* s, size_t count) override {
     EXPECT_LE(count, 2304u);
-    writes.push_back(count);
     samples.insert(samples.end(), s, s + count);
     return SinkStatus::Ok;
   }
-  SinkStatus Close() override {
-    ++closes;
-    return SinkStatus::Ok;
-  }
-  uint32_t rate() const { return rate_; }
-  uint32_t rate_ = 0;
-  int opens = 0, closes = 0;
-  std::vector<size_t> writes;
+  SinkStatus Close() override { return SinkStatus::Ok; }
+  uint32_t rate = 0;
   std::vector<int16_t> samples;
 };
 
@@ -78,72 +66,38 @@ std::vector<int16_t> Widened(const std::vector<int16_t>& mono) {
   return out;
 }
 
-// Whole frames of the fixed encoder configuration, without tags.
-size_t PieceFrameCount(const std::vector<uint8_t>& mp3) {
-  const testing::FrameWalk walk = testing::WalkFrames(std::string(mp3.begin(), mp3.end()));
-  EXPECT_EQ(walk.problem, "");
-  return walk.frames;
-}
-
-std::string Bytes(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
-
 PieceSettings NoGain() { return PieceSettings{}; }
 
-// ---- silence and the encoder ----------------------------------------------
-
-TEST(AudioRenderSilence, ThreeSecondsEncodeToDigitalZeroOfKnownLength) {
-  MemorySink sink;
-  ASSERT_EQ(RenderSilence(3000, sink), RenderResult::Rendered);
-  // 132300 input frames, LAME's 576-sample start delay, and end padding of at
-  // least 576 samples up to the next whole MP3 frame of 1152: 116 frames.
-  const size_t padded = PieceFrameCount(sink.bytes()) * 1152;
-  EXPECT_EQ(padded, 116u * 1152);
-  const DecodedMp3 decoded = testing::DecodeMp3Bytes(Bytes(sink.bytes()));
-  EXPECT_EQ(decoded.rate, 44100);
-  EXPECT_EQ(decoded.channels, 2);
-  EXPECT_EQ(decoded.samples.size(), padded * 2);
-  for (int16_t s : decoded.samples) ASSERT_EQ(s, 0);
-  // 1234 ms is 217677 bytes, rounded down to 54419 whole frames.
-  MemorySink odd;
-  ASSERT_EQ(RenderSilence(1234, odd), RenderResult::Rendered);
-  EXPECT_EQ(PieceFrameCount(odd.bytes()), testing::PieceFrames(54419));
-  MemorySink none;
-  EXPECT_EQ(RenderSilence(0, none), RenderResult::NothingAdded);
-  EXPECT_EQ(RenderSilence(-100, none), RenderResult::NothingAdded);
-  EXPECT_TRUE(none.bytes().empty());
+// What a sound file hands to its encoder; nothing when it cannot be rendered.
+std::vector<int16_t> Samples(const fs::path& path, PieceKind kind = PieceKind::Speech, int32_t playTime = 0,
+                             const PieceSettings& settings = {}) {
+  CaptureSink capture;
+  const RenderResult result = path.extension() == ".mp3" ? RenderMp3Source(path, kind, playTime, settings, capture)
+                                                          : RenderWavSource(path, kind, settings, capture);
+  EXPECT_EQ(result, RenderResult::Rendered) << path;
+  return capture.samples;
 }
+
+// ---- the encoder -------------------------------------------------------------
 
 TEST(AudioRenderEncoder, WriteFailureIsReported) {
   FailingSink failing;
   EXPECT_EQ(RenderSilence(3000, failing), RenderResult::WriteFailed);
   EXPECT_EQ(failing.calls, 3);  // stopped at the failing write
   TempDir dir;
-  WriteWav(dir / "a.wav", 22050, 1, Tone(22050 * 3, 1, 9000));
+  testing::WriteWav(dir / "a.wav", Tone(22050 * 3, 1, 9000), 22050, 1);
   FailingSink failing2;
   EXPECT_EQ(RenderWavSource(dir / "a.wav", PieceKind::Speech, NoGain(), failing2), RenderResult::WriteFailed);
 }
 
 // ---- WAV -------------------------------------------------------------------
 
-TEST(AudioRenderWav, MonoIsReadInChunksAndWidened) {
-  TempDir dir;
-  const std::vector<int16_t> mono = Tone(16000, 1, 32767);
-  WriteWav(dir / "s.wav", 16000, 1, mono);
-  CaptureSink capture;
-  ASSERT_EQ(RenderWavSource(dir / "s.wav", PieceKind::Speech, NoGain(), capture), RenderResult::Rendered);
-  EXPECT_EQ(capture.rate(), 16000u);
-  ASSERT_EQ(capture.writes.size(), 14u);  // 13 x 1152 frames + 1024
-  EXPECT_EQ(capture.writes.front(), 2304u);
-  EXPECT_EQ(capture.writes.back(), 2048u);
-  EXPECT_EQ(capture.samples, Widened(mono));  // bit-exact at gain 100
-}
-
 // The gain group and the fade follow the piece kind: a prompt tone takes the
 // music group's gain but is never faded; a fade of 3 s is cut to half the clip.
 TEST(AudioRenderWav, GainGroupAndFadeFollowThePieceKind) {
   TempDir dir;
   const std::vector<int16_t> stereo = Tone(5000, 2, 16383);
-  WriteWav(dir / "g.wav", 44100, 2, stereo);
+  testing::WriteWav(dir / "g.wav", stereo, 44100, 2);
   PieceSettings settings;
   settings.text = {true, true, 300};          // automatic wins: 3276700 / 16383 = 200
   settings.music = {false, true, 50};
@@ -159,9 +113,7 @@ TEST(AudioRenderWav, GainGroupAndFadeFollowThePieceKind) {
     std::vector<int16_t> expected = stereo;
     if (faded) ApplyFade(n / 2, 0, expected.data(), n, n);
     ApplyGain(expected.data(), n, percent);
-    CaptureSink capture;
-    ASSERT_EQ(RenderWavSource(dir / "g.wav", kind, settings, capture), RenderResult::Rendered);
-    EXPECT_EQ(capture.samples, expected) << int(kind);
+    EXPECT_EQ(Samples(dir / "g.wav", kind, 0, settings), expected) << int(kind);
   }
 }
 
@@ -180,9 +132,7 @@ TEST(AudioRenderWav, DeeperAndFloatDataIsConverted) {
     sf_command(f, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
     sf_write_double(f, values.data(), sf_count_t(values.size()));
     sf_close(f);
-    CaptureSink capture;
-    ASSERT_EQ(RenderWavSource(dir / "d.wav", PieceKind::Speech, NoGain(), capture), RenderResult::Rendered);
-    EXPECT_EQ(capture.samples, Widened(expected)) << format;
+    EXPECT_EQ(Samples(dir / "d.wav"), Widened(expected)) << format;
   }
 }
 
@@ -197,18 +147,16 @@ TEST(AudioRenderWav, EveryChannelOfALargerFileIsMixedIn) {
   // Left and right channels their own side, the others both at -3 dB; all
   // scaled by 1/sqrt(summed squares of a side) so unrelated channels keep their loudness.
   const Case cases[] = {
-      {4, 0, 5657, 0},  {4, 1, 0, 5657},  {4, 2, 4000, 4000}, {4, 3, 4000, 4000},
-      {6, 2, 3266, 3266}, {6, 3, 3266, 3266}, {6, 4, 4619, 0},  {6, 5, 0, 4619},
+      {4, 0, 5657, 0}, {4, 3, 4000, 4000}, {6, 2, 3266, 3266}, {6, 5, 0, 4619},
   };
   for (const Case& c : cases) {
     std::vector<int16_t> frame(size_t(c.channels), 0);
     frame[size_t(c.loud)] = 8000;
-    WriteWav(dir / "q.wav", 48000, c.channels, frame);
-    CaptureSink capture;
-    ASSERT_EQ(RenderWavSource(dir / "q.wav", PieceKind::Speech, NoGain(), capture), RenderResult::Rendered);
-    ASSERT_EQ(capture.samples.size(), 2u);
-    EXPECT_NEAR(capture.samples[0], c.left, 1) << c.channels << " channels, " << c.loud;
-    EXPECT_NEAR(capture.samples[1], c.right, 1) << c.channels << " channels, " << c.loud;
+    testing::WriteWav(dir / "q.wav", frame, 48000, c.channels);
+    const std::vector<int16_t> mixed = Samples(dir / "q.wav");
+    ASSERT_EQ(mixed.size(), 2u);
+    EXPECT_NEAR(mixed[0], c.left, 1) << c.channels << " channels, " << c.loud;
+    EXPECT_NEAR(mixed[1], c.right, 1) << c.channels << " channels, " << c.loud;
   }
 }
 
@@ -218,16 +166,13 @@ TEST(AudioRenderWav, BadFilesAddNothingAndAreUndecodable) {
   const auto undecodable = RenderResult::Undecodable;
   const std::tuple<const char*, std::string, RenderResult> files[] = {
       {"empty.wav", "", undecodable},
-      {"short.wav", "RIFF", undecodable},
       {"header.wav", RawWav(pcm, 8000, 1, 4000).substr(0, 30), undecodable},
       {"nodata.wav", RawWav("", 8000, 1, 0), RenderResult::NothingAdded},  // a sound of no length
       {"zerochannels.wav", RawWav(pcm, 8000, 0, 4000), undecodable},
       {"zerorate.wav", RawWav(pcm, 0, 1, 4000), undecodable},
-      {"slowrate.wav", RawWav(pcm, 1, 1, 4000), undecodable},
       {"999hz.wav", RawWav(pcm, 999, 1, 4000), undecodable},
       {"768khz.wav", RawWav(pcm, 768000, 1, 4000), undecodable},
       {"fastrate.wav", RawWav(pcm, 4000000000u, 2, 4000), undecodable},
-      {"text.wav", "just some text, not a sound file at all", undecodable},
       {"aiff.wav", "FORM\0\0\0\x20" "AIFFCOMM" + std::string(40, '\0'), undecodable},
   };
   for (const auto& [name, bytes, result] : files) {
@@ -246,10 +191,9 @@ class AudioRenderMp3 : public ::testing::Test {
  protected:
   void SetUp() override {
     source_ = Tone(10 * 44100, 2, 20000);
-    const std::string mp3 = testing::Mp3Of(source_);
-    mp3_.assign(mp3.begin(), mp3.end());
-    WriteBytes(dir_ / "clip.mp3", mp3);
-    reference_ = testing::DecodeMp3Bytes(mp3);
+    mp3_ = testing::Mp3Of(source_);
+    WriteBytes(dir_ / "clip.mp3", mp3_);
+    reference_ = testing::DecodeMp3Bytes(mp3_);
     ASSERT_EQ(reference_.channels, 2);
     ASSERT_GT(reference_.samples.size(), source_.size());
   }
@@ -258,63 +202,45 @@ class AudioRenderMp3 : public ::testing::Test {
   }
   TempDir dir_;
   std::vector<int16_t> source_;
-  std::vector<uint8_t> mp3_;
+  std::string mp3_;
   DecodedMp3 reference_;
 };
 
 TEST_F(AudioRenderMp3, WholeClipDecodesLikeTheReference) {
   CaptureSink capture;
   ASSERT_EQ(RenderMp3Source(dir_ / "clip.mp3", PieceKind::Music, 0, NoGain(), capture), RenderResult::Rendered);
-  EXPECT_EQ(capture.rate(), 44100u);
+  EXPECT_EQ(capture.rate, 44100u);
   EXPECT_EQ(capture.samples, reference_.samples);
   // Every decoded sample counts, also those the decoder returns together with
   // its request for more input: all frames of 1152 stereo samples arrive.
-  EXPECT_EQ(capture.samples.size(), PieceFrameCount(mp3_) * 1152 * 2);
-  EXPECT_EQ(capture.writes.front(), 2304u);
+  EXPECT_EQ(capture.samples.size(), testing::WalkFrames(mp3_).frames * 1152 * 2);
 }
 
 TEST_F(AudioRenderMp3, PlayTimeCutsExactlyAndFadesOutAtTheCut) {
   PieceSettings settings;
   settings.musicFade = true;
   settings.fadeSeconds = 2;
-  CaptureSink capture;
-  ASSERT_EQ(RenderMp3Source(dir_ / "clip.mp3", PieceKind::Music, 5, settings, capture), RenderResult::Rendered);
+  const std::vector<int16_t> cut = Samples(dir_ / "clip.mp3", PieceKind::Music, 5, settings);
   const size_t n = 5 * 44100 * 2;  // 5 s x rate x channels samples (x 2 bytes)
-  ASSERT_EQ(capture.samples.size(), n);
+  ASSERT_EQ(cut.size(), n);
   std::vector<int16_t> expected = Reference(n);
   ApplyFade(2 * 44100 * 2, 0, expected.data(), n, uint32_t(n));
-  EXPECT_EQ(capture.samples, expected);
-  EXPECT_EQ(capture.samples[n - 1], 0);
+  EXPECT_EQ(cut, expected);
+  EXPECT_EQ(cut[n - 1], 0);
   // A play time beyond the clip plays it whole.
-  CaptureSink whole;
-  ASSERT_EQ(RenderMp3Source(dir_ / "clip.mp3", PieceKind::Music, 20, NoGain(), whole), RenderResult::Rendered);
-  EXPECT_EQ(whole.samples, reference_.samples);
-}
-
-TEST_F(AudioRenderMp3, EndingsAreMatchedWithoutRegardToCase) {
-  WriteBytes(dir_ / "CLIP.MP3", Bytes(mp3_));
-  WriteBytes(dir_ / "clip.ogg", Bytes(mp3_));
-  MemorySink mp3, ogg;
-  EXPECT_EQ(RenderSoundFile(dir_ / "CLIP.MP3", PieceKind::Music, 1, NoGain(), mp3), RenderResult::Rendered);
-  EXPECT_EQ(RenderSoundFile(dir_ / "clip.ogg", PieceKind::Music, 0, NoGain(), ogg), RenderResult::UnsupportedType);
-  EXPECT_TRUE(ogg.bytes().empty());
-  // One second of music: 44100 frames plus delay and padding.
-  EXPECT_EQ(PieceFrameCount(mp3.bytes()), testing::PieceFrames(44100));
+  EXPECT_EQ(Samples(dir_ / "clip.mp3", PieceKind::Music, 20), reference_.samples);
 }
 
 TEST_F(AudioRenderMp3, DamagedAndForeignDataIsSafe) {
   // Truncated in the middle of a frame: what decodes is used.
-  WriteBytes(dir_ / "half.mp3", Bytes(mp3_).substr(0, mp3_.size() / 2 + 100));
-  CaptureSink half;
-  ASSERT_EQ(RenderMp3Source(dir_ / "half.mp3", PieceKind::Music, 0, NoGain(), half), RenderResult::Rendered);
-  EXPECT_GT(half.samples.size(), reference_.samples.size() / 3);
-  EXPECT_LT(half.samples.size(), reference_.samples.size() * 2 / 3);
+  WriteBytes(dir_ / "half.mp3", mp3_.substr(0, mp3_.size() / 2 + 100));
+  const size_t half = Samples(dir_ / "half.mp3", PieceKind::Music).size();
+  EXPECT_GT(half, reference_.samples.size() / 3);
+  EXPECT_LT(half, reference_.samples.size() * 2 / 3);
   // A large ID3v2 tag in front is passed over.
   std::string tag = std::string("ID3\x04\x00\x00", 6) + std::string{0, 0x40, 0, 0} + std::string(1 << 20, 'x');
-  WriteBytes(dir_ / "tagged.mp3", tag + Bytes(mp3_));
-  CaptureSink tagged;
-  ASSERT_EQ(RenderMp3Source(dir_ / "tagged.mp3", PieceKind::Music, 0, NoGain(), tagged), RenderResult::Rendered);
-  EXPECT_EQ(tagged.samples, reference_.samples);
+  WriteBytes(dir_ / "tagged.mp3", tag + mp3_);
+  EXPECT_EQ(Samples(dir_ / "tagged.mp3", PieceKind::Music), reference_.samples);
   // No MP3 data at all.
   std::string noise(300000, '\0');
   std::srand(7);
@@ -334,29 +260,19 @@ TEST_F(AudioRenderMp3, DamagedAndForeignDataIsSafe) {
   EXPECT_EQ(RenderMp3Source(dir_ / "missing.mp3", PieceKind::Music, 0, NoGain(), sink), RenderResult::Undecodable);
 }
 
-TEST_F(AudioRenderMp3, MonoStreamIsWidenedAndAFormatChangeEndsThePiece) {
+TEST_F(AudioRenderMp3, MonoStreamIsWidened) {
   if (std::system("command -v lame >/dev/null 2>&1") != 0) GTEST_SKIP() << "lame command not installed";
   const std::vector<int16_t> mono = Tone(22050 * 2, 1, 15000);
-  WriteWav(dir_ / "mono.wav", 22050, 1, mono);
+  testing::WriteWav(dir_ / "mono.wav", mono, 22050, 1);
   const std::string command = "lame --quiet -m m -b 64 '" + (dir_ / "mono.wav").string() + "' '" +
                               (dir_ / "mono.mp3").string() + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  const std::string monoBytes = testing::ReadBytes(dir_ / "mono.mp3");
-  const DecodedMp3 monoRef = testing::DecodeMp3Bytes(monoBytes);
+  const DecodedMp3 monoRef = testing::DecodeMp3Bytes(testing::ReadBytes(dir_ / "mono.mp3"));
   ASSERT_EQ(monoRef.channels, 1);
   CaptureSink capture;
   ASSERT_EQ(RenderMp3Source(dir_ / "mono.mp3", PieceKind::Recording, 0, NoGain(), capture), RenderResult::Rendered);
-  EXPECT_EQ(capture.rate(), 22050u);
+  EXPECT_EQ(capture.rate, 22050u);
   EXPECT_EQ(capture.samples, Widened(monoRef.samples));
-
-  // A 44100 Hz stereo stream followed by the 22050 Hz mono one: the piece
-  // ends where the format changes.
-  WriteBytes(dir_ / "joined.mp3", Bytes(mp3_) + monoBytes);
-  CaptureSink joined;
-  ASSERT_EQ(RenderMp3Source(dir_ / "joined.mp3", PieceKind::Music, 0, NoGain(), joined), RenderResult::Rendered);
-  EXPECT_EQ(joined.rate(), 44100u);
-  EXPECT_LE(joined.samples.size(), reference_.samples.size());
-  EXPECT_GE(joined.samples.size(), reference_.samples.size() - 2 * 1152 * 2);
 }
 
 // ---- frame headers ---------------------------------------------------------

@@ -94,9 +94,9 @@ TEST(RobustAudioTest, EverySampleRateFrom1To384kHzAndEveryCodecLibsndfileReadsIs
       {"7999.wav", 7999, SF_FORMAT_PCM_16},    {"8k.wav", 8000, SF_FORMAT_PCM_16},
       {"192k.wav", 192000, SF_FORMAT_PCM_16},  {"200k.wav", 200000, SF_FORMAT_FLOAT},
       {"384k.wav", 384000, SF_FORMAT_PCM_24},  {"gsm.wav", 8000, SF_FORMAT_GSM610},
-      {"ima.wav", 22050, SF_FORMAT_IMA_ADPCM}, {"ulaw.wav", 11025, SF_FORMAT_ULAW},
+      {"IMA.WAV", 22050, SF_FORMAT_IMA_ADPCM}, {"ulaw.wav", 11025, SF_FORMAT_ULAW},
   };
-  for (const Case& c : cases) {
+  for (const Case& c : cases) {  // (an ending in capitals is a WAV file too)
     // One second of 300 Hz.
     std::vector<double> tone(size_t(c.rate));
     for (size_t i = 0; i < tone.size(); ++i) tone[i] = 0.37 * std::sin(2 * M_PI * 300 * double(i) / c.rate);
@@ -144,6 +144,7 @@ TEST(RobustAudioTest, DcAndInfrasoundAreNotRaisedByAMeasuredGain) {
       {"5 Hz at -26 dBFS", wave(0, 5, 0.05), &automatic, 1640, 0},
       {"5 Hz at -26 dBFS, loudness", wave(0, 5, 0.05), &loudness, 1640, 0},
       {"DC at -40 dBFS, loudness", wave(0.01, 0, 0), &loudness, 50, 0},
+      {"1 kHz at -40 dBFS, loudness: raised to -16 LUFS", wave(0, 1000, 0.01), &loudness, 6500, 4000},
       // What is heard is raised to full scale; the offset under it is gone.
       {"1 kHz at -12 dBFS over DC at -12 dBFS", wave(0.25, 1000, 0.25), &automatic, 32767, 30000},
   };
