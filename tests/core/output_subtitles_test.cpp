@@ -78,14 +78,8 @@ TEST_F(SubtitlesCliTest, EverySentenceIsTimedAtItsSoundInBothFormats) {
   ASSERT_TRUE(std::regex_search(timeline.out, total, std::regex(R"(\{"total":([0-9.]+),"frames":(\d+))")));
   EXPECT_EQ(std::stoul(total[2]), walk.frames) << timeline.out;
   EXPECT_NEAR(std::stod(total[1]), walk.frames * 1152 / 44100.0, 0.001);
-  EXPECT_NE(timeline.out.find("Is it far?\",\"voice\":4,\"pass\":2"), std::string::npos)
-      << timeline.out;
-  EXPECT_NE(timeline.out.find("\"kind\":\"tone\",\"file\":"), std::string::npos);
-  size_t starts = 0, lineCount = 0;
-  for (size_t at = 0; (at = timeline.out.find("\"sentences\":[{\"start\":", at)) != std::string::npos; ++at) ++starts;
-  for (const char c : timeline.out) lineCount += c == '\n';
-  EXPECT_EQ(starts, 4u);       // four speech pieces
-  EXPECT_EQ(lineCount, 9u);  // speech, pause, twice speech and pause, tone, speech, and the total
+  // (Its pieces one by one: the programme view's test, against the same command.)
+  EXPECT_NE(timeline.out.find("Is it far?\",\"voice\":4,\"pass\":2"), std::string::npos) << timeline.out;
 }
 
 TEST(Subtitles, TextsStayOnOneLineAndTimesRound) {
@@ -98,8 +92,6 @@ TEST(Subtitles, TextsStayOnOneLineAndTimesRound) {
   EXPECT_EQ(SrtText(t),
             "1\n00:00:59,996 --> 00:01:01,500\na  b [00:01.00] --＞ ＜i＞｛x｝＜/i＞\n\n"
             "2\n01:00:00,500 --> 01:00:02,000\n下一句\n\n");
-  EXPECT_EQ(LrcPathFor("/a/b.c/out.mp3"), fs::path("/a/b.c/out.lrc"));
-  EXPECT_EQ(SrtPathFor("/a/out"), fs::path("/a/out.srt"));
 }
 
 }  // namespace
