@@ -51,11 +51,6 @@ TEST(OutputMarkerWalk, RepeatsAlternationAndNoReadSpans) {
        {Speech(u"a", 0), Mark(kSegRepeatBegin, 3), Speech(u"b", 1), Mark(500), Mark(kSegRepeatEnd, 3), Speech(u"c", 0)},
        {"a/0", "b/1", "p500", "b/1", "p500", "b/1", "p500", "c/0"},
        {{4, 1}, {1, 3}, {2, 1}}},
-      {"twice", {rb2, Speech(u"x", 2), re2}, {"x/2", "x/2"}, {{2, 1}}},
-      {"alternating: male, female, male",
-       {Mark(kSegAltRepeatBegin, 3), Speech(u"s", 0), Mark(kSegAltRepeatEnd, 3)},
-       {"s/0", "s/1", "s/0"},
-       {{2, 1}}},
       // Set-1 voices trade within their set; a music clip keeps its play time on
       // every pass; the span is left in its swapped voices.
       {"alternating, mixed",
@@ -73,7 +68,6 @@ TEST(OutputMarkerWalk, RepeatsAlternationAndNoReadSpans) {
         Mark(kSegAltRepeatEnd, 4), Speech(u"b", 0)},
        {"a/0", "b/0"},
        {}},
-      {"nothing", {}, {}, {}},
       {"markers only", {rb2, re2, nb, ne}, {}, {}},
       // The repeat goes back to the record after its begin, a no-read begin: the
       // span stays silent on every pass.
