@@ -31,51 +31,33 @@ TEST(ReadingTest, EnglishKinds) {
   ExpectReadings({
       // times
       {"The train leaves at 7:30.", "The train leaves at seven thirty."},
-      {"Come at 7:00, not 7:05.", "Come at seven o'clock, not seven oh five."},
       {"It closes at 5:00 p.m. today.", "It closes at five p.m. today."},
       {"Let's meet at 10.30 tomorrow.", "Let's meet at ten thirty tomorrow."},
-      {"Open 9:30-11:00.", "Open nine thirty to eleven o'clock."},
-      {"School starts at 8 a.m. sharp.", "School starts at eight a.m. sharp."},
       {"From 10am-12pm, at 3pm.", "From ten a.m. to twelve p.m., at three p.m."},
-      {"It was 14:45.", "It was fourteen forty five."},
       // money
-      {"It costs $2.50.", "It costs two dollars fifty cents."},
-      {"Only $0.75 or $1,200!", "Only seventy five cents or one thousand two hundred dollars!"},
       {"£3, ¥20 and €5.", "three pounds, twenty yuan and five euros."},
-      {"The coat is £45.99.", "The coat is forty five pounds ninety nine."},
       {"They paid $1 and 50p.", "They paid one dollar and fifty pence."},
       {"A ruler is 1.50, a bottle 1.25 litres.", "A ruler is one fifty, a bottle one point two five litres."},
       {"It made $5 million.", "It made five million dollars."},
       // phone numbers and codes
-      {"My number is 8765 4321.", "My number is eight seven six five, four three two one."},
-      {"Call 120 now.", "Call one two zero now."},
-      {"Ring 555-0123 or 010-6253 7148.", "Ring five five five, zero one two three or zero one zero, six two five three, seven one four eight."},
       {"Dial 120 or 110, not 110 people.", "Dial one two zero or one one zero, not one hundred and ten people."},
-      {"Dial 13912345678.", "Dial one three nine one two three four five six seven eight."},
       {"Go to Room 302 at No.1 Middle School.", "Go to Room three oh two at number one Middle School."},
       {"She lives at 221B Baker Street.", "She lives at two hundred and twenty one B Baker Street."},
       {"Tel: 6543-2109.", "telephone: six five four three, two one zero nine."},
       {"Flight CA1234 on A4 paper.", "Flight C A one two three four on A four paper."},
       // years and dates
-      {"He was born in 1998.", "He was born in nineteen ninety eight."},
-      {"In 2024 and in 2005.", "In twenty twenty four and in two thousand and five."},
       {"The exam is on 3 May.", "The exam is on the third of May."},
       {"It happened on May 3rd, 1998.", "It happened on May the third, nineteen ninety eight."},
       {"From 1990-2000 in the 1990s.", "From nineteen ninety to two thousand in the nineteen nineties."},
       {"See you on Jan. 5, or 3rd May.", "See you on January the fifth, or the third of May."},
-      {"Meet on 1st Oct. Then go.", "Meet on the first of October. Then go."},
       {"It ends in Dec.", "It ends in December."},
-      {"There are 1500 students.", "There are one thousand five hundred students."},
       // titles and abbreviations
       {"Dr. Smith lives on Baker St. near St. Paul's.",
        "Doctor Smith lives on Baker Street near Saint Paul's."},
       {"He lives at No. 5 Park Rd. with Ms. White.", "He lives at number five Park Road with Miz White."},
-      {"Mr. and Mrs. Brown watch TV in the UK. OK.", "Mister and Missus Brown watch TV in the UK. OK."},
       {"Bring food, e.g. bread, i.e. something, etc.", "Bring food, for example bread, that is something, et cetera."},
       {"It is on Fri., Jan. 21st.", "It is on Friday, January the twenty first."},
-      {"No, I don't.", "No, I don't."},
       // units fractions ranges scores
-      {"It is 5 km away, 1 km more.", "It is five kilometers away, one kilometer more."},
       {"Run 100 m at 25°C.", "Run one hundred meters at twenty five degrees Celsius."},
       {"It is -5°C and 60 km/h.", "It is minus five degrees Celsius and sixty kilometers per hour."},
       {"About 60% passed; 3.5 kg.", "About sixty percent passed; three point five kilograms."},
@@ -87,7 +69,6 @@ TEST(ReadingTest, EnglishKinds) {
 
 TEST(ReadingTest, MandarinKinds) {
   ExpectReadings({
-      {"会议8:30开始，9:00结束。", "会议八点三十分开始，九点结束。"},
       {"时间是9:30-11:00。", "时间是九点三十分至十一点。"},
       {"下午2:00见。", "下午两点见。"},
       {"他2024年毕业。", "他二零二四年毕业。"},
@@ -95,21 +76,18 @@ TEST(ReadingTest, MandarinKinds) {
       {"手机13912345678。", "手机幺三九幺二三四五六七八。"},
       {"门票¥20，书$15。", "门票二十元，书十五美元。"},
       {"有25%的学生，1/2的人。", "有百分之二十五的学生，二分之一的人。"},
-      {"请做1~5题和11-15题。", "请做一至五题和十一至十五题。"},
       {"比分是2:1。", "比分是二比一。"},
       {"Mr. Li来了。", "Mister Li来了。"},
       {"第5段，第7至9题，6月7日，1.5小时，0.5米。", "第五段，第七至九题，六月七日，一点五小时，零点五米。"},
-      {"我有2个苹果，花了200元，走了2000米，2人一组。", "我有两个苹果，花了两百元，走了两千米，两人一组。"},
       {"气温-5℃，速度60km/h。", "气温零下五摄氏度，速度每小时六十公里。"},
       {"房间是302室，共1005人，读2遍。", "房间是三零二室，共一千零五人，读两遍。"},
       {"电话8765 4321，航班CA1831，长120cm，售价1,200元。", "电话八七六五，四三二幺，航班CA幺八三幺，长一百二十厘米，售价一千两百元。"},
-      {"以3-0结束，第3-5题。", "以三比零结束，第三至五题。"},
   });
 }
 
 TEST(ReadingTest, TextWithoutPatternsIsHandedOnUnchanged) {
   for (const char* text : {"Good morning, everyone.", "What will the man do on Saturday?", "TV, UK, OK.",
-                           "第一节 听下面一段对话。", "I'm 'fine'; \"really\"!"}) {
+                           "第一节 听下面一段对话。", "I'm 'fine'; \"really\"!", "No, I don't."}) {
     EXPECT_EQ(Read(text), text);
   }
 }

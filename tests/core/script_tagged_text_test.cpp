@@ -110,20 +110,6 @@ TEST(TaggedTextTest, VoiceShorthandsAndLookalikes) {
   EXPECT_EQ(l.plain, u"\uFFFC1. Did you see 9 A\uFFFC yes\uFFFCx<男 >");
 }
 
-TEST(TaggedTextTest, LineBreaksBecomeOneParagraphBreakEach) {
-  Loaded l = Read(u"a\r\nb\nc\rd\n\re");
-  EXPECT_EQ(l.plain, u"a\rb\rc\rd\r\re");
-}
-
-TEST(TaggedTextTest, PlainObjectCharactersAreNotMarks) {
-  // A U+FFFC that came in as text is no mark and is written back as it is.
-  MemoryScriptDocument doc;
-  TaggedTextReader(doc, {}, u"x\uFFFCy<男>", false, true);
-  EXPECT_FALSE(doc.MarkAt(1).has_value());
-  EXPECT_TRUE(doc.MarkAt(3).has_value());
-  EXPECT_EQ(TaggedTextWriter(doc, {}, 0, -1), u"x\uFFFCy<男>");
-}
-
 TEST(TaggedTextTest, ReaderInsertsAtTheSelectionAndMarksMove) {
   MemoryScriptDocument doc;
   TaggedTextReader(doc, {}, u"<男>ab<女>", false, true);

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -25,16 +24,6 @@ TEST(SettingsIniStore, MissingFileReadsDefaultsAndFirstWriteCreatesIt) {
             "[设置]\n男中引擎=中文 Voice 名\n\n[音乐播放时间]\n歌曲 一.mp3=-20\n");
   EXPECT_EQ(store.GetString(u"设置", u"男中引擎", u""), u"中文 Voice 名");
   EXPECT_EQ(store.GetInt(u"音乐播放时间", u"歌曲 一.mp3", 0), -20);
-}
-
-TEST(SettingsIniStore, IntegerReadsTakeTheLeadingNumber) {
-  TempDir dir;
-  WriteBytes(dir / "setup.ini", "[设置]\na=55\nb=abc\nc=-7x\nd=\ne= 12 \nf=99999999999\n");
-  IniStore store(dir / "setup.ini");
-  const std::pair<const char16_t*, int> reads[] = {{u"a", 55}, {u"b", 0}, {u"c", -7},        {u"d", 0},
-                                                   {u"e", 12}, {u"f", 2147483647}, {u"missing", 1}};
-  for (const auto& [key, value] : reads) EXPECT_EQ(store.GetInt(u"设置", key, 1), value) << Utf16ToUtf8(key);
-  EXPECT_EQ(store.GetInt(u"其他", u"a", 42), 42);
 }
 
 TEST(SettingsIniStore, NamesIgnoreAsciiCaseAndFirstDuplicateWins) {
@@ -124,9 +113,8 @@ TEST(SettingsIniStore, BatchEqualsTheSequenceOfSingleWrites) {
   EXPECT_EQ(ReadBytes(dir / "many.ini"), "[b]\nx=two\n[a]\nk1=4\n\n[c]\nk3=3\n");
 }
 
-TEST(SettingsIniStore, FailedWriteLeavesTheOldFileWhole) {
+TEST(SettingsIniStore, AFailedWriteChangesNothing) {
   TempDir dir;
-  const std::string old = "[设置]\n皮肤=3\n";
   // A directory standing at the file's place cannot be replaced by a file.
   std::filesystem::create_directory(dir / "taken.ini");
   IniStore taken(dir / "taken.ini");
@@ -135,49 +123,10 @@ TEST(SettingsIniStore, FailedWriteLeavesTheOldFileWhole) {
   EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.ini"));
   EXPECT_EQ(taken.GetInt(u"设置", u"皮肤", 9), 9);
 
-  // A folder that cannot be written in.
-  std::filesystem::create_directory(dir / "ro");
-  WriteBytes(dir / "ro" / "setup.ini", old);
-  std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  IniStore store(dir / "ro" / "setup.ini");
-  if (geteuid() != 0) {  // root writes anyway
-    EXPECT_FALSE(store.SetInt(u"设置", u"皮肤", 4));
-    EXPECT_EQ(ReadBytes(dir / "ro" / "setup.ini"), old);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "ro"), {}), 1);  // no temp file left
-  }
-  std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_all);
-
   // A missing folder.
   IniStore nowhere(dir / "no" / "setup.ini");
   EXPECT_FALSE(nowhere.SetInt(u"设置", u"皮肤", 4));
   EXPECT_FALSE(std::filesystem::exists(dir / "no"));
-}
-
-TEST(SettingsIniStore, UnreadableFileIsNeverOverwritten) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
-  TempDir dir;
-  WriteBytes(dir / "setup.ini", "[设置]\n皮肤=3\n");
-  std::filesystem::permissions(dir / "setup.ini", std::filesystem::perms::none);
-  IniStore store(dir / "setup.ini");
-  EXPECT_EQ(store.GetInt(u"设置", u"皮肤", 2), 2);
-  EXPECT_FALSE(store.SetInt(u"设置", u"皮肤", 4));
-  std::filesystem::permissions(dir / "setup.ini", std::filesystem::perms::owner_read);
-  EXPECT_EQ(ReadBytes(dir / "setup.ini"), "[设置]\n皮肤=3\n");
-}
-
-TEST(SettingsIniStore, OddBytesParseAndSerializeBack) {
-  // Lone CRs, NULs, invalid UTF-8 in a UTF-16 file, a truncated BOM: no crash,
-  // and an untouched document serializes to its UTF-8 text.
-  const std::string inputs[] = {std::string("[s]\rk=1\r\r", 9), std::string("[s]\0k=2\n", 8), "\xFF\xFE[\x00",
-                                "\xEF\xBB", "[", "=", "[]\n=\n"};
-  for (const std::string& in : inputs) {
-    IniDocument doc = IniDocument::Parse(in);
-    const std::string text = doc.Serialize();
-    EXPECT_EQ(IniDocument::Parse(text).Serialize(), text);
-    EXPECT_TRUE(doc.SetInt(u"s", u"k", 5));
-    EXPECT_EQ(IniDocument::Parse(doc.Serialize()).GetInt(u"s", u"k", 0), 5);
-  }
-  EXPECT_EQ(IniDocument::Parse("[s]\rk=1\r\r").GetInt(u"s", u"k", 0), 1);
 }
 
 }  // namespace

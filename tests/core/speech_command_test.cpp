@@ -119,16 +119,5 @@ TEST(SpeechCommandTest, BrokenDescriptionsAreNamedAndTheOthersListed) {
   EXPECT_TRUE(CommandSpeechEngine(dir / "missing").ListVoices().empty());
 }
 
-TEST(SpeechCommandTest, TheCliListsCommandVoicesOfItsDataDirectory) {
-  TempDir scratch;
-  const testing::CliRun run =
-      testing::RunCli("voices --data-dir '" + testing::CommandVoiceDataDirectory().string() + "'", scratch.path());
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.out.find("{\"name\":\"eSpeak命令\",\"gender\":\"Male\",\"language\":\"409\",\"display\":\"eSpeak NG by "
-                         "command\",\"engine\":\"命令\",\"tag\":\"en-US\",\"rate\":22050}"),
-            std::string::npos)
-      << run.out;
-}
-
 }  // namespace
 }  // namespace aurisona

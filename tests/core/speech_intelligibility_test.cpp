@@ -6,7 +6,7 @@
 
 #include <cctype>
 #include <cstdio>
-#include <sstream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -59,6 +59,27 @@ const Sentence kSentences[] = {
      "you will now hear a short talk about the history of the city"},
 };
 
+// What the recogniser hears of the sentences (as written, or as a teacher reads them) spoken one
+// after another with a pause, as 16 kHz mono (the model's rate), and its word error rate.
+std::pair<double, std::string> Heard(SpeechEngine& engine, const std::u16string& voice,
+                                     std::span<const Sentence> sentences, bool as_written = true) {
+  std::vector<int16_t> pcm;
+  std::string reference;
+  for (const Sentence& s : sentences) {
+    SpeechAudio audio;
+    EXPECT_EQ(engine.SynthesizeAll(as_written ? s.text : Utf8ToUtf16(s.spoken), voice, 0, 100, &audio),
+              SynthesisStatus::kOk);
+    const std::vector<int16_t> at16k = ResampleBandLimited(audio.samples, audio.sample_rate, 16000);
+    pcm.insert(pcm.end(), at16k.begin(), at16k.end());
+    pcm.insert(pcm.end(), 16000 * 3 / 4, 0);
+    reference += s.spoken + " ";
+  }
+  TempDir dir;
+  WriteBytes(dir / "speech.wav", EncodeWavMono16(pcm, 16000));
+  const std::string heard = Transcribe(dir / "speech.wav");
+  return {WordErrorRate(Words(reference), Words(heard)), heard};
+}
+
 TEST(SpeechIntelligibilityTest, DefaultEnglishVoicesAreUnderstood) {
   ASSERT_TRUE(testing::HaveRecogniser())
       << "pocketsphinx is not installed (scripts/setup.sh)";
@@ -66,26 +87,10 @@ TEST(SpeechIntelligibilityTest, DefaultEnglishVoicesAreUnderstood) {
   const VoiceSlotLists lists = DistributeVoices(engine->ListVoices());
   ASSERT_FALSE(lists[2].empty());
   ASSERT_FALSE(lists[3].empty());
-  std::string reference;
-  for (const Sentence& s : kSentences) reference += s.spoken + " ";
-
-  TempDir dir;
   // The default male and female voices, then Flite's slt, which the female voice replaced.
   std::vector<double> rates;
   for (const std::u16string& voice : {lists[2].front(), lists[3].front(), std::u16string(u"美语女声(Flite)")}) {
-    // The sentences one after another with a pause, as 16 kHz mono (the model's rate).
-    std::vector<int16_t> pcm;
-    for (const Sentence& s : kSentences) {
-      SpeechAudio audio;
-      ASSERT_EQ(engine->SynthesizeAll(s.text, voice, 0, 100, &audio), SynthesisStatus::kOk);
-      const std::vector<int16_t> at16k = ResampleBandLimited(audio.samples, audio.sample_rate, 16000);
-      pcm.insert(pcm.end(), at16k.begin(), at16k.end());
-      pcm.insert(pcm.end(), 16000 * 3 / 4, 0);
-    }
-    const auto wav = dir / "speech.wav";
-    WriteBytes(wav, EncodeWavMono16(pcm, 16000));
-    const std::string heard = Transcribe(wav);
-    const double wer = WordErrorRate(Words(reference), Words(heard));
+    const auto [wer, heard] = Heard(*engine, voice, kSentences);
     RecordProperty(Utf16ToUtf8(voice), std::to_string(wer));
     std::printf("%s: WER %.1f %%\n  heard: %s\n", Utf16ToUtf8(voice).c_str(), 100 * wer, heard.c_str());
     EXPECT_LE(wer, 0.25) << Utf16ToUtf8(voice) << " heard as: " << heard;
@@ -97,12 +102,6 @@ TEST(SpeechIntelligibilityTest, DefaultEnglishVoicesAreUnderstood) {
   EXPECT_LT(rates[1], rates[2]);
 #endif
 }
-
-}  // namespace
-}  // namespace aurisona
-
-namespace aurisona {
-namespace {
 
 // Sentences full of numbers, read through the reading step as written, are heard as a
 // teacher reads them: nearly as well as the same voice reading the teacher's words.
@@ -118,25 +117,8 @@ TEST(SpeechIntelligibilityTest, NumbersAreHeardAsATeacherReadsThem) {
   ReadingSpeechEngine reading(CreateSpeechEngine());
   const auto plain = CreateSpeechEngine();
   const std::u16string voice = DistributeVoices(plain->ListVoices())[2].front();
-  std::string teacher;
-  for (const Sentence& s : sentences) teacher += s.spoken + " ";
-  TempDir dir;
-  auto heard = [&](SpeechEngine& engine, bool as_written) {
-    std::vector<int16_t> pcm;
-    for (const Sentence& s : sentences) {
-      SpeechAudio audio;
-      EXPECT_EQ(engine.SynthesizeAll(as_written ? s.text : Utf8ToUtf16(s.spoken), voice, 0, 100, &audio),
-                SynthesisStatus::kOk);
-      const std::vector<int16_t> at16k = ResampleMono16(audio.samples, audio.sample_rate, 16000);
-      pcm.insert(pcm.end(), at16k.begin(), at16k.end());
-      pcm.insert(pcm.end(), 16000 * 3 / 4, 0);
-    }
-    WriteBytes(dir / "speech.wav", EncodeWavMono16(pcm, 16000));
-    const std::string text = Transcribe(dir / "speech.wav");
-    return std::make_pair(WordErrorRate(Words(teacher), Words(text)), text);
-  };
-  const auto [written, written_text] = heard(reading, true);
-  const auto [ideal, ideal_text] = heard(*plain, false);
+  const auto [written, written_text] = Heard(reading, voice, sentences);
+  const auto [ideal, ideal_text] = Heard(*plain, voice, sentences, false);
   std::printf("as written: WER %.1f %% (%s)\nteacher's words: WER %.1f %%\n", 100 * written, written_text.c_str(),
               100 * ideal);
   EXPECT_LE(written, ideal + 0.10) << "heard: " << written_text;

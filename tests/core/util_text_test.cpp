@@ -31,12 +31,5 @@ TEST(TextTest, LeadingIntFollowsProfileRules) {
   for (const auto& [text, value] : cases) EXPECT_EQ(LeadingInt(text), value) << Utf16ToUtf8(text);
 }
 
-TEST(TextTest, AsciiCaseFoldingLeavesOtherLettersAlone) {
-  EXPECT_TRUE(EqualsIgnoreAsciiCase(u"Bell.MP3", u"bell.mp3"));
-  EXPECT_FALSE(EqualsIgnoreAsciiCase(u"Ä", u"ä"));
-  EXPECT_TRUE(EndsWithIgnoreAsciiCase(u"x.WAV", u".wav"));
-  EXPECT_FALSE(EndsWithIgnoreAsciiCase(u"wav", u".wav"));
-}
-
 }  // namespace
 }  // namespace aurisona
