@@ -5,31 +5,19 @@
 namespace aurisona {
 namespace {
 
-using testing::TempDir;
-
-class CliDeviceTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (testing::InNoServerChild()) GTEST_SKIP();
-  }
-  testing::CliRun Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), AURISONA_CLI_PATH);
-    return testing::RunChild(args, {}, dir_.path());
-  }
-  TempDir dir_;
-};
+using CliDeviceTest = testing::DeviceTest;
 
 TEST_F(CliDeviceTest, PlayCutsAtThePlayTime) {
-  testing::WriteWav(dir_ / "clip.wav", testing::Pattern(testing::kSinkRate * 2), testing::kSinkRate, 2);
+  const std::string clip = Wav("clip.wav", testing::Pattern(testing::kSinkRate * 2)).string();
   testing::MonitorRecording monitor;
   ASSERT_TRUE(monitor.started());
-  const auto run = Cli({"play", (dir_ / "clip.wav").string(), "--play-time", "1"});
+  const auto run = Cli({"play", clip, "--play-time", "1"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(testing::PatternFault(testing::SoundingFrames(monitor.Finish()), testing::kSinkRate), "");
 
   for (const char* bad : {"--fade=-1", "--play-time=1.5"}) {
-    const auto refused = Cli({"play", (dir_ / "clip.wav").string(), bad});
+    const auto refused = Cli({"play", clip, bad});
     EXPECT_EQ(refused.exitCode, 1) << bad;
     EXPECT_EQ(testing::Lines(refused.err), 1u) << refused.err;
   }

@@ -11,10 +11,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadBytes;
 
-class RecordingInterruptTest : public ::testing::Test {
+class RecordingInterruptTest : public testing::DeviceTest {
  protected:
   void SetUp() override {
-    if (testing::InNoServerChild()) GTEST_SKIP();
     fs::create_directories(Record());
     testing::WriteBytes(Record() / "take.wav", kOld);
   }
@@ -29,7 +28,6 @@ class RecordingInterruptTest : public ::testing::Test {
     return child;
   }
   const std::string kOld = "OLD RECORDING";
-  testing::TempDir dir_;
 };
 
 TEST_F(RecordingInterruptTest, CtrlCKeepsACompleteRecording) {

@@ -34,19 +34,11 @@ std::pair<double, double> QuietEnds(const std::vector<int16_t>& mono, int rate) 
   return {first * 1000.0 / rate, (mono.size() - last) * 1000.0 / rate};
 }
 
-class SequenceGapTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (testing::InNoServerChild()) GTEST_SKIP();
-  }
-  testing::TempDir dir_;
-};
+using SequenceGapTest = testing::DeviceTest;
 
 TEST_F(SequenceGapTest, GapsAtTheMonitorAreTheScriptsGaps) {
-  const auto tone = dir_.path() / "tone.wav";
-  const auto low = dir_.path() / "low.wav";
-  testing::WriteWav(tone, testing::Sine(17640, 2, 523, 44100, 9000), 44100, 2);
-  testing::WriteWav(low, testing::Sine(6615, 1, 523, 22050, 9000), 22050, 1);
+  const auto tone = Wav("tone.wav", testing::Sine(17640, 2, 523, 44100, 9000));
+  const auto low = Wav("low.wav", testing::Sine(6615, 1, 523, 22050, 9000), 22050, 1);
   const std::u16string word = u"Hello";
   const std::u16string voice = u"美音男声";
   EspeakSpeechEngine engine;
@@ -62,14 +54,14 @@ TEST_F(SequenceGapTest, GapsAtTheMonitorAreTheScriptsGaps) {
   ASSERT_TRUE(monitor.started());
   std::this_thread::sleep_for(2200ms);
 
-  std::atomic<int> played{0};
+  testing::Completions played;
   std::atomic<int> spoken{0};
   SoundFilePlayer files;
   SpeechPlayer speech(engine, {nullptr, [&](SpeechEnd) { ++spoken; }});
   const auto play = [&](const std::filesystem::path& path) {
-    const int before = played.load();
-    ASSERT_EQ(files.Play(path, [&](PlaybackEnd) { ++played; }, 0, 0), 0);
-    ASSERT_TRUE(testing::WaitUntil([&] { return played.load() > before; }, 10s));
+    const int seen = played.count;
+    ASSERT_EQ(files.Play(path, played.Callback(), 0, 0), 0);
+    ASSERT_TRUE(played.Wait(seen));
     files.Stop();
   };
   play(tone);                                   // tone, then at once
@@ -88,7 +80,6 @@ TEST_F(SequenceGapTest, GapsAtTheMonitorAreTheScriptsGaps) {
   ASSERT_TRUE(heard.matched) << runs.size() << " runs for tone, word, tone, tone";
   const double scripted[] = {speechLead, speechTail + 1000, 0};
   for (int k = 0; k < 3; ++k) {
-    std::printf("gap %d: heard %.1f ms, scripted %.1f ms\n", k, heard.gaps[size_t(k)], scripted[k]);
     // Nothing starts early or is cut, nothing waits on the server (whose
     // buffering would add up to two seconds), and what follows a sound is
     // heard within 100 ms of its end.

@@ -106,8 +106,8 @@ run_app() {
 }
 # Starts the application as the menu entry does, waits until it has made its
 # data folder (which it does once its resources are registered) and then for
-# $2 (or three seconds), and ends it. $1: the XDG_DATA_DIRS it sees. Fails
-# when the program does not keep running.
+# $2 (or three seconds), and ends it. $1: the XDG_DATA_DIRS it sees. Fails,
+# naming $3, when the program does not keep running.
 start_app() {
   rm -rf "$scratch/home"
   XDG_DATA_DIRS="$1" QT_QPA_PLATFORM=offscreen HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/share" \
@@ -126,23 +126,20 @@ start_app() {
   fi
   wait "$pid" 2>/dev/null || true
   cat "$scratch/app.log" >&2
+  fail "aurisona $3 did not keep running"
   return 1
 }
 user_entry="$scratch/home/share/applications/aurisona.desktop"
 user_mime="$scratch/home/share/mime/packages/aurisona.xml"
 # The unpacked root is an installation the desktop sees: nothing is written
 # into the user's folders.
-if start_app "$root/usr/share:/usr/share"; then
+if start_app "$root/usr/share:/usr/share" "" "from the unpacked root"; then
   [ -d "$scratch/home/share/aurisona/Music" ] || fail "no data folder made"
   [ ! -e "$user_entry" ] && [ ! -e "$user_mime" ] || fail "an installed program registered itself for the user"
-else
-  fail "aurisona from the unpacked root did not keep running"
 fi
 # An installation the desktop does not see registers for the user.
-if start_app "/usr/local/share:/usr/share" "$user_entry"; then
+if start_app "/usr/local/share:/usr/share" "$user_entry" "outside the data folders"; then
   grep -qxF "Exec=$app %f" "$user_entry" || fail "no user registration for an installation outside the data folders"
-else
-  fail "aurisona from the unpacked root did not keep running"
 fi
 # A portable folder: the program, its resource file and a setup.ini in one
 # folder, which is then also the data directory.
@@ -152,33 +149,30 @@ mkdir -p "$portable"
 cp "$root/usr/bin/aurisona" "$root/usr/share/aurisona/aurisona.rcc" "$portable/"
 : >"$portable/setup.ini"
 app="$portable/aurisona"
-if start_app "/usr/local/share:/usr/share" "$portable/Sound/ding.wav"; then
+if start_app "/usr/local/share:/usr/share" "$portable/Sound/ding.wav" "from a portable folder"; then
   [ -d "$portable/Music" ] || fail "the portable folder is not the data directory"
-else
-  fail "aurisona from a portable folder did not keep running"
 fi
 app=$saved_app
-# A broken installation: the resource folder is gone.
+# A broken installation ($1) says so in one message on standard error that
+# names the resource file, and waits in its message box (ended here by the
+# timeout); it creates nothing.
+broken_app() {
+  rm -rf "$scratch/home"
+  local status=0
+  run_app timeout 10 "$app" >"$scratch/broken.log" 2>&1 || status=$?
+  cat "$scratch/broken.log"
+  [ "$status" -eq 124 ] || fail "$1 gave status $status, not the message box"
+  grep -qF "$root/usr/share/aurisona/aurisona.rcc" "$scratch/broken.log" || fail "the message for $1 does not name the file"
+  [ "$(grep -c 'aurisona:' "$scratch/broken.log")" -eq 1 ] || fail "more than one message for $1"
+  [ ! -e "$scratch/home/share/aurisona" ] || fail "$1 still made its data folder"
+}
 mv "$root/usr/share/aurisona" "$root/usr/share/aurisona.away"
-status=0
-# The program says so on standard error and waits in its message box (ended
-# here by the timeout); it creates nothing.
-rm -rf "$scratch/home"
-run_app timeout 10 "$app" >"$scratch/broken.log" 2>&1 || status=$?
-cat "$scratch/broken.log"
-[ "$status" -eq 124 ] || fail "a missing resource folder gave status $status, not the message box"
-grep -qF "$root/usr/share/aurisona/aurisona.rcc" "$scratch/broken.log" || fail "the message does not name the missing file"
-[ "$(grep -c 'aurisona:' "$scratch/broken.log")" -eq 1 ] || fail "more than one message for the missing resources"
-[ ! -e "$scratch/home/share/aurisona" ] || fail "a broken installation still made its data folder"
+broken_app "a missing resource folder"
 mv "$root/usr/share/aurisona.away" "$root/usr/share/aurisona"
-# A damaged resource file is named as such.
 cp "$root/usr/share/aurisona/aurisona.rcc" "$scratch/aurisona.rcc.good"
 printf 'not a resource file' >"$root/usr/share/aurisona/aurisona.rcc"
-status=0
-run_app timeout 10 "$app" >"$scratch/broken.log" 2>&1 || status=$?
-[ "$status" -eq 124 ] || fail "a damaged resource file gave status $status, not the message box"
-grep -qF "已损坏" "$scratch/broken.log" && grep -qF "$root/usr/share/aurisona/aurisona.rcc" "$scratch/broken.log" ||
-  fail "the message does not name the damaged file: $(cat "$scratch/broken.log")"
+broken_app "a damaged resource file"
+grep -qF "已损坏" "$scratch/broken.log" || fail "the message does not call the resource file damaged"
 cp "$scratch/aurisona.rcc.good" "$root/usr/share/aurisona/aurisona.rcc"
 
 step "desktop entry, MIME package, metainfo"

@@ -1,6 +1,7 @@
 #include "support/files.h"
 
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -45,12 +46,13 @@ std::vector<std::string> Names(const std::filesystem::path& folder) {
 
 size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
-std::string Shell(const std::string& command) {
+std::string Shell(const std::string& command, int* exitCode) {
   std::string out;
   if (std::FILE* pipe = popen(command.c_str(), "r")) {
     char buffer[4096];
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    pclose(pipe);
+    const int status = pclose(pipe);
+    if (exitCode != nullptr) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   return out;
 }

@@ -31,8 +31,9 @@ std::string ReadBytes(const std::filesystem::path& path);
 std::vector<std::string> Names(const std::filesystem::path& folder);
 // The line breaks in a text.
 size_t Lines(const std::string& text);
-// What a shell command line writes to its standard output.
-std::string Shell(const std::string& command);
+// What a shell command line writes to its standard output; its exit code in
+// `exitCode` (-1 when it did not exit) if given.
+std::string Shell(const std::string& command, int* exitCode = nullptr);
 // The little-endian number of `size` bytes at `at`.
 uint32_t LittleEndian(const std::string& bytes, size_t at, int size = 4);
 

@@ -5,9 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <thread>
 
 #include "support/files.h"
@@ -18,14 +15,8 @@ namespace aurisona::testing {
 
 CliRun RunCli(const std::string& args, const std::filesystem::path& scratch) {
   const std::string errPath = (scratch / "cli-stderr.txt").string();
-  const std::string command = std::string(AURISONA_CLI_PATH) + " " + args + " 2>" + errPath;
   CliRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = Shell(std::string(AURISONA_CLI_PATH) + " " + args + " 2>" + errPath, &run.exitCode);
   run.err = ReadBytes(errPath);
   return run;
 }
@@ -49,7 +40,7 @@ pid_t StartChild(const std::vector<std::string>& argv, const ChildOptions& optio
   const pid_t pid = fork();
   if (pid != 0) return pid;
   const int in = open("/dev/null", O_RDONLY);
-  const int out = open(options.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int out = options.outFd >= 0 ? options.outFd : open(options.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int err = open(options.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
   if (options.fileSizeLimit != RLIM_INFINITY && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);

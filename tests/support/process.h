@@ -26,10 +26,12 @@ struct CliRun {
 CliRun RunCli(const std::string& args, const std::filesystem::path& scratch);
 
 // How a child starts: `env` ("NAME=value") added to this process's
-// environment, standard error to `err` (else the output files of RunChild),
-// and no file larger than `fileSizeLimit` bytes.
+// environment, standard output to `out` (or the descriptor `outFd`), standard
+// error to `err` (else the output files of RunChild), and no file larger than
+// `fileSizeLimit` bytes.
 struct ChildOptions {
   std::vector<std::string> env;
+  int outFd = -1;
   std::filesystem::path out = "/dev/null";
   std::filesystem::path err = "/dev/null";
   rlim_t fileSizeLimit = RLIM_INFINITY;

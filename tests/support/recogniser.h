@@ -5,11 +5,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/files.h"
 
 namespace aurisona::testing {
 
@@ -46,15 +47,7 @@ inline bool HaveRecogniser() { return std::system("command -v pocketsphinx_conti
 
 // What pocketsphinx hears in a 16 kHz mono WAV file.
 inline std::string Transcribe(const std::filesystem::path& wav) {
-  const std::string command =
-      "pocketsphinx_continuous -infile '" + wav.string() + "' -logfn /dev/null 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return {};
-  std::string out;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  pclose(pipe);
-  return out;
+  return Shell("pocketsphinx_continuous -infile '" + wav.string() + "' -logfn /dev/null 2>/dev/null");
 }
 
 }  // namespace aurisona::testing

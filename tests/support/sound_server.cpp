@@ -40,19 +40,11 @@ MonitorRecording::MonitorRecording(int latencyMs) {
   std::vector<std::string> argv = {"parec", "--raw", "--format=s16le", "--rate=44100", "--channels=2",
                                    "--device=aurisona_null.monitor"};
   if (latencyMs > 0) argv.push_back("--latency-msec=" + std::to_string(latencyMs));
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return;
-  pid_ = fork();
-  if (pid_ == 0) {
-    dup2(fds[1], STDOUT_FILENO);
-    close(fds[0]);
-    close(fds[1]);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
+  ChildOptions options;
+  options.outFd = fds[1];
+  pid_ = StartChild(argv, options);
   close(fds[1]);
   fd_ = fds[0];
   reader_ = std::thread([this] {

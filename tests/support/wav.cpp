@@ -16,16 +16,6 @@ std::string Le(uint32_t v, int bytes) {
   return out;
 }
 
-int PatternIndex(int16_t left, int16_t right) {
-  const int a = left - 1000;
-  const int b = -2000 - right;
-  if (a < 0 || a >= 500 || b < 0 || b >= 300) return -1;
-  for (int k = 0; k < 3; ++k) {
-    if ((a + 500 * k) % 300 == b) return a + 500 * k;
-  }
-  return -1;
-}
-
 }  // namespace
 
 std::string RawWav(const std::string& data, uint32_t rate, uint16_t channels, uint32_t declaredData, uint16_t format,
@@ -109,9 +99,12 @@ std::string PatternFault(const std::vector<std::pair<int16_t, int16_t>>& frames,
   if (frames.size() != count) {
     return std::to_string(frames.size()) + " frames sounded, expected " + std::to_string(count);
   }
+  // The pattern repeats after 1500 frames; a frame out of place is named by its place in it.
+  const auto pattern = SoundingFrames(Pattern(1500));
   for (size_t i = 0; i < frames.size(); ++i) {
-    const int index = PatternIndex(frames[i].first, frames[i].second);
-    if (index != int(i % 1500)) return "frame " + std::to_string(i) + " is pattern frame " + std::to_string(index);
+    if (frames[i] == pattern[i % 1500]) continue;
+    const auto at = std::find(pattern.begin(), pattern.end(), frames[i]) - pattern.begin();
+    return "frame " + std::to_string(i) + " is pattern frame " + (at < 1500 ? std::to_string(at) : "none");
   }
   return {};
 }
