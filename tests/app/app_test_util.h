@@ -64,16 +64,6 @@ inline std::vector<int16_t> Tone(double hz, double seconds, double amplitude, in
   return testing::Sine(size_t(rate * seconds), channels, hz, rate, amplitude);
 }
 
-// Points HOME, XDG_DATA_HOME and XDG_CACHE_HOME into the temporary folder, so nothing of the
-// user's setup is touched, and prepares a data directory there.
-inline DataDirectory PrepareTestHome(const QTemporaryDir& temp) {
-  qputenv("HOME", QFile::encodeName(temp.path()));
-  qputenv("XDG_DATA_HOME", QFile::encodeName(temp.filePath(QStringLiteral("share"))));
-  qputenv("XDG_CACHE_HOME", QFile::encodeName(temp.filePath(QStringLiteral("cache"))));
-  return shell::PrepareDataDirectory(
-      DataDirectory(QFile::encodeName(temp.filePath(QStringLiteral("data"))).toStdString()));
-}
-
 // A data directory with empty Music, Record and Sound folders.
 struct DataDir {
   QTemporaryDir temp;
@@ -223,10 +213,15 @@ class WindowSuite : public QObject {
   std::unique_ptr<MainWindow> window_;
   PanelController* panel_ = nullptr;
 
+  // Points HOME, XDG_DATA_HOME and XDG_CACHE_HOME into a temporary folder, so
+  // nothing of the user's setup is touched, and prepares a data directory there.
   void StartHome() {
     temp_ = std::make_unique<QTemporaryDir>();
     QVERIFY(temp_->isValid());
-    data_ = PrepareTestHome(*temp_);
+    qputenv("HOME", QFile::encodeName(temp_->path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(Path(QStringLiteral("share"))));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(Path(QStringLiteral("cache"))));
+    data_ = shell::PrepareDataDirectory(DataDirectory(QFile::encodeName(Path(QStringLiteral("data"))).toStdString()));
   }
   void StopWindow() {
     window_.reset();

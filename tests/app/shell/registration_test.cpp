@@ -1,6 +1,4 @@
 // The desktop registration of the document type, and the command-line document.
-#include <QDir>
-
 #include "app_test_util.h"
 #include "app/shell/registration.h"
 #include "app/shell/resources.h"
@@ -46,10 +44,8 @@ class RegistrationTest : public QObject {
     const RegistrationFiles files = RegistrationFilesIn(home);
     const QByteArray entry = ReadFile(files.desktopEntry);
     QVERIFY(entry.contains("Exec=/opt/aurisona/bin/aurisona %f\n"));
-    QVERIFY(entry.contains("MimeType=application/x-aurisona-lsn;\n"));
     const QByteArray mime = ReadFile(files.mimePackage);
-    QVERIFY(mime.contains("<glob pattern=\"*.lsn\"/>"));
-    QVERIFY(mime.contains("type=\"application/x-aurisona-lsn\""));
+    QVERIFY(mime.contains("*.lsn"));
     QVERIFY(ReadFile(files.icon).startsWith("\x89PNG"));
 
     // Current files are left alone and no tool runs.
@@ -76,69 +72,56 @@ class RegistrationTest : public QObject {
   // build folder (or an installation the desktop does not see) it registers.
   void registrationAtStartDependsOnTheInstallation() {
     QTemporaryDir temp;
-    const QString prefix = temp.filePath(QStringLiteral("prefix"));
-    const QString share = prefix + QStringLiteral("/share");
+    const QString prefix = temp.filePath(QStringLiteral("prefix")), share = prefix + QStringLiteral("/share");
     QVERIFY(QDir().mkpath(prefix + QStringLiteral("/bin")));
     WriteBytes(share + QStringLiteral("/aurisona/aurisona.rcc"), "rcc");
-    const ResourceLocation installed = LocateResources(prefix + QStringLiteral("/bin"), QString());
-    QCOMPARE(installed.origin, ResourceOrigin::kInstalled);
-    const QString exe = prefix + QStringLiteral("/bin/aurisona");
-    const QString home = temp.filePath(QStringLiteral("home"));
-    const RegistrationFiles user = RegistrationFilesIn(home);
-    ToolCalls tools;
-
-    // The prefix is not among the desktop's data folders: the user registration is made.
     WriteBytes(RegistrationFilesIn(share).desktopEntry, "[Desktop Entry]\n");
     WriteBytes(RegistrationFilesIn(share).mimePackage, ExpectedMimePackage());
-    QCOMPARE(RegisterAtStart(installed, home, exe, QString(), tools.Runner()), StartRegistration::kUser);
-    QVERIFY(QFile::exists(user.desktopEntry) && QFile::exists(user.mimePackage) && QFile::exists(user.icon));
+    const ResourceLocation installed = LocateResources(prefix + QStringLiteral("/bin"), QString());
+    QCOMPARE(installed.origin, ResourceOrigin::kInstalled);
+    const ResourceLocation build{ResourceOrigin::kBuildTree, temp.filePath(QStringLiteral("b/aurisona.rcc")), {}};
+    const QString exe = prefix + QStringLiteral("/bin/aurisona"), home = temp.filePath(QStringLiteral("home"));
+    const QString seen = QStringLiteral("/usr/share:relative/share:") + share + QStringLiteral("/");
+    const RegistrationFiles user = RegistrationFilesIn(home);
+    const QString refreshed =
+        QStringLiteral("update-mime-database %1/mime update-desktop-database %1/applications").arg(home);
+    const struct {
+      const char* name;
+      const ResourceLocation& resources;
+      QString dataHome, dataDirs;
+      StartRegistration expected;
+      bool userFiles;  // the desktop entry is there afterwards
+      QString calls;
+    } rows[] = {
+        // The default data folders (/usr/local/share:/usr/share) do not hold the prefix.
+        {"installation not seen", installed, home, QString(), StartRegistration::kUser, true, refreshed},
+        // The user's copies made by the program would shadow the installed entry.
+        {"installation seen", installed, home, seen, StartRegistration::kSystem, false, refreshed},
+        {"again, nothing to remove", installed, home, seen, StartRegistration::kSystem, false, {}},
+        {"build folder", build, home, seen, StartRegistration::kUser, true, refreshed},
+        // Installed into the user's data folder itself: its files are left as installed.
+        {"installed into the data folder", installed, share, QString(), StartRegistration::kSystem, true, {}},
+    };
+    for (const auto& [name, resources, dataHome, dataDirs, expected, userFiles, calls] : rows) {
+      ToolCalls tools;
+      QVERIFY2(RegisterAtStart(resources, dataHome, exe, dataDirs, tools.Runner()) == expected, name);
+      QVERIFY2(QFile::exists(RegistrationFilesIn(dataHome).desktopEntry) == userFiles, name);
+      QVERIFY2(QFile::exists(user.mimePackage) == QFile::exists(user.icon), name);
+      QCOMPARE(tools.calls.join(u' '), calls);
+    }
+    QCOMPARE(ReadFile(RegistrationFilesIn(share).desktopEntry), QByteArray("[Desktop Entry]\n"));
+    QVERIFY(ReadFile(user.desktopEntry).contains("Exec=" + exe.toUtf8() + " %f\n"));
 
-    // Once it is, the user's copies made by the program go (they would shadow
-    // the installed entry), and the caches are refreshed.
-    tools.calls.clear();
-    const QString dirs = QStringLiteral("/usr/share:") + share + QStringLiteral("/");
-    QCOMPARE(RegisterAtStart(installed, home, exe, dirs, tools.Runner()), StartRegistration::kSystem);
-    QVERIFY(!QFile::exists(user.desktopEntry) && !QFile::exists(user.mimePackage) && !QFile::exists(user.icon));
-    QCOMPARE(tools.calls, (QStringList{QStringLiteral("update-mime-database ") + home + QStringLiteral("/mime"),
-                                       QStringLiteral("update-desktop-database ") + home +
-                                           QStringLiteral("/applications")}));
-    // Nothing of the user's is written, and a start with nothing to remove runs nothing.
-    tools.calls.clear();
-    QCOMPARE(RegisterAtStart(installed, home, exe, dirs, tools.Runner()), StartRegistration::kSystem);
-    QVERIFY(!QFile::exists(user.desktopEntry) && tools.calls.isEmpty());
-
-    // An entry the user wrote, or one for another program, is not ours to remove.
-    RegisterDocumentType(home, QStringLiteral("/home/li/build/aurisona"), tools.Runner());
-    QVERIFY(QFile::exists(user.desktopEntry));
+    // An entry the user edited is not ours to remove.
     QByteArray edited = ReadFile(user.desktopEntry);
     edited.replace("Terminal=false", "Terminal=true");
     WriteBytes(user.desktopEntry, edited);
-    const UnregistrationResult removed = RemoveUserRegistration(home, tools.Runner());
+    const UnregistrationResult removed = RemoveUserRegistration(home, ToolCalls().Runner());
     QVERIFY(!removed.desktopEntryRemoved && removed.mimePackageRemoved && removed.iconRemoved);
     QCOMPARE(ReadFile(user.desktopEntry), edited);
-
-    // A program in the build folder or a portable folder registers for the user.
-    QFile::remove(user.desktopEntry);
-    ResourceLocation build;
-    build.origin = ResourceOrigin::kBuildTree;
-    build.file = temp.filePath(QStringLiteral("build/share/aurisona/aurisona.rcc"));
-    QCOMPARE(RegisterAtStart(build, home, exe, dirs, tools.Runner()), StartRegistration::kUser);
-    QVERIFY(ReadFile(user.desktopEntry).contains("Exec=" + exe.toUtf8() + " %f\n"));
-
-    // Installed into the user's data folder itself: its files are left as installed.
-    const QByteArray installedEntry = ExpectedDesktopEntry(QStringLiteral("aurisona"));
-    WriteBytes(RegistrationFilesIn(share).desktopEntry, installedEntry);
-    tools.calls.clear();
-    QCOMPARE(RegisterAtStart(installed, share, exe, QString(), tools.Runner()), StartRegistration::kSystem);
-    QCOMPARE(ReadFile(RegistrationFilesIn(share).desktopEntry), installedEntry);
-    QVERIFY(QFile::exists(RegistrationFilesIn(share).mimePackage) && tools.calls.isEmpty());
-
-    // The installation registers only when both of its files are there.
-    QVERIFY(SystemRegistrationCovers(share, dirs));
-    QVERIFY(!SystemRegistrationCovers(share, QString()));  // default: /usr/local/share:/usr/share
-    QVERIFY(!SystemRegistrationCovers(share, QStringLiteral("relative/share")));
+    // The installation counts only while both of its files are there.
     QFile::remove(RegistrationFilesIn(share).mimePackage);
-    QVERIFY(!SystemRegistrationCovers(share, dirs));
+    QVERIFY(!SystemRegistrationCovers(share, seen));
   }
 
   // The resource file is looked for beside the executable (a portable folder,
@@ -146,34 +129,32 @@ class RegistrationTest : public QObject {
   // folder the program was built in.
   void resourcesAreFoundWhereTheProgramRuns() {
     QTemporaryDir temp;
-    const QString root = temp.path();
-    // Build folder: only for executables inside it.
-    WriteBytes(root + QStringLiteral("/build/share/aurisona/aurisona.rcc"), "rcc");
-    QVERIFY(QDir().mkpath(root + QStringLiteral("/build/src/app")));
-    QVERIFY(QDir().mkpath(root + QStringLiteral("/elsewhere/bin")));
-    ResourceLocation built = LocateResources(root + QStringLiteral("/build/src/app"), root + QStringLiteral("/build"));
-    QCOMPARE(built.origin, ResourceOrigin::kBuildTree);
-    QCOMPARE(built.file, root + QStringLiteral("/build/share/aurisona/aurisona.rcc"));
-    ResourceLocation outside =
-        LocateResources(root + QStringLiteral("/elsewhere/bin"), root + QStringLiteral("/build"));
-    QCOMPARE(outside.origin, ResourceOrigin::kMissing);
-    QVERIFY(outside.file.isEmpty());
-    // A folder that merely starts with the build folder's name is outside it.
-    QVERIFY(QDir().mkpath(root + QStringLiteral("/build2/bin")));
-    QCOMPARE(LocateResources(root + QStringLiteral("/build2/bin"), root + QStringLiteral("/build")).origin,
-             ResourceOrigin::kMissing);
-
-    // Missing: the message names the file and every place looked at.
-    QCOMPARE(outside.searched, (QStringList{root + QStringLiteral("/elsewhere/bin/aurisona.rcc"),
-                                            root + QStringLiteral("/elsewhere/share/aurisona/aurisona.rcc")}));
-    const QString message = ResourceProblemMessage(outside);
-    QVERIFY(message.contains(QStringLiteral("aurisona.rcc")));
-    for (const QString& path : outside.searched) QVERIFY2(message.contains(path), qPrintable(message));
+    const QString root = temp.path(), build = root + QStringLiteral("/build");
+    WriteBytes(build + QStringLiteral("/share/aurisona/aurisona.rcc"), "rcc");
     // A folder of that name is not the file.
     QVERIFY(QDir().mkpath(root + QStringLiteral("/dir/share/aurisona/aurisona.rcc")));
-    QVERIFY(QDir().mkpath(root + QStringLiteral("/dir/bin")));
-    QCOMPARE(LocateResources(root + QStringLiteral("/dir/bin"), QString()).origin, ResourceOrigin::kMissing);
-    // A file that is there but unreadable is named as damaged.
+    const struct {
+      const char* executableDir;
+      ResourceOrigin origin;
+    } rows[] = {
+        {"/build/src/app", ResourceOrigin::kBuildTree},
+        {"/elsewhere/bin", ResourceOrigin::kMissing},
+        {"/build2/bin", ResourceOrigin::kMissing},  // only starts with the build folder's name
+        {"/dir/bin", ResourceOrigin::kMissing},
+    };
+    for (const auto& row : rows) {
+      QVERIFY(QDir().mkpath(root + QLatin1String(row.executableDir)));
+      QVERIFY2(LocateResources(root + QLatin1String(row.executableDir), build).origin == row.origin, row.executableDir);
+    }
+    const ResourceLocation built = LocateResources(root + QStringLiteral("/build/src/app"), build);
+    QCOMPARE(built.file, build + QStringLiteral("/share/aurisona/aurisona.rcc"));
+
+    // Missing: the message names every place looked at; a file that is there
+    // but unreadable is named as damaged.
+    const ResourceLocation outside = LocateResources(root + QStringLiteral("/elsewhere/bin"), build);
+    QCOMPARE(outside.searched, (QStringList{root + QStringLiteral("/elsewhere/bin/aurisona.rcc"),
+                                            root + QStringLiteral("/elsewhere/share/aurisona/aurisona.rcc")}));
+    for (const QString& path : outside.searched) QVERIFY(ResourceProblemMessage(outside).contains(path));
     QVERIFY(ResourceProblemMessage(built).contains(QStringLiteral("已损坏，无法读取：\n") + built.file));
   }
 

@@ -1,13 +1,8 @@
 // Every look (the system look and the four skins) read off the rendered
-// widgets of a real main window: the chosen voices whole in the panel's lists
-// (longer names too), disabled controls visibly dimmer, list rows readable,
-// and the toolbar's overflow button visible in the smallest window.
-#include <QCheckBox>
-#include <QComboBox>
+// widgets of a real main window: list rows and their header, a button enabled
+// and disabled, and the toolbar's overflow button in the smallest window
+// stand out from their background, the disabled button visibly fainter.
 #include <QHeaderView>
-#include <QLineEdit>
-#include <QStyleOptionButton>
-#include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -15,37 +10,12 @@
 
 #include "app_test_util.h"
 #include "app/media/music_dialog.h"
-#include "app/shell/settings_panel_port.h"
-#include "app/shell/skins.h"
 
 using namespace aurisona;
 using namespace aurisona::shell;
 using namespace aurisona::app_test;
 
 namespace {
-
-// Longer names than eSpeak NG's, as other engines give them.
-std::vector<Voice> LongNamedVoices() {
-  return {
-      {u"中文男声", u"eSpeak NG Mandarin Male 22kHz", "cmn", VoiceGender::kMale, 22050, u"eSpeak NG"},
-      {u"普通话女声(eSpeak)", u"eSpeak NG Mandarin Female 22kHz", "cmn", VoiceGender::kFemale, 22050, u"eSpeak NG"},
-      {u"美音男声(Flite)", u"Flite US English Male", "en-US", VoiceGender::kMale, 16000, u"Flite"},
-      {u"美音女声(Flite)", u"Flite US English Female", "en-US", VoiceGender::kFemale, 16000, u"Flite"},
-      {u"英式英语男声乙", u"eSpeak NG UK English Male 22kHz", "en-GB", VoiceGender::kMale, 22050, u"eSpeak NG"},
-  };
-}
-
-class PanelPort final : public SettingsPanelPort {
- public:
-  explicit PanelPort(const std::filesystem::path& ini) : panel_(std::make_unique<SettingsPanel>(LongNamedVoices(), ini)) {}
-  QWidget* Widget() override { return panel_.get(); }
-  void HandleCommand(int) override {}
-  void SaveSettings() override {}
-  SettingsPanel& Panel() { return *panel_; }
-
- private:
-  std::unique_ptr<SettingsPanel> panel_;
-};
 
 double Luminance(QRgb rgb) {
   auto channel = [](int c) {
@@ -78,172 +48,68 @@ double InkContrast(QWidget* widget, QRect area = {}) {
   return best;
 }
 
-// The edit field of a closed, non-editable list as its style lays it out.
-QRect TextField(QComboBox* list) {
-  QStyleOptionComboBox option;
-  option.initFrom(list);
-  option.editable = false;
-  option.frame = true;
-  option.currentText = list->currentText();
-  return list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
-}
-
 }  // namespace
 
-class SkinsTest : public QObject {
+class SkinsTest : public WindowSuite {
   Q_OBJECT
-
- private:
-  std::unique_ptr<QTemporaryDir> temp_;
-  DataDirectory data_;
-  std::unique_ptr<MainWindow> window_;
-  PanelPort* port_ = nullptr;
-
-  void UseSkin(int skin) {
-    window_->ExecuteCommand(SkinCommand(skin));
-    window_->resize(1000, 638);
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  }
-
-  template <typename T>
-  T* Control(int id) {
-    T* control = window_->findChild<T*>(QString::number(id));
-    if (control == nullptr) qFatal("no control %d", id);
-    return control;
-  }
 
  private slots:
   void initTestCase() {
-    temp_ = std::make_unique<QTemporaryDir>();
-    data_ = PrepareTestHome(*temp_);
-    QVERIFY(IniStore(data_.SetupIni()).SetInt(kSettingsSection, setting_keys::kFirstRun, 0));
+    StartHome();
     // A second clip, so that the music list has a row that is not selected.
     const QString music = QString::fromStdString(data_.Music().string());
     const QStringList clips = QDir(music).entryList(QDir::Files);
     QVERIFY(!clips.isEmpty());
     QVERIFY(QFile::copy(music + u'/' + clips.first(), music + QStringLiteral("/另一首音乐.mp3")));
-    window_ = std::make_unique<MainWindow>(data_, QString(), std::make_unique<ScriptedDialogs>());
-    auto port = std::make_unique<PanelPort>(data_.SetupIni());
-    port_ = port.get();
-    window_->InstallSettingsPanel(std::move(port));
-    window_->show();
+    StartWindow();
   }
-  void cleanupTestCase() {
-    window_.reset();
-    ApplySkin(kSystemSkin);
-  }
+  void cleanupTestCase() { StopWindow(); }
 
-  void skins_data() {
+  void everySkinIsReadable_data() {
     QTest::addColumn<int>("skin");
     for (int skin = 1; skin <= kSkinCount; ++skin) QTest::addRow("skin %d", skin) << skin;
   }
-
-  // Every name of every voice list fits its list's text field, and so do the
-  // speed and volume entries; the editor keeps most of the window.
-  void voiceListsReadWhole_data() { skins_data(); }
-  void voiceListsReadWhole() {
+  void everySkinIsReadable() {
     QFETCH(int, skin);
-    UseSkin(skin);
-    for (const panel::VoiceRowEntry& row : panel::kVoiceRows) {
-      for (const int id : {row.voiceList, row.speedList, row.volumeList}) {
-        auto* list = Control<QComboBox>(id);
-        QVERIFY(list->count() > 0);
-        const int chosen = list->currentIndex();
-        for (int i = 0; i < list->count(); ++i) {
-          list->setCurrentIndex(i);
-          const int text = list->fontMetrics().horizontalAdvance(list->itemText(i));
-          const QString what = QStringLiteral("%1 in list %2: %3 px of text, field %4 px");
-          QVERIFY2(text + 2 <= TextField(list).width(),
-                   qPrintable(what.arg(list->itemText(i)).arg(id).arg(text).arg(TextField(list).width())));
-        }
-        list->setCurrentIndex(chosen);
-      }
-    }
-    QVERIFY(window_->Editor().Widget()->width() >= 500);
-  }
-
-  // Gain controls under automatic gain and the panel's buttons during a
-  // preview look disabled: clearly fainter than enabled, yet still there.
-  void disabledLooksDisabled_data() { skins_data(); }
-  void disabledLooksDisabled() {
-    QFETCH(int, skin);
-    UseSkin(skin);
-    SettingsPanel& panel = port_->Panel();
-    auto* automatic = Control<QCheckBox>(panel::kTextAutoGain);
-    QWidget* controls[] = {Control<QCheckBox>(panel::kTextGain), Control<QLineEdit>(panel::kTextGainEdit)};
-    automatic->setChecked(false);
-    QCoreApplication::processEvents();
-    // The check box's label, not its box.
-    auto area = [&](int i) {
-      if (i != 0) return QRect();
-      QStyleOptionButton option;
-      option.initFrom(controls[0]);
-      return controls[0]->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, controls[0]);
-    };
-    double enabled[2];
-    for (int i = 0; i < 2; ++i) {
-      QVERIFY(controls[i]->isEnabled());
-      enabled[i] = InkContrast(controls[i], area(i));
-    }
-    automatic->setChecked(true);
-    QCoreApplication::processEvents();
-    for (int i = 0; i < 2; ++i) {
-      QVERIFY(!controls[i]->isEnabled());
-      const double disabled = InkContrast(controls[i], area(i));
-      QVERIFY2(enabled[i] >= 4.5 && disabled <= 0.7 * enabled[i] && disabled >= 1.4,
-               qPrintable(QStringLiteral("%1: enabled %2, disabled %3")
-                              .arg(controls[i]->objectName())
-                              .arg(enabled[i])
-                              .arg(disabled)));
-    }
+    window_->ExecuteCommand(SkinCommand(skin));
+    // The chosen skin is checked in the menu and kept in setup.ini.
+    QVERIFY(window_->Actions(SkinCommand(skin)).first()->isChecked());
+    QCOMPARE(Store().GetInt(kSettingsSection, setting_keys::kSkin, 0), skin);
+    window_->resize(1000, 638);
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     auto* button = Control<QPushButton>(panel::kOutputId);
-    const double on = InkContrast(button, button->rect().adjusted(4, 4, -4, -4));
-    panel.SetButtonEnabled(panel::kOutputId, false);
+    const QRect face = button->rect().adjusted(4, 4, -4, -4);
+    const double enabled = InkContrast(button, face);
+    panel_->Panel().SetButtonEnabled(panel::kOutputId, false);
     QCoreApplication::processEvents();
-    const double off = InkContrast(button, button->rect().adjusted(4, 4, -4, -4));
-    panel.SetButtonEnabled(panel::kOutputId, true);
-    QVERIFY2(on >= 4.5 && off <= 0.7 * on && off >= 1.4,
-             qPrintable(QStringLiteral("button: enabled %1, disabled %2").arg(on).arg(off)));
-  }
+    const double disabled = InkContrast(button, face);
+    panel_->Panel().SetButtonEnabled(panel::kOutputId, true);
 
-  // The music list's rows, selected or not, read against their background.
-  void listRowsReadable_data() { skins_data(); }
-  void listRowsReadable() {
-    QFETCH(int, skin);
-    UseSkin(skin);
     media::MusicDialog dialog(window_->Media(), 0, 0, window_.get());
     dialog.show();
-    QCoreApplication::processEvents();
-    auto* table = dialog.findChild<QTableWidget*>();
-    QVERIFY(table != nullptr);
-    QVERIFY(table->rowCount() >= 2);
-    // Row 0 is selected (the highlight colours), row 1 is not.
-    for (int row : {0, 1}) {
-      QRect area = table->visualRect(table->model()->index(row, 1));
-      area = area.adjusted(1, 1, -1, -1);
-      const double contrast = InkContrast(table->viewport(), area);
-      QVERIFY2(contrast >= (row == 0 ? 3.0 : 4.5), qPrintable(QStringLiteral("row %1: contrast %2").arg(row).arg(contrast)));
-    }
-    auto* header = table->horizontalHeader();
-    QVERIFY(InkContrast(header) >= 4.5);
-  }
-
-  // In the smallest window the toolbar's overflow button is there and drawn.
-  void toolbarOverflowVisible_data() { skins_data(); }
-  void toolbarOverflowVisible() {
-    QFETCH(int, skin);
-    UseSkin(skin);
     window_->resize(window_->minimumSize());
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-    auto* toolbar = window_->findChild<QToolBar*>();
-    QVERIFY(toolbar != nullptr);
-    auto* overflow = toolbar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
-    QVERIFY(overflow != nullptr);
-    QVERIFY(overflow->isVisible());
-    QVERIFY2(overflow->width() >= 8 && overflow->height() >= 16,
-             qPrintable(QStringLiteral("%1x%2").arg(overflow->width()).arg(overflow->height())));
-    const double contrast = InkContrast(overflow);
-    QVERIFY2(contrast >= 3.0, qPrintable(QString::number(contrast)));
+    auto* table = dialog.findChild<QTableWidget*>();
+    auto* overflow = window_->findChild<QToolBar*>()->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+    QVERIFY(table != nullptr && table->rowCount() >= 2 && overflow != nullptr && overflow->isVisible());
+    QVERIFY(overflow->width() >= 8 && overflow->height() >= 16);
+    auto row = [&](int r) { return table->visualRect(table->model()->index(r, 1)).adjusted(1, 1, -1, -1); };
+    // Row 0 is selected (the highlight colours), row 1 is not.
+    const struct {
+      const char* what;
+      double contrast, least, most;
+    } inks[] = {
+        {"selected row", InkContrast(table->viewport(), row(0)), 3.0, 100},
+        {"row", InkContrast(table->viewport(), row(1)), 4.5, 100},
+        {"header", InkContrast(table->horizontalHeader()), 4.5, 100},
+        {"toolbar overflow", InkContrast(overflow), 3.0, 100},
+        {"enabled button", enabled, 4.5, 100},
+        {"disabled button", disabled, 1.4, 0.7 * enabled},
+    };
+    for (const auto& ink : inks) {
+      QVERIFY2(ink.contrast >= ink.least && ink.contrast <= ink.most,
+               qPrintable(QStringLiteral("%1: contrast %2").arg(ink.what).arg(ink.contrast)));
+    }
   }
 };
 
