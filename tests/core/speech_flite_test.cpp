@@ -1,8 +1,10 @@
 // The Flite backend and the engine the program uses (Flite and eSpeak NG together).
 #include <gtest/gtest.h>
 
+#include <cmath>
 
 #include "core/test_util.h"
+#include "support/wav.h"
 #include "core/speech/composite_engine.h"
 #include "core/speech/engines/espeak/espeak_engine.h"
 #include "core/speech/voice.h"
@@ -11,6 +13,7 @@
 namespace aurisona {
 namespace {
 
+using testing::Rms;
 using testing::TempDir;
 
 const std::u16string kFliteMale = u"美语男声";
@@ -42,6 +45,29 @@ TEST(SpeechFliteTest, TextWithoutWordsAddsNothing) {
   // Accented letters are read as their plain letters.
   EXPECT_EQ(Synth(*engine, u"café", kFliteMale).samples.size(),
             Synth(*engine, u"cafe", kFliteMale).samples.size());
+}
+
+// Rate -10..10 and volume 10..100 follow one curve in both engines: duration scales by
+// 3^(-rate/10), loudness by volume/100, and the steps at the ends of the range are heard
+// (eSpeak NG alone stops speeding up at 450 words a minute).
+TEST(SpeechFliteTest, RateAndVolumeFollowTheSameCurvesInBothEngines) {
+  const auto engine = CreateSpeechEngine();
+  const std::u16string text =
+      u"The train to Oxford leaves at half past ten, and the tickets cost twelve pounds each.";
+  for (const std::u16string& voice : {kFliteMale, std::u16string(u"美音男声")}) {
+    SCOPED_TRACE(Utf16ToUtf8(voice));
+    const double normal = static_cast<double>(Synth(*engine, text, voice).samples.size());
+    double previous = 1e9;
+    for (const int rate : {-10, -9, 9, 10}) {
+      const double length = static_cast<double>(Synth(*engine, text, voice, rate).samples.size());
+      const double expected = std::pow(3.0, -rate / 10.0);
+      EXPECT_NEAR(length / normal, expected, 0.2 * expected) << "rate " << rate;
+      EXPECT_LT(length, previous) << "rate " << rate;
+      previous = length;
+    }
+    const double loud = Rms(Synth(*engine, text, voice).samples);
+    EXPECT_NEAR(Rms(Synth(*engine, text, voice, 0, 50).samples) / loud, 0.5, 0.125);
+  }
 }
 
 // An engine that cannot start.

@@ -4,10 +4,12 @@
 #include <QClipboard>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <random>
 
 #include "app_test_util.h"
 #include "app/editor/editor_commands.h"
 #include "app/editor/editor_dialogs.h"
+#include "core/script/memory_document.h"
 
 using namespace aurisona;
 using namespace aurisona::app_test;
@@ -218,6 +220,49 @@ class ScriptEditorTest : public EditorSuite {
     QCOMPARE(editor.Length(), 0);
   }
 
+  // The editor answers every document operation as the in-memory document does.
+  void matchesMemoryDocument_data() {
+    QTest::addColumn<unsigned>("seed");
+    for (unsigned seed = 1; seed <= 6; ++seed) QTest::addRow("seed %u", seed) << seed;
+  }
+  void matchesMemoryDocument() {
+    QFETCH(unsigned, seed);
+    ScriptEditor& editor = Fresh();
+    MemoryScriptDocument memory;
+    std::mt19937 random(seed);
+    const std::u16string alphabet = u"ab中 .\r\n\uFFFC\u2028";
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    for (int step = 0; step < 250; ++step) {
+      const int op = pick(10);
+      if (op < 3) {
+        const int length = memory.Length() + 3;
+        const int a = pick(length + 1) - 1, b = pick(length + 2) - 2;
+        memory.SetSelection(a, b);
+        editor.SetSelection(a, b);
+      } else if (op < 7) {
+        std::u16string text;
+        for (int n = pick(7); n > 0; --n) text.push_back(alphabet[size_t(pick(int(alphabet.size())))]);
+        const bool undoable = pick(2);
+        memory.ReplaceSelection(text, undoable);
+        editor.ReplaceSelection(text, undoable);
+      } else if (op < 9) {
+        const MarkRecord record{pick(13), pick(40)};
+        memory.InsertMark(record, true);
+        editor.InsertMark(record, true);
+      } else if (pick(4) == 0) {
+        memory.ClearMarks();
+        editor.ClearMarks();
+      }
+      QCOMPARE(editor.Length(), memory.Length());
+      QCOMPARE(editor.Selection(), memory.Selection());
+      if (step % 10 == 0 || step == 249) {
+        QCOMPARE(Q(editor.Text(0, -1)), Q(memory.Text(0, -1)));
+        QCOMPARE(Q(editor.Text(2, 9)), Q(memory.Text(2, 9)));
+        for (int i = -1; i <= memory.Length(); ++i) QCOMPARE(editor.MarkAt(i), memory.MarkAt(i));
+        QCOMPARE(editor.TaggedText(0, -1), TaggedTextWriter(memory, media_, 0, -1));
+      }
+    }
+  }
 };
 
 QTEST_MAIN(ScriptEditorTest)
