@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/test_util.h"
+#include "support/cli_suite.h"
 #include "core/files/templates.h"
 #include "core/output/timeline.h"
 #include "core/script/memory_document.h"
@@ -100,14 +101,7 @@ TEST(OwnTemplateTest, SavedListedLoadedAndReplaced) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 4);
 }
 
-class TemplateCliTest : public ::testing::Test {
- protected:
-  CliRun Cli(const std::string& args) {
-    return testing::RunCli(args + " --data-dir " + (dir / "data").string(), dir.path());
-  }
-  std::string P(const std::string& name) const { return (dir / name).string(); }
-  TempDir dir;
-};
+using TemplateCliTest = testing::CliSuite;
 
 TEST_F(TemplateCliTest, TemplatesListsAndNewWritesWithoutOverwriting) {
   CliRun run = Cli("templates");
@@ -133,8 +127,8 @@ TEST_F(TemplateCliTest, TemplatesListsAndNewWritesWithoutOverwriting) {
   EXPECT_EQ(ReadBytes(dir / "keep.lsn").substr(0, 4), std::string("lsn\x01", 4));
 
   // A document saved as the teacher's own template is listed and written out.
-  fs::create_directories(dir / "data" / "Templates");
-  fs::copy_file(dir / "keep.lsn", dir / "data" / "Templates" / "我的中考.lsn");
+  fs::create_directories(Data() / "Templates");
+  fs::copy_file(dir / "keep.lsn", Data() / "Templates" / "我的中考.lsn");
   EXPECT_NE(Cli("templates").out.find("{\"name\":\"我的中考\",\"title\":\"我的中考\",\"bundled\":false"), std::string::npos);
   run = Cli("new 我的中考 " + P("c.lsn"));
   ASSERT_EQ(run.exitCode, 0) << run.err;
